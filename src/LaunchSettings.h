@@ -1,0 +1,82 @@
+// The process-wide record of everything that decides a launch.
+//
+// The command-line switches and the configuration directives fill it; the
+// runtime discovery and the launchers read it. It lives for the whole
+// process and a relaunch reads it again unchanged. Tests build a fresh one
+// per case with resetLaunchState().
+#ifndef TARVIK_LAUNCHSETTINGS_H
+#define TARVIK_LAUNCHSETTINGS_H
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvik {
+
+using OptionalText = std::optional<std::string>;
+
+struct LaunchSettings {
+  OptionalText javaPath;
+  OptionalText mainClass;
+  OptionalText requiredJavaVersion;
+  OptionalText appName;
+  OptionalText consoleTitle;
+  OptionalText workingDir;
+  OptionalText outputFile;
+  // Grow without a fixed capacity: nothing a user configures is dropped.
+  std::vector<std::string> classPath;
+  std::vector<std::string> appArguments;
+  std::vector<std::string> vmParams;
+  std::map<std::string, std::string> vmParamValues;
+  OptionalText appLogFile;
+  std::string javaLib;
+  bool showConsole = false;
+  bool keepAlive = false;
+  int32_t keepAliveMillis = 3000;
+  int32_t percentRam = -1;
+};
+
+struct LauncherOptions {
+  int32_t debugMode = 0;
+  bool quietMode = false;
+  bool writeCommandFile = false;
+  bool passExitCodeFlag = false;
+  OptionalText customConfigPath;
+  bool logToFile = false;
+  std::string logFilePath;
+  bool vistaOrLater = false;
+  // Set once the log redirection has been done.
+  bool logRedirected = false;
+};
+
+// The launcher's own path as started, and the folder it settles on.
+struct StartupState {
+  std::string exePath;
+  std::string launcherDir;
+};
+
+LaunchSettings& settings();
+LauncherOptions& options();
+StartupState& startup();
+
+// Replaces every piece of process-wide state (settings, options, start-up
+// state and variables) by a fresh one.
+void resetLaunchState();
+
+// Adds one JVM parameter: `$` references are expanded (a spaced value is
+// quoted) and a "name=value" text is stored as its name and value.
+void addVmParam(const std::string& text);
+
+// Removes every JVM parameter named `pattern`, or beginning with its prefix
+// when it ends in '*'.
+void removeVmParams(const std::string& pattern);
+
+// The name shown in requirement messages: appName when set and non-empty,
+// else mainClass, else the C runtime's "(null)".
+std::string applicationNameForMessages();
+
+}  // namespace tarvik
+
+#endif  // TARVIK_LAUNCHSETTINGS_H

@@ -1,0 +1,15 @@
+// The commented sample configuration file written by `-sample`.
+#ifndef TARVIK_CONFIG_SAMPLECONFIG_H
+#define TARVIK_CONFIG_SAMPLECONFIG_H
+
+namespace tarvik {
+
+extern const char sampleConfigText[];
+
+// Writes "sample.config" in the current directory; ends the process with
+// exit code 1 when it cannot be created.
+void writeSampleConfig();
+
+}  // namespace tarvik
+
+#endif  // TARVIK_CONFIG_SAMPLECONFIG_H

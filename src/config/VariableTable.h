@@ -1,0 +1,24 @@
+// `var` definitions and their `%name%` substitution.
+#ifndef TARVIK_CONFIG_VARIABLETABLE_H
+#define TARVIK_CONFIG_VARIABLETABLE_H
+
+#include <map>
+#include <string>
+
+namespace tarvik {
+
+// The process-wide map of `var` definitions: byte-wise, case-sensitive
+// names; later definitions replace earlier ones; nothing is ever removed.
+using VariableTable = std::map<std::string, std::string>;
+VariableTable& variables();
+
+// Applies the argument of a `var` line ("name=value").
+void defineVariable(const std::string& argument);
+
+// A copy of `text` with every defined `%name%` replaced by its value and
+// every `%%` turned into one '%'.
+std::string substituteVariables(const std::string& text);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_CONFIG_VARIABLETABLE_H

@@ -1,0 +1,35 @@
+#include "support/Platform.h"
+
+#include <cstdlib>
+
+namespace tarvik {
+
+PlatformConventions PlatformConventions::windows() {
+  return PlatformConventions();
+}
+
+PlatformConventions PlatformConventions::posix() {
+  PlatformConventions conv;
+  conv.separator = '/';
+  conv.classPathSeparator = ':';
+  conv.driveLetterPaths = false;
+  conv.consoleJava = "java";
+  conv.windowedJava = "java";
+  conv.textModeCrLf = false;
+  conv.exitCodeBits = 8;
+  return conv;
+}
+
+namespace {
+Platform* gPlatform = nullptr;
+}
+
+Platform& platform() { return *gPlatform; }
+void setPlatform(Platform* platform) { gPlatform = platform; }
+
+void exitLauncher(int code) {
+  gPlatform->exitProcess(code);
+  std::abort();  // not reached: exitProcess does not return
+}
+
+}  // namespace tarvik

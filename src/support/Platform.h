@@ -1,0 +1,197 @@
+// The one seam between the launcher and the operating system.
+//
+// The core never includes an operating-system header; every call it makes to
+// the system goes through a Platform. There are three implementations:
+// Win32Platform (the real ANSI Windows calls), PosixPlatform (Linux) and the
+// tests' FakePlatform (scripted, in memory, recording).
+#ifndef TARVIK_SUPPORT_PLATFORM_H
+#define TARVIK_SUPPORT_PLATFORM_H
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvik {
+
+// Message box styles, with the Windows values so they can be passed through.
+enum : unsigned {
+  MB_STYLE_OK = 0x0,
+  MB_STYLE_YESNO = 0x4,
+  MB_STYLE_ICONERROR = 0x10,
+  MB_STYLE_SYSTEMMODAL = 0x1000,
+  MB_STYLE_SETFOREGROUND = 0x10000,
+};
+// The style of the "Unexpected Close" question.
+constexpr unsigned MB_STYLE_UNEXPECTED_CLOSE = MB_STYLE_YESNO |
+                                               MB_STYLE_ICONERROR |
+                                               MB_STYLE_SYSTEMMODAL |
+                                               MB_STYLE_SETFOREGROUND;
+constexpr int ANSWER_OK = 1;
+constexpr int ANSWER_YES = 6;
+constexpr int ANSWER_NO = 7;
+
+// What differs between systems as plain data, so the core has no #ifdefs.
+struct PlatformConventions {
+  // Separates folders in paths the launcher builds.
+  char separator = '\\';
+  // Separates class path entries.
+  char classPathSeparator = ';';
+  // A launcher path is "full" (names its folder) when it starts with a drive
+  // letter and colon and holds a separator (Windows), or when it starts with
+  // the separator (POSIX).
+  bool driveLetterPaths = true;
+  // Executable names below a runtime's "bin" folder.
+  std::string consoleJava = "java.exe";
+  std::string windowedJava = "javaw.exe";
+  // Files opened for writing in text mode get CR LF line ends.
+  bool textModeCrLf = true;
+  // Exit codes are cut to this many bits by the system (0 for none).
+  int exitCodeBits = 0;
+
+  static PlatformConventions windows();
+  static PlatformConventions posix();
+};
+
+// A registry key opened for reading.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // A string value of at most `capacity` bytes (terminator included), or
+  // nothing when it is missing or does not fit.
+  virtual std::optional<std::string> readString(const std::string& name,
+                                                size_t capacity) = 0;
+  // The number of subkeys, or nothing when it cannot be had.
+  virtual std::optional<uint32_t> subkeyCount() = 0;
+  // The name of the subkey at `index`, or nothing when the enumeration
+  // fails at that index.
+  virtual std::optional<std::string> subkeyName(uint32_t index) = 0;
+};
+
+// How a child process is started.
+struct ChildStart {
+  std::string commandLine;
+  std::optional<std::string> workingDir;
+  // Hand the launcher's standard output and error handles to the child.
+  bool useStdHandles = false;
+  // Start without a console window.
+  bool noWindow = true;
+  std::optional<std::string> consoleTitle;
+};
+
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  // Waits until the child is idle or `millis` have passed.
+  virtual void waitForInputIdle(uint32_t millis) = 0;
+  // Waits for the child to end; a negative `millis` waits without bound.
+  // Returns true when it ended.
+  virtual bool waitForExit(int64_t millis) = 0;
+  // The exit code of an ended child.
+  virtual uint32_t exitCode() = 0;
+};
+
+// The result of starting a child: the process, or the system's error text.
+struct ChildStartResult {
+  std::unique_ptr<ChildProcess> child;
+  std::string errorText;
+};
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // Writes the bytes; in text mode each LF may reach the disk as CR LF.
+  virtual void write(const std::string& text) = 0;
+  // Flushes and closes; later writes are ignored.
+  virtual void close() = 0;
+};
+
+// Result of rebinding the standard streams to a log file.
+enum class RedirectResult { Done, CannotCreateFile, CannotDuplicateHandle };
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual const PlatformConventions& conventions() const = 0;
+
+  // Message boxes have no owner window. Returns the button pressed
+  // (ANSWER_OK, ANSWER_YES, ANSWER_NO) or a negative value on failure.
+  virtual int messageBox(const std::string& text, const std::string& caption,
+                         unsigned style) = 0;
+
+  // Standard output and error of the launcher (the C runtime's streams).
+  virtual void writeStdout(const std::string& text) = 0;
+  virtual void writeStderr(const std::string& text) = 0;
+  virtual void flushStdout() = 0;
+
+  virtual std::string currentDirectory() = 0;
+  virtual bool changeDirectory(const std::string& path) = 0;
+
+  // The major version of the operating system (Windows: > 5 is Vista on).
+  virtual int osMajorVersion() = 0;
+
+  virtual std::optional<std::string> getEnv(const std::string& name) = 0;
+  virtual bool setEnv(const std::string& name, const std::string& value) = 0;
+  virtual uint32_t processId() = 0;
+
+  // Opens a key below HKEY_LOCAL_MACHINE for reading.
+  virtual std::unique_ptr<RegistryKey> openRegistryKey(
+      const std::string& path) = 0;
+
+  virtual uint64_t physicalMemoryBytes() = 0;
+
+  virtual ChildStartResult startChild(const ChildStart& start) = 0;
+  // Opens a file with its associated program ("open" verb).
+  virtual bool openWithAssociatedProgram(const std::string& file) = 0;
+
+  // Attaches to the parent's console or allocates one, and binds the
+  // runtime's standard output and input to it.
+  virtual void openConsole() = 0;
+  virtual void freeConsole() = 0;
+  virtual void setConsoleTitle(const std::string& title) = 0;
+  // Makes `path` (created empty, shared for reading, inheritable) the
+  // process's standard output and error and the runtime's standard output.
+  virtual RedirectResult redirectStdStreams(const std::string& path) = 0;
+
+  // The temporary directory, ending in a separator.
+  virtual std::optional<std::string> tempDirectory() = 0;
+
+  // Creates one directory; 0 on success, otherwise the error number
+  // (EEXIST_CODE when it exists).
+  virtual int makeDirectory(const std::string& path) = 0;
+  virtual std::string errorText(int errorNumber) = 0;
+  // The names of the entries that match a pattern such as "lib\*.jar",
+  // in the order the system reports them.
+  virtual std::vector<std::string> findFiles(const std::string& pattern) = 0;
+
+  // The whole content of a file, or nothing when it cannot be read.
+  virtual std::optional<std::string> readFile(const std::string& path) = 0;
+  // Creates or truncates a file for writing in text mode.
+  virtual std::unique_ptr<OutputFile> createTextFile(
+      const std::string& path) = 0;
+
+  // A dynamic library and an export of it; null when missing.
+  virtual void* loadLibrary(const std::string& path) = 0;
+  virtual void* findSymbol(void* library, const std::string& name) = 0;
+
+  // Calendar time in whole seconds.
+  virtual int64_t timeSeconds() = 0;
+
+  // Ends the process with `code`; exit-time handlers run.
+  [[noreturn]] virtual void exitProcess(int code) = 0;
+};
+
+constexpr int EEXIST_CODE = 17;
+
+// The platform the launcher runs on. Tests install a FakePlatform.
+Platform& platform();
+void setPlatform(Platform* platform);
+
+// Ends the process through the platform; the core's one way to exit.
+[[noreturn]] void exitLauncher(int code);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SUPPORT_PLATFORM_H

@@ -1,0 +1,204 @@
+// The POSIX (Linux) platform.
+#ifdef _WIN32
+#error "PosixPlatform.cpp is for POSIX builds only"
+#endif
+
+#include "support/PosixPlatform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace tarvik {
+
+namespace {
+
+class PosixFile : public OutputFile {
+ public:
+  explicit PosixFile(FILE* file) : file_(file) {}
+  ~PosixFile() override { close(); }
+  void write(const std::string& text) override {
+    if (file_) fwrite(text.data(), 1, text.size(), file_);
+  }
+  void close() override {
+    if (!file_) return;
+    fflush(file_);
+    fclose(file_);
+    file_ = nullptr;
+  }
+
+ private:
+  FILE* file_;
+};
+
+}  // namespace
+
+PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {}
+
+void PosixPlatform::writeStdout(const std::string& text) {
+  fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void PosixPlatform::writeStderr(const std::string& text) {
+  fwrite(text.data(), 1, text.size(), stderr);
+  fflush(stderr);
+}
+
+void PosixPlatform::flushStdout() { fflush(stdout); }
+
+std::string PosixPlatform::currentDirectory() {
+  char buffer[8192];
+  if (!getcwd(buffer, sizeof buffer)) return std::string();
+  return buffer;
+}
+
+bool PosixPlatform::changeDirectory(const std::string& path) {
+  return chdir(path.c_str()) == 0;
+}
+
+// Every Linux counts as "Vista or later": arguments are always quoted.
+int PosixPlatform::osMajorVersion() { return 6; }
+
+std::optional<std::string> PosixPlatform::getEnv(const std::string& name) {
+  const char* value = getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+bool PosixPlatform::setEnv(const std::string& name, const std::string& value) {
+  return setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+uint32_t PosixPlatform::processId() {
+  return static_cast<uint32_t>(getpid());
+}
+
+uint64_t PosixPlatform::physicalMemoryBytes() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+bool PosixPlatform::openWithAssociatedProgram(const std::string& file) {
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+      dup2(devnull, 0);
+      dup2(devnull, 1);
+      dup2(devnull, 2);
+    }
+    execlp("xdg-open", "xdg-open", file.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return true;
+}
+
+// A Linux launcher started from a terminal already has it as its console.
+void PosixPlatform::openConsole() {}
+void PosixPlatform::freeConsole() {}
+
+void PosixPlatform::setConsoleTitle(const std::string& title) {
+  if (isatty(STDOUT_FILENO)) {
+    std::string sequence = "\033]0;" + title + "\007";
+    fwrite(sequence.data(), 1, sequence.size(), stdout);
+    fflush(stdout);
+  }
+}
+
+RedirectResult PosixPlatform::redirectStdStreams(const std::string& path) {
+  fflush(stdout);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return RedirectResult::CannotCreateFile;
+  if (dup2(fd, STDOUT_FILENO) < 0 || dup2(fd, STDERR_FILENO) < 0) {
+    close(fd);
+    return RedirectResult::CannotDuplicateHandle;
+  }
+  close(fd);
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  return RedirectResult::Done;
+}
+
+std::optional<std::string> PosixPlatform::tempDirectory() {
+  const char* dir = getenv("TMPDIR");
+  std::string path = dir && *dir ? dir : "/tmp";
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+int PosixPlatform::makeDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) == 0) return 0;
+  return errno;
+}
+
+std::string PosixPlatform::errorText(int errorNumber) {
+  return strerror(errorNumber);
+}
+
+std::vector<std::string> PosixPlatform::findFiles(const std::string& pattern) {
+  // Only the last component may hold wildcards, as with FindFirstFile.
+  std::vector<std::string> names;
+  size_t slash = pattern.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : pattern.substr(0, slash);
+  if (dir.empty()) dir = "/";
+  std::string mask =
+      slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  DIR* handle = opendir(dir.c_str());
+  if (!handle) return names;
+  while (dirent* entry = readdir(handle)) {
+    if (fnmatch(mask.c_str(), entry->d_name, 0) == 0)
+      names.push_back(entry->d_name);
+  }
+  closedir(handle);
+  return names;
+}
+
+std::optional<std::string> PosixPlatform::readFile(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+    return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
+    const std::string& path) {
+  FILE* file = fopen(path.c_str(), "w");
+  if (!file) return nullptr;
+  return std::make_unique<PosixFile>(file);
+}
+
+void* PosixPlatform::loadLibrary(const std::string& path) {
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+}
+
+void* PosixPlatform::findSymbol(void* library, const std::string& name) {
+  return dlsym(library, name.c_str());
+}
+
+int64_t PosixPlatform::timeSeconds() {
+  return static_cast<int64_t>(time(nullptr));
+}
+
+void PosixPlatform::exitProcess(int code) {
+  fflush(nullptr);
+  exit(code);
+}
+
+}  // namespace tarvik

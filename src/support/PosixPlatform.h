@@ -1,0 +1,55 @@
+// The POSIX (Linux) platform. Only the Linux build compiles this.
+#ifndef TARVIK_SUPPORT_POSIXPLATFORM_H
+#define TARVIK_SUPPORT_POSIXPLATFORM_H
+
+#include <cstdio>
+
+#include "support/Platform.h"
+
+namespace tarvik {
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform();
+  const PlatformConventions& conventions() const override {
+    return conventions_;
+  }
+  int messageBox(const std::string& text, const std::string& caption,
+                 unsigned style) override;
+  void writeStdout(const std::string& text) override;
+  void writeStderr(const std::string& text) override;
+  void flushStdout() override;
+  std::string currentDirectory() override;
+  bool changeDirectory(const std::string& path) override;
+  int osMajorVersion() override;
+  std::optional<std::string> getEnv(const std::string& name) override;
+  bool setEnv(const std::string& name, const std::string& value) override;
+  uint32_t processId() override;
+  std::unique_ptr<RegistryKey> openRegistryKey(
+      const std::string& path) override;
+  uint64_t physicalMemoryBytes() override;
+  ChildStartResult startChild(const ChildStart& start) override;
+  bool openWithAssociatedProgram(const std::string& file) override;
+  void openConsole() override;
+  void freeConsole() override;
+  void setConsoleTitle(const std::string& title) override;
+  RedirectResult redirectStdStreams(const std::string& path) override;
+  std::optional<std::string> tempDirectory() override;
+  int makeDirectory(const std::string& path) override;
+  std::string errorText(int errorNumber) override;
+  std::vector<std::string> findFiles(const std::string& pattern) override;
+  std::optional<std::string> readFile(const std::string& path) override;
+  std::unique_ptr<OutputFile> createTextFile(
+      const std::string& path) override;
+  void* loadLibrary(const std::string& path) override;
+  void* findSymbol(void* library, const std::string& name) override;
+  int64_t timeSeconds() override;
+  [[noreturn]] void exitProcess(int code) override;
+
+ private:
+  PlatformConventions conventions_;
+};
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SUPPORT_POSIXPLATFORM_H

@@ -1,0 +1,31 @@
+// Small text routines shared by the configuration and launch code. Texts are
+// 8-bit byte strings; nothing here interprets multi-byte characters.
+#ifndef TARVIK_SUPPORT_TEXTUTIL_H
+#define TARVIK_SUPPORT_TEXTUTIL_H
+
+#include <string>
+#include <vector>
+
+namespace tarvik {
+
+// A copy with the ASCII capitals A to Z lower-cased.
+std::string toLowerCase(const std::string& text);
+
+// Whitespace-separated words; never an empty word.
+std::vector<std::string> splitWords(const std::string& text);
+
+// Pieces between delimiters, read like lines: an empty text gives no piece,
+// a delimiter at the very end adds no empty last piece.
+std::vector<std::string> splitOn(const std::string& text, char delimiter);
+
+// Turns every backslash into a forward slash, in place.
+void toForwardSlashes(std::string& text);
+
+bool startsWith(const std::string& text, const std::string& prefix);
+
+// The whole text up to its first NUL byte, as a C string would read it.
+std::string cutAtNul(const std::string& text);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SUPPORT_TEXTUTIL_H

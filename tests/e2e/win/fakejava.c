@@ -1,0 +1,254 @@
+/*
+ * fakejava.exe - stands in for java.exe / javaw.exe in end-to-end tests
+ * (test code only, never shipped). Driven by environment variables:
+ *
+ *   FAKEJAVA_RECORD   file to append one record per run to:
+ *                       run
+ *                       cmdline <TAB> GetCommandLineA()
+ *                       argc <TAB> N
+ *                       arg <TAB> I <TAB> argv[I]        (I = 0 .. N-1)
+ *                       cwd <TAB> DIR
+ *                       env <TAB> NAME <TAB> VALUE|<unset>  (per FAKEJAVA_ENV)
+ *                       stdout <TAB> disk|char|pipe|unknown|none
+ *                       stderr <TAB> disk|char|pipe|unknown|none
+ *                       end
+ *                     text escaped as \\ \t \r \n
+ *   FAKEJAVA_ENV      comma-separated variable names to record
+ *   FAKEJAVA_PRINT    TEXT: writes "TEXT\n" to stdout, "TEXT (stderr)\n" to stderr
+ *   FAKEJAVA_SLEEP_MS sleep before exiting
+ *   FAKEJAVA_EXIT     exit code (decimal, full 32 bits; default 0)
+ *   FAKEJAVA_EXITS    e.g. 999,999,0: code per run, indexed by the number in
+ *   FAKEJAVA_COUNTER  (a file; missing = 0, incremented each run); past the
+ *                     end the last code repeats. Wins over FAKEJAVA_EXIT.
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* argv must show what the C runtime really parses, unglobbed; __argc and
+ * __argv come from msvcrt through stdlib.h. */
+int _dowildcard = 0;
+
+typedef struct {
+    char *p;
+    size_t len, cap;
+} buf_t;
+
+static void buf_put(buf_t *b, const char *s, size_t n)
+{
+    if (b->len + n + 1 > b->cap) {
+        size_t cap = b->cap ? b->cap : 1024;
+        while (cap < b->len + n + 1)
+            cap *= 2;
+        b->p = (char *)realloc(b->p, cap);
+        if (!b->p)
+            ExitProcess(70);
+        b->cap = cap;
+    }
+    memcpy(b->p + b->len, s, n);
+    b->len += n;
+    b->p[b->len] = 0;
+}
+
+static void buf_str(buf_t *b, const char *s) { buf_put(b, s, strlen(s)); }
+
+static void buf_escaped(buf_t *b, const char *s)
+{
+    for (; *s; s++) {
+        switch (*s) {
+        case '\\': buf_str(b, "\\\\"); break;
+        case '\t': buf_str(b, "\\t"); break;
+        case '\r': buf_str(b, "\\r"); break;
+        case '\n': buf_str(b, "\\n"); break;
+        default: buf_put(b, s, 1);
+        }
+    }
+}
+
+/* Returns a malloc'ed value, or NULL when the variable is not set. */
+static char *get_env(const char *name)
+{
+    DWORD n = GetEnvironmentVariableA(name, NULL, 0);
+    char *v;
+    if (n == 0) {
+        if (GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+            return NULL;
+        v = (char *)malloc(1);
+        v[0] = 0;
+        return v;
+    }
+    v = (char *)malloc(n);
+    if (GetEnvironmentVariableA(name, v, n) >= n)
+        v[0] = 0;
+    return v;
+}
+
+static const char *handle_kind(DWORD which)
+{
+    HANDLE h = GetStdHandle(which);
+    if (h == NULL || h == INVALID_HANDLE_VALUE)
+        return "none";
+    switch (GetFileType(h)) {
+    case FILE_TYPE_DISK: return "disk";
+    case FILE_TYPE_CHAR: return "char";
+    case FILE_TYPE_PIPE: return "pipe";
+    default: return "unknown";
+    }
+}
+
+static int write_all(HANDLE h, const char *p, size_t n)
+{
+    while (n) {
+        DWORD done = 0;
+        if (!WriteFile(h, p, (DWORD)n, &done, NULL) || !done)
+            return 0;
+        p += done;
+        n -= done;
+    }
+    return 1;
+}
+
+static UINT parse_code(const char *s)
+{
+    /* Accept both 4294966062 and -1234 for the same 32-bit code. */
+    if (*s == '-')
+        return (UINT)(int)strtol(s, NULL, 10);
+    return (UINT)_strtoui64(s, NULL, 10);
+}
+
+static void write_record(const char *path)
+{
+    buf_t r = {0};
+    char num[32], dir[MAX_PATH * 4];
+    char *names;
+    int i;
+    HANDLE f;
+
+    buf_str(&r, "run\ncmdline\t");
+    buf_escaped(&r, GetCommandLineA());
+    sprintf(num, "\nargc\t%d\n", __argc);
+    buf_str(&r, num);
+    for (i = 0; i < __argc; i++) {
+        sprintf(num, "arg\t%d\t", i);
+        buf_str(&r, num);
+        buf_escaped(&r, __argv[i]);
+        buf_str(&r, "\n");
+    }
+    dir[0] = 0;
+    GetCurrentDirectoryA(sizeof dir, dir);
+    buf_str(&r, "cwd\t");
+    buf_escaped(&r, dir);
+    buf_str(&r, "\n");
+
+    names = get_env("FAKEJAVA_ENV");
+    if (names) {
+        char *tok = names;
+        while (tok) {
+            char *comma = strchr(tok, ',');
+            if (comma)
+                *comma = 0;
+            if (*tok) {
+                char *val = get_env(tok);
+                buf_str(&r, "env\t");
+                buf_escaped(&r, tok);
+                buf_str(&r, "\t");
+                buf_escaped(&r, val ? val : "<unset>");
+                buf_str(&r, "\n");
+                free(val);
+            }
+            tok = comma ? comma + 1 : NULL;
+        }
+        free(names);
+    }
+    buf_str(&r, "stdout\t");
+    buf_str(&r, handle_kind(STD_OUTPUT_HANDLE));
+    buf_str(&r, "\nstderr\t");
+    buf_str(&r, handle_kind(STD_ERROR_HANDLE));
+    buf_str(&r, "\nend\n");
+
+    /* One append per run keeps records whole even if two runs overlap. */
+    f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE) {
+        fprintf(stderr, "fakejava: cannot open record file %s (error %lu)\n",
+                path, (unsigned long)GetLastError());
+        ExitProcess(71);
+    }
+    if (!write_all(f, r.p, r.len)) {
+        fprintf(stderr, "fakejava: cannot write record file %s\n", path);
+        ExitProcess(71);
+    }
+    CloseHandle(f);
+    free(r.p);
+}
+
+static UINT code_from_sequence(const char *seq, const char *counter_path)
+{
+    unsigned long n = 0;
+    const char *p = seq;
+    UINT code = 0;
+    unsigned long i;
+
+    if (counter_path) {
+        FILE *f = fopen(counter_path, "rb");
+        if (f) {
+            if (fscanf(f, "%lu", &n) != 1)
+                n = 0;
+            fclose(f);
+        }
+        f = fopen(counter_path, "wb");
+        if (!f) {
+            fprintf(stderr, "fakejava: cannot write counter %s\n",
+                    counter_path);
+            ExitProcess(72);
+        }
+        fprintf(f, "%lu\n", n + 1);
+        fclose(f);
+    }
+    for (i = 0;; i++) {
+        code = parse_code(p);
+        if (i == n)
+            break;
+        p = strchr(p, ',');
+        if (!p)
+            break;
+        p++;
+    }
+    return code;
+}
+
+int main(void)
+{
+    char *record = get_env("FAKEJAVA_RECORD");
+    char *print = get_env("FAKEJAVA_PRINT");
+    char *sleep_ms = get_env("FAKEJAVA_SLEEP_MS");
+    char *exit_s = get_env("FAKEJAVA_EXIT");
+    char *exits = get_env("FAKEJAVA_EXITS");
+    char *counter = get_env("FAKEJAVA_COUNTER");
+    UINT code = 0;
+
+    /* Pick the code first so the counter moves even if recording fails. */
+    if (exits && *exits)
+        code = code_from_sequence(exits, counter);
+    else if (exit_s && *exit_s)
+        code = parse_code(exit_s);
+
+    if (record && *record)
+        write_record(record);
+
+    if (print) {
+        buf_t o = {0}, e = {0};
+        buf_str(&o, print);
+        buf_str(&o, "\n");
+        buf_str(&e, print);
+        buf_str(&e, " (stderr)\n");
+        write_all(GetStdHandle(STD_OUTPUT_HANDLE), o.p, o.len);
+        write_all(GetStdHandle(STD_ERROR_HANDLE), e.p, e.len);
+    }
+
+    if (sleep_ms && *sleep_ms)
+        Sleep((DWORD)strtoul(sleep_ms, NULL, 10));
+
+    ExitProcess(code);
+}

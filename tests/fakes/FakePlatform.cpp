@@ -1,0 +1,212 @@
+#include "fakes/FakePlatform.h"
+
+namespace tarvik {
+
+namespace {
+
+class FakeKey : public RegistryKey {
+ public:
+  explicit FakeKey(const FakeRegistryKey& key) : key_(key) {}
+  std::optional<std::string> readString(const std::string& name,
+                                        size_t capacity) override {
+    auto it = key_.values.find(name);
+    if (it == key_.values.end()) return std::nullopt;
+    // Like the registry: a value and its terminator must fit the buffer.
+    if (it->second.size() + 1 > capacity) return std::nullopt;
+    return it->second;
+  }
+  std::optional<uint32_t> subkeyCount() override {
+    if (key_.failCount) return std::nullopt;
+    return static_cast<uint32_t>(key_.subkeys.size());
+  }
+  std::optional<std::string> subkeyName(uint32_t index) override {
+    if (key_.failEnumAt.count(index) || index >= key_.subkeys.size())
+      return std::nullopt;
+    return key_.subkeys[index];
+  }
+
+ private:
+  FakeRegistryKey key_;
+};
+
+class FakeChild : public ChildProcess {
+ public:
+  FakeChild(FakePlatform* os, FakeChildScript script)
+      : os_(os), script_(script) {}
+  void waitForInputIdle(uint32_t millis) override {
+    os_->idleWaits.push_back(millis);
+  }
+  bool waitForExit(int64_t millis) override {
+    os_->exitWaits.push_back(millis);
+    if (ended_) return true;
+    int64_t left = script_.runSeconds - ran_;
+    if (!script_.runsForever && (millis < 0 || left * 1000 <= millis)) {
+      os_->clock += left;
+      ran_ += left;
+      ended_ = true;
+      return true;
+    }
+    int64_t seconds = millis < 0 ? 0 : millis / 1000;
+    os_->clock += seconds;
+    ran_ += seconds;
+    return false;
+  }
+  uint32_t exitCode() override { return script_.exitCode; }
+
+ private:
+  FakePlatform* os_;
+  FakeChildScript script_;
+  int64_t ran_ = 0;
+  bool ended_ = false;
+};
+
+class FakeFile : public OutputFile {
+ public:
+  FakeFile(FakePlatform* os, std::string path)
+      : os_(os), path_(std::move(path)) {
+    os_->files[path_].clear();
+  }
+  void write(const std::string& text) override {
+    if (closed_) return;
+    std::string& disk = os_->files[path_];
+    for (char c : text) {
+      if (c == '\n' && os_->conv.textModeCrLf) disk += '\r';
+      disk += c;
+    }
+  }
+  void close() override { closed_ = true; }
+
+ private:
+  FakePlatform* os_;
+  std::string path_;
+  bool closed_ = false;
+};
+
+}  // namespace
+
+FakePlatform::FakePlatform() : conv(PlatformConventions::windows()) {}
+
+int FakePlatform::messageBox(const std::string& text,
+                             const std::string& caption, unsigned style) {
+  boxes.push_back({caption, text, style});
+  if ((style & 0xF) == MB_STYLE_YESNO) {
+    if (answers.empty()) return ANSWER_NO;
+    int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  return ANSWER_OK;
+}
+
+bool FakePlatform::changeDirectory(const std::string& path) {
+  chdirs.push_back(path);
+  cwd = path;
+  return true;
+}
+
+std::optional<std::string> FakePlatform::getEnv(const std::string& name) {
+  auto it = env.find(name);
+  if (it == env.end()) return std::nullopt;
+  return it->second;
+}
+
+bool FakePlatform::setEnv(const std::string& name, const std::string& value) {
+  env[name] = value;
+  return true;
+}
+
+std::unique_ptr<RegistryKey> FakePlatform::openRegistryKey(
+    const std::string& path) {
+  auto it = registry.find(path);
+  if (it == registry.end()) return nullptr;
+  return std::make_unique<FakeKey>(it->second);
+}
+
+ChildStartResult FakePlatform::startChild(const ChildStart& start) {
+  started.push_back(start);
+  FakeChildScript script;
+  if (!children.empty()) {
+    script = children.front();
+    children.pop_front();
+  }
+  ChildStartResult result;
+  if (!script.startError.empty()) {
+    result.errorText = script.startError;
+    return result;
+  }
+  result.child = std::make_unique<FakeChild>(this, script);
+  return result;
+}
+
+bool FakePlatform::openWithAssociatedProgram(const std::string& file) {
+  opened.push_back(file);
+  return true;
+}
+
+RedirectResult FakePlatform::redirectStdStreams(const std::string& path) {
+  events.push_back("redirect " + path);
+  if (redirectResult != RedirectResult::CannotCreateFile)
+    files[resolve(path)] = "";
+  return redirectResult;
+}
+
+int FakePlatform::makeDirectory(const std::string& path) {
+  events.push_back("mkdir " + path);
+  auto failure = mkdirErrors.find(path);
+  if (failure != mkdirErrors.end()) return failure->second;
+  if (!directories.insert(path).second) return EEXIST_CODE;
+  return 0;
+}
+
+std::string FakePlatform::errorText(int errorNumber) {
+  switch (errorNumber) {
+    case 2: return "No such file or directory";
+    case 13: return "Permission denied";
+    case 17: return "File exists";
+    default: return "Unknown error";
+  }
+}
+
+std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
+  auto it = findResults.find(pattern);
+  if (it == findResults.end()) return {};
+  return it->second;
+}
+
+std::string FakePlatform::resolve(const std::string& path) const {
+  bool absolute = conv.driveLetterPaths
+                      ? (path.size() > 1 && path[1] == ':') ||
+                            (!path.empty() && path[0] == '\\')
+                      : (!path.empty() && path[0] == '/');
+  if (absolute || path.empty()) return path;
+  return cwd + conv.separator + path;
+}
+
+std::optional<std::string> FakePlatform::readFile(const std::string& path) {
+  auto it = files.find(resolve(path));
+  if (it == files.end()) return std::nullopt;
+  return it->second;
+}
+
+std::unique_ptr<OutputFile> FakePlatform::createTextFile(
+    const std::string& path) {
+  std::string full = resolve(path);
+  if (unwritable.count(full) || directories.count(full)) return nullptr;
+  return std::make_unique<FakeFile>(this, full);
+}
+
+void* FakePlatform::loadLibrary(const std::string& path) {
+  auto it = libraries.find(path);
+  if (it == libraries.end()) return nullptr;
+  return &it->second;
+}
+
+void* FakePlatform::findSymbol(void* library, const std::string& name) {
+  auto* symbols = static_cast<std::map<std::string, void*>*>(library);
+  auto it = symbols->find(name);
+  return it == symbols->end() ? nullptr : it->second;
+}
+
+void FakePlatform::exitProcess(int code) { throw ProcessExit{code}; }
+
+}  // namespace tarvik

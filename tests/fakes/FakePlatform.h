@@ -1,0 +1,129 @@
+// An in-memory platform for tests: scripted registry, environment, files,
+// children and clock; it records every message box, every line written and
+// every child started, and turns process end into a ProcessExit exception.
+#ifndef TARVIK_TESTS_FAKEPLATFORM_H
+#define TARVIK_TESTS_FAKEPLATFORM_H
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/Platform.h"
+
+namespace tarvik {
+
+// Thrown by FakePlatform::exitProcess so a test can catch the end.
+struct ProcessExit {
+  int code;
+};
+
+struct RecordedBox {
+  std::string caption;
+  std::string text;
+  unsigned style;
+  bool operator==(const RecordedBox& other) const {
+    return caption == other.caption && text == other.text &&
+           style == other.style;
+  }
+};
+
+// How a scripted child behaves once started.
+struct FakeChildScript {
+  uint32_t exitCode = 0;
+  // How long it runs, in seconds of the fake clock.
+  int64_t runSeconds = 0;
+  // When set, the start fails with this error text.
+  std::string startError;
+  // Runs until the test ends: the wait never sees it end.
+  bool runsForever = false;
+};
+
+struct FakeRegistryKey {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> subkeys;  // in enumeration order
+  bool failCount = false;
+  std::set<uint32_t> failEnumAt;
+};
+
+class FakePlatform : public Platform {
+ public:
+  FakePlatform();
+
+  // --- scripting ---
+  PlatformConventions conv;
+  std::deque<int> answers;  // for Yes/No boxes; No when empty
+  std::string cwd = "C:\\Work";
+  int osMajor = 10;
+  std::map<std::string, std::string> env;
+  uint32_t pid = 4242;
+  // Registry: key path (below HKEY_LOCAL_MACHINE) to key.
+  std::map<std::string, FakeRegistryKey> registry;
+  uint64_t memoryBytes = 16303ull << 20;
+  std::deque<FakeChildScript> children;
+  RedirectResult redirectResult = RedirectResult::Done;
+  std::optional<std::string> tempDir = std::string("C:\\Temp\\");
+  std::set<std::string> directories;
+  std::map<std::string, int> mkdirErrors;  // path -> error number
+  std::map<std::string, std::vector<std::string>> findResults;
+  std::map<std::string, std::string> files;  // bytes as on disk
+  std::set<std::string> unwritable;
+  // Libraries: path to exported symbols.
+  std::map<std::string, std::map<std::string, void*>> libraries;
+  int64_t clock = 1000000;
+
+  // --- records ---
+  std::vector<RecordedBox> boxes;
+  std::string out;
+  std::string err;
+  std::vector<ChildStart> started;
+  std::vector<std::string> opened;    // files opened with their program
+  std::vector<std::string> events;    // console and other calls, in order
+  std::vector<std::string> chdirs;
+  std::vector<uint32_t> idleWaits;
+  std::vector<int64_t> exitWaits;
+
+  // --- Platform ---
+  const PlatformConventions& conventions() const override { return conv; }
+  int messageBox(const std::string& text, const std::string& caption,
+                 unsigned style) override;
+  void writeStdout(const std::string& text) override { out += text; }
+  void writeStderr(const std::string& text) override { err += text; }
+  void flushStdout() override {}
+  std::string currentDirectory() override { return cwd; }
+  bool changeDirectory(const std::string& path) override;
+  int osMajorVersion() override { return osMajor; }
+  std::optional<std::string> getEnv(const std::string& name) override;
+  bool setEnv(const std::string& name, const std::string& value) override;
+  uint32_t processId() override { return pid; }
+  std::unique_ptr<RegistryKey> openRegistryKey(
+      const std::string& path) override;
+  uint64_t physicalMemoryBytes() override { return memoryBytes; }
+  ChildStartResult startChild(const ChildStart& start) override;
+  bool openWithAssociatedProgram(const std::string& file) override;
+  void openConsole() override { events.push_back("openConsole"); }
+  void freeConsole() override { events.push_back("freeConsole"); }
+  void setConsoleTitle(const std::string& title) override {
+    events.push_back("title " + title);
+  }
+  RedirectResult redirectStdStreams(const std::string& path) override;
+  std::optional<std::string> tempDirectory() override { return tempDir; }
+  int makeDirectory(const std::string& path) override;
+  std::string errorText(int errorNumber) override;
+  std::vector<std::string> findFiles(const std::string& pattern) override;
+  std::optional<std::string> readFile(const std::string& path) override;
+  std::unique_ptr<OutputFile> createTextFile(
+      const std::string& path) override;
+  void* loadLibrary(const std::string& path) override;
+  void* findSymbol(void* library, const std::string& name) override;
+  int64_t timeSeconds() override { return clock; }
+  [[noreturn]] void exitProcess(int code) override;
+
+  // A file as relative paths resolve: against the current directory.
+  std::string resolve(const std::string& path) const;
+};
+
+}  // namespace tarvik
+
+#endif  // TARVIK_TESTS_FAKEPLATFORM_H

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a prefix of its own, then stops that
+# prefix's wineserver and removes the prefix. Exits with the program's code.
+set -u
+prefix=$(mktemp -d /tmp/tarvik-wine.XXXXXX)
+export WINEPREFIX="$prefix"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all
+wine "$@"
+code=$?
+wineserver -k >/dev/null 2>&1
+rm -rf "$prefix"
+exit $code
