@@ -1,0 +1,300 @@
+#include "E2e.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace tarvik {
+namespace e2e {
+
+namespace {
+
+std::string quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
+std::string unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+std::vector<std::string> splitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return fields;
+}
+
+std::string rootDir() {
+  static const std::string root = [] {
+    std::string dir = "/tmp/tarvik-e2e-" + std::to_string(getpid());
+    makeDirs(dir);
+    std::atexit([] {
+      std::string command = "rm -rf " + quote(rootDir());
+      if (std::system(command.c_str()) != 0) {
+      }
+    });
+    return dir;
+  }();
+  return root;
+}
+
+int runShell(const std::string& command) {
+  int status = std::system(command.c_str());
+  if (status == -1 || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+void makeDirs(const std::string& path) {
+  runShell("mkdir -p " + quote(path));
+}
+
+std::string newCaseDir(const std::string& name) {
+  static int counter = 0;
+  std::string dir = rootDir() + "/" + std::to_string(++counter) + "-" + name;
+  makeDirs(dir);
+  return dir;
+}
+
+std::string sourceDir() { return TARVIK_SOURCE_DIR; }
+std::string nativeLauncher() { return TARVIK_NATIVE_LAUNCHER; }
+
+std::string javaHome() {
+  const char* home = std::getenv("TARVIK_TEST_JAVA_HOME");
+  return home && *home ? home : "/usr/lib/jvm/java-17-openjdk-amd64";
+}
+
+RunResult runNative(const std::string& exe, const RunOptions& options) {
+  RunResult run;
+  std::string dir = newCaseDir("native-run");
+  std::string outPath = dir + "/out", errPath = dir + "/err";
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    for (const auto& var : options.env) setenv(var.first.c_str(), var.second.c_str(), 1);
+    if (!freopen(outPath.c_str(), "w", stdout) ||
+        !freopen(errPath.c_str(), "w", stderr) ||
+        !freopen("/dev/null", "r", stdin))
+      _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const std::string& arg : options.args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  auto deadline = std::chrono::steady_clock::now() +
+                  std::chrono::milliseconds(options.timeoutMs);
+  int status = 0;
+  for (;;) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      run.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!run.timedOut) {
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status)
+                                     : 128 + WTERMSIG(status);
+  }
+  run.out = readFile(outPath);
+  run.err = readFile(errPath);
+  return run;
+}
+
+WineEnvironment& WineEnvironment::get() {
+  static WineEnvironment environment;
+  return environment;
+}
+
+WineEnvironment::WineEnvironment() {
+  buildDir_ = TARVIK_WINDOWS_BUILD_DIR;
+  prefix_ = rootDir() + "/wineprefix";
+  // A display number of our own, free of other test binaries' displays.
+  for (int n = 100 + getpid() % 500;; ++n) {
+    std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    if (fileExists(lock)) continue;
+    display_ = ":" + std::to_string(n);
+    break;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
+      _exit(126);
+    execlp("Xvfb", "Xvfb", display_.c_str(), "-nolisten", "tcp", "-screen",
+           "0", "1024x768x24", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  xvfbPid_ = pid;
+  std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
+  for (int i = 0; i < 200 && !fileExists(socket); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The first start creates the prefix, which takes a few seconds.
+  runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
+}
+
+WineEnvironment::~WineEnvironment() {
+  runShell(shellPrefix() + "wineserver -k >/dev/null 2>&1");
+  if (xvfbPid_ > 0) {
+    kill(xvfbPid_, SIGTERM);
+    waitpid(xvfbPid_, nullptr, 0);
+  }
+}
+
+std::string WineEnvironment::shellPrefix() const {
+  return "WINEPREFIX=" + quote(prefix_) + " DISPLAY=" + display_ +
+         " WINEDLLOVERRIDES='mscoree,mshtml=' WINEDEBUG=-all ";
+}
+
+std::string WineEnvironment::windowsPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string WineEnvironment::installLauncher(const std::string& dir,
+                                             const std::string& name) {
+  std::string target = dir + "/" + name;
+  runShell("cp " + quote(buildDir_ + "/tarvik.exe") + " " + quote(target));
+  return target;
+}
+
+std::string WineEnvironment::testTool(const std::string& name) {
+  for (const char* sub : {"/tests/e2e/win/", "/tests/", "/"}) {
+    std::string path = buildDir_ + sub + name;
+    if (fileExists(path)) return path;
+  }
+  throw std::runtime_error("test tool not built: " + name);
+}
+
+RunResult WineEnvironment::runLauncher(const std::string& exe,
+                                 const RunOptions& options) {
+  std::string dir = newCaseDir("wine-run");
+  std::string report = dir + "/report", outPath = dir + "/out",
+              errPath = dir + "/err";
+  std::string cwd = options.cwd;
+  if (cwd.empty()) cwd = exe.substr(0, exe.rfind('/'));
+  std::string command = "cd " + quote(cwd) + " && " + shellPrefix();
+  for (const auto& var : options.env)
+    command += quote(var.first + "=" + var.second) + " ";
+  command += "timeout " + std::to_string(options.timeoutMs / 1000 + 30) +
+             " wine " + quote(testTool("tvharness.exe")) + " --report " +
+             quote(windowsPath(report)) + " --timeout-ms " +
+             std::to_string(options.timeoutMs);
+  for (const std::string& answer : options.answers)
+    command += " --answer " + answer;
+  command += " -- " + quote(windowsPath(exe));
+  for (const std::string& arg : options.args) command += " " + quote(arg);
+  command += " >" + quote(outPath) + " 2>" + quote(errPath) + " </dev/null";
+  runShell(command);
+
+  RunResult run;
+  run.out = readFile(outPath);
+  run.err = readFile(errPath);
+  bool sawExit = false;
+  std::istringstream lines(readFile(report));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> fields = splitTabs(line);
+    if (fields[0] == "box" && fields.size() >= 5) {
+      run.boxes.push_back({unescape(fields[1]), unescape(fields[2]),
+                           fields[3], fields[4] == "icon"});
+    } else if (fields[0] == "timeout" ||
+               (fields[0] == "exit" && fields.size() > 1 &&
+                fields[1] == "timeout")) {
+      run.timedOut = true;
+      sawExit = true;
+    } else if (fields[0] == "exit" && fields.size() > 1) {
+      run.exitCode = static_cast<uint32_t>(std::stoul(fields[1]));
+      sawExit = true;
+    }
+  }
+  if (!sawExit) {
+    throw std::runtime_error("harness gave no exit record; stderr: " +
+                             run.err);
+  }
+  return run;
+}
+
+int WineEnvironment::wine(const std::vector<std::string>& args) {
+  // RunResult from a folder without a reg.exe of its own.
+  std::string command = "cd " + quote(rootDir()) + " && " + shellPrefix() + "wine";
+  for (const std::string& arg : args) command += " " + quote(arg);
+  return runShell(command + " >/dev/null 2>&1 </dev/null");
+}
+
+void WineEnvironment::registryAdd(const std::string& key,
+                                  const std::string& valueName,
+                                  const std::string& data) {
+  std::string root = key.rfind("HK", 0) == 0 ? key : "HKLM\\" + key;
+  std::vector<std::string> args = {"reg", "add", root};
+  if (valueName.empty())
+    args.push_back("/ve");
+  else
+    args.insert(args.end(), {"/v", valueName});
+  args.insert(args.end(), {"/t", "REG_SZ", "/d", data, "/f"});
+  wine(args);
+}
+
+void WineEnvironment::registryDeleteTree(const std::string& key) {
+  std::string root = key.rfind("HK", 0) == 0 ? key : "HKLM\\" + key;
+  wine({"reg", "delete", root, "/f"});
+}
+
+}  // namespace e2e
+}  // namespace tarvik

@@ -1,0 +1,99 @@
+// Support for end-to-end tests: the real launcher run under Wine (through
+// the PE harness, which reads and answers every message box and reports the
+// full 32-bit exit code) or natively on Linux.
+#ifndef TARVIK_TESTS_E2E_H
+#define TARVIK_TESTS_E2E_H
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarvik {
+namespace e2e {
+
+struct Box {
+  std::string caption;
+  std::string text;
+  std::string buttons;  // "ok", "yesno", "okcancel" or "other"
+  bool icon = false;
+};
+
+// (Not named "Run": that would hide testing::Test::Run inside fixtures.)
+struct RunResult {
+  std::vector<Box> boxes;
+  bool timedOut = false;
+  uint32_t exitCode = 0;
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  std::vector<std::string> args;
+  // Answers for the boxes in the order they appear: "ok", "yes" or "no".
+  std::vector<std::string> answers;
+  // Unix path of the working directory; empty for the launcher's folder.
+  std::string cwd;
+  std::vector<std::pair<std::string, std::string>> env;
+  int timeoutMs = 60000;
+
+  // Options with just the launcher's arguments.
+  static RunOptions of(std::vector<std::string> arguments) {
+    RunOptions options;
+    options.args = std::move(arguments);
+    return options;
+  }
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+bool fileExists(const std::string& path);
+void makeDirs(const std::string& path);
+// A fresh empty folder for one case, below this test binary's own root.
+std::string newCaseDir(const std::string& name);
+// The source tree (for test data) and the native build's launcher.
+std::string sourceDir();
+std::string nativeLauncher();
+// The JDK the Linux tests use.
+std::string javaHome();
+
+// Runs a program natively; out and err are captured.
+RunResult runNative(const std::string& exe, const RunOptions& options);
+
+// One Wine prefix and one virtual X display for the whole test binary,
+// stopped when the binary ends.
+class WineEnvironment {
+ public:
+  static WineEnvironment& get();
+
+  // "Z:\\tmp\\x" for "/tmp/x".
+  static std::string windowsPath(const std::string& unixPath);
+  // Copies the built tarvik.exe into `dir` as `name`; returns its path.
+  std::string installLauncher(const std::string& dir, const std::string& name);
+  // The path of a built Windows test tool such as "fakejava.exe".
+  std::string testTool(const std::string& name);
+  // Runs a Windows program through the harness.
+  RunResult runLauncher(const std::string& exe, const RunOptions& options);
+  // Writes a string value below HKEY_LOCAL_MACHINE (or the root given in
+  // `key`, e.g. "HKCR\\.x").
+  void registryAdd(const std::string& key, const std::string& valueName,
+                   const std::string& data);
+  void registryDeleteTree(const std::string& key);
+  // Runs `wine ARGS...` in this prefix; returns its (8-bit) exit code.
+  int wine(const std::vector<std::string>& args);
+
+  ~WineEnvironment();
+
+ private:
+  WineEnvironment();
+  std::string shellPrefix() const;
+  std::string prefix_;
+  std::string display_;
+  int xvfbPid_ = -1;
+  std::string buildDir_;
+};
+
+}  // namespace e2e
+}  // namespace tarvik
+
+#endif  // TARVIK_TESTS_E2E_H
