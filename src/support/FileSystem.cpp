@@ -31,9 +31,10 @@ std::string expandWildcard(const std::string& pattern) {
   std::vector<std::string> matches = platform().findFiles(pattern);
   if (matches.empty()) return pattern;
   const std::string prefix = pattern.substr(0, pattern.find('*'));
+  const char separator = platform().conventions().classPathSeparator;
   std::string result;
   for (size_t i = 0; i < matches.size(); ++i) {
-    if (i > 0) result += ';';
+    if (i > 0) result += separator;
     result += prefix;
     result += matches[i];
   }

@@ -10,7 +10,8 @@ namespace tarvik {
 // its first component; reports the first real failure on standard output.
 void makeDirectories(const std::string& path);
 
-// The matches of `pattern` joined with ';', each behind the text before
+// The matches of `pattern` joined with the class path
+// separator (';' on Windows), each behind the text before
 // the pattern's first '*'; the pattern itself when nothing matches.
 std::string expandWildcard(const std::string& pattern);
 

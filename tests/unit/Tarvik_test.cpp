@@ -1,0 +1,242 @@
+#include "Tarvik.h"
+
+#include <cstring>
+
+#include "Version.h"
+#include "config/SampleConfig.h"
+#include "fakes/LauncherTest.h"
+
+namespace tarvik {
+namespace {
+
+class EntryTest : public LauncherTest {
+ protected:
+  int run(std::vector<std::string> words) {
+    words.insert(words.begin(), "C:\\Apps\\tool.exe");
+    int result = kReturned;
+    int code = exitCodeOf([&] { result = runLauncher(words); });
+    return code == kReturned ? result : code;
+  }
+};
+
+TEST_F(EntryTest, SwitchesAreMatchedInOrderWithTheirPrefixRules) {
+  struct Case {
+    std::vector<std::string> words;
+    bool console, quiet, command, pass;
+    int debug;
+    std::vector<std::string> arguments;
+    OptionalText custom;
+  } cases[] = {
+      {{"-d"}, false, false, false, false, 1, {}, {}},
+      {{"-dx"}, false, false, false, false, 0, {"-dx"}, {}},
+      {{"-config"}, true, false, false, false, 0, {}, {}},
+      {{"-cmy.cfg"}, false, false, false, false, 0, {}, std::string("my.cfg")},
+      {{"-c", "my.cfg"}, false, false, false, false, 0, {"my.cfg"}, std::string("")},
+      {{"-q", "-d"}, false, true, false, false, 0, {}, {}},
+      {{"-d", "-q"}, false, true, false, false, 0, {}, {}},
+      {{"-quiet", "-output"}, false, true, true, false, 0, {}, {}},
+      {{"-passExitCodeNow"}, false, false, false, true, 0, {}, {}},
+      {{"-passExit"}, false, false, false, false, 0, {"-passExit"}, {}},
+      {{"a", "-x", "b c"}, false, false, false, false, 0, {"a", "-x", "b c"}, {}},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.boxes.clear();
+    run(c.words);
+    SCOPED_TRACE(c.words[0]);
+    EXPECT_EQ(set.showConsole, c.console);
+    EXPECT_EQ(opt.quietMode, c.quiet);
+    EXPECT_EQ(opt.writeCommandFile, c.command);
+    EXPECT_EQ(opt.passExitCodeFlag, c.pass);
+    EXPECT_EQ(opt.debugMode, c.debug);
+    EXPECT_EQ(set.appArguments, c.arguments);
+    EXPECT_EQ(opt.customConfigPath, c.custom);
+  }
+}
+
+TEST_F(EntryTest, DashCapitalDWordsBecomeVmParamsBeforeTheConfiguration) {
+  run({"-Dx=1", "-Dflag", "-D%%y=2"});
+  ASSERT_GE(set.vmParams.size(), 3u);
+  EXPECT_EQ(set.vmParams[0], "-Dx");
+  EXPECT_EQ(set.vmParams[1], "-Dflag");
+  EXPECT_EQ(set.vmParams[2], "-D%y");
+  EXPECT_EQ(set.vmParamValues["-Dx"], "1");
+  EXPECT_EQ(set.vmParams[3], "-Dexe.mainConfig");
+}
+
+TEST_F(EntryTest, HelpPrintsItsLinesIntoAConsoleAndEndsWithZero) {
+  EXPECT_EQ(run({"-d", "-help", "-v"}), 0);
+  EXPECT_TRUE(os.boxes.empty()) << "words after -help are not looked at";
+  EXPECT_EQ(os.events, (std::vector<std::string>{"openConsole", "freeConsole"}));
+  EXPECT_EQ(os.out.rfind("Version: 2.2.1\n\nTarvik Options:\n-D\t\t", 0), 0u);
+  size_t lines = 0;
+  for (char c : os.out) lines += c == '\n';
+  EXPECT_EQ(lines, 13u);  // the second line starts with a line break
+  EXPECT_NE(os.out.find("\n-log [file]\tRedirect stdout and sterr to a log. "
+                        "Places it in tmp, unless file is specified.\n"),
+            std::string::npos);
+}
+
+TEST_F(EntryTest, VersionBoxRespectsQuietModeSetBeforeIt) {
+  run({"-v"});
+  ASSERT_FALSE(os.boxes.empty());
+  EXPECT_EQ(os.boxes[0], (RecordedBox{"Version", "2.2.1", MB_STYLE_OK}));
+
+  resetLaunchState();
+  os.boxes.clear();
+  run({"-q", "-v"});
+  for (const RecordedBox& box : os.boxes) EXPECT_NE(box.caption, "Version");
+
+  resetLaunchState();
+  os.boxes.clear();
+  run({"-v", "-q"});
+  ASSERT_FALSE(os.boxes.empty());
+  EXPECT_EQ(os.boxes[0].caption, "Version");
+}
+
+TEST_F(EntryTest, DebugModeShowsItsBoxesInOrder) {
+  os.osMajor = 6;
+  run({"-d", "-passExitCode", "-o"});
+  std::vector<RecordedBox> expected = {
+      {"Running on Vista", "2.2.1", MB_STYLE_OK},
+      {"Version", "2.2.1", MB_STYLE_OK},
+      {"LpCmdLine", "[C:\\Apps\\tool.exe]", MB_STYLE_OK},
+      {"passExitCode", "true", MB_STYLE_OK},
+      {"CWD", "C:\\Apps", MB_STYLE_OK},
+  };
+  ASSERT_GE(os.boxes.size(), expected.size());
+  EXPECT_EQ(std::vector<RecordedBox>(os.boxes.begin(), os.boxes.begin() + 5),
+            expected);
+}
+
+TEST_F(EntryTest, OldWindowsIsNotVista) {
+  os.osMajor = 5;
+  run({"-d"});
+  EXPECT_FALSE(opt.vistaOrLater);
+  ASSERT_FALSE(os.boxes.empty());
+  EXPECT_EQ(os.boxes[0].caption, "Version");
+}
+
+TEST_F(EntryTest, WorkingDirectoryFollowsAFullLauncherPathOnly) {
+  struct Case {
+    const char* exePath;
+    const char* launcherDir;
+    bool changed;
+  } cases[] = {
+      {"C:\\apps\\tool.exe", "C:\\apps", true},
+      {"C:\\a\\b\\c\\tool.exe", "C:\\a\\b\\c", true},
+      {"tool.exe", "C:\\Work", false},
+      {"Apps\\tool.exe", "C:\\Work", false},
+      {"C:/apps/tool.exe", "C:\\Work", false},
+      {"C:tool.exe", "C:\\Work", false},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.cwd = "C:\\Work";
+    os.chdirs.clear();
+    exitCodeOf([&] { runLauncher({c.exePath}); });
+    EXPECT_EQ(startup().launcherDir, c.launcherDir) << c.exePath;
+    EXPECT_EQ(!os.chdirs.empty() && os.chdirs[0] == c.launcherDir, c.changed)
+        << c.exePath;
+  }
+}
+
+TEST_F(EntryTest, LauncherDirIsBoundedLikeItsBuffer) {
+  std::string longDir = "C:\\" + std::string(9000, 'd');
+  exitCodeOf([&] { runLauncher({longDir + "\\tool.exe"}); });
+  EXPECT_EQ(startup().launcherDir.size(), 8191u);
+}
+
+TEST_F(EntryTest, PosixConventionsTakeAnAbsolutePathAsFull) {
+  os.conv = PlatformConventions::posix();
+  os.cwd = "/home/u";
+  exitCodeOf([&] { runLauncher({"/opt/app/tool"}); });
+  EXPECT_EQ(startup().launcherDir, "/opt/app");
+  resetLaunchState();
+  exitCodeOf([&] { runLauncher({"bin/tool"}); });
+  EXPECT_EQ(startup().launcherDir, "/opt/app") << "the current directory";
+}
+
+TEST_F(EntryTest, SampleWritesTheFileAndEndsWithZero) {
+  os.cwd = "D:\\Work";
+  os.files["D:\\Work\\sample.config"] = "old content that is much longer";
+  EXPECT_EQ(run({"-con", "-sample", "-d"}), 0);
+  EXPECT_TRUE(set.showConsole);
+  EXPECT_EQ(opt.debugMode, 0) << "words after -sample are not looked at";
+  const std::string& bytes = os.files["D:\\Work\\sample.config"];
+  std::string header = "#Created with version " + identificationString() + "\r\n";
+  ASSERT_EQ(bytes.rfind(header, 0), 0u);
+  EXPECT_EQ(bytes.size(), header.size() + strlen(sampleConfigText) + 89);
+  EXPECT_EQ(bytes.substr(header.size(), 2), "\r\n") << "second line is empty";
+  EXPECT_TRUE(os.chdirs.empty()) << "written before the directory changes";
+}
+
+TEST_F(EntryTest, SampleThatCannotBeCreatedEndsWithOne) {
+  os.unwritable.insert("C:\\Work\\sample.config");
+  EXPECT_EQ(run({"-sample"}), 1);
+  EXPECT_TRUE(os.boxes.empty());
+  EXPECT_TRUE(os.out.empty());
+}
+
+TEST_F(EntryTest, LogSwitchTakesTheNextWordUnlessItIsASwitch) {
+  run({"-log", "out.txt", "x"});
+  EXPECT_EQ(opt.logFilePath, "out.txt");
+  EXPECT_EQ(set.appArguments, std::vector<std::string>{"x"});
+  ASSERT_FALSE(os.events.empty());
+  EXPECT_EQ(os.events[0], "redirect out.txt");
+
+  resetLaunchState();
+  os.events.clear();
+  run({"-log", "-q"});
+  EXPECT_TRUE(opt.quietMode);
+  EXPECT_EQ(opt.logFilePath, "C:\\Temp\\tool-4242.log");
+  ASSERT_FALSE(os.events.empty());
+  EXPECT_EQ(os.events[0], "redirect C:\\Temp\\tool-4242.log");
+}
+
+TEST_F(EntryTest, SecondLogSwitchDoesNotOpenAnotherFile) {
+  run({"-log", "a.txt", "-log", "b.txt"});
+  EXPECT_EQ(os.events.size(), 1u);
+  EXPECT_EQ(os.events[0], "redirect a.txt");
+}
+
+TEST_F(EntryTest, FailedLogRedirectionIsReportedAndTheRunGoesOn) {
+  os.redirectResult = RedirectResult::CannotCreateFile;
+  run({"-log", "x.log"});
+  EXPECT_EQ(os.out.rfind("Unable to create file!\n", 0), 0u);
+  EXPECT_FALSE(opt.logRedirected);
+  EXPECT_TRUE(opt.logToFile);
+
+  resetLaunchState();
+  os.out.clear();
+  os.redirectResult = RedirectResult::CannotDuplicateHandle;
+  run({"-log", "x.log"});
+  EXPECT_EQ(os.out.rfind("Unable to create handle!\n", 0), 0u);
+}
+
+TEST_F(EntryTest, MissingTempDirectoryPutsTheLogInTheCurrentDirectory) {
+  os.tempDir.reset();
+  run({"-log"});
+  EXPECT_EQ(opt.logFilePath, "tool-4242.log");
+  EXPECT_EQ(os.err.rfind("Error getting temp path!\n", 0), 0u);
+}
+
+TEST(VersionTest, IdentificationStringHasTheBuildDateForm) {
+  EXPECT_EQ(identificationFor("Mar  5 2021", "09:07:03"),
+            "@(#)src/Tarvik Version: 2.2.1 Dovrel Compiled: Mar  5 2021 at "
+            "09:07:03");
+  const std::string& id = identificationString();
+  const std::string head = "@(#)src/Tarvik Version: 2.2.1 Dovrel Compiled: ";
+  ASSERT_EQ(id.rfind(head, 0), 0u);
+  std::string date = id.substr(head.size());
+  // "Mmm dd yyyy at hh:mm:ss", the day padded with a blank.
+  ASSERT_EQ(date.size(), 23u) << date;
+  EXPECT_EQ(date.substr(11, 4), " at ");
+  EXPECT_EQ(date[3], ' ');
+  EXPECT_TRUE(date[4] == ' ' || (date[4] >= '1' && date[4] <= '3'));
+  EXPECT_EQ(date[17], ':');
+  EXPECT_EQ(date[20], ':');
+}
+
+}  // namespace
+}  // namespace tarvik
