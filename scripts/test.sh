@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds Tarvik for Linux and for Windows, and
+# runs every test: the unit tests natively and under Wine, and the
+# end-to-end tests of both launchers.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+scripts/install-test-deps.sh
+
+jobs=2
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-win -j"$jobs"
+cmake -S . -B build -DTARVIK_WINDOWS_BUILD_DIR="$top/build-win" >/dev/null
+cmake --build build -j"$jobs"
+
+status=0
+ctest --test-dir build -j"$jobs" --output-on-failure || status=1
+ctest --test-dir build-win --output-on-failure || status=1
+exit $status
