@@ -1,5 +1,210 @@
-// placeholder: replaced by the component's implementation
 #include "launch/EmbeddedVmLauncher.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "LaunchSettings.h"
+#include "launch/CommandLineBuilder.h"
+#include "support/LogRedirector.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+#include "support/TextUtil.h"
+
 namespace tarvik {
-int launchInProcess() { return 0; }
+
+namespace {
+
+using namespace jni;
+
+constexpr int RESULT_OK = 0;
+constexpr int RESULT_FAILED = 1;
+constexpr int RESULT_NO_LIBRARY = -1234;
+constexpr int RESULT_NO_EXPORT = -1235;
+
+const char* const LIBRARY_CAPTION = "Unable To Load JVM Library";
+
+// Option texts reach the VM verbatim, while the settings hold some values
+// quoted for a command line ("-Dexe.mainConfig=" and spaced `$` values).
+// A command line would have lost that one surrounding pair, so drop it here;
+// quotes anywhere else are the user's own and stay.
+std::string withoutSurroundingQuotes(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
+// A double quote cannot be part of a Windows file name: in a class path
+// entry it only groups a spaced `$` value for a command line, which drops
+// it wherever it stands (as in "C:/Program Files/x"/* from addjars).
+std::string withoutQuotes(const std::string& text) {
+  std::string plain;
+  for (char c : text)
+    if (c != '"') plain += c;
+  return plain;
+}
+
+// The class path as the VM reads it: joined and expanded like the command
+// line's, but without the pair of quotes the joiner adds around a class
+// path that holds a blank.
+std::string classPathValue(const std::vector<std::string>& entries) {
+  std::vector<std::string> plain;
+  bool spaced = false;
+  for (const std::string& entry : entries) {
+    plain.push_back(withoutQuotes(entry));
+    if (plain.back().find(' ') != std::string::npos) spaced = true;
+  }
+  std::string joined = joinClassPath(plain, true);
+  if (spaced) joined = withoutSurroundingQuotes(joined);
+  return joined;
+}
+
+// The option texts after "-Djava.class.path=" and "exit": the VM options in
+// list order, then the heap limit when none was configured.
+std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
+  std::vector<std::string> texts;
+  bool heapGiven = false;
+  for (const std::string& name : s.vmParams) {
+    if (startsWith(toLowerCase(name), "-xmx")) heapGiven = true;
+    auto value = s.vmParamValues.find(name);
+    if (value != s.vmParamValues.end() && !value->second.empty())
+      texts.push_back(name + "=" + withoutSurroundingQuotes(value->second));
+    else
+      texts.push_back(withoutSurroundingQuotes(name));
+  }
+  // Below -1 the product would be negative: treated as not set.
+  if (!heapGiven && s.percentRam >= 0) {
+    double mib = static_cast<double>(physicalMemoryMiB()) *
+                 (static_cast<double>(s.percentRam) / 100.0);
+    texts.push_back("-Xmx" + std::to_string(static_cast<uint64_t>(mib)) +
+                    "m");
+  }
+  return texts;
+}
+
+// Runs main(String[]) on the created VM; the result of the launch.
+int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
+  std::string className = *s.mainClass;
+  for (char& c : className)
+    if (c == '.') c = '/';
+
+  jclass mainClass = (*env)->FindClass(env, className.c_str());
+  if (mainClass == nullptr) {
+    (*env)->ExceptionDescribe(env);
+    (*vm)->DestroyJavaVM(vm);
+    return RESULT_FAILED;
+  }
+  jmethodID mainMethod = (*env)->GetStaticMethodID(
+      env, mainClass, "main", "([Ljava/lang/String;)V");
+  if (mainMethod == nullptr) {
+    (*vm)->DestroyJavaVM(vm);
+    return RESULT_OK;
+  }
+
+  // Building the arguments fails only when the VM is out of memory; going
+  // on with an exception pending would break the JNI rules.
+  jclass stringClass = (*env)->FindClass(env, "java/lang/String");
+  jobjectArray args = nullptr;
+  if (stringClass != nullptr) {
+    args = (*env)->NewObjectArray(
+        env, static_cast<jsize>(s.appArguments.size()), stringClass, nullptr);
+  }
+  for (size_t i = 0; args != nullptr && i < s.appArguments.size(); ++i) {
+    jstring arg = (*env)->NewStringUTF(env, s.appArguments[i].c_str());
+    if (arg == nullptr) {
+      args = nullptr;
+      break;
+    }
+    (*env)->SetObjectArrayElement(env, args, static_cast<jsize>(i), arg);
+  }
+  if (args == nullptr) {
+    (*env)->ExceptionDescribe(env);
+    (*vm)->DestroyJavaVM(vm);
+    return RESULT_FAILED;
+  }
+
+  (*env)->CallStaticVoidMethod(env, mainClass, mainMethod, args);
+  if ((*env)->ExceptionCheck(env)) {
+    (*env)->ExceptionDescribe(env);
+    (*env)->ExceptionClear(env);
+  }
+  // Waits for the application's other non-daemon threads (its windows).
+  (*vm)->DestroyJavaVM(vm);
+  return RESULT_OK;
+}
+
+}  // namespace
+
+void JNICALL vmExitHook(jint status) { exitLauncher(status); }
+
+int launchInProcess() {
+  const LaunchSettings& s = settings();
+  Platform& os = platform();
+
+  if (s.showConsole) {
+    openConsole();
+    if (s.consoleTitle && !s.consoleTitle->empty())
+      os.setConsoleTitle(*s.consoleTitle);
+  }
+  // Before loading: the library's own dependencies and relative class path
+  // entries resolve against it.
+  if (s.workingDir) os.changeDirectory(*s.workingDir);
+
+  void* library = os.loadLibrary(s.javaLib);
+  if (library == nullptr) {
+    showMessage(LIBRARY_CAPTION, "Unable to load JVM library: " + s.javaLib,
+                true);
+    return RESULT_NO_LIBRARY;
+  }
+  auto createJavaVm = reinterpret_cast<CreateJavaVMFunction>(
+      os.findSymbol(library, "JNI_CreateJavaVM"));
+  if (createJavaVm == nullptr) {
+    showMessage(LIBRARY_CAPTION,
+                "Unable to load JVM library, missing JNI_CreateJavaVM", true);
+    return RESULT_NO_EXPORT;
+  }
+
+  // The texts live until the VM is gone; it may read them while it runs.
+  std::vector<std::string> texts;
+  texts.push_back("-Djava.class.path=" + classPathValue(s.classPath));
+  os.writeStdout("Classpath: " + texts.front() + "\n");
+  os.flushStdout();
+  std::vector<std::string> vmTexts = vmOptionTexts(s);
+  texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());
+
+  static char exitOption[] = "exit";
+  std::vector<JavaVMOption> vmOptions;
+  vmOptions.push_back({&texts[0][0], nullptr});
+  vmOptions.push_back(
+      {exitOption, reinterpret_cast<void*>(&vmExitHook)});
+  for (size_t i = 1; i < texts.size(); ++i)
+    vmOptions.push_back({&texts[i][0], nullptr});
+
+  JavaVMInitArgs initArgs;
+  initArgs.version = JNI_VERSION_1_2;
+  initArgs.nOptions = static_cast<jint>(vmOptions.size());
+  initArgs.options = vmOptions.data();
+  initArgs.ignoreUnrecognized = JNI_TRUE;
+
+  // Checked before the VM exists, so that none is left half used.
+  if (!s.mainClass || s.mainClass->empty()) {
+    showMessage("No Main Class",
+                "No main class is set: add a mainclass line to the "
+                "configuration file. Exiting...",
+                true);
+    return RESULT_FAILED;
+  }
+
+  JavaVM* vm = nullptr;
+  void* env = nullptr;
+  jint created = createJavaVm(&vm, &env, &initArgs);
+  // A library that claims success without a VM cannot be used either.
+  if (created < 0 || vm == nullptr || env == nullptr) {
+    showMessage("Error creating JVM", "Error creating Java VM. Exiting...",
+                true);
+    return RESULT_FAILED;
+  }
+  return runMain(vm, static_cast<JNIEnv*>(env), s);
+}
+
 }  // namespace tarvik

@@ -2,10 +2,16 @@
 #ifndef TARVIK_LAUNCH_EMBEDDEDVMLAUNCHER_H
 #define TARVIK_LAUNCH_EMBEDDEDVMLAUNCHER_H
 
+#include "launch/JniTypes.h"
+
 namespace tarvik {
 
 // 0, 1, -1234 (library not loadable) or -1235 (no JNI_CreateJavaVM).
 int launchInProcess();
+
+// The VM's "exit" hook: ends the launcher with exactly `status`. The VM may
+// call it from any of its threads.
+[[noreturn]] void JNICALL vmExitHook(jni::jint status);
 
 }  // namespace tarvik
 

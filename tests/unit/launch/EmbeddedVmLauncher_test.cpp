@@ -1,0 +1,387 @@
+#include "launch/EmbeddedVmLauncher.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/FakeJvm.h"
+#include "fakes/LauncherTest.h"
+
+namespace tarvik {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const char* const JVM = "C:\\Java\\bin\\server\\jvm.dll";
+const char* const LIBRARY_CAPTION = "Unable To Load JVM Library";
+
+class EmbeddedVmLauncherTest : public LauncherTest {
+ protected:
+  EmbeddedVmLauncherTest() {
+    jvm.install(os, JVM);
+    set.javaLib = JVM;
+    set.mainClass = "app.Main";
+  }
+
+  // The options after the class path and "exit".
+  Strings vmOptions() const {
+    if (jvm.options.size() < 2) return {};
+    return Strings(jvm.options.begin() + 2, jvm.options.end());
+  }
+
+  FakeJvm jvm;
+};
+
+TEST_F(EmbeddedVmLauncherTest, HandsTheVmTheInitArgumentsAndTheExitHook) {
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(1, jvm.creations);
+  EXPECT_EQ(0x00010002, jvm.version);
+  EXPECT_EQ(1, jvm.ignoreUnrecognized);
+  // Nothing configured: the class path option and "exit", nothing else.
+  EXPECT_EQ(2, jvm.nOptions);
+  EXPECT_EQ((Strings{"-Djava.class.path=", "exit"}), jvm.options);
+  EXPECT_EQ(nullptr, jvm.extraInfo[0]);
+  EXPECT_EQ(reinterpret_cast<void*>(&vmExitHook), jvm.extraInfo[1]);
+  EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
+}
+
+struct OptionCase {
+  const char* name;
+  Strings params;  // as given to addVmParam
+  int32_t percentRam;
+  Strings expected;
+};
+
+class VmOptions : public EmbeddedVmLauncherTest,
+                  public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(VmOptions, FollowTheClassPathAndExitInListOrder) {
+  os.memoryBytes = 8192ull << 20;
+  for (const std::string& param : GetParam().params) addVmParam(param);
+  set.percentRam = GetParam().percentRam;
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(GetParam().expected, vmOptions());
+  EXPECT_EQ(static_cast<int>(GetParam().expected.size()) + 2, jvm.nOptions);
+  for (size_t i = 2; i < jvm.extraInfo.size(); ++i)
+    EXPECT_EQ(nullptr, jvm.extraInfo[i]) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, VmOptions,
+    ::testing::Values(
+        OptionCase{"HeapLimitComesLast",
+                   {"-Dexe.mainConfig=\"C:\\Apps\\tool.config\"", "-Dmode=1",
+                    "-Xss4m"},
+                   50,
+                   {"-Dexe.mainConfig=C:\\Apps\\tool.config", "-Dmode=1",
+                    "-Xss4m", "-Xmx4096m"}},
+        OptionCase{"ConfiguredHeapSuppressesTheComputedOne",
+                   {"-Dexe.mainConfig=\"C:\\Apps\\tool.config\"", "-Dmode=1",
+                    "-Xss4m", "-Xmx1g"},
+                   50,
+                   {"-Dexe.mainConfig=C:\\Apps\\tool.config", "-Dmode=1",
+                    "-Xss4m", "-Xmx1g"}},
+        OptionCase{"HeapOptionInAnyLetterCase", {"-XMX2g"}, 50, {"-XMX2g"}},
+        OptionCase{"LowerCaseHeapOption", {"-xmx1g"}, 50, {"-xmx1g"}},
+        OptionCase{"InitialHeapDoesNotCount",
+                   {"-Xms256m"},
+                   25,
+                   {"-Xms256m", "-Xmx2048m"}},
+        OptionCase{"NoPercentNoHeap", {"-Dmode=1"}, -1, {"-Dmode=1"}},
+        OptionCase{"ZeroPercent", {}, 0, {"-Xmx0m"}},
+        OptionCase{"AboveHundredPercent", {}, 150, {"-Xmx12288m"}},
+        OptionCase{"BelowMinusOneIsNotSet", {}, -5, {}},
+        OptionCase{"EmptyValueGivesTheBareName", {"-Dflag="}, -1, {"-Dflag"}},
+        OptionCase{"NameTwiceGivesTwoEqualEntries",
+                   {"-Dx=1", "-Dx=2"},
+                   -1,
+                   {"-Dx=2", "-Dx=2"}},
+        // The quotes were added for a command line only.
+        OptionCase{"QuotedEmptyPathReadsEmpty",
+                   {"-Dexe.mainConfig=\"\""},
+                   -1,
+                   {"-Dexe.mainConfig="}},
+        OptionCase{"QuotedNameWithoutValue",
+                   {"\"-javaagent:C:/Program Files/a.jar\""},
+                   -1,
+                   {"-javaagent:C:/Program Files/a.jar"}},
+        // Quotes that do not enclose the whole value are the user's own.
+        OptionCase{"InnerQuotesStay",
+                   {"-Dmsg=say \"hi\""},
+                   -1,
+                   {"-Dmsg=say \"hi\""}},
+        OptionCase{"LoneQuoteStays", {"-Dq=\""}, -1, {"-Dq=\""}},
+        OptionCase{"OpeningQuoteOnlyStays", {"-Dq=\"a"}, -1, {"-Dq=\"a"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EmbeddedVmLauncherTest, SpacedEnvironmentValueReachesTheVmUnquoted) {
+  os.env["HOME"] = "C:\\Program Files\\x";
+  addVmParam("-Dh=$HOME");
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ((Strings{"-Dh=C:/Program Files/x"}), vmOptions());
+}
+
+TEST_F(EmbeddedVmLauncherTest, EveryVmParamRemovedLeavesTwoOptions) {
+  addVmParam("-Dexe.mainConfig=\"C:\\Apps\\tool.config\"");
+  removeVmParams("*");
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(2, jvm.nOptions);
+}
+
+struct ClassPathCase {
+  const char* name;
+  Strings entries;
+  std::string expected;  // the option text
+};
+
+class ClassPath : public EmbeddedVmLauncherTest,
+                  public ::testing::WithParamInterface<ClassPathCase> {};
+
+TEST_P(ClassPath, IsTheFirstOptionAndPrinted) {
+  os.findResults["lib\\*"] = {"a.jar", "b.jar"};
+  os.findResults["C:/Program Files/x/*"] = {"c.jar"};
+  set.classPath = GetParam().entries;
+  EXPECT_EQ(0, launchInProcess());
+  ASSERT_FALSE(jvm.options.empty());
+  EXPECT_EQ(GetParam().expected, jvm.options[0]);
+  EXPECT_EQ("Classpath: " + GetParam().expected + "\n", os.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ClassPath,
+    ::testing::Values(
+        ClassPathCase{"Empty", {}, "-Djava.class.path="},
+        ClassPathCase{"Joined",
+                      {"lib\\a.jar", "lib\\b.jar"},
+                      "-Djava.class.path=lib\\a.jar;lib\\b.jar"},
+        ClassPathCase{"WildcardExpanded",
+                      {"classes", "lib\\*"},
+                      "-Djava.class.path=classes;lib\\a.jar;lib\\b.jar"},
+        // A blank in an entry: the joiner's quotes would make it unfindable.
+        ClassPathCase{"EntryWithBlank",
+                      {"C:\\My Libs\\a.jar", "b.jar"},
+                      "-Djava.class.path=C:\\My Libs\\a.jar;b.jar"},
+        // addjars with a spaced $ value: quotes mid-entry go as well.
+        ClassPathCase{"QuotedJarFolder",
+                      {"\"C:/Program Files/x\"/*"},
+                      "-Djava.class.path=C:/Program Files/x/c.jar"},
+        ClassPathCase{"QuotedEntry",
+                      {"\"C:/Program Files/app/lib\"", "b.jar"},
+                      "-Djava.class.path=C:/Program Files/app/lib;b.jar"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EmbeddedVmLauncherTest, ClassPathUsesThePlatformSeparator) {
+  os.conv = PlatformConventions::posix();
+  set.classPath = {"/opt/my app/a.jar", "b.jar"};
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ("-Djava.class.path=/opt/my app/a.jar:b.jar", jvm.options.at(0));
+}
+
+TEST_F(EmbeddedVmLauncherTest, RunsMainAndDestroysTheVm) {
+  set.mainClass = "com.example.Outer$Inner";
+  set.appArguments = {"in.txt", "two words", "\xc3\xa9"};
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ((Strings{"FindClass com/example/Outer$Inner",
+                     "GetStaticMethodID main ([Ljava/lang/String;)V",
+                     "FindClass java/lang/String", "NewObjectArray 3",
+                     "NewStringUTF in.txt", "SetObjectArrayElement 0",
+                     "NewStringUTF two words", "SetObjectArrayElement 1",
+                     "NewStringUTF \xc3\xa9", "SetObjectArrayElement 2",
+                     "CallStaticVoidMethod", "ExceptionCheck",
+                     "DestroyJavaVM"}),
+            jvm.calls);
+  EXPECT_EQ((Strings{"in.txt", "two words", "\xc3\xa9"}), jvm.mainArgs);
+  EXPECT_TRUE(os.boxes.empty());
+  EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
+}
+
+TEST_F(EmbeddedVmLauncherTest, NoArgumentsGiveAnEmptyArray) {
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_FALSE(jvm.mainArgsNull);
+  EXPECT_TRUE(jvm.mainArgs.empty());
+  EXPECT_NE(std::find(jvm.calls.begin(), jvm.calls.end(), "NewObjectArray 0"),
+            jvm.calls.end());
+}
+
+TEST_F(EmbeddedVmLauncherTest, ExceptionFromMainIsDescribedAndCleared) {
+  jvm.mainThrows = true;
+  EXPECT_EQ(0, launchInProcess());
+  Strings tail(jvm.calls.end() - 4, jvm.calls.end());
+  EXPECT_EQ((Strings{"ExceptionCheck", "ExceptionDescribe", "ExceptionClear",
+                     "DestroyJavaVM"}),
+            tail);
+  EXPECT_EQ("Exception in thread \"main\" java.lang.IllegalStateException: "
+            "boom\n",
+            os.err);
+  EXPECT_TRUE(os.boxes.empty());
+  EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
+}
+
+TEST_F(EmbeddedVmLauncherTest, MissingClassIsDescribedAndGivesOne) {
+  jvm.classMissing = true;
+  set.mainClass = "com.example.App";
+  EXPECT_EQ(1, launchInProcess());
+  EXPECT_EQ((Strings{"FindClass com/example/App", "ExceptionDescribe",
+                     "DestroyJavaVM"}),
+            jvm.calls);
+  EXPECT_EQ("Exception in thread \"main\" java.lang.NoClassDefFoundError: "
+            "com/example/App\n",
+            os.err);
+  EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(EmbeddedVmLauncherTest, MissingMainGivesZeroSilently) {
+  jvm.mainMissing = true;
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ((Strings{"FindClass app/Main",
+                     "GetStaticMethodID main ([Ljava/lang/String;)V",
+                     "DestroyJavaVM"}),
+            jvm.calls);
+  EXPECT_EQ("", os.err);
+  EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(EmbeddedVmLauncherTest, ArgumentsThatCannotBeBuiltStopTheLaunch) {
+  jvm.outOfMemory = true;
+  set.appArguments = {"a"};
+  EXPECT_EQ(1, launchInProcess());
+  EXPECT_EQ("DestroyJavaVM", jvm.calls.back());
+  EXPECT_EQ("Exception in thread \"main\" java.lang.OutOfMemoryError\n",
+            os.err);
+  EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
+}
+
+TEST_F(EmbeddedVmLauncherTest, ExitHookEndsTheLauncherWithTheStatus) {
+  for (int status : {3, 0, -7, 999}) {
+    FakeJvm fresh;
+    fresh.install(os, JVM);
+    fresh.exitStatus = status;
+    EXPECT_EQ(status, exitCodeOf([] { launchInProcess(); })) << status;
+    EXPECT_EQ("CallStaticVoidMethod", fresh.calls.back());
+    EXPECT_TRUE(fresh.broken.empty()) << fresh.broken.front();
+  }
+}
+
+struct Failure {
+  const char* name;
+  std::string library;  // javaLib
+  jni::jint createResult;
+  bool noVmPointers;
+  bool noMainClass;
+  int result;
+  std::string caption, text;
+  int creations;
+};
+
+class Failures : public EmbeddedVmLauncherTest,
+                 public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(Failures, ShowTheirBoxAndReturnTheirResult) {
+  const Failure& f = GetParam();
+  os.libraries["C:\\Windows\\zip.dll"]["inflate"] = &os;
+  set.javaLib = f.library;
+  if (f.noMainClass) set.mainClass.reset();
+  jvm.createResult = f.createResult;
+  jvm.noVmPointers = f.noVmPointers;
+  EXPECT_EQ(f.result, launchInProcess());
+  EXPECT_EQ((std::vector<RecordedBox>{{f.caption, f.text, 0x10}}), os.boxes);
+  EXPECT_EQ(f.creations, jvm.creations);
+  // No VM was made, so none is left to destroy.
+  EXPECT_TRUE(jvm.calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Failures,
+    ::testing::Values(
+        Failure{"LibraryMissing", "C:\\nowhere\\jvm.dll", 0, false, false,
+                -1234, LIBRARY_CAPTION,
+                "Unable to load JVM library: C:\\nowhere\\jvm.dll", 0},
+        Failure{"ExportMissing", "C:\\Windows\\zip.dll", 0, false, false,
+                -1235, LIBRARY_CAPTION,
+                "Unable to load JVM library, missing JNI_CreateJavaVM", 0},
+        Failure{"CreationFails", JVM, -6, false, false, 1,
+                "Error creating JVM", "Error creating Java VM. Exiting...", 1},
+        Failure{"CreationWithoutPointers", JVM, 0, true, false, 1,
+                "Error creating JVM", "Error creating Java VM. Exiting...", 1},
+        Failure{"NoMainClass", JVM, 0, false, true, 1,
+                "No Main Class",
+                "No main class is set: add a mainclass line to the "
+                "configuration file. Exiting...",
+                0},
+        // The library is checked first: its error names the real fault.
+        Failure{"NoMainClassAndNoLibrary", "jvm.dll", 0, false, true,
+                -1234, LIBRARY_CAPTION,
+                "Unable to load JVM library: jvm.dll", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(Failures, AreSilentInQuietMode) {
+  const Failure& f = GetParam();
+  os.libraries["C:\\Windows\\zip.dll"]["inflate"] = &os;
+  opt.quietMode = true;
+  set.javaLib = f.library;
+  if (f.noMainClass) set.mainClass.reset();
+  jvm.createResult = f.createResult;
+  jvm.noVmPointers = f.noVmPointers;
+  EXPECT_EQ(f.result, launchInProcess());
+  EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(EmbeddedVmLauncherTest, EmptyMainClassCountsAsMissing) {
+  set.mainClass = "";
+  EXPECT_EQ(1, launchInProcess());
+  EXPECT_EQ(0, jvm.creations);
+  EXPECT_EQ("No Main Class", os.boxes.at(0).caption);
+}
+
+TEST_F(EmbeddedVmLauncherTest, CreationFailurePrintsTheClassPathFirst) {
+  jvm.createResult = -1;
+  set.classPath = {"a.jar"};
+  EXPECT_EQ(1, launchInProcess());
+  EXPECT_EQ("Classpath: -Djava.class.path=a.jar\n", os.out);
+}
+
+TEST_F(EmbeddedVmLauncherTest, WorkingDirectoryIsSetBeforeTheVmIsMade) {
+  set.workingDir = "D:\\Data";
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ("D:\\Data", jvm.cwdAtCreate);
+}
+
+TEST_F(EmbeddedVmLauncherTest, WorkingDirectoryIsSetBeforeTheLibraryLoads) {
+  set.workingDir = "E:\\Other";
+  set.javaLib = "missing.dll";
+  EXPECT_EQ(-1234, launchInProcess());
+  EXPECT_EQ((Strings{"E:\\Other"}), os.chdirs);
+}
+
+TEST_F(EmbeddedVmLauncherTest, NoWorkingDirectoryLeavesTheCurrentOne) {
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_TRUE(os.chdirs.empty());
+}
+
+struct ConsoleCase {
+  const char* name;
+  bool showConsole;
+  std::optional<std::string> title;
+  Strings events;
+};
+
+class Console : public EmbeddedVmLauncherTest,
+                public ::testing::WithParamInterface<ConsoleCase> {};
+
+TEST_P(Console, OpensBeforeAnythingElse) {
+  set.showConsole = GetParam().showConsole;
+  set.consoleTitle = GetParam().title;
+  set.javaLib = "missing.dll";  // the console comes even before the library
+  EXPECT_EQ(-1234, launchInProcess());
+  EXPECT_EQ(GetParam().events, os.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Console,
+    ::testing::Values(
+        ConsoleCase{"WithTitle", true, "My App", {"openConsole", "title My App"}},
+        ConsoleCase{"EmptyTitleLeftAlone", true, "", {"openConsole"}},
+        ConsoleCase{"NoTitle", true, std::nullopt, {"openConsole"}},
+        ConsoleCase{"TitleWithoutConsoleIgnored", false, "My App", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tarvik
