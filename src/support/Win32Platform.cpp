@@ -52,6 +52,9 @@ class Win32RegistryKey : public RegistryKey {
     buffer.resize(size);
     // The stored size counts the terminator, when there is one.
     size_t nul = buffer.find('\0');
+    // A value stored without terminator that fills the whole buffer does
+    // not fit with its terminator.
+    if (nul == std::string::npos && size >= capacity) return std::nullopt;
     if (nul != std::string::npos) buffer.resize(nul);
     return buffer;
   }
