@@ -1,5 +1,195 @@
-// placeholder: replaced by the component's implementation
 #include "config/EnvironmentReferences.h"
+
+#include <algorithm>
+
+#include "LaunchSettings.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+
 namespace tarvik {
-std::string expandEnvironmentReferences(const std::string& text, bool) { return text; }
+
+namespace {
+
+// A reference whose value keeps bringing in new references (a value that
+// refers back to itself) is followed at most this many levels deep.
+constexpr int MAX_NESTED_REFERENCES = 64;
+constexpr size_t DEBUG_TEXT_LIMIT = 3035;
+
+// The text between passes. Each pass expands the first '$' of the text, so
+// everything before it is settled for good; keeping the settled prefix
+// apart from the tail (stored reversed, so that the front of the tail can
+// be taken off and put on cheaply) makes a pass cost only what it changes.
+// Quotes that passes put at the very start and end are kept as counts.
+struct PassText {
+  size_t leadQuotes = 0;
+  std::string prefix;
+  bool prefixHasEquals = false;
+  std::string tail;        // reversed; its logical front is tail.back()
+  size_t tailEquals = 0;   // '=' characters in the tail
+  size_t originalEnd = 0;  // this many of the tail's last characters are
+                           // still the caller's text
+  size_t trailQuotes = 0;
+
+  // The character at logical position `i` of the tail.
+  char at(size_t i) const { return tail[tail.size() - 1 - i]; }
+
+  // Takes `count` characters off the front of the tail.
+  void dropFront(size_t count) {
+    for (size_t i = 0; i < count; ++i)
+      if (at(i) == '=') --tailEquals;
+    tail.resize(tail.size() - count);
+    originalEnd = std::min(originalEnd, tail.size());
+  }
+
+  void putFront(const std::string& text) {
+    tail.append(text.rbegin(), text.rend());
+    tailEquals += static_cast<size_t>(std::count(text.begin(), text.end(), '='));
+  }
+
+  // Moves what stands before the tail's first '$' into the prefix. False
+  // when no '$' is left.
+  bool advanceToDollar() {
+    while (!tail.empty() && tail.back() != '$') {
+      const char c = tail.back();
+      if (c == '=') {
+        prefixHasEquals = true;
+        --tailEquals;
+      }
+      prefix += c;
+      tail.pop_back();
+    }
+    originalEnd = std::min(originalEnd, tail.size());
+    return !tail.empty();
+  }
+
+  // The first `limit` characters of the whole text (for the debug box).
+  std::string head(size_t limit) const {
+    std::string out(std::min(leadQuotes, limit), '"');
+    out.append(prefix, 0, limit - out.size());
+    for (size_t i = 0; i < tail.size() && out.size() < limit; ++i)
+      out += at(i);
+    out.append(std::min(trailQuotes, limit - out.size()), '"');
+    return out;
+  }
+
+  std::string whole() const {
+    std::string out(leadQuotes, '"');
+    out += prefix;
+    out.append(tail.rbegin(), tail.rend());
+    out.append(trailQuotes, '"');
+    return out;
+  }
+};
+
+void slashesForward(std::string& text, size_t from) {
+  std::replace(text.begin() + static_cast<long>(from), text.end(), '\\', '/');
+}
+
+}  // namespace
+
+std::string expandEnvironmentReferences(const std::string& text,
+                                        bool quoteSpacedValue) {
+  if (text.empty()) return std::string();
+  const size_t dollar = text.find('$');
+  if (dollar == std::string::npos) return text;
+
+  Platform& os = platform();
+  PassText t;
+  t.prefix = text.substr(0, dollar);
+  t.prefixHasEquals = t.prefix.find('=') != std::string::npos;
+  t.tail.assign(text.rbegin(), text.rend() - static_cast<long>(dollar));
+  t.tailEquals =
+      static_cast<size_t>(std::count(text.begin() + static_cast<long>(dollar),
+                                     text.end(), '='));
+  t.originalEnd = t.tail.size();
+
+  // Every pass that expands something turns all backslashes into slashes,
+  // so only the first pass can meet a backslash terminator.
+  bool slashesConverted = false;
+  int nested = 0;
+  bool quote = quoteSpacedValue;
+
+  for (;;) {
+    const size_t n = t.tail.size();  // t.at(0) is the '$'
+    size_t terminator = n;
+    if (!slashesConverted) {
+      for (size_t i = 1; i < n; ++i) {
+        if (t.at(i) == '\\') {
+          terminator = i;
+          break;
+        }
+      }
+    }
+    if (terminator == n) {
+      for (size_t i = 1; i < n; ++i) {
+        if (t.at(i) == '/') {
+          terminator = i;
+          break;
+        }
+      }
+    }
+    size_t nameEnd = 1;
+    while (nameEnd < terminator && t.at(nameEnd) != '"') ++nameEnd;
+    const bool cutAtQuote = nameEnd < terminator;
+    std::string name;
+    name.reserve(nameEnd - 1);
+    for (size_t i = 1; i < nameEnd; ++i) name += t.at(i);
+
+    if (n - 1 < t.originalEnd) {
+      nested = 0;
+    } else if (++nested > MAX_NESTED_REFERENCES) {
+      os.writeStderr("Stopped expanding $" + name + ": references nested " +
+                     "more than " + std::to_string(MAX_NESTED_REFERENCES) +
+                     " deep (does a value refer back to itself?)\n");
+      break;
+    }
+
+    if (t.prefixHasEquals) quote = true;
+    debugBox("Found variable", name);
+    std::optional<std::string> value = os.getEnv(name);
+    if (!value) {
+      if (name != "pid") {
+        debugBox("Can't find variable", name);
+        break;
+      }
+      value = std::to_string(os.processId());
+    }
+
+    const bool hasEquals = t.prefixHasEquals || t.tailEquals > 0;
+    const bool spaced = quote && value->find(' ') != std::string::npos;
+    std::string inputHead;
+    if (options().debugMode) inputHead = t.head(DEBUG_TEXT_LIMIT);
+
+    // A name cut at a double quote keeps the text from that quote on, so
+    // "$pid" and "$HOME" both keep their closing quote.
+    size_t restStart = cutAtQuote ? nameEnd : terminator;
+    if (!cutAtQuote && terminator < n && !value->empty() &&
+        (value->back() == '/' || value->back() == '\\'))
+      restStart = terminator + 1;  // the separator is not doubled
+    t.dropFront(restStart);
+    if (spaced && !hasEquals) ++t.leadQuotes;
+    if (spaced && hasEquals) t.prefix += '"';
+    t.putFront(*value);
+    if (spaced) ++t.trailQuotes;
+
+    if (options().debugMode) {
+      std::string message = "arg [" + inputHead + "] expanded to [" +
+                            t.head(DEBUG_TEXT_LIMIT) + "]\n";
+      if (message.size() > DEBUG_TEXT_LIMIT) message.resize(DEBUG_TEXT_LIMIT);
+      showBox("Parse Path", message);
+    }
+
+    if (!slashesConverted) {
+      slashesForward(t.prefix, 0);
+      slashesForward(t.tail, 0);
+      slashesConverted = true;
+    } else {
+      slashesForward(t.tail, t.tail.size() - value->size());
+    }
+
+    if (!t.advanceToDollar()) break;
+  }
+  return t.whole();
+}
+
 }  // namespace tarvik

@@ -1,7 +1,65 @@
-// placeholder: replaced by the component's implementation
 #include "config/VariableTable.h"
+
+#include "LaunchSettings.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+
 namespace tarvik {
-VariableTable& variables() { static VariableTable table; return table; }
-void defineVariable(const std::string&) {}
-std::string substituteVariables(const std::string& text) { return text; }
+
+VariableTable& variables() {
+  static VariableTable table;
+  return table;
+}
+
+void defineVariable(const std::string& argument) {
+  Platform& os = platform();
+  const size_t equals = argument.find('=');
+  if (equals == std::string::npos) {
+    os.writeStdout("Attempted to parse invalid var line: " + argument + "\n");
+    if (options().debugMode)
+      showMessage("Attempted to parse var without =", argument, true);
+    return;
+  }
+  const std::string name = argument.substr(0, equals);
+  if (name.find('%') != std::string::npos) {
+    // Stored all the same: "%%" is always the escape, so it cannot be used.
+    os.writeStdout("Defined unusable variable name: " + name + "\n");
+    if (options().debugMode)
+      showMessage("Defined unusuable variable name", name, true);
+  }
+  variables()[name] = argument.substr(equals + 1);
+}
+
+std::string substituteVariables(const std::string& text) {
+  const VariableTable& table = variables();
+  // One left-to-right scan that appends to the result, so an inserted value
+  // is never scanned again and a long line costs linear time.
+  std::string result;
+  size_t done = 0;  // input before this position is in `result`
+  for (;;) {
+    const size_t open = text.find('%', done);
+    if (open == std::string::npos) break;
+    const size_t close = text.find('%', open + 1);
+    if (close == std::string::npos) break;  // a '%' without partner stays
+    if (close == open + 1) {
+      result.append(text, done, open + 1 - done);  // "%%" becomes one '%'
+    } else {
+      auto entry = table.find(text.substr(open + 1, close - open - 1));
+      if (entry != table.end()) {
+        result.append(text, done, open - done);
+        result += entry->second;
+      } else {
+        // The closing mark is used up with the undefined name.
+        result.append(text, done, close + 1 - done);
+      }
+    }
+    done = close + 1;
+  }
+  if (done == 0) return text;
+  result.append(text, done, std::string::npos);
+  if (result != text && options().debugMode)
+    showMessage("Substituted variables", text + "\nto\n" + result, false);
+  return result;
+}
+
 }  // namespace tarvik
