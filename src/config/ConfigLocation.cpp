@@ -1,6 +1,81 @@
-// placeholder: replaced by the component's implementation
 #include "config/ConfigLocation.h"
+
+#include <new>
+
+#include "LaunchSettings.h"
+#include "config/ConfigReader.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+#include "support/TextUtil.h"
+
 namespace tarvik {
-int readApplicationConfig(const std::string&, const std::string&) { return 0; }
-std::string appBaseName(const std::string& path) { return path; }
+
+namespace {
+
+constexpr size_t DIAGNOSTIC_TEXT_LIMIT = 8191;
+
+// The text after the last folder separator, or all of it.
+std::string lastComponent(const std::string& path, char separator) {
+  const size_t cut = path.rfind(separator);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string formConfigPath(const std::string& exePath,
+                           const std::string& launcherDir) {
+  const LauncherOptions& opts = options();
+  if (opts.customConfigPath) return *opts.customConfigPath;
+  const char separator = platform().conventions().separator;
+  std::string name = lastComponent(exePath, separator);
+  // Only a lower-case ".exe" is the launcher's own ending.
+  const std::string ending = ".exe";
+  if (name.size() >= ending.size() &&
+      name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+    name.resize(name.size() - ending.size());
+  // The folder comes from launcherDir only, never from exePath itself.
+  return launcherDir + separator + name + ".config";
+}
+
+}  // namespace
+
+int readApplicationConfig(const std::string& exePath,
+                          const std::string& launcherDir) {
+  Platform& os = platform();
+  const LauncherOptions& opts = options();
+  std::string path;
+  try {
+    path = formConfigPath(exePath, launcherDir);
+  } catch (const std::bad_alloc&) {
+    os.writeStdout("no Application config file\n");
+    showMessage("Error", "No Application config file", false);
+    return 1;
+  }
+
+  if (opts.debugMode) {
+    os.writeStdout("reading app config " + path + "\n");
+    std::string framed = "[" + path + "]";
+    if (framed.size() > DIAGNOSTIC_TEXT_LIMIT)
+      framed.resize(DIAGNOSTIC_TEXT_LIMIT);
+    showBox("Reading App Config file", framed);
+  }
+
+  // Added before the file is read, so the file's own options follow it and
+  // a `rmvmparam` there can still take it away.
+  addVmParam("-Dexe.mainConfig=\"" + path + "\"");
+  return readConfigFile(path);
+}
+
+std::string appBaseName(const std::string& path) {
+  const LauncherOptions& opts = options();
+  std::string name = path;
+  if (opts.customConfigPath) {
+    name = *opts.customConfigPath;
+    const size_t config = name.find(".config");
+    if (config != std::string::npos) name.resize(config);
+  }
+  name = lastComponent(name, platform().conventions().separator);
+  const size_t exe = toLowerCase(name).find(".exe");
+  if (exe != std::string::npos) name.resize(exe);
+  return name;
+}
+
 }  // namespace tarvik

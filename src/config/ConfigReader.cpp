@@ -1,6 +1,273 @@
-// placeholder: replaced by the component's implementation
 #include "config/ConfigReader.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+#include "LaunchSettings.h"
+#include "config/EnvironmentReferences.h"
+#include "config/VariableTable.h"
+#include "runtime/JreLocator.h"
+#include "support/FileSystem.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+#include "support/TextUtil.h"
+
 namespace tarvik {
-int readConfigFile(const std::string&) { return 0; }
-void parseDirectiveLine(const std::string&) {}
+
+namespace {
+
+// Includes deeper than this are refused even when no file repeats (a file
+// reached under several spellings of its path would otherwise nest on).
+constexpr size_t MAX_INCLUDE_DEPTH = 64;
+
+// The files being read, outermost first, as comparable keys.
+std::vector<std::string>& filesBeingRead() {
+  static std::vector<std::string> files;
+  return files;
+}
+
+bool isAbsolutePath(const std::string& path, const PlatformConventions& conv) {
+  if (path.empty()) return false;
+  if (conv.driveLetterPaths)
+    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
+           path[0] == '/';
+  return path[0] == conv.separator;
+}
+
+// The path resolved against the current directory, with one kind of
+// separator, no "." components or doubled separators and, where paths
+// ignore letter case, lower-cased: equal keys name the same file.
+std::string fileKey(const std::string& path) {
+  Platform& os = platform();
+  const PlatformConventions& conv = os.conventions();
+  std::string full = isAbsolutePath(path, conv)
+                         ? path
+                         : os.currentDirectory() + conv.separator + path;
+  if (conv.driveLetterPaths) {
+    toForwardSlashes(full);
+    full = toLowerCase(full);
+  }
+  const char sep = conv.driveLetterPaths ? '/' : conv.separator;
+  std::string key;
+  size_t start = 0;
+  while (start <= full.size()) {
+    size_t end = full.find(sep, start);
+    if (end == std::string::npos) end = full.size();
+    const std::string piece = full.substr(start, end - start);
+    if (start == 0) {
+      key = piece;
+    } else if (!piece.empty() && piece != ".") {
+      key += sep;
+      key += piece;
+    }
+    start = end + 1;
+  }
+  return key;
+}
+
+// The leading decimal digits of `word` as a number, or nothing when it does
+// not start with a digit or the number exceeds `limit`.
+std::optional<uint64_t> leadingUnsigned(const std::string& word,
+                                        size_t start, uint64_t limit) {
+  if (start >= word.size() || word[start] < '0' || word[start] > '9')
+    return std::nullopt;
+  uint64_t number = 0;
+  for (size_t i = start; i < word.size() && word[i] >= '0' && word[i] <= '9';
+       ++i) {
+    number = number * 10 + static_cast<uint64_t>(word[i] - '0');
+    if (number > limit) return std::nullopt;
+  }
+  return number;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' ||
+         c == '\f';
+}
+
+// The leading integer of `text` (blanks skipped, optional sign) when it
+// fits a 32-bit signed integer.
+std::optional<int32_t> leadingInt32(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && isBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const uint64_t limit =
+      negative ? static_cast<uint64_t>(INT32_MAX) + 1 : INT32_MAX;
+  std::optional<uint64_t> number = leadingUnsigned(text, i, limit);
+  if (!number) return std::nullopt;
+  return negative ? static_cast<int32_t>(-static_cast<int64_t>(*number))
+                  : static_cast<int32_t>(*number);
+}
+
+void applyJavaVersion(const std::string& argument) {
+  LaunchSettings& s = settings();
+  s.requiredJavaVersion = expandEnvironmentReferences(argument, false);
+  OptionalText runtime = locateRequiredRuntime();
+  if (!runtime || runtime->empty()) exitLauncher(5);
+  s.javaPath = runtime;
+}
+
+void applySetenv(const std::string& argument) {
+  const size_t equals = argument.find('=');
+  if (equals == std::string::npos) return;
+  const std::string name = argument.substr(0, equals);
+  const std::string value = argument.substr(equals + 1);
+  debugBox(name, value);
+  platform().setEnv(name, expandEnvironmentReferences(value, false));
+}
+
+void applyKeepalive(const std::string& argument) {
+  LaunchSettings& s = settings();
+  const std::vector<std::string> words = splitWords(argument);
+  if (words.empty()) return;
+  if (toLowerCase(words[0]) == "true") {
+    s.keepAlive = true;
+    return;
+  }
+  s.keepAlive = false;
+  if (words.size() < 2) return;
+  // Seconds whose milliseconds do not fit the field keep the earlier value.
+  std::optional<uint64_t> seconds =
+      leadingUnsigned(words[1], 0, INT32_MAX / 1000);
+  if (!seconds) return;
+  s.keepAliveMillis = static_cast<int32_t>(*seconds * 1000);
+  platform().writeStdout(std::to_string(s.keepAliveMillis) + "\n");
+}
+
+void applyAddToPath(const std::string& argument) {
+  LaunchSettings& s = settings();
+  const std::vector<std::string> words = splitWords(argument);
+  if (words.size() < 2) return;
+  const std::string key = "-D" + words[0];
+  std::string text = words[1];
+  for (size_t i = 2; i < words.size(); ++i) text += " " + words[i];
+  std::string& value = s.vmParamValues[key];
+  value += platform().conventions().classPathSeparator;
+  value += text;
+  value = expandEnvironmentReferences(value, true);
+}
+
+void applyPercentRam(const std::string& argument) {
+  std::optional<int32_t> percent = leadingInt32(argument);
+  if (!percent) return;
+  if (*percent < -1) {
+    // No memory size can be made of a negative share: the line is dropped
+    // rather than handing the JVM a nonsensical heap size.
+    platform().writeStderr("percentRam " + std::to_string(*percent) +
+                           " ignored: the value must not be below -1\n");
+    return;
+  }
+  settings().percentRam = *percent;
+}
+
+std::string expandQuoted(const std::string& text) {
+  return expandEnvironmentReferences(text, true);
+}
+
+std::string expandPlain(const std::string& text) {
+  return expandEnvironmentReferences(text, false);
+}
+
+using DirectiveAction = void (*)(const std::string& argument);
+
+struct Directive {
+  const char* keyword;
+  DirectiveAction apply;
+};
+
+// Tried in this order; the first keyword the line begins with decides, so
+// "addjars" must stand before "addjar".
+const Directive DIRECTIVES[] = {
+    {"vmparam", [](const std::string& a) { addVmParam(a); }},
+    {"javapath", [](const std::string& a) { settings().javaPath = expandQuoted(a); }},
+    {"addpath", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a)); }},
+    {"mainclass", [](const std::string& a) { settings().mainClass = expandPlain(a); }},
+    {"appname", [](const std::string& a) { settings().appName = expandPlain(a); }},
+    {"javaVersion", applyJavaVersion},
+    {"addjars", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a) + "/*"); }},
+    {"argument", [](const std::string& a) { settings().appArguments.push_back(a); }},
+    {"addjar", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a)); }},
+    {"include", [](const std::string& a) { readConfigFile(expandPlain(a)); }},
+    {"consoleTitle", [](const std::string& a) { settings().consoleTitle = expandQuoted(a); }},
+    {"workingDir", [](const std::string& a) { settings().workingDir = expandQuoted(a); }},
+    {"outputFile", [](const std::string& a) { settings().outputFile = expandQuoted(a); }},
+    {"showConsole", [](const std::string& a) { settings().showConsole = toLowerCase(a) == "true"; }},
+    {"setenv", applySetenv},
+    {"keepalive", applyKeepalive},
+    {"addToPath", applyAddToPath},
+    {"var", defineVariable},
+    {"percentRam", applyPercentRam},
+    {"createDir", makeDirectories},
+    {"javalib", [](const std::string& a) { settings().javaLib = expandPlain(a); }},
+    {"rmvmparam", removeVmParams},
+};
+
+}  // namespace
+
+int readConfigFile(const std::string& path) {
+  std::vector<std::string>& reading = filesBeingRead();
+  const std::string key = fileKey(path);
+  for (const std::string& open : reading) {
+    if (open == key) {
+      platform().writeStderr("Skipped include of " + path +
+                             ": the file is already being read\n");
+      return 0;
+    }
+  }
+  if (reading.size() >= MAX_INCLUDE_DEPTH) {
+    platform().writeStderr("Skipped include of " + path + ": includes nest " +
+                           "more than " + std::to_string(MAX_INCLUDE_DEPTH) +
+                           " deep\n");
+    return 0;
+  }
+
+  debugBox("Reading Config file", path);
+  std::optional<std::string> content = platform().readFile(path);
+  if (!content) return 0;
+
+  reading.push_back(key);
+  // Popped on every way out, also when a directive ends the process in a
+  // test (which throws) and the next test reads files again.
+  struct PopOnExit {
+    std::vector<std::string>& files;
+    ~PopOnExit() { files.pop_back(); }
+  } pop{reading};
+
+  const std::string& text = *content;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    // A CR LF pair ends a line like LF alone; a lone CR is a character.
+    if (end > start && text[end - 1] == '\r' && end < text.size()) --end;
+    // Lines are C strings to the directives: a NUL byte ends them.
+    const char* first = text.data() + start;
+    end = static_cast<size_t>(std::find(first, text.data() + end, '\0') -
+                              text.data());
+    if (end > start) parseDirectiveLine(text.substr(start, end - start));
+    start = next;
+  }
+  return 0;
+}
+
+void parseDirectiveLine(const std::string& line) {
+  if (line.empty() || line[0] == '#' || line[0] == '/') return;
+  const size_t space = line.find(' ');
+  if (space == std::string::npos) return;
+  const std::string argument = substituteVariables(line.substr(space + 1));
+  for (const Directive& directive : DIRECTIVES) {
+    if (startsWith(line, directive.keyword)) {
+      directive.apply(argument);
+      return;
+    }
+  }
+}
+
 }  // namespace tarvik

@@ -1,0 +1,141 @@
+#include "config/ConfigLocation.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/LauncherTest.h"
+
+namespace tarvik {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ConfigLocationTest : public LauncherTest {};
+
+TEST_F(ConfigLocationTest, PathFormedFromLauncherDirAndExeName) {
+  struct Case {
+    const char* exePath;
+    const char* launcherDir;
+    const char* path;
+  } cases[] = {
+      {"C:\\Apps\\tool.exe", "C:\\Apps", "C:\\Apps\\tool.config"},
+      {"C:\\Apps\\TOOL.EXE", "C:\\Apps", "C:\\Apps\\TOOL.EXE.config"},
+      {"C:\\Apps\\tool.Exe", "C:\\Apps", "C:\\Apps\\tool.Exe.config"},
+      {"tool", "D:\\Work", "D:\\Work\\tool.config"},
+      {"Apps\\tool.exe", "D:\\Work", "D:\\Work\\tool.config"},
+      {"my.exe.tool.exe", "D:\\Work", "D:\\Work\\my.exe.tool.config"},
+      {".exe", "C:\\A", "C:\\A\\.config"},
+      {"exe", "C:\\A", "C:\\A\\exe.config"},
+      {"C:\\Apps/sub/tool.exe", "C:\\Apps", "C:\\Apps\\Apps/sub/tool.config"},
+      {"C:\\", "C:", "C:\\.config"},
+      {"C:\\x.exe", "C:\\", "C:\\\\x.config"},  // no check for a trailing
+                                                // separator
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.boxes.clear();
+    EXPECT_EQ(readApplicationConfig(c.exePath, c.launcherDir), 0) << c.exePath;
+    EXPECT_EQ(set.vmParams, (Texts{"-Dexe.mainConfig"})) << c.exePath;
+    EXPECT_EQ(set.vmParamValues["-Dexe.mainConfig"],
+              std::string("\"") + c.path + "\"")
+        << c.exePath;
+  }
+  EXPECT_TRUE(os.out.empty() && os.boxes.empty());
+}
+
+TEST_F(ConfigLocationTest, CustomPathIsTakenVerbatim) {
+  struct Case {
+    const char* custom;
+    const char* value;
+  } cases[] = {
+      {"D:\\cfg\\other.cfg", "\"D:\\cfg\\other.cfg\""},
+      {"rel.txt", "\"rel.txt\""},
+      {"", "\"\""},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    opt.customConfigPath = c.custom;
+    readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
+    EXPECT_EQ(set.vmParamValues["-Dexe.mainConfig"], c.value) << c.custom;
+  }
+}
+
+TEST_F(ConfigLocationTest, TheFileIsReadAfterTheOptionIsAdded) {
+  os.files["C:\\Apps\\tool.config"] =
+      "mainclass com.acme.Main\nvmparam -Xmx1g\n";
+  set.vmParams.push_back("-Dfrom.switch");
+  readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
+  EXPECT_EQ(set.mainClass, "com.acme.Main");
+  EXPECT_EQ(set.vmParams,
+            (Texts{"-Dfrom.switch", "-Dexe.mainConfig", "-Xmx1g"}));
+
+  resetLaunchState();
+  os.files["C:\\Work\\custom.cfg"] = "rmvmparam -Dexe.mainConfig\n";
+  opt.customConfigPath = "custom.cfg";
+  readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
+  EXPECT_TRUE(set.vmParams.empty());
+}
+
+TEST_F(ConfigLocationTest, DebugModeShowsThePath) {
+  opt.debugMode = 1;
+  readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
+  EXPECT_EQ(os.out, "reading app config C:\\Apps\\tool.config\n");
+  std::vector<RecordedBox> expected = {
+      {"Reading App Config file", "[C:\\Apps\\tool.config]", MB_STYLE_OK},
+      {"Reading Config file", "C:\\Apps\\tool.config", MB_STYLE_OK},
+  };
+  EXPECT_EQ(os.boxes, expected);
+}
+
+TEST_F(ConfigLocationTest, DebugBoxTextIsCut) {
+  opt.debugMode = 1;
+  opt.customConfigPath = std::string(9000, 'p');
+  readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
+  ASSERT_FALSE(os.boxes.empty());
+  EXPECT_EQ(os.boxes[0].text, "[" + std::string(8190, 'p'));
+}
+
+TEST_F(ConfigLocationTest, ADirectoryAsConfigIsReadAsNothing) {
+  // The platform gives no content for a directory.
+  os.directories.insert("C:\\Work\\dir.config");
+  opt.customConfigPath = "dir.config";
+  EXPECT_EQ(readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps"), 0);
+  EXPECT_FALSE(set.mainClass);
+}
+
+TEST_F(ConfigLocationTest, AppBaseName) {
+  struct Case {
+    OptionalText custom;
+    const char* path;
+    const char* base;
+  } cases[] = {
+      {std::nullopt, "C:\\Apps\\tool.exe", "tool"},
+      {std::nullopt, "C:\\Apps\\TOOL.EXE", "TOOL"},
+      {std::nullopt, "my.exe.tool.exe", "my"},
+      {std::nullopt, "tool", "tool"},
+      {std::nullopt, "C:\\Apps.exe\\tool", "tool"},
+      {std::nullopt, "C:/Apps/tool.exe", "C:/Apps/tool"},
+      {std::nullopt, "", ""},
+      {std::string("D:\\cfg\\other.cfg"), "C:\\Apps\\tool.exe", "other.cfg"},
+      {std::string("D:\\cfg\\other.config"), "C:\\Apps\\tool.exe", "other"},
+      {std::string("D:\\x.config.d\\app.config"), "C:\\a.exe", "x"},
+      {std::string("D:\\cfg\\App.EXE.config"), "C:\\a.exe", "App"},
+      {std::string("D:\\cfg\\other.CONFIG"), "C:\\a.exe", "other.CONFIG"},
+      {std::string(""), "C:\\Apps\\tool.exe", ""},
+  };
+  for (const Case& c : cases) {
+    opt.customConfigPath = c.custom;
+    EXPECT_EQ(appBaseName(c.path), c.base) << c.path;
+  }
+}
+
+TEST_F(ConfigLocationTest, PosixConventionsUseTheSlash) {
+  os.conv = PlatformConventions::posix();
+  readApplicationConfig("/opt/app/tool", "/opt/app");
+  EXPECT_EQ(set.vmParamValues["-Dexe.mainConfig"],
+            "\"/opt/app/tool.config\"");
+  EXPECT_EQ(appBaseName("/opt/app/tool"), "tool");
+  EXPECT_EQ(appBaseName("/opt/app/tool.exe"), "tool");
+}
+
+}  // namespace
+}  // namespace tarvik

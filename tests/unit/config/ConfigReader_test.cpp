@@ -1,0 +1,390 @@
+#include "config/ConfigReader.h"
+
+#include <gtest/gtest.h>
+
+#include "config/VariableTable.h"
+#include "runtime/JreLocator.h"
+#include "fakes/LauncherTest.h"
+
+namespace tarvik {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ConfigReaderTest : public LauncherTest {
+ protected:
+  // Writes `content` as C:\Work\<name> and reads it.
+  void read(const std::string& content, const std::string& name = "a.config") {
+    os.files["C:\\Work\\" + name] = content;
+    EXPECT_EQ(readConfigFile(name), 0);
+  }
+};
+
+TEST_F(ConfigReaderTest, LineClassification) {
+  struct Case {
+    const char* line;
+    OptionalText mainClass;
+  } cases[] = {
+      {"mainclass com.acme.Main", "com.acme.Main"},
+      {"mainclass  com.acme.Main", " com.acme.Main"},
+      {"mainclass com.acme.Main  ", "com.acme.Main  "},
+      {"mainclass a\tb # not a comment", "a\tb # not a comment"},
+      {"mainclassX com.acme.Main", "com.acme.Main"},
+      {"mainclass ", ""},
+      {"mainclass", std::nullopt},
+      {"mainclass\tcom.acme.Main", std::nullopt},
+      {"MainClass com.acme.Main", std::nullopt},
+      {" mainclass com.acme.Main", std::nullopt},
+      {"# mainclass x", std::nullopt},
+      {"/ mainclass x", std::nullopt},
+      {"//mainclass x", std::nullopt},
+      {"unknown mainclass x", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.mainClass, c.mainClass) << c.line;
+  }
+  EXPECT_TRUE(os.out.empty());
+  EXPECT_TRUE(os.boxes.empty());
+}
+
+TEST_F(ConfigReaderTest, KeywordsAreTriedInTableOrder) {
+  parseDirectiveLine("addjars lib");
+  parseDirectiveLine("addjar lib/a.jar");
+  parseDirectiveLine("addpath classes");
+  EXPECT_EQ(set.classPath, (Texts{"lib/*", "lib/a.jar", "classes"}));
+  parseDirectiveLine("variable x");  // a `var` line with the argument "x"
+  EXPECT_EQ(os.out, "Attempted to parse invalid var line: x\n");
+}
+
+TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
+  os.env["E"] = "C:\\a b";
+  variables()["v"] = "V";
+  struct Case {
+    const char* line;
+    OptionalText LaunchSettings::*field;
+    const char* expected;
+  } cases[] = {
+      {"javapath $E\\bin\\java", &LaunchSettings::javaPath,
+       "\"C:/a b/bin/java\""},
+      {"mainclass $E", &LaunchSettings::mainClass, "C:/a b"},
+      {"appname %v% $E", &LaunchSettings::appName, "V C:/a b"},
+      {"consoleTitle $E", &LaunchSettings::consoleTitle, "\"C:/a b\""},
+      {"workingDir $E", &LaunchSettings::workingDir, "\"C:/a b\""},
+      {"outputFile $E", &LaunchSettings::outputFile, "\"C:/a b\""},
+  };
+  for (const Case& c : cases) {
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.*c.field, c.expected) << c.line;
+  }
+  parseDirectiveLine("addpath $E");
+  parseDirectiveLine("addjars $E");
+  parseDirectiveLine("addjar $E");
+  EXPECT_EQ(set.classPath,
+            (Texts{"\"C:/a b\"", "\"C:/a b\"/*", "\"C:/a b\""}));
+  parseDirectiveLine("argument $HOME");
+  parseDirectiveLine("argument %v%");
+  EXPECT_EQ(set.appArguments, (Texts{"$HOME", "V"}));
+  parseDirectiveLine("javalib $E");
+  EXPECT_EQ(set.javaLib, "C:/a b");
+  parseDirectiveLine("vmparam -Dh=$E");
+  EXPECT_EQ(set.vmParamValues["-Dh"], "\"C:/a b\"");
+}
+
+TEST_F(ConfigReaderTest, ShowConsoleWantsExactlyTrue) {
+  struct Case {
+    const char* line;
+    bool on;
+  } cases[] = {
+      {"showConsole TRUE", true},   {"showConsole true", true},
+      {"showConsole yes", false},   {"showConsole true ", false},
+      {"showConsole  true", false},
+  };
+  for (const Case& c : cases) {
+    set.showConsole = !c.on;  // e.g. the -con switch
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.showConsole, c.on) << c.line;
+  }
+}
+
+TEST_F(ConfigReaderTest, Keepalive) {
+  struct Case {
+    const char* line;
+    bool before, keepAlive;
+    int32_t millis;
+    const char* out;
+  } cases[] = {
+      {"keepalive true", false, true, 3000, ""},
+      {"keepalive TRUE 30", false, true, 3000, ""},
+      {"keepalive false 30", true, false, 30000, "30000\n"},
+      {"keepalive  false   7 more", true, false, 7000, "7000\n"},
+      {"keepalive false 0", true, false, 0, "0\n"},
+      {"keepalive false 12s", true, false, 12000, "12000\n"},
+      {"keepalive false", true, false, 3000, ""},
+      {"keepalive no 5", true, false, 5000, "5000\n"},
+      {"keepalive false soon", true, false, 3000, ""},
+      {"keepalive false -5", true, false, 3000, ""},
+      {"keepalive false 2147483", true, false, 2147483000, "2147483000\n"},
+      {"keepalive false 2147484", true, false, 3000, ""},
+      {"keepalive false 99999999999999999999999", true, false, 3000, ""},
+      {"keepalive  ", true, true, 3000, ""},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.out.clear();
+    set.keepAlive = c.before;
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.keepAlive, c.keepAlive) << c.line;
+    EXPECT_EQ(set.keepAliveMillis, c.millis) << c.line;
+    EXPECT_EQ(os.out, c.out) << c.line;
+  }
+}
+
+TEST_F(ConfigReaderTest, PercentRam) {
+  struct Case {
+    const char* line;
+    int32_t percent;
+    bool complains;
+  } cases[] = {
+      {"percentRam 50", 50, false},
+      {"percentRam 150", 150, false},
+      {"percentRam abc", 20, false},
+      {"percentRam  \t 40%", 40, false},
+      {"percentRam +30", 30, false},
+      {"percentRam -1", -1, false},
+      {"percentRam 2147483647", 2147483647, false},
+      {"percentRam 2147483648", 20, false},
+      {"percentRam -2147483649", 20, false},
+      {"percentRam -5", 20, true},
+      {"percentRam -", 20, false},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.err.clear();
+    set.percentRam = 20;
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.percentRam, c.percent) << c.line;
+    EXPECT_EQ(os.err, c.complains ? "percentRam -5 ignored: the value must "
+                                    "not be below -1\n"
+                                  : "")
+        << c.line;
+  }
+}
+
+TEST_F(ConfigReaderTest, AddToPathAppendsToADefinedParameter) {
+  read("vmparam -Dplugin.path=a.jar\naddToPath plugin.path b.jar  c.jar\n");
+  EXPECT_EQ(set.vmParams, (Texts{"-Dplugin.path"}));
+  EXPECT_EQ(set.vmParamValues["-Dplugin.path"], "a.jar;b.jar c.jar");
+
+  resetLaunchState();
+  read("addToPath plugin.path b.jar\nvmparam -Dplugin.path=a.jar\n");
+  EXPECT_EQ(set.vmParamValues["-Dplugin.path"], "a.jar");
+
+  resetLaunchState();
+  read("addToPath plugin.path b.jar\naddToPath plugin.path\n");
+  EXPECT_TRUE(set.vmParams.empty());  // not on the command line
+  EXPECT_EQ(set.vmParamValues["-Dplugin.path"], ";b.jar");
+}
+
+TEST_F(ConfigReaderTest, AddToPathExpandsTheWholeValue) {
+  os.env["LIB"] = "C:\\my libs";
+  read("vmparam -Dp=x\naddToPath p $LIB\\extra.jar\n");
+    // The stored value holds no '=', so all of it is put in quotes.
+  EXPECT_EQ(set.vmParamValues["-Dp"], "\"x;C:/my libs/extra.jar\"");
+}
+
+TEST_F(ConfigReaderTest, SetenvReachesTheEnvironmentAndLaterReferences) {
+  read("setenv APP_HOME=C:\\apps\\x\n"
+       "setenv EMPTY=\n"
+       "setenv NOEQUALS\n"
+       "setenv B=$APP_HOME\\bin\n"
+       "mainclass $B\n");
+  EXPECT_EQ(os.env["APP_HOME"], "C:\\apps\\x");  // nothing expanded
+  EXPECT_EQ(os.env["EMPTY"], "");
+  EXPECT_EQ(os.env.count("NOEQUALS"), 0u);
+  EXPECT_EQ(os.env["B"], "C:/apps/x/bin");
+  EXPECT_EQ(set.mainClass, "C:/apps/x/bin");
+}
+
+TEST_F(ConfigReaderTest, SetenvShowsTheUnexpandedValueInDebugMode) {
+  opt.debugMode = 1;
+  os.env["X"] = "x";
+  parseDirectiveLine("setenv N=$X");
+  ASSERT_FALSE(os.boxes.empty());
+  EXPECT_EQ(os.boxes[0], (RecordedBox{"N", "$X", MB_STYLE_OK}));
+  EXPECT_EQ(os.env["N"], "x");
+}
+
+TEST_F(ConfigReaderTest, ListsGrowInFileOrderAndSingleValuesAreReplaced) {
+  read("argument one\n"
+       "mainclass First\n"
+       "argument two\n"
+       "mainclass Second\n"
+       "rmvmparam -Dgone\n"
+       "vmparam -Dgone=1\n"
+       "vmparam -Dkept=2\n"
+       "rmvmparam -Dgone\n"
+       "rmvmparam \n");
+  EXPECT_EQ(set.appArguments, (Texts{"one", "two"}));
+  EXPECT_EQ(set.mainClass, "Second");
+  EXPECT_EQ(set.vmParams, (Texts{"-Dkept"}));
+}
+
+TEST_F(ConfigReaderTest, CreateDirMakesEachComponent) {
+  os.env["X"] = "x";
+  parseDirectiveLine("createDir C:\\data\\$X\\logs");
+  EXPECT_EQ(os.events, (Texts{"mkdir C:\\data", "mkdir C:\\data\\$X",
+                              "mkdir C:\\data\\$X\\logs"}));
+}
+
+TEST_F(ConfigReaderTest, JavaVersionWithoutARuntimeEndsWithFive) {
+  opt.quietMode = true;
+  os.env["VER"] = "1.8.0_45";
+  set.javaPath = "earlier";
+  EXPECT_EQ(exitCodeOf([&] { read("javaVersion $VER\nmainclass X\n"); }), 5);
+  EXPECT_EQ(set.requiredJavaVersion, "1.8.0_45");
+  EXPECT_EQ(set.javaPath, "earlier");
+  EXPECT_FALSE(set.mainClass);  // the process ended at that line
+}
+
+TEST_F(ConfigReaderTest, JavaVersionRuntimeBecomesTheJavaPath) {
+  os.registry[std::string(RUNTIME_REGISTRY_KEY) + "\\1.8.0_45"].values
+      ["JavaHome"] = "C:\\jre";
+  set.requiredJavaVersion = "1.8.0_45";
+  OptionalText runtime = locateRequiredRuntime();
+  if (!runtime) GTEST_SKIP() << "runtime discovery not available yet";
+  resetLaunchState();
+  read("javapath early\njavaVersion 1.8.0_45\n");
+  EXPECT_EQ(set.javaPath, runtime);
+  parseDirectiveLine("javapath late");
+  EXPECT_EQ(set.javaPath, "late");
+}
+
+TEST_F(ConfigReaderTest, VariablesAreSeenFromTheirLineOn) {
+  read("mainclass %v%\n"
+       "var v=one\n"
+       "appname %v%\n"
+       "var v=two\n"
+       "argument %v%\n");
+  EXPECT_EQ(set.mainClass, "%v%");
+  EXPECT_EQ(set.appName, "one");
+  EXPECT_EQ(set.appArguments, (Texts{"two"}));
+}
+
+TEST_F(ConfigReaderTest, IncludeIsReadAtItsLineAndSharesEverything) {
+  os.files["C:/Work/extra.config"] =
+      "argument %before%\nvar after=A\nargument inside\n";
+  os.env["DIR"] = "C:\\Work";
+  read("var before=B\n"
+       "argument first\n"
+       "include $DIR\\extra.config\n"
+       "argument %after%\n"
+       "include missing.config\n"
+       "argument last\n");
+  EXPECT_EQ(set.appArguments, (Texts{"first", "B", "inside", "A", "last"}));
+  EXPECT_TRUE(os.err.empty());
+}
+
+TEST_F(ConfigReaderTest, IncludeCyclesAreStoppedWithOneLine) {
+  os.files["C:\\Work\\b.config"] = "argument b\ninclude C:/WORK/./a.config\n";
+  read("argument a1\ninclude b.config\nargument a2\ninclude a.config\n");
+  EXPECT_EQ(set.appArguments, (Texts{"a1", "b", "a2"}));
+  EXPECT_EQ(os.err,
+            "Skipped include of C:/WORK/./a.config: the file is already "
+            "being read\n"
+            "Skipped include of a.config: the file is already being read\n");
+  // Once the files are closed they may be read again.
+  os.err.clear();
+  set.appArguments.clear();
+  readConfigFile("a.config");
+  EXPECT_EQ(set.appArguments, (Texts{"a1", "b", "a2"}));
+}
+
+TEST_F(ConfigReaderTest, IncludeDepthIsBounded) {
+  // Every file is new, yet the chain must end.
+  for (int i = 0; i < 100; ++i)
+    os.files["C:\\Work\\f" + std::to_string(i)] =
+        "argument " + std::to_string(i) + "\ninclude f" +
+        std::to_string(i + 1) + "\n";
+  readConfigFile("f0");
+  EXPECT_EQ(set.appArguments.size(), 64u);
+  EXPECT_EQ(os.err,
+            "Skipped include of f64: includes nest more than 64 deep\n");
+}
+
+TEST_F(ConfigReaderTest, LineEnds) {
+  struct Case {
+    std::string content;
+    Texts arguments;
+  } cases[] = {
+      {"argument a\r\nargument b\r\n", {"a", "b"}},
+      {"argument a\nargument b", {"a", "b"}},   // last line without end
+      {"argument a\r\r\nargument b\r", {"a\r", "b\r"}},
+      {"argument a\rargument b\r", {"a\rargument b\r"}},  // CR only: one line
+      {"\n\n\r\n#x y\nargument a\n\n", {"a"}},
+      {"", {}},
+      {std::string("argument a\0b c\nargument d\n", 26), {"a", "d"}},
+      {std::string("\0argument a\nargument b", 22), {"b"}},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    read(c.content);
+    EXPECT_EQ(set.appArguments, c.arguments) << c.content;
+  }
+}
+
+TEST_F(ConfigReaderTest, BinaryFileIsReadWithoutHarm) {
+  std::string binary;
+  for (int i = 0; i < 65536; ++i) binary += static_cast<char>((i * 7919) % 256);
+  read(binary + "\nmainclass after.Binary\n");
+  EXPECT_EQ(set.mainClass, "after.Binary");
+}
+
+TEST_F(ConfigReaderTest, HugeLinesAndManyLinesAreFast) {
+  const std::string big(10 << 20, 'x');
+  std::string many;
+  for (int i = 0; i < 100000; ++i) many += "argument " + std::to_string(i) + "\n";
+  read("argument " + big + "\n" + many + "mainclass " + big + "$X\n");
+  ASSERT_EQ(set.appArguments.size(), 100001u);
+  EXPECT_EQ(set.appArguments[0], big);
+  EXPECT_EQ(set.appArguments[100000], "99999");
+  EXPECT_EQ(set.mainClass, big + "$X");
+}
+
+TEST_F(ConfigReaderTest, ALineOfPercentSigns) {
+  read("argument " + std::string(10000, '%') + "\n");
+  EXPECT_EQ(set.appArguments, (Texts{std::string(5000, '%')}));
+}
+
+TEST_F(ConfigReaderTest, UnreadableFilesAreSkippedSilently) {
+  EXPECT_EQ(readConfigFile("C:\\nowhere.config"), 0);
+  EXPECT_EQ(readConfigFile(""), 0);
+  EXPECT_TRUE(os.out.empty() && os.err.empty() && os.boxes.empty());
+  EXPECT_EQ(set.vmParams.size(), 0u);
+}
+
+TEST_F(ConfigReaderTest, DebugModeNamesEachFileRead) {
+  opt.debugMode = 1;
+  os.files["C:\\Work\\inc"] = "";
+  read("include inc\n");
+  std::vector<RecordedBox> expected = {
+      {"Reading Config file", "a.config", MB_STYLE_OK},
+      {"Reading Config file", "inc", MB_STYLE_OK},
+  };
+  EXPECT_EQ(os.boxes, expected);
+}
+
+TEST_F(ConfigReaderTest, PosixConventionsUseColonAndSlashes) {
+  os.conv = PlatformConventions::posix();
+  os.cwd = "/work";
+  os.files["/work/a.config"] =
+      "vmparam -Dp=x\naddToPath p y\ninclude ./a.config\n";
+  readConfigFile("a.config");
+  EXPECT_EQ(set.vmParamValues["-Dp"], "x:y");
+  EXPECT_EQ(os.err,
+            "Skipped include of ./a.config: the file is already being read\n");
+}
+
+}  // namespace
+}  // namespace tarvik
