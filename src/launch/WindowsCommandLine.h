@@ -1,0 +1,34 @@
+// Windows command lines: how the launcher quotes an argument so that the
+// child's C runtime gives it back unchanged, and how that C runtime splits a
+// command line into argv (used by the POSIX backend to hand a Linux child
+// exactly the arguments a Windows child would see).
+#ifndef TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H
+#define TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H
+
+#include <string>
+#include <vector>
+
+namespace tarvik {
+
+// True when `argument` cannot stand bare on a command line: it is empty or
+// holds a blank, a tab or a double quote.
+bool argumentNeedsQuotes(const std::string& argument);
+
+// `argument` between double quotes, escaped for the C runtime's parse: each
+// run of backslashes before a double quote or before the closing quote is
+// doubled, and a double quote inside becomes backslash + quote.
+std::string quoteArgument(const std::string& argument);
+
+// The C runtime's argv for a command line. The first word (the program)
+// follows the runtime's rule for argv[0]: double quotes only group and are
+// dropped, backslashes are plain characters. The others follow the rule for
+// arguments: 2n backslashes + quote give n backslashes and open or close a
+// quoted run, 2n+1 give n backslashes and a literal quote, other
+// backslashes are literal, and "" inside a quoted run is a literal quote.
+// Blanks and tabs outside quoted runs separate words.
+std::vector<std::string> splitWindowsCommandLine(
+    const std::string& commandLine);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H
