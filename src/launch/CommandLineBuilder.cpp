@@ -1,7 +1,102 @@
-// placeholder: replaced by the component's implementation
 #include "launch/CommandLineBuilder.h"
+
+#include "LaunchSettings.h"
+#include "launch/WindowsCommandLine.h"
+#include "runtime/JreLocator.h"
+#include "support/FileSystem.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+#include "support/TextUtil.h"
+
 namespace tarvik {
-std::optional<std::string> buildCommandLine() { return std::nullopt; }
-std::string joinClassPath(const std::vector<std::string>&, bool) { return ""; }
-uint64_t physicalMemoryMiB() { return 0; }
+
+namespace {
+
+// The text of one VM option as the list and the value map hold it.
+std::string vmOptionText(const LaunchSettings& s, const std::string& name) {
+  auto value = s.vmParamValues.find(name);
+  if (value == s.vmParamValues.end() || value->second.empty()) return name;
+  return name + "=" + value->second;
+}
+
+}  // namespace
+
+uint64_t physicalMemoryMiB() { return platform().physicalMemoryBytes() >> 20; }
+
+bool setsHeapLimit(const std::string& vmParamName) {
+  return startsWith(toLowerCase(vmParamName), "-xmx");
+}
+
+std::string heapLimitOption(int32_t percentRam) {
+  // Below -1 the product would be negative: treated as not set.
+  if (percentRam < 0) return std::string();
+  const double mem = static_cast<double>(physicalMemoryMiB());
+  const double size = mem * (static_cast<double>(percentRam) / 100.0);
+  return "-Xmx" + std::to_string(static_cast<uint64_t>(size)) + "m";
+}
+
+std::string joinClassPath(const std::vector<std::string>& entries,
+                          bool expandWildcards) {
+  // The test for quotes looks at the entries before any expansion.
+  bool quoted = false;
+  for (const std::string& entry : entries)
+    if (entry.find_first_of(" \t\"") != std::string::npos) quoted = true;
+  const char separator = platform().conventions().classPathSeparator;
+  std::string joined;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string& entry = entries[i];
+    if (expandWildcards && entry.find('*') != std::string::npos)
+      joined += expandWildcard(entry);
+    else
+      joined += entry;
+    if (i + 1 < entries.size()) joined += separator;
+  }
+  return quoted ? quoteArgument(joined) : joined;
+}
+
+std::optional<std::string> buildCommandLine() {
+  LaunchSettings& s = settings();
+  const LauncherOptions& opts = options();
+
+  if (!s.javaPath) s.javaPath = locateDefaultRuntime();
+  if (!s.javaPath) return std::nullopt;
+  debugBox("Javapath is", *s.javaPath);
+
+  std::string line = *s.javaPath + " ";
+
+  bool heapGiven = false;
+  for (const std::string& name : s.vmParams) {
+    if (setsHeapLimit(name)) heapGiven = true;
+    line += vmOptionText(s, name);
+    line += ' ';
+  }
+  if (!heapGiven) {
+    std::string heap = heapLimitOption(s.percentRam);
+    if (!heap.empty()) line += heap + " ";
+  }
+
+  line += "-classpath ";
+  line += joinClassPath(s.classPath, false);
+  line += ' ';
+
+  if (s.mainClass) line += *s.mainClass;
+
+  if (!s.appArguments.empty()) {
+    line += ' ';
+    for (const std::string& argument : s.appArguments) {
+      // Quoting is what keeps an argument whole and unchanged; escaping
+      // inside the quotes keeps a trailing backslash or a quote from
+      // changing the argument list.
+      if (argumentNeedsQuotes(argument) || opts.vistaOrLater) {
+        debugBox("Adding double quotes around", argument);
+        line += quoteArgument(argument);
+      } else {
+        line += argument;
+      }
+      line += ' ';
+    }
+  }
+  return line;
+}
+
 }  // namespace tarvik

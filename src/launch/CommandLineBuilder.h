@@ -13,12 +13,21 @@ namespace tarvik {
 std::optional<std::string> buildCommandLine();
 
 // The class path entries joined with the class path separator, between
-// double quotes when an entry holds a blank.
+// double quotes (escaped as for an argument) when an entry holds a blank,
+// a tab or a double quote.
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards);
 
 // Total physical memory in whole MiB.
 uint64_t physicalMemoryMiB();
+
+// Whether a VM option of this name sets the heap limit itself ("-Xmx" in
+// any letter case), so that no limit is computed.
+bool setsHeapLimit(const std::string& vmParamName);
+
+// "-Xmx<size>m" for `percentRam` percent of the physical memory, or an
+// empty text when `percentRam` is not set (negative).
+std::string heapLimitOption(int32_t percentRam);
 
 }  // namespace tarvik
 
