@@ -1,5 +1,209 @@
-// placeholder: replaced by the component's implementation
 #include "launch/ChildLauncher.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "LaunchSettings.h"
+#include "Version.h"
+#include "config/ConfigLocation.h"
+#include "launch/CommandLineBuilder.h"
+#include "launch/EmbeddedVmLauncher.h"
+#include "support/LogRedirector.h"
+#include "support/Message.h"
+#include "support/Platform.h"
+
 namespace tarvik {
-int launchJava() { return 0; }
+
+namespace {
+
+constexpr uint32_t INPUT_IDLE_MILLIS = 5000;
+constexpr size_t MESSAGE_BUFFER_SIZE = 1024;
+// A child that fails within this many seconds failed to launch.
+constexpr double QUICK_FAILURE_SECONDS = 3.0;
+
+// What the C runtime's "%s" prints for an absent text.
+std::string orNull(const OptionalText& text) {
+  return text ? *text : std::string("(null)");
+}
+
+// A message as a C buffer of `size` bytes would hold it.
+std::string fitBuffer(const std::string& text, size_t size) {
+  return text.size() < size ? text : text.substr(0, size - 1);
+}
+
+// What a child's exit code means to the launcher. Kept in one place so that
+// systems which cut exit codes short can be taught to recognise the restart
+// code here.
+enum class ChildEnd { Success, Relaunch, Failure };
+
+ChildEnd classifyExitCode(uint32_t exitCode) {
+  if (exitCode == 0) return ChildEnd::Success;
+  if (exitCode == static_cast<uint32_t>(RELAUNCH_EXIT_CODE))
+    return ChildEnd::Relaunch;
+  return ChildEnd::Failure;
+}
+
+// The value launchJava returns for a child that ended with `exitCode`.
+int launchResultFor(uint32_t exitCode) {
+  if (classifyExitCode(exitCode) == ChildEnd::Relaunch)
+    return RELAUNCH_EXIT_CODE;
+  return static_cast<int>(exitCode);
+}
+
+std::string versionRecord() {
+  return "#Version " + identificationString() + "\n";
+}
+
+std::string commandRecord(const std::string& commandLine) {
+  return "#Command line=\n" + commandLine + "\n";
+}
+
+[[noreturn]] void writeCommandFileAndExit(const std::string& commandLine) {
+  Platform& os = platform();
+  const std::string name = appBaseName(startup().exePath) + ".out";
+  std::unique_ptr<OutputFile> file = os.createTextFile(name);
+  if (!file) {
+    const std::string inTemp = inTempDir(name);
+    file = os.createTextFile(inTemp);
+    if (!file) {
+      os.writeStderr("Error opening .out files: " + name + "\n");
+      os.writeStderr("and " + inTemp + "\n");
+      exitLauncher(COMMAND_FILE_FAILED_EXIT_CODE);
+    }
+  }
+  file->write(versionRecord());
+  file->write(commandRecord(commandLine));
+  file->close();
+  exitLauncher(0);
+}
+
+void debugLine(bool created, uint32_t exitCode) {
+  if (!options().debugMode) return;
+  platform().writeStdout("CreateProcess ret " + std::to_string(created ? 1 : 0) +
+                         ", exitCode=" + std::to_string(exitCode) + "\n");
+}
+
+// No child could be made: there is no application whose code could be
+// passed on, and ending with 0 would read as success.
+[[noreturn]] void failChildStart(const std::string& errorText) {
+  const LaunchSettings& s = settings();
+  const std::string javaPath = orNull(s.javaPath);
+  platform().writeStderr("Unable to start Java " + javaPath + ": " +
+                         errorText + "\n");
+  showMessage(CHILD_START_FAILED_CAPTION,
+              "Unable to start Java for class " + orNull(s.mainClass) +
+                  "\n with Java " + javaPath + ".\n" + errorText,
+              true);
+  debugLine(false, 0);
+  exitLauncher(CHILD_START_FAILED_EXIT_CODE);
+}
+
+// The error text when the command line is too long for the system, or
+// nothing when it fits.
+std::optional<std::string> commandLineTooLong(const std::string& line) {
+  const size_t limit = platform().conventions().commandLineLimit;
+  if (limit == 0 || line.size() < limit) return std::nullopt;
+  return "The command line has " + std::to_string(line.size()) +
+         " characters; the system accepts at most " +
+         std::to_string(limit - 1) + ".";
+}
+
+void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
+  const LaunchSettings& s = settings();
+  const LauncherOptions& opts = options();
+  Platform& os = platform();
+  if (s.appLogFile && !s.appLogFile->empty()) {
+    const std::string name =
+        s.appName && !s.appName->empty() ? *s.appName : "Application";
+    const std::string text = fitBuffer(
+        name +
+            " has closed in an unexpected way. Would you like to view the "
+            "log file?\n\nLog file location:" +
+            *s.appLogFile + "\n\nJava returned the following error code: " +
+            std::to_string(exitCode),
+        MESSAGE_BUFFER_SIZE);
+    if (opts.quietMode) return;
+    if (os.messageBox(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
+        ANSWER_YES)
+      os.openWithAssociatedProgram(*s.appLogFile);
+    return;
+  }
+  if (elapsedSeconds < QUICK_FAILURE_SECONDS && !opts.quietMode) {
+    os.messageBox(fitBuffer("Error launching Class " + orNull(s.mainClass) +
+                                "\n with Java " + orNull(s.javaPath) +
+                                ".\nError=" + std::to_string(exitCode),
+                            MESSAGE_BUFFER_SIZE),
+                  "Error", MB_STYLE_ICONERROR);
+  }
+}
+
+}  // namespace
+
+int launchJava() {
+  LaunchSettings& s = settings();
+  const LauncherOptions& opts = options();
+  Platform& os = platform();
+
+  if (!s.javaLib.empty()) return launchInProcess();
+
+  const std::optional<std::string> commandLine = buildCommandLine();
+  if (!commandLine) return NO_RUNTIME_RESULT;
+
+  debugBox("Starting dir", s.workingDir.value_or(""));
+  if (s.appLogFile && !s.appLogFile->empty())
+    debugBox("LogFile", *s.appLogFile);
+  debugBox("Command Line is", *commandLine);
+
+  ChildStart start;
+  start.commandLine = *commandLine;
+  start.workingDir = s.workingDir;
+  start.useStdHandles = opts.logToFile;
+  start.noWindow = !s.showConsole;
+  if (s.showConsole) start.consoleTitle = s.consoleTitle;
+
+  const int64_t startTime = os.timeSeconds();
+
+  debugBox("Show Console", s.showConsole ? "true" : "false");
+
+  // A windowed Java makes no console of its own use, and in debug mode the
+  // boxes are the output.
+  if (s.showConsole && s.javaPath->find("javaw") == std::string::npos &&
+      !opts.debugMode)
+    openConsole();
+
+  if (opts.writeCommandFile) writeCommandFileAndExit(*commandLine);
+
+  os.writeStdout(versionRecord());
+  os.writeStdout(commandRecord(*commandLine));
+  // The records must precede whatever the child writes to the same place.
+  os.flushStdout();
+
+  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine))
+    failChildStart(*tooLong);
+  ChildStartResult started = os.startChild(start);
+  if (!started.child) failChildStart(started.errorText);
+  ChildProcess& child = *started.child;
+
+  child.waitForInputIdle(INPUT_IDLE_MILLIS);
+
+  if (s.showConsole && s.consoleTitle && !s.consoleTitle->empty())
+    os.setConsoleTitle(*s.consoleTitle);
+
+  // A negative bound waits without one, as the system's wait would.
+  const bool unbounded = s.keepAlive || opts.passExitCodeFlag;
+  if (!child.waitForExit(unbounded ? -1 : s.keepAliveMillis)) return 0;
+
+  const uint32_t exitCode = child.exitCode();
+  const int64_t endTime = os.timeSeconds();
+  const double elapsedSeconds = static_cast<double>(endTime - startTime);
+
+  if (classifyExitCode(exitCode) == ChildEnd::Failure)
+    reportAbnormalEnd(exitCode, elapsedSeconds);
+
+  debugLine(true, exitCode);
+  return launchResultFor(exitCode);
+}
+
 }  // namespace tarvik

@@ -4,6 +4,16 @@
 
 namespace tarvik {
 
+// launchJava's result when no Java runtime was found.
+constexpr int NO_RUNTIME_RESULT = 2;
+// The launcher's exit code when `-o` could open no command file.
+constexpr int COMMAND_FILE_FAILED_EXIT_CODE = -3;
+// The launcher's exit code when the Java child could not be created
+// (missing executable, command line too long): the process ends with it,
+// whether or not -passExitCode was given.
+constexpr int CHILD_START_FAILED_EXIT_CODE = 4;
+constexpr const char CHILD_START_FAILED_CAPTION[] = "Unable To Start Java";
+
 // One launch; 999 asks the entry to launch again.
 int launchJava();
 

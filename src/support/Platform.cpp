@@ -17,6 +17,7 @@ PlatformConventions PlatformConventions::posix() {
   conv.windowedJava = "java";
   conv.textModeCrLf = false;
   conv.exitCodeBits = 8;
+  conv.commandLineLimit = 0;
   return conv;
 }
 

@@ -49,6 +49,9 @@ struct PlatformConventions {
   bool textModeCrLf = true;
   // Exit codes are cut to this many bits by the system (0 for none).
   int exitCodeBits = 0;
+  // The longest command line a child can be given, terminator included
+  // (0: the launcher sets no limit; the system reports what it refuses).
+  size_t commandLineLimit = 32767;
 
   static PlatformConventions windows();
   static PlatformConventions posix();
