@@ -230,7 +230,7 @@ RunResult WineEnvironment::runLauncher(const std::string& exe,
   if (cwd.empty()) cwd = exe.substr(0, exe.rfind('/'));
   std::string command = "cd " + quote(cwd) + " && " + shellPrefix();
   for (const auto& var : options.env)
-    command += quote(var.first + "=" + var.second) + " ";
+    command += var.first + "=" + quote(var.second) + " ";
   command += "timeout " + std::to_string(options.timeoutMs / 1000 + 30) +
              " wine " + quote(testTool("tvharness.exe")) + " --report " +
              quote(windowsPath(report)) + " --timeout-ms " +
