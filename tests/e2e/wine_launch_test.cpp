@@ -1,0 +1,338 @@
+// The real tarvik.exe under Wine starting its Java child: fakejava.exe is
+// installed as java.exe and javaw.exe of a runtime registered in the
+// prefix's registry, and records what it was given.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+const std::string RUNTIMES = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+
+// One run of fakejava.exe as its record file tells it.
+struct Record {
+  std::string cmdline;
+  std::vector<std::string> args;
+  std::string cwd;
+  std::map<std::string, std::string> env;
+  std::string stdoutKind;
+  std::string stderrKind;
+};
+
+std::string unescapeRecord(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    char c = text[++i];
+    out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+std::vector<std::string> tabFields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    size_t tab = line.find('\t', start);
+    fields.push_back(unescapeRecord(line.substr(start, tab - start)));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+std::vector<Record> readRecords(const std::string& path) {
+  std::vector<Record> records;
+  std::string text = readFile(path);
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    std::vector<std::string> f = tabFields(line);
+    if (f[0] == "run") records.emplace_back();
+    if (records.empty() || f.size() < 2) continue;
+    Record& r = records.back();
+    if (f[0] == "cmdline") r.cmdline = f[1];
+    if (f[0] == "arg" && f.size() > 2) r.args.push_back(f[2]);
+    if (f[0] == "cwd") r.cwd = f[1];
+    if (f[0] == "env" && f.size() > 2) r.env[f[1]] = f[2];
+    if (f[0] == "stdout") r.stdoutKind = f[1];
+    if (f[0] == "stderr") r.stderrKind = f[1];
+  }
+  return records;
+}
+
+std::string withoutCr(std::string text) {
+  for (size_t pos; (pos = text.find('\r')) != std::string::npos;)
+    text.erase(pos, 1);
+  return text;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class WineLaunchTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    WineEnvironment& wine = WineEnvironment::get();
+    runtimeHome() = newCaseDir("runtime") + "/fake jre";
+    makeDirs(runtimeHome() + "/bin");
+    std::string fake = readFile(wine.testTool("fakejava.exe"));
+    writeFile(runtimeHome() + "/bin/java.exe", fake);
+    writeFile(runtimeHome() + "/bin/javaw.exe", fake);
+    wine.registryAdd(RUNTIMES, "CurrentVersion", "1.8");
+    wine.registryAdd(RUNTIMES + "\\1.8", "JavaHome",
+                     WineEnvironment::windowsPath(runtimeHome()));
+  }
+
+  static std::string& runtimeHome() {
+    static std::string home;
+    return home;
+  }
+
+  // The registered runtime's javaw.exe as the launcher writes it.
+  static std::string quotedJavaw() {
+    return "\"" + WineEnvironment::windowsPath(runtimeHome()) +
+           "\\bin\\javaw.exe\"";
+  }
+
+  // A launcher tool.exe with `config` beside it, in a fresh folder.
+  std::string makeApp(const std::string& name, const std::string& config) {
+    dir = newCaseDir(name);
+    winDir = WineEnvironment::windowsPath(dir);
+    writeFile(dir + "/tool.config", config);
+    recordPath = dir + "/record.txt";
+    return wine.installLauncher(dir, "tool.exe");
+  }
+
+  RunOptions options(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> env = {}) {
+    RunOptions o = RunOptions::of(std::move(args));
+    o.env = std::move(env);
+    o.env.push_back({"FAKEJAVA_RECORD", WineEnvironment::windowsPath(recordPath)});
+    return o;
+  }
+
+  WineEnvironment& wine = WineEnvironment::get();
+  std::string dir;
+  std::string winDir;
+  std::string recordPath;
+};
+
+TEST_F(WineLaunchTest, CommandLineReachesJavaAndTheCommandFileHoldsIt) {
+  std::string exe = makeApp(
+      "cmdline",
+      "mainclass app.Main\n"
+      "addjar lib\\a.jar\n"
+      "addpath C:\\My Libs\\classes\\\n"
+      "vmparam -Dmode=1\n"
+      "argument C:\\dir\\\n"
+      "argument say \"hi\"\n"
+      "argument a\"b\n");
+  RunResult run = wine.runLauncher(exe, options({"first", "-passExitCode"}));
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_TRUE(run.boxes.empty());
+
+  const std::string line =
+      quotedJavaw() + " -Dexe.mainConfig=\"" + winDir +
+      "\\tool.config\" -Dmode=1 -classpath \"lib\\a.jar;C:\\My "
+      "Libs\\classes\\\\\" app.Main \"first\" \"C:\\dir\\\\\" \"say "
+      "\\\"hi\\\"\" \"a\\\"b\" ";
+  const std::string out = withoutCr(run.out);
+  EXPECT_EQ(out.rfind("#Version @(#)src/Tarvik Version: 2.2.1 Dovrel "
+                      "Compiled: ", 0), 0u) << out;
+  ASSERT_NE(out.find('\n'), std::string::npos);
+  EXPECT_EQ(out.substr(out.find('\n') + 1), "#Command line=\n" + line + "\n");
+
+  std::vector<Record> records = readRecords(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].cmdline, line);
+  std::vector<std::string> expected = {
+      WineEnvironment::windowsPath(runtimeHome()) + "\\bin\\javaw.exe",
+      "-Dexe.mainConfig=" + winDir + "\\tool.config",
+      "-Dmode=1",
+      "-classpath",
+      "lib\\a.jar;C:\\My Libs\\classes\\",
+      "app.Main",
+      "first",
+      "C:\\dir\\",
+      "say \"hi\"",
+      "a\"b"};
+  EXPECT_EQ(records[0].args, expected);
+  EXPECT_EQ(records[0].cwd, winDir) << "the child starts in the launcher's folder";
+
+  // -o writes the same line to tool.out, in text mode, and starts nothing.
+  RunResult o = wine.runLauncher(exe, options({"first", "-o"}));
+  EXPECT_EQ(o.exitCode, 0u);
+  EXPECT_TRUE(o.out.empty()) << o.out;
+  std::string file = readFile(dir + "/tool.out");
+  EXPECT_EQ(file.rfind("#Version @(#)src/Tarvik Version: 2.2.1 Dovrel "
+                       "Compiled: ", 0), 0u) << file;
+  EXPECT_NE(file.find("\r\n#Command line=\r\n" + line + "\r\n"),
+            std::string::npos) << file;
+  EXPECT_EQ(file.size(), file.find("#Command line=") + 16 + line.size() + 2);
+  EXPECT_EQ(readRecords(recordPath).size(), 1u);
+}
+
+TEST_F(WineLaunchTest, PassExitCodeHandsTheChildsCodeOn) {
+  std::string exe = makeApp("pass", "mainclass app.Main\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-q", "-passExitCode"}, {{"FAKEJAVA_EXIT", "3"}}));
+  EXPECT_EQ(run.exitCode, 3u);
+  EXPECT_TRUE(run.boxes.empty());
+  RunResult without = wine.runLauncher(exe, options({"-q"}, {{"FAKEJAVA_EXIT", "3"}}));
+  EXPECT_EQ(without.exitCode, 0u);
+}
+
+TEST_F(WineLaunchTest, RestartsOn999) {
+  std::string exe = makeApp("restart", "mainclass app.Main\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-passExitCode"},
+                   {{"FAKEJAVA_EXITS", "999,999,0"},
+                    {"FAKEJAVA_COUNTER", WineEnvironment::windowsPath(dir + "/counter")}}));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.boxes.empty());
+  std::vector<Record> records = readRecords(recordPath);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[2].cmdline, records[0].cmdline);
+}
+
+TEST_F(WineLaunchTest, BoundedWaitLeavesTheChildRunning) {
+  std::string exe = makeApp("keepalive", "mainclass app.Main\n");
+  auto begin = std::chrono::steady_clock::now();
+  RunResult run = wine.runLauncher(
+      exe, options({}, {{"FAKEJAVA_SLEEP_MS", "15000"}, {"FAKEJAVA_EXIT", "1"}}));
+  double seconds = std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_GE(seconds, 2.9);
+  EXPECT_LT(seconds, 12.0) << "the launcher waited for the child";
+  EXPECT_EQ(readRecords(recordPath).size(), 1u);
+}
+
+TEST_F(WineLaunchTest, ErrorBoxOnlyForAQuickFailure) {
+  std::string exe = makeApp("quick", "mainclass app.Main\n");
+  RunResult quick = wine.runLauncher(
+      exe, options({"-passExitCode"}, {{"FAKEJAVA_EXIT", "1"}}));
+  EXPECT_EQ(quick.exitCode, 1u);
+  ASSERT_EQ(quick.boxes.size(), 1u);
+  EXPECT_EQ(quick.boxes[0].caption, "Error");
+  EXPECT_EQ(quick.boxes[0].text, "Error launching Class app.Main\n with Java " +
+                                     quotedJavaw() + ".\nError=1");
+  EXPECT_EQ(quick.boxes[0].buttons, "ok");
+  EXPECT_TRUE(quick.boxes[0].icon);
+
+  RunResult slow = wine.runLauncher(
+      exe, options({"-passExitCode"},
+                   {{"FAKEJAVA_EXIT", "1"}, {"FAKEJAVA_SLEEP_MS", "5000"}}));
+  EXPECT_EQ(slow.exitCode, 1u);
+  EXPECT_TRUE(slow.boxes.empty());
+}
+
+TEST_F(WineLaunchTest, UnexpectedCloseOpensTheLogFileOnYes) {
+  std::string opener = newCaseDir("opener") + "/opener.exe";
+  writeFile(opener, readFile(wine.testTool("fakejava.exe")));
+  wine.registryAdd("HKCR\\.tvlog", "", "TarvikTestLog");
+  wine.registryAdd("HKCR\\TarvikTestLog\\shell\\open\\command", "",
+                   "\"" + WineEnvironment::windowsPath(opener) + "\" \"%1\"");
+
+  for (const char* answer : {"yes", "no"}) {
+    std::string exe = makeApp(std::string("close-") + answer,
+                              "mainclass app.Main\nappname My Tool\n");
+    std::string log = winDir + "\\app.tvlog";
+    writeFile(dir + "/app.tvlog", "log\n");
+    RunOptions o = options({"-DLOGFILE=" + log, "-passExitCode"},
+                           {{"FAKEJAVA_EXIT", "2"}});
+    o.answers = {answer};
+    RunResult run = wine.runLauncher(exe, o);
+    EXPECT_EQ(run.exitCode, 2u) << answer;
+    ASSERT_EQ(run.boxes.size(), 1u) << answer;
+    EXPECT_EQ(run.boxes[0].caption, "Unexpected Close");
+    EXPECT_EQ(run.boxes[0].text,
+              "My Tool has closed in an unexpected way. Would you like to "
+              "view the log file?\n\nLog file location:" + log +
+                  "\n\nJava returned the following error code: 2");
+    EXPECT_EQ(run.boxes[0].buttons, "yesno");
+    EXPECT_TRUE(run.boxes[0].icon);
+
+    // The associated program runs on its own; give it time to record.
+    size_t wanted = std::string(answer) == "yes" ? 2 : 1;
+    for (int i = 0; i < 100 && readRecords(recordPath).size() < wanted; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (wanted == 1) std::this_thread::sleep_for(std::chrono::seconds(2));
+    std::vector<Record> records = readRecords(recordPath);
+    ASSERT_EQ(records.size(), wanted) << answer;
+    if (wanted == 2) {
+      ASSERT_GE(records[1].args.size(), 2u);
+      EXPECT_TRUE(contains(records[1].args[0], "opener.exe"));
+      EXPECT_EQ(records[1].args.back(), log);
+    }
+  }
+}
+
+TEST_F(WineLaunchTest, LogFileHoldsTheLaunchersAndTheChildsOutput) {
+  std::string exe = makeApp("log", "mainclass app.Main\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-log", "launch.log", "-passExitCode"},
+                   {{"FAKEJAVA_PRINT", "hello from java"}}));
+  EXPECT_EQ(run.exitCode, 0u);
+  std::string log = withoutCr(readFile(dir + "/launch.log"));
+  EXPECT_EQ(log.rfind("#Version @(#)src/Tarvik", 0), 0u) << log;
+  EXPECT_TRUE(contains(log, "\n#Command line=\n" + quotedJavaw())) << log;
+  EXPECT_TRUE(contains(log, "\nhello from java\n")) << log;
+  EXPECT_TRUE(contains(log, "\nhello from java (stderr)\n")) << log;
+  std::vector<Record> records = readRecords(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].stdoutKind, "disk");
+  EXPECT_EQ(records[0].stderrKind, "disk");
+  EXPECT_FALSE(contains(run.out, "#Command line=")) << "all of it in the log";
+}
+
+TEST_F(WineLaunchTest, EnvironmentAndWorkingDirectoryReachTheChild) {
+  std::string work = newCaseDir("work dir");
+  std::string exe = makeApp("env", "mainclass app.Main\n"
+                                   "setenv TV_GREETING=hello there\n"
+                                   "workingDir " +
+                                       WineEnvironment::windowsPath(work) + "\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-passExitCode"}, {{"FAKEJAVA_ENV", "TV_GREETING,TV_UNSET"}}));
+  EXPECT_EQ(run.exitCode, 0u);
+  std::vector<Record> records = readRecords(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].env["TV_GREETING"], "hello there");
+  EXPECT_EQ(records[0].env["TV_UNSET"], "<unset>");
+  EXPECT_EQ(records[0].cwd, WineEnvironment::windowsPath(work));
+}
+
+TEST_F(WineLaunchTest, JavaThatCannotStartIsReportedWithCodeFour) {
+  std::string exe = makeApp("missing", "mainclass app.Main\n"
+                                       "javapath Z:\\nowhere\\java.exe\n");
+  RunResult run = wine.runLauncher(exe, options({}));
+  EXPECT_EQ(run.exitCode, 4u);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].caption, "Unable To Start Java");
+  EXPECT_EQ(run.boxes[0].text.rfind("Unable to start Java for class app.Main\n"
+                                    " with Java Z:\\nowhere\\java.exe.\n", 0),
+            0u)
+      << run.boxes[0].text;
+  EXPECT_GT(run.boxes[0].text.size(), 70u) << "the system's reason follows";
+  EXPECT_TRUE(contains(run.err, "Unable to start Java Z:\\nowhere\\java.exe: "))
+      << run.err;
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik
