@@ -54,9 +54,10 @@ std::vector<std::string> splitTabs(const std::string& line) {
 }
 
 std::string rootDir() {
-  static const std::string root = [] {
-    std::string dir = "/tmp/tarvik-e2e-" + std::to_string(getpid());
-    makeDirs(dir);
+  // Never destroyed: the exit handler that removes the folder needs it.
+  static const std::string* root = [] {
+    auto* dir = new std::string("/tmp/tarvik-e2e-" + std::to_string(getpid()));
+    makeDirs(*dir);
     std::atexit([] {
       std::string command = "rm -rf " + quote(rootDir());
       if (std::system(command.c_str()) != 0) {
@@ -64,7 +65,7 @@ std::string rootDir() {
     });
     return dir;
   }();
-  return root;
+  return *root;
 }
 
 int runShell(const std::string& command) {
