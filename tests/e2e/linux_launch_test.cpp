@@ -1,0 +1,157 @@
+// The native launcher starting the machine's real OpenJDK as its child,
+// with the small application of tests/e2e/java/child.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+std::string java() { return javaHome() + "/bin/java"; }
+
+// The compiled test application, in a folder whose name holds a blank.
+const std::string& classesDir() {
+  static const std::string dir = [] {
+    std::string classes = newCaseDir("java") + "/child classes";
+    makeDirs(classes);
+    std::string command = "'" + javaHome() + "/bin/javac' -d '" + classes +
+                          "' '" + sourceDir() + "/tests/e2e/java/child/'*.java";
+    if (std::system(command.c_str()) != 0) return std::string();
+    return classes;
+  }();
+  return dir;
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class LinuxLaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fileExists(java())) << java();
+    ASSERT_FALSE(classesDir().empty()) << "javac failed";
+  }
+
+  // A launcher copy named "app" with `config` beside it; returns its path.
+  std::string makeApp(const std::string& name, const std::string& config) {
+    caseDir = newCaseDir(name);
+    std::string exe = caseDir + "/app";
+    std::string copy = "cp '" + nativeLauncher() + "' '" + exe + "'";
+    EXPECT_EQ(0, std::system(copy.c_str()));
+    writeFile(caseDir + "/app.config", config);
+    return exe;
+  }
+
+  std::string probeConfig(const std::string& extra = "") {
+    return "javapath " + java() + "\nmainclass child.Probe\naddpath " +
+           classesDir() + "\n" + extra;
+  }
+
+  // Runs without a desktop, so that message boxes come out on stderr.
+  RunResult run(const std::string& exe, std::vector<std::string> args,
+                std::vector<std::pair<std::string, std::string>> env = {}) {
+    RunOptions options = RunOptions::of(std::move(args));
+    options.env = std::move(env);
+    options.env.push_back({"DISPLAY", ""});
+    options.env.push_back({"WAYLAND_DISPLAY", ""});
+    return runNative(exe, options);
+  }
+
+  std::string caseDir;
+};
+
+TEST_F(LinuxLaunchTest, ChildSeesItsArgumentsPropertiesAndHeap) {
+  std::string exe = makeApp(
+      "print", probeConfig("vmparam -Dprobe.mode=1\n"
+                           "vmparam -Dprobe.spaced=\"two words\"\n"
+                           "percentRam 10\n"
+                           "argument C:\\dir\\\n"
+                           "argument say \"hi\"\n"));
+  RunResult r = run(exe, {"-passExitCode", "two words", "a\"b", "", "tail\\",
+                          "\xc3\xa9"});
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_TRUE(has(r.out, "#Command line=\n" + java() + " -Dexe.mainConfig=\"" +
+                             caseDir + "/app.config\" -Dprobe.mode=1 "))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "argc=7\narg[0]=two words\narg[1]=a\"b\narg[2]=\n"
+                         "arg[3]=tail\\\narg[4]=\\u00e9\narg[5]=C:\\dir\\\n"
+                         "arg[6]=say \"hi\"\n"))
+      << r.out;
+  // The quotes are for the command line; the properties are without them.
+  EXPECT_TRUE(has(r.out, "prop exe.mainConfig=" + caseDir + "/app.config\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "prop probe.mode=1\n"));
+  EXPECT_TRUE(has(r.out, "prop probe.spaced=two words\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "prop java.class.path=" + classesDir() + "\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, "prop user.dir=" + caseDir + "\n")) << r.out;
+
+  uint64_t mib = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                     static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) >> 20;
+  uint64_t heap = static_cast<uint64_t>(static_cast<double>(mib) * 0.1);
+  EXPECT_TRUE(has(r.out, "vmoption -Dprobe.spaced=two words\nvmoption -Xmx" +
+                             std::to_string(heap) + "m\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.err, "probe stderr line\n")) << r.err;
+}
+
+TEST_F(LinuxLaunchTest, ExitCodeIsPassedOnOnlyWhenAsked) {
+  std::string exe = makeApp("exit", probeConfig());
+  RunResult passed = run(exe, {"-passExitCode", "exit", "3"});
+  EXPECT_EQ(3u, passed.exitCode) << passed.err;
+  EXPECT_TRUE(has(passed.out, "arg[0]=exit\narg[1]=3\n")) << passed.out;
+  // Ended within 3 seconds with an error code: reported.
+  EXPECT_TRUE(has(passed.err, "Error launching Class child.Probe")) << passed.err;
+  RunResult quiet = run(exe, {"-q", "exit", "3"});
+  EXPECT_EQ(0u, quiet.exitCode);
+  EXPECT_FALSE(has(quiet.err, "Error launching")) << quiet.err;
+}
+
+TEST_F(LinuxLaunchTest, EnvironmentWorkingDirectoryAndLogFile) {
+  std::string work = newCaseDir("work dir");
+  std::string exe = makeApp("env", probeConfig("setenv PROBE_GREETING=hello there\n"
+                                               "workingDir " + work + "\n"));
+  std::string log = caseDir + "/launch.log";
+  RunResult r = run(exe, {"-log", log, "-passExitCode"});
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_EQ("", r.out);
+  std::string text = readFile(log);
+  EXPECT_EQ(0u, text.rfind("#Version @(#)src/Tarvik Version: 2.2.1", 0)) << text;
+  EXPECT_TRUE(has(text, "\n#Command line=\n" + java() + " ")) << text;
+  EXPECT_TRUE(has(text, "env PROBE_GREETING=hello there\n")) << text;
+  EXPECT_TRUE(has(text, "prop user.dir=" + work + "\n")) << text;
+  EXPECT_TRUE(has(text, "probe stderr line\n")) << text;
+}
+
+TEST_F(LinuxLaunchTest, BoundedWaitLeavesTheChildRunning) {
+  std::string exe = makeApp("keepalive", probeConfig());
+  auto begin = std::chrono::steady_clock::now();
+  RunResult r = run(exe, {"sleep", "20000"});
+  double seconds = std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_GE(seconds, 2.9);
+  EXPECT_LT(seconds, 15.0) << "the launcher waited for the child";
+}
+
+TEST_F(LinuxLaunchTest, MissingJavaIsReportedWithCodeFour) {
+  std::string exe = makeApp("missing", "javapath /nowhere/bin/java\n"
+                                       "mainclass child.Probe\n");
+  RunResult r = run(exe, {});
+  EXPECT_EQ(4u, r.exitCode);
+  EXPECT_TRUE(has(r.err, "Unable to start Java /nowhere/bin/java: No such file "
+                         "or directory\n"))
+      << r.err;
+  EXPECT_TRUE(has(r.err, "Unable To Start Java")) << r.err;
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik
