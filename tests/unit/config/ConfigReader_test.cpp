@@ -324,6 +324,7 @@ TEST_F(ConfigReaderTest, LineEnds) {
       {"argument a\rargument b\r", {"a\rargument b\r"}},  // CR only: one line
       {"\n\n\r\n#x y\nargument a\n\n", {"a"}},
       {"", {}},
+      {"\xEF\xBB\xBF" "argument a\nargument b\n", {"b"}},  // no BOM is known
       {std::string("argument a\0b c\nargument d\n", 26), {"a", "d"}},
       {std::string("\0argument a\nargument b", 22), {"b"}},
   };
