@@ -33,15 +33,17 @@ std::string fitBuffer(const std::string& text, size_t size) {
   return text.size() < size ? text : text.substr(0, size - 1);
 }
 
-// What a child's exit code means to the launcher. Kept in one place so that
-// systems which cut exit codes short can be taught to recognise the restart
-// code here.
+// What a child's exit code means to the launcher. A system that cuts exit
+// codes to fewer bits (Linux: 8, so 999 arrives as 231) delivers the restart
+// code cut the same way, and that is taken as the restart request.
 enum class ChildEnd { Success, Relaunch, Failure };
 
 ChildEnd classifyExitCode(uint32_t exitCode) {
   if (exitCode == 0) return ChildEnd::Success;
-  if (exitCode == static_cast<uint32_t>(RELAUNCH_EXIT_CODE))
-    return ChildEnd::Relaunch;
+  const int bits = platform().conventions().exitCodeBits;
+  const uint32_t mask = bits > 0 && bits < 32 ? (1u << bits) - 1 : ~0u;
+  const uint32_t relaunch = static_cast<uint32_t>(RELAUNCH_EXIT_CODE) & mask;
+  if (exitCode == relaunch) return ChildEnd::Relaunch;
   return ChildEnd::Failure;
 }
 

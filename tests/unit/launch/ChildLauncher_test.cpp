@@ -393,6 +393,28 @@ TEST_F(LaunchLoopTest, RestartsWhileTheChildEndsWith999) {
   EXPECT_TRUE(os.boxes.empty());
 }
 
+TEST_F(LaunchLoopTest, EightBitExitCodesTakeTheCutRestartCode) {
+  struct Case {
+    bool posix;
+    uint32_t code;
+    size_t starts;
+  } cases[] = {
+      {true, 231, 2},   // 999 as Linux reports it
+      {false, 231, 1},  // Windows passes 999 in full
+      {false, 999, 2},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.conv = c.posix ? PlatformConventions::posix() : PlatformConventions::windows();
+    os.started.clear();
+    os.files[c.posix ? "/apps/tool.config" : "C:\\Apps\\tool.config"] =
+        "javapath java\n";
+    os.children = {endsWith(c.code, 1), endsWith(0, 1)};
+    exitCodeOf([&] { runLauncher({c.posix ? "/apps/tool" : "C:\\Apps\\tool.exe"}); });
+    EXPECT_EQ(os.started.size(), c.starts) << c.posix << " " << c.code;
+  }
+}
+
 TEST_F(LaunchLoopTest, PassesTheLastCodeOn) {
   struct Case {
     std::vector<FakeChildScript> children;
