@@ -95,7 +95,8 @@ TEST_F(WineEntryTest, QuietBeforeVersionShowsNothing) {
   writeFile(dir + "/tool.config", "javapath Z:\\nowhere\\java.exe\n");
   RunResult run = wine.runLauncher(exe, RunOptions::of({"-q", "-v"}));
   EXPECT_TRUE(run.boxes.empty());
-  EXPECT_EQ(run.exitCode, 0u);
+  // A java that cannot be started is never a silent success, even quiet.
+  EXPECT_EQ(run.exitCode, 4u);
 }
 
 TEST_F(WineEntryTest, DebugShowsTheDiagnosticBoxesInOrder) {

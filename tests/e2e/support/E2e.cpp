@@ -184,6 +184,18 @@ WineEnvironment::WineEnvironment() {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   // The first start creates the prefix, which takes a few seconds.
   runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
+  // Without a window manager Wine waits about two seconds for each closed
+  // box; unmanaged windows close at once. And a crash must end the program
+  // instead of waiting for a debugger.
+  std::string reg = rootDir() + "/prefix-setup.reg";
+  writeFile(reg,
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"
+            "\"Managed\"=\"N\"\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\"
+            "CurrentVersion\\AeDebug]\r\n"
+            "\"Debugger\"=\"tv-no-debugger.exe\"\r\n");
+  wine({"reg", "import", windowsPath(reg)});
 }
 
 WineEnvironment::~WineEnvironment() {
