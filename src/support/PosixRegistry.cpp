@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/PosixInstalledRuntimes.h"
 #include "support/PosixPlatform.h"
 
 namespace tarvik {
@@ -153,7 +154,13 @@ std::unique_ptr<RegistryKey> DirectoryRegistry::open(
 
 std::unique_ptr<RegistryKey> PosixPlatform::openRegistryKey(
     const std::string& path) {
-  return DirectoryRegistry::fromEnvironment().open(path);
+  // A store that has been set up decides alone; without one, the runtimes
+  // installed on the machine stand in for it.
+  DirectoryRegistry store = DirectoryRegistry::fromEnvironment();
+  if (isDirectory(store.root())) return store.open(path);
+  static const InstalledRuntimeRegistry installed =
+      InstalledRuntimeRegistry::discover();
+  return installed.open(path);
 }
 
 }  // namespace tarvik
