@@ -174,6 +174,13 @@ std::string expandPlain(const std::string& text) {
   return expandEnvironmentReferences(text, false);
 }
 
+// A path written for Windows in a configuration shared between systems:
+// where folders are separated by '/', a backslash in a path means one too.
+std::string localPath(std::string path) {
+  if (platform().conventions().separator == '/') toForwardSlashes(path);
+  return path;
+}
+
 using DirectiveAction = void (*)(const std::string& argument);
 
 struct Directive {
@@ -185,17 +192,17 @@ struct Directive {
 // "addjars" must stand before "addjar".
 const Directive DIRECTIVES[] = {
     {"vmparam", [](const std::string& a) { addVmParam(a); }},
-    {"javapath", [](const std::string& a) { settings().javaPath = expandQuoted(a); }},
-    {"addpath", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a)); }},
+    {"javapath", [](const std::string& a) { settings().javaPath = localPath(expandQuoted(a)); }},
+    {"addpath", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
     {"mainclass", [](const std::string& a) { settings().mainClass = expandPlain(a); }},
     {"appname", [](const std::string& a) { settings().appName = expandPlain(a); }},
     {"javaVersion", applyJavaVersion},
-    {"addjars", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a) + "/*"); }},
+    {"addjars", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a)) + "/*"); }},
     {"argument", [](const std::string& a) { settings().appArguments.push_back(a); }},
-    {"addjar", [](const std::string& a) { settings().classPath.push_back(expandQuoted(a)); }},
-    {"include", [](const std::string& a) { readConfigFile(expandPlain(a)); }},
+    {"addjar", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
+    {"include", [](const std::string& a) { readConfigFile(localPath(expandPlain(a))); }},
     {"consoleTitle", [](const std::string& a) { settings().consoleTitle = expandQuoted(a); }},
-    {"workingDir", [](const std::string& a) { settings().workingDir = expandQuoted(a); }},
+    {"workingDir", [](const std::string& a) { settings().workingDir = localPath(expandQuoted(a)); }},
     {"outputFile", [](const std::string& a) { settings().outputFile = expandQuoted(a); }},
     {"showConsole", [](const std::string& a) { settings().showConsole = toLowerCase(a) == "true"; }},
     {"setenv", applySetenv},
@@ -204,7 +211,7 @@ const Directive DIRECTIVES[] = {
     {"var", defineVariable},
     {"percentRam", applyPercentRam},
     {"createDir", makeDirectories},
-    {"javalib", [](const std::string& a) { settings().javaLib = expandPlain(a); }},
+    {"javalib", [](const std::string& a) { settings().javaLib = localPath(expandPlain(a)); }},
     {"rmvmparam", removeVmParams},
 };
 

@@ -389,3 +389,41 @@ TEST_F(ConfigReaderTest, PosixConventionsUseColonAndSlashes) {
 
 }  // namespace
 }  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+class SharedConfigTest : public LauncherTest {};
+
+TEST_F(SharedConfigTest, WindowsPathsInAConfigurationWorkWithSlashSeparators) {
+  const char* lines =
+      "javapath C:\\jre\\bin\\java\n"
+      "addpath classes\\main\n"
+      "addjars lib\\ext\n"
+      "addjar lib\\a.jar\n"
+      "workingDir data\\work\n"
+      "javalib jre\\lib\\server\\libjvm.so\n"
+      "argument C:\\keep\\as\\is\n"
+      "vmparam -Dp=a\\b\n";
+  for (bool posix : {false, true}) {
+    resetLaunchState();
+    os.conv = posix ? PlatformConventions::posix() : PlatformConventions::windows();
+    os.files[os.resolve("app.config")] = lines;
+    readConfigFile("app.config");
+    const char* sep = posix ? "/" : "\\";
+    auto path = [&](std::string text) {
+      for (size_t i; (i = text.find('|')) != std::string::npos;) text.replace(i, 1, sep);
+      return text;
+    };
+    EXPECT_EQ(set.javaPath, path("C:|jre|bin|java"));
+    EXPECT_EQ(set.classPath, (Texts{path("classes|main"), path("lib|ext") + "/*",
+                                    path("lib|a.jar")}));
+    EXPECT_EQ(set.workingDir, path("data|work"));
+    EXPECT_EQ(set.javaLib, path("jre|lib|server|libjvm.so"));
+    EXPECT_EQ(set.appArguments, Texts{"C:\\keep\\as\\is"}) << "arguments are no paths";
+    EXPECT_EQ(set.vmParamValues["-Dp"], "a\\b");
+  }
+}
+
+}  // namespace
+}  // namespace tarvik
