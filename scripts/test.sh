@@ -13,8 +13,15 @@ cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 cmake --build build-win -j"$jobs"
 cmake -S . -B build -DTARVIK_WINDOWS_BUILD_DIR="$top/build-win" >/dev/null
 cmake --build build -j"$jobs"
+# The unit tests once more with AddressSanitizer and UBSan; only the unit
+# targets, and no Windows build given, so no end-to-end suite in this tree.
+cmake -S . -B build-asan -DTARVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build-asan -j"$jobs" --target tarvik_unit_tests tarvik_posix_tests
 
 status=0
 ctest --test-dir build -j"$jobs" --output-on-failure || status=1
+ctest --test-dir build-asan -R '^(unit_tests|posix_tests)$' --output-on-failure || status=1
+# A short run of every fuzz target from its seed corpus (about a minute).
+fuzz/run.sh --seconds 12 || status=1
 ctest --test-dir build-win --output-on-failure || status=1
 exit $status

@@ -1,0 +1,160 @@
+// The configuration reader on arbitrary file contents: a main file and two
+// more it may include (directly, in a loop, or itself), over an
+// environment whose values refer to themselves and to each other, and a
+// registry with two runtimes for `javaVersion`. Reading ends, it ends the
+// process only for `javaVersion` (codes 5 and 11), each line adds at most
+// one list entry, no text keeps a line end or a NUL, the numbers stay in
+// their ranges, a file that includes itself is reported, and reading the
+// same files again from a fresh start gives the same settings.
+#include "FuzzSupport.h"
+#include "config/ConfigReader.h"
+#include "config/VariableTable.h"
+#include "runtime/JreLocator.h"
+
+namespace tarvik {
+namespace {
+
+const char* const FILE_NAMES[] = {"a.config", "b.config", "c.config"};
+
+class ReadCountingPlatform : public FakePlatform {
+ public:
+  size_t reads = 0;
+  size_t linesRead = 0;
+  std::optional<std::string> readFile(const std::string& path) override {
+    std::optional<std::string> content = FakePlatform::readFile(path);
+    if (content) {
+      ++reads;
+      linesRead += 1;
+      for (char c : *content) linesRead += c == '\n' || c == '\0';
+    }
+    return content;
+  }
+};
+
+struct Outcome {
+  LaunchSettings settings;
+  VariableTable variables;
+  std::map<std::string, std::string> env;
+  std::string out, err;
+  std::vector<RecordedBox> boxes;
+  bool exited = false;
+  int exitCode = 0;
+  size_t reads = 0, linesRead = 0;
+};
+
+bool sameSettings(const LaunchSettings& a, const LaunchSettings& b) {
+  return a.javaPath == b.javaPath && a.mainClass == b.mainClass &&
+         a.requiredJavaVersion == b.requiredJavaVersion &&
+         a.appName == b.appName && a.consoleTitle == b.consoleTitle &&
+         a.workingDir == b.workingDir && a.outputFile == b.outputFile &&
+         a.classPath == b.classPath && a.appArguments == b.appArguments &&
+         a.vmParams == b.vmParams && a.vmParamValues == b.vmParamValues &&
+         a.appLogFile == b.appLogFile && a.javaLib == b.javaLib &&
+         a.showConsole == b.showConsole && a.keepAlive == b.keepAlive &&
+         a.keepAliveMillis == b.keepAliveMillis &&
+         a.percentRam == b.percentRam;
+}
+
+Outcome readOnce(const std::vector<std::string>& files, bool debug) {
+  ReadCountingPlatform os;
+  fuzz::Session session(os);
+  options().debugMode = debug;
+  os.env = {{"HOME", "C:\\Program Files\\x"},
+            {"SELF", "$SELF/x"},
+            {"A", "$B\\a"},
+            {"B", "$A/b"},
+            {"SPACED", "a b"}};
+  const std::string runtimes = RUNTIME_REGISTRY_KEY;
+  os.registry[runtimes].subkeys = {"1.8", "1.8.0_45"};
+  os.registry[runtimes].values["CurrentVersion"] = "1.8";
+  os.registry[runtimes + "\\1.8"].values["JavaHome"] = "C:\\J8";
+  os.registry[runtimes + "\\1.8.0_45"].values["JavaHome"] = "C:\\J845";
+  for (size_t i = 0; i < files.size(); ++i)
+    os.files[std::string("C:\\Work\\") + FILE_NAMES[i]] = files[i];
+
+  Outcome outcome;
+  try {
+    readConfigFile(FILE_NAMES[0]);
+  } catch (const ProcessExit& end) {
+    outcome.exited = true;
+    outcome.exitCode = end.code;
+  }
+  outcome.settings = settings();
+  outcome.variables = variables();
+  outcome.env = os.env;
+  outcome.out = os.out;
+  outcome.err = os.err;
+  outcome.boxes = os.boxes;
+  outcome.reads = os.reads;
+  outcome.linesRead = os.linesRead;
+  return outcome;
+}
+
+bool clean(const std::string& text) {
+  return text.find('\n') == std::string::npos &&
+         text.find('\0') == std::string::npos;
+}
+
+bool clean(const OptionalText& text) { return !text || clean(*text); }
+
+}  // namespace
+}  // namespace tarvik
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tarvik;
+  using namespace tarvik::fuzz;
+  if (size > 20000) return 0;
+  std::vector<std::string> files = sections(data, size, '\x01', 3);
+  const bool debug = !files[0].empty() && files[0][0] == 'D';
+
+  Outcome first = readOnce(files, debug);
+  const LaunchSettings& s = first.settings;
+
+  bool asksForVersion = false;
+  size_t includeLines = 0;
+  for (const std::string& file : files) {
+    asksForVersion |= file.find("javaVersion") != std::string::npos;
+    for (size_t at = file.find("include"); at != std::string::npos;
+         at = file.find("include", at + 1))
+      ++includeLines;
+  }
+  if (first.exited) {
+    FUZZ_CHECK(first.exitCode == 5 || first.exitCode == 11,
+               "reading ended with a code other than 5 or 11");
+    FUZZ_CHECK(asksForVersion, "reading ended without a javaVersion line");
+  }
+  FUZZ_CHECK(s.classPath.size() + s.appArguments.size() + s.vmParams.size() <=
+                 first.linesRead,
+             "more list entries than lines read");
+  const size_t bound = 1 + includeLines;
+  FUZZ_CHECK(first.reads <= bound * bound * bound,
+             "a file was read more often than its includes allow");
+  for (const std::string& argument : s.appArguments)
+    FUZZ_CHECK(clean(argument), "an argument holds a line end or NUL");
+  for (const auto& entry : first.variables)
+    FUZZ_CHECK(clean(entry.first) && clean(entry.second),
+               "a variable holds a line end or NUL");
+  FUZZ_CHECK(clean(s.mainClass) && clean(s.appName) && clean(s.javaLib) &&
+                 clean(s.requiredJavaVersion),
+             "a text field holds a line end or NUL");
+  FUZZ_CHECK(s.keepAliveMillis >= 0 && s.keepAliveMillis % 1000 == 0,
+             "keepAliveMillis out of its range");
+  FUZZ_CHECK(s.percentRam >= -1, "percentRam below -1");
+  if (!first.exited) {
+    const std::string own = std::string("\ninclude ") + FILE_NAMES[0] + "\n";
+    if (("\n" + files[0] + "\n").find(own) != std::string::npos)
+      FUZZ_CHECK(first.err.find("Skipped include of a.config: the file is "
+                                "already being read") != std::string::npos,
+                 "a file that includes itself was not reported");
+  }
+
+  Outcome second = readOnce(files, debug);
+  FUZZ_CHECK(second.exited == first.exited &&
+                 second.exitCode == first.exitCode &&
+                 sameSettings(second.settings, first.settings) &&
+                 second.variables == first.variables &&
+                 second.env == first.env && second.out == first.out &&
+                 second.err == first.err && second.boxes == first.boxes,
+             "reading the same files twice gave different results");
+  return 0;
+}

@@ -1,0 +1,187 @@
+// Runtime selection over a registry with arbitrary subkey names: the
+// version chosen is the requested one or a registered subkey, it is the
+// highest patch level of the family at or above the wanted one, the path
+// returned is that subkey's runtime, and the only way out is exit code 11.
+//
+// Input lines: flags (v vista, d debug, q quiet, m no runtime key, c the
+// key cannot count its subkeys), the required version, the CurrentVersion
+// value ("-" alone: none), then one subkey per line as "marks:name" or
+// "name". Marks: ! enumeration fails there, - no key behind the name,
+// h no JavaHome, L a JavaHome too long for its buffer, x a key that exists
+// but is not enumerated.
+#include <climits>
+
+#include "FuzzSupport.h"
+#include "runtime/JreLocator.h"
+
+namespace tarvik {
+namespace {
+
+const std::string RUNTIMES = RUNTIME_REGISTRY_KEY;
+
+std::string homeOf(const std::string& name) { return "C:\\Java\\" + name; }
+
+std::string executableFor(const std::string& home) {
+  const bool quoted =
+      home.find(' ') != std::string::npos || options().vistaOrLater;
+  std::string path = quoted ? "\"" : "";
+  path += home + "\\bin\\" + (options().debugMode ? "java.exe" : "javaw.exe");
+  if (quoted) path += '"';
+  return path;
+}
+
+// atoi without its overflow: blanks, a sign, digits; saturating.
+int leadingNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  const long long limit = negative ? 2147483648LL : INT_MAX;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = std::min(limit, value * 10 + (text[i] - '0'));
+  return static_cast<int>(negative ? -value : value);
+}
+
+int patchOf(const std::string& text) {
+  const size_t underscore = text.find('_');
+  return underscore == std::string::npos ? 0
+                                         : leadingNumber(text.substr(underscore + 1));
+}
+
+struct Model {
+  bool exits = false;
+  std::string version;
+};
+
+}  // namespace
+}  // namespace tarvik
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tarvik;
+  using namespace tarvik::fuzz;
+  std::vector<std::string> lines =
+      split(std::string(reinterpret_cast<const char*>(data), size), '\n');
+  if (lines.size() < 3) return 0;
+  if (lines.size() > 40) lines.resize(40);
+  FakePlatform os;
+  Session session(os);
+  const std::string& flags = lines[0];
+  options().vistaOrLater = flags.find('v') != std::string::npos;
+  options().debugMode = flags.find('d') != std::string::npos;
+  options().quietMode = flags.find('q') != std::string::npos;
+  const bool noRuntimeKey = flags.find('m') != std::string::npos;
+
+  FakeRegistryKey runtimes;
+  runtimes.failCount = flags.find('c') != std::string::npos;
+  if (lines[2] != "-") runtimes.values["CurrentVersion"] = lines[2];
+  std::vector<std::string> enumerable;  // what a successful enumeration sees
+  for (size_t i = 3; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const size_t colon = line.find(':');
+    const std::string marks = colon == std::string::npos ? "" : line.substr(0, colon);
+    const std::string name = colon == std::string::npos ? line : line.substr(colon + 1);
+    auto has = [&marks](char mark) { return marks.find(mark) != std::string::npos; };
+    if (!has('x')) {
+      const uint32_t index = static_cast<uint32_t>(runtimes.subkeys.size());
+      runtimes.subkeys.push_back(name);
+      if (has('!'))
+        runtimes.failEnumAt.insert(index);
+      else
+        enumerable.push_back(name);
+    }
+    if (has('-')) continue;
+    FakeRegistryKey& version = os.registry[RUNTIMES + "\\" + name];
+    if (has('L'))
+      version.values["JavaHome"] = std::string(8192, 'L');
+    else if (!has('h'))
+      version.values["JavaHome"] = homeOf(name);
+  }
+  if (!noRuntimeKey) os.registry[RUNTIMES] = runtimes;
+  if (runtimes.failCount) enumerable.clear();
+
+  // The runtime a version name leads to, or nothing.
+  auto runtimeOf = [&os](const std::string& version) -> OptionalText {
+    const std::string path = RUNTIMES + "\\" + version;
+    if (version.empty() || path.size() > 254 || path.find('\0') != std::string::npos)
+      return std::nullopt;
+    auto key = os.registry.find(path);
+    if (key == os.registry.end()) return std::nullopt;
+    auto home = key->second.values.find("JavaHome");
+    if (home == key->second.values.end() || home->second.size() >= 8192)
+      return std::nullopt;
+    return executableFor(home->second);
+  };
+
+  // What the selection should settle on.
+  const std::string requested = lines[1];
+  Model model;
+  model.version = requested;
+  if (!requested.empty() && (requested.find('_') == std::string::npos ||
+                             requested.find('+') != std::string::npos)) {
+    if (noRuntimeKey) {
+      model.exits = true;
+    } else {
+      const std::string family = requested.substr(0, requested.find('_'));
+      int best = patchOf(requested);
+      OptionalText bestName;
+      for (const std::string& name : enumerable) {
+        if (name.size() > 255 || name.compare(0, family.size(), family) != 0 ||
+            name.find('_') == std::string::npos)
+          continue;
+        if (patchOf(name) >= best) {
+          best = patchOf(name);
+          bestName = name;
+        }
+      }
+      if (best > 0) {
+        if (bestName)
+          model.version = *bestName;
+        else
+          model.exits = true;
+      }
+    }
+  }
+
+  settings().requiredJavaVersion = requested;
+  OptionalText found;
+  int exitCode = 0;
+  bool exited = false;
+  try {
+    found = locateRequiredRuntime();
+  } catch (const ProcessExit& end) {
+    exited = true;
+    exitCode = end.code;
+  }
+  FUZZ_CHECK(!exited || exitCode == 11, "selection ended with a code other than 11");
+  FUZZ_CHECK(exited == model.exits, "ended (or went on) against the rules");
+  if (!exited) {
+    const std::string chosen = settings().requiredJavaVersion.value_or("");
+    bool registered = false;
+    for (const std::string& name : enumerable) registered |= name == chosen;
+    FUZZ_CHECK(chosen == requested || registered,
+               "chose a version that is neither requested nor registered");
+    FUZZ_CHECK(chosen == model.version, "not the highest fitting patch level");
+    FUZZ_CHECK(found == (requested.empty() ? std::nullopt : runtimeOf(chosen)),
+               "the path is not the chosen version's runtime");
+  }
+  for (const RecordedBox& box : os.boxes)
+    FUZZ_CHECK(box.text.size() <= 8191, "a message longer than its buffer");
+  if (options().quietMode && !options().debugMode)
+    FUZZ_CHECK(os.boxes.empty(), "a box in quiet mode");
+
+  // The default runtime is the one CurrentVersion names, or nothing after
+  // an "Error!" box.
+  settings() = LaunchSettings();
+  os.boxes.clear();
+  OptionalText current = locateDefaultRuntime();
+  OptionalText expected;
+  auto value = runtimes.values.find("CurrentVersion");
+  if (!noRuntimeKey && value != runtimes.values.end() && value->second.size() < 255)
+    expected = runtimeOf(value->second);
+  FUZZ_CHECK(current == expected, "default runtime is not CurrentVersion's");
+  if (!current)
+    FUZZ_CHECK(!os.boxes.empty() && os.boxes.back().caption == "Error!",
+               "a missing default runtime without its \"Error!\" box");
+  return 0;
+}
