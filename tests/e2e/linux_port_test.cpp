@@ -1,0 +1,143 @@
+// The Linux launcher as a user installs it: the example application found
+// by full path, through a symbolic link and PATH-free runtime discovery,
+// restart on 999, exit codes, and boxes on standard error without a desktop.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t pos = text.find(part); pos != std::string::npos;
+       pos = text.find(part, pos + 1))
+    ++n;
+  return n;
+}
+
+int shell(const std::string& command) { return std::system(command.c_str()); }
+
+class LinuxPortTest : public ::testing::Test {
+ protected:
+  // The example installed as a vendor would: <dir>/hello beside
+  // <dir>/hello.config, with its classes in <dir>/classes.
+  std::string installExample(const std::string& name) {
+    dir = newCaseDir(name);
+    std::string example = sourceDir() + "/examples/hello";
+    EXPECT_EQ(0, shell("'" + javaHome() + "/bin/javac' -d '" + dir + "/classes' '" +
+                       example + "/Hello.java' '" + sourceDir() +
+                       "/tests/e2e/java/port/Exits.java'"));
+    EXPECT_EQ(0, shell("cp '" + nativeLauncher() + "' '" + dir + "/hello'"));
+    EXPECT_EQ(0, shell("cp '" + example + "/hello.config' '" + dir + "/'"));
+    return dir + "/hello";
+  }
+
+  // No registry store and no desktop: what a fresh machine has.
+  RunResult run(const std::string& exe, std::vector<std::string> args,
+                const std::string& cwd = "/") {
+    RunOptions options = RunOptions::of(std::move(args));
+    options.cwd = cwd;
+    options.env = {{"TARVIK_REGISTRY", dir + "/no-registry"},
+                   {"DISPLAY", ""},
+                   {"WAYLAND_DISPLAY", ""}};
+    return runNative(exe, options);
+  }
+
+  std::string dir;
+};
+
+TEST_F(LinuxPortTest, ExampleStartedByFullPathFromElsewhere) {
+  std::string exe = installExample("full-path");
+  RunResult r = run(exe, {"-passExitCode", "from the command line"},
+                    newCaseDir("elsewhere"));
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_TRUE(has(r.out, "greeting property: Hi-from-the-config")) << r.out;
+  EXPECT_TRUE(has(r.out, "configuration file: " + dir + "/hello.config")) << r.out;
+  EXPECT_TRUE(has(r.out, "  [0] from the command line\n  [1] from the config file\n"))
+      << r.out;
+  EXPECT_TRUE(has(r.out, " -Xmx")) << "percentRam reaches the JVM";
+}
+
+TEST_F(LinuxPortTest, ExampleStartedThroughASymbolicLink) {
+  std::string exe = installExample("symlink");
+  std::string bin = newCaseDir("bin");
+  ASSERT_EQ(0, symlink(exe.c_str(), (bin + "/hello-tool").c_str()));
+  RunResult r = run(bin + "/hello-tool", {"-passExitCode"}, bin);
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_TRUE(has(r.out, "configuration file: " + dir + "/hello.config")) << r.out;
+}
+
+TEST_F(LinuxPortTest, JavaVersionIsFoundWithoutAnySetUp) {
+  std::string exe = installExample("java-version");
+  writeFile(dir + "/hello.config",
+            "javaVersion 17\nmainclass Hello\naddpath classes\n");
+  RunResult r = run(exe, {"-passExitCode"});
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_TRUE(has(r.out, "javaVersion=17, javaVer=17\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "Hello from OpenJDK 64-Bit Server VM 17.")) << r.out;
+}
+
+TEST_F(LinuxPortTest, RestartsOnNineNineNine) {
+  std::string exe = installExample("restart");
+  writeFile(dir + "/hello.config",
+            "mainclass port.Exits\naddpath classes\nargument " + dir +
+                "/counter\nargument 999\nargument 999\nargument 0\n");
+  RunResult r = run(exe, {"-passExitCode"});
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  EXPECT_EQ(count(r.out, "of Exits\n"), 3u) << r.out;
+  EXPECT_EQ(count(r.out, "#Command line=\n"), 3u);
+  EXPECT_TRUE(r.err.empty()) << "no report for 999 and 0: " << r.err;
+}
+
+TEST_F(LinuxPortTest, PassesTheExitCodeAndReportsAQuickFailureOnStderr) {
+  std::string exe = installExample("exit-codes");
+  writeFile(dir + "/hello.config",
+            "mainclass port.Exits\naddpath classes\nargument " + dir +
+                "/counter\nargument 3\n");
+  RunResult passed = run(exe, {"-passExitCode"});
+  EXPECT_EQ(passed.exitCode, 3u);
+  EXPECT_TRUE(has(passed.err, "Error: Error launching Class port.Exits\n with Java "))
+      << passed.err;
+  EXPECT_TRUE(has(passed.err, "Error=3\n")) << passed.err;
+
+  RunResult quiet = run(exe, {"-q", "-passExitCode"});
+  EXPECT_EQ(quiet.exitCode, 3u);
+  EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+}
+
+TEST_F(LinuxPortTest, SwitchesWorkAsOnWindows) {
+  std::string exe = installExample("switches");
+  RunResult version = run(exe, {"-v", "-o"}, dir);
+  EXPECT_EQ(version.err, "Version: 2.2.1\n");
+  std::string command = readFile(dir + "/hello.out");
+  EXPECT_EQ(command.rfind("#Version @(#)src/Tarvik Version: 2.2.1", 0), 0u) << command;
+  EXPECT_TRUE(has(command, "\n#Command line=\n\"")) << command;
+
+  RunResult logged = run(exe, {"-log", dir + "/run.log", "-passExitCode"});
+  EXPECT_EQ(logged.exitCode, 0u);
+  std::string log = readFile(dir + "/run.log");
+  EXPECT_TRUE(has(log, "#Command line=\n")) << log;
+  EXPECT_TRUE(has(log, "greeting property: Hi-from-the-config")) << log;
+  EXPECT_FALSE(has(logged.out, "greeting")) << "all of it went to the log";
+
+  std::string work = newCaseDir("sample");
+  RunResult sample = run(exe, {"-sample"}, work);
+  EXPECT_EQ(sample.exitCode, 0u);
+  EXPECT_EQ(readFile(work + "/sample.config").rfind("#Created with version ", 0), 0u);
+
+  RunResult help = run(exe, {"-help"});
+  EXPECT_EQ(help.out.rfind("Version: 2.2.1\n\nTarvik Options:\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik
