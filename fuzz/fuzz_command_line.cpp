@@ -3,10 +3,14 @@
 // options, the class path, the main class and every application argument
 // unchanged, whatever bytes the arguments and class path entries hold.
 //
-// Input sections, separated by 0x01: flags (v vista, d debug, r percentRam,
-// w the Java path between quotes), the Java path, VM options, class path
+// Input sections, separated by 0x01: flags (v vista, d debug, r[digits]
+// percentRam, m<digits> physical memory in bytes, w the Java path between
+// quotes), the Java path, VM options, class path
 // entries, the main class, the arguments; items within a section are
 // separated by 0x02.
+#include <algorithm>
+#include <climits>
+
 #include "FuzzSupport.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/WindowsCommandLine.h"
@@ -34,7 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto flag = [&flags](char c) { return flags.find(c) != std::string::npos; };
   options().vistaOrLater = flag('v');
   options().debugMode = flag('d');
-  if (flag('r')) s.percentRam = 50;
+  // "r<digits>" sets percentRam (50 without digits), "m<digits>" the
+  // physical memory in bytes: both may be as large as their types allow.
+  auto number = [&flags](char c, uint64_t fallback) {
+    size_t at = flags.find(c);
+    if (at == std::string::npos || at + 1 >= flags.size() ||
+        flags[at + 1] < '0' || flags[at + 1] > '9')
+      return fallback;
+    uint64_t n = 0;
+    for (size_t i = at + 1; i < flags.size() && flags[i] >= '0' && flags[i] <= '9'; ++i)
+      n = n > (UINT64_MAX - 9) / 10 ? UINT64_MAX : n * 10 + uint64_t(flags[i] - '0');
+    return n;
+  };
+  if (flag('r')) s.percentRam = static_cast<int32_t>(std::min<uint64_t>(number('r', 50), INT32_MAX));
+  os.memoryBytes = number('m', os.memoryBytes);
   const std::string nul(1, '\0');
 
   // A Java path is used verbatim: one that holds blanks must come quoted.

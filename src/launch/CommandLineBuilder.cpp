@@ -1,5 +1,7 @@
 #include "launch/CommandLineBuilder.h"
 
+#include <cstdint>
+
 #include "LaunchSettings.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
@@ -32,7 +34,12 @@ std::string heapLimitOption(int32_t percentRam) {
   if (percentRam < 0) return std::string();
   const double mem = static_cast<double>(physicalMemoryMiB());
   const double size = mem * (static_cast<double>(percentRam) / 100.0);
-  return "-Xmx" + std::to_string(static_cast<uint64_t>(size)) + "m";
+  // A share so large that the size passes 64 bits has no integer to be
+  // converted to; the largest one stands for it.
+  const uint64_t mib = size >= 18446744073709551616.0
+                           ? UINT64_MAX
+                           : static_cast<uint64_t>(size);
+  return "-Xmx" + std::to_string(mib) + "m";
 }
 
 std::string joinClassPath(const std::vector<std::string>& entries,

@@ -239,6 +239,14 @@ TEST_F(CommandLineBuilderTest, PosixConventionsJoinWithColons) {
             "lib/a.jar:classes");
 }
 
+// Found by fuzzing: the largest share of the largest memory overflowed the
+// conversion to an integer (undefined behaviour).
+TEST_F(CommandLineBuilderTest, HeapSizeBeyond64BitsIsTheLargestSize) {
+  os.memoryBytes = UINT64_MAX;
+  EXPECT_EQ(heapLimitOption(INT32_MAX), "-Xmx18446744073709551615m");
+  EXPECT_EQ(heapLimitOption(100), "-Xmx17592186044415m");
+}
+
 TEST_F(CommandLineBuilderTest, PhysicalMemoryIsInWholeMiB) {
   os.memoryBytes = (16303ull << 20) + (1 << 20) - 1;
   EXPECT_EQ(physicalMemoryMiB(), 16303u);
