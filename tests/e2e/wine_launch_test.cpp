@@ -15,63 +15,6 @@ namespace {
 
 const std::string RUNTIMES = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-// One run of fakejava.exe as its record file tells it.
-struct Record {
-  std::string cmdline;
-  std::vector<std::string> args;
-  std::string cwd;
-  std::map<std::string, std::string> env;
-  std::string stdoutKind;
-  std::string stderrKind;
-};
-
-std::string unescapeRecord(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    char c = text[++i];
-    out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-  }
-  return out;
-}
-
-std::vector<std::string> tabFields(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(unescapeRecord(line.substr(start, tab - start)));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
-
-std::vector<Record> readRecords(const std::string& path) {
-  std::vector<Record> records;
-  std::string text = readFile(path);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    std::vector<std::string> f = tabFields(line);
-    if (f[0] == "run") records.emplace_back();
-    if (records.empty() || f.size() < 2) continue;
-    Record& r = records.back();
-    if (f[0] == "cmdline") r.cmdline = f[1];
-    if (f[0] == "arg" && f.size() > 2) r.args.push_back(f[2]);
-    if (f[0] == "cwd") r.cwd = f[1];
-    if (f[0] == "env" && f.size() > 2) r.env[f[1]] = f[2];
-    if (f[0] == "stdout") r.stdoutKind = f[1];
-    if (f[0] == "stderr") r.stderrKind = f[1];
-  }
-  return records;
-}
-
 std::string withoutCr(std::string text) {
   for (size_t pos; (pos = text.find('\r')) != std::string::npos;)
     text.erase(pos, 1);
@@ -156,7 +99,7 @@ TEST_F(WineLaunchTest, CommandLineReachesJavaAndTheCommandFileHoldsIt) {
   ASSERT_NE(out.find('\n'), std::string::npos);
   EXPECT_EQ(out.substr(out.find('\n') + 1), "#Command line=\n" + line + "\n");
 
-  std::vector<Record> records = readRecords(recordPath);
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].cmdline, line);
   std::vector<std::string> expected = {
@@ -183,7 +126,7 @@ TEST_F(WineLaunchTest, CommandLineReachesJavaAndTheCommandFileHoldsIt) {
   EXPECT_NE(file.find("\r\n#Command line=\r\n" + line + "\r\n"),
             std::string::npos) << file;
   EXPECT_EQ(file.size(), file.find("#Command line=") + 16 + line.size() + 2);
-  EXPECT_EQ(readRecords(recordPath).size(), 1u);
+  EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 1u);
 }
 
 TEST_F(WineLaunchTest, PassExitCodeHandsTheChildsCodeOn) {
@@ -204,7 +147,7 @@ TEST_F(WineLaunchTest, RestartsOn999) {
                     {"FAKEJAVA_COUNTER", WineEnvironment::windowsPath(dir + "/counter")}}));
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.boxes.empty());
-  std::vector<Record> records = readRecords(recordPath);
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[2].cmdline, records[0].cmdline);
 }
@@ -220,7 +163,7 @@ TEST_F(WineLaunchTest, BoundedWaitLeavesTheChildRunning) {
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_GE(seconds, 2.9);
   EXPECT_LT(seconds, 12.0) << "the launcher waited for the child";
-  EXPECT_EQ(readRecords(recordPath).size(), 1u);
+  EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 1u);
 }
 
 TEST_F(WineLaunchTest, ErrorBoxOnlyForAQuickFailure) {
@@ -270,10 +213,10 @@ TEST_F(WineLaunchTest, UnexpectedCloseOpensTheLogFileOnYes) {
 
     // The associated program runs on its own; give it time to record.
     size_t wanted = std::string(answer) == "yes" ? 2 : 1;
-    for (int i = 0; i < 100 && readRecords(recordPath).size() < wanted; ++i)
+    for (int i = 0; i < 100 && readFakeJavaRuns(recordPath).size() < wanted; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (wanted == 1) std::this_thread::sleep_for(std::chrono::seconds(2));
-    std::vector<Record> records = readRecords(recordPath);
+    std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
     ASSERT_EQ(records.size(), wanted) << answer;
     if (wanted == 2) {
       ASSERT_GE(records[1].args.size(), 2u);
@@ -294,7 +237,7 @@ TEST_F(WineLaunchTest, LogFileHoldsTheLaunchersAndTheChildsOutput) {
   EXPECT_TRUE(contains(log, "\n#Command line=\n" + quotedJavaw())) << log;
   EXPECT_TRUE(contains(log, "\nhello from java\n")) << log;
   EXPECT_TRUE(contains(log, "\nhello from java (stderr)\n")) << log;
-  std::vector<Record> records = readRecords(recordPath);
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].stdoutKind, "disk");
   EXPECT_EQ(records[0].stderrKind, "disk");
@@ -310,7 +253,7 @@ TEST_F(WineLaunchTest, EnvironmentAndWorkingDirectoryReachTheChild) {
   RunResult run = wine.runLauncher(
       exe, options({"-passExitCode"}, {{"FAKEJAVA_ENV", "TV_GREETING,TV_UNSET"}}));
   EXPECT_EQ(run.exitCode, 0u);
-  std::vector<Record> records = readRecords(recordPath);
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].env["TV_GREETING"], "hello there");
   EXPECT_EQ(records[0].env["TV_UNSET"], "<unset>");

@@ -30,34 +30,6 @@ std::string regString(const std::string& text) {
   return out + "\"";
 }
 
-// Undoes the record escapes of fakejava.exe (\\ \t \r \n).
-std::string unescapeRecord(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    char c = text[++i];
-    out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-  }
-  return out;
-}
-
-// The value of the first "<field>\t..." line of a record.
-std::string recordField(const std::string& record, const std::string& field) {
-  const std::string head = field + "\t";
-  size_t at = 0;
-  while (at < record.size()) {
-    size_t end = record.find('\n', at);
-    if (end == std::string::npos) end = record.size();
-    std::string line = record.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind(head, 0) == 0) return unescapeRecord(line.substr(head.size()));
-    at = end + 1;
-  }
-  return "<no " + field + ">";
-}
 
 class WineRuntimeTest : public ::testing::Test {
  protected:
@@ -111,13 +83,13 @@ TEST_F(WineRuntimeTest, DefaultRuntimeIsTheCurrentVersionAndIsStarted) {
   RunResult run = wine.runLauncher(exe, RunOptions::of({"-q", "-passExitCode"}));
   EXPECT_EQ(run.exitCode, 7u);
   EXPECT_TRUE(run.boxes.empty()) << describe(run)[0];
-  std::string record = readFile(dir + "/record");
+  std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record");
+  ASSERT_EQ(runs.size(), 1u);
   // Quoted for the blank (and because Wine reports a Vista or later).
-  EXPECT_EQ(recordField(record, "cmdline")
-                .rfind("\"" + winHome + "\\bin\\javaw.exe\" ", 0),
-            0u)
-      << record;
-  EXPECT_EQ(recordField(record, "arg\t0"), winHome + "\\bin\\javaw.exe");
+  EXPECT_EQ(runs[0].cmdline.rfind("\"" + winHome + "\\bin\\javaw.exe\" ", 0), 0u)
+      << runs[0].cmdline;
+  ASSERT_FALSE(runs[0].args.empty());
+  EXPECT_EQ(runs[0].args[0], winHome + "\\bin\\javaw.exe");
 }
 
 TEST_F(WineRuntimeTest, FamilyVersionChoosesTheHighestPatchLevel) {

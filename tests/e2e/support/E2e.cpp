@@ -76,6 +76,27 @@ int runShell(const std::string& command) {
 
 }  // namespace
 
+std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
+  std::vector<FakeJavaRun> runs;
+  std::istringstream lines(readFile(recordPath));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> f = splitTabs(line);
+    for (std::string& field : f) field = unescape(field);
+    if (f[0] == "run") runs.emplace_back();
+    if (runs.empty() || f.size() < 2) continue;
+    FakeJavaRun& run = runs.back();
+    if (f[0] == "cmdline") run.cmdline = f[1];
+    if (f[0] == "arg" && f.size() > 2) run.args.push_back(f[2]);
+    if (f[0] == "cwd") run.cwd = f[1];
+    if (f[0] == "env" && f.size() > 2) run.env[f[1]] = f[2];
+    if (f[0] == "stdout") run.stdoutKind = f[1];
+    if (f[0] == "stderr") run.stderrKind = f[1];
+  }
+  return runs;
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

@@ -5,6 +5,7 @@
 #define TARVIK_TESTS_E2E_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,18 @@ struct RunOptions {
     return options;
   }
 };
+
+// One run of the fake java.exe (tests/e2e/win/fakejava.c) as its record
+// file tells it.
+struct FakeJavaRun {
+  std::string cmdline;
+  std::vector<std::string> args;
+  std::string cwd;
+  std::map<std::string, std::string> env;  // the variables it was asked for
+  std::string stdoutKind;
+  std::string stderrKind;
+};
+std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
