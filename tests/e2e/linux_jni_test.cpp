@@ -17,10 +17,7 @@ std::string libjvm() { return javaHome() + "/lib/server/libjvm.so"; }
 const std::string& classesDir() {
   static const std::string dir = [] {
     std::string classes = newCaseDir("java") + "/test classes";
-    makeDirs(classes);
-    std::string command = "'" + javaHome() + "/bin/javac' -d '" + classes +
-                          "' '" + sourceDir() + "/tests/e2e/java/inproc/'*.java";
-    if (std::system(command.c_str()) != 0) return std::string();
+    if (!compileJava("tests/e2e/java/inproc/*.java", classes)) return std::string();
     return classes;
   }();
   return dir;
@@ -36,11 +33,7 @@ class LinuxJniTest : public ::testing::Test {
   // A launcher copy named "app" with `config` beside it; returns its path.
   std::string makeApp(const std::string& name, const std::string& config) {
     caseDir = newCaseDir(name);
-    std::string exe = caseDir + "/app";
-    std::string copy = "cp '" + nativeLauncher() + "' '" + exe + "'";
-    EXPECT_EQ(0, std::system(copy.c_str()));
-    writeFile(caseDir + "/app.config", config);
-    return exe;
+    return installNativeLauncher(caseDir, "app", config);
   }
 
   std::string probeConfig(const std::string& extra = "") {
@@ -53,9 +46,7 @@ class LinuxJniTest : public ::testing::Test {
                 std::vector<std::pair<std::string, std::string>> env = {}) {
     RunOptions options = RunOptions::of(std::move(args));
     options.env = std::move(env);
-    options.env.push_back({"DISPLAY", ""});
-    options.env.push_back({"WAYLAND_DISPLAY", ""});
-    return runNative(exe, options);
+    return runWithoutDesktop(exe, options);
   }
 
   static bool has(const std::string& text, const std::string& part) {

@@ -24,21 +24,16 @@ size_t count(const std::string& text, const std::string& part) {
   return n;
 }
 
-int shell(const std::string& command) { return std::system(command.c_str()); }
-
 class LinuxPortTest : public ::testing::Test {
  protected:
   // The example installed as a vendor would: <dir>/hello beside
   // <dir>/hello.config, with its classes in <dir>/classes.
   std::string installExample(const std::string& name) {
     dir = newCaseDir(name);
-    std::string example = sourceDir() + "/examples/hello";
-    EXPECT_EQ(0, shell("'" + javaHome() + "/bin/javac' -d '" + dir + "/classes' '" +
-                       example + "/Hello.java' '" + sourceDir() +
-                       "/tests/e2e/java/port/Exits.java'"));
-    EXPECT_EQ(0, shell("cp '" + nativeLauncher() + "' '" + dir + "/hello'"));
-    EXPECT_EQ(0, shell("cp '" + example + "/hello.config' '" + dir + "/'"));
-    return dir + "/hello";
+    EXPECT_TRUE(compileJava("examples/hello/Hello.java", dir + "/classes"));
+    EXPECT_TRUE(compileJava("tests/e2e/java/port/Exits.java", dir + "/classes"));
+    return installNativeLauncher(
+        dir, "hello", readFile(sourceDir() + "/examples/hello/hello.config"));
   }
 
   // No registry store and no desktop: what a fresh machine has.
@@ -46,10 +41,8 @@ class LinuxPortTest : public ::testing::Test {
                 const std::string& cwd = "/") {
     RunOptions options = RunOptions::of(std::move(args));
     options.cwd = cwd;
-    options.env = {{"TARVIK_REGISTRY", dir + "/no-registry"},
-                   {"DISPLAY", ""},
-                   {"WAYLAND_DISPLAY", ""}};
-    return runNative(exe, options);
+    options.env = {{"TARVIK_REGISTRY", dir + "/no-registry"}};
+    return runWithoutDesktop(exe, options);
   }
 
   std::string dir;

@@ -176,6 +176,26 @@ RunResult runNative(const std::string& exe, const RunOptions& options) {
   return run;
 }
 
+RunResult runWithoutDesktop(const std::string& exe, RunOptions options) {
+  options.env.push_back({"DISPLAY", ""});
+  options.env.push_back({"WAYLAND_DISPLAY", ""});
+  return runNative(exe, options);
+}
+
+bool compileJava(const std::string& sourcesGlob, const std::string& classesDir) {
+  makeDirs(classesDir);
+  return runShell(quote(javaHome() + "/bin/javac") + " -d " + quote(classesDir) +
+                  " " + quote(sourceDir()) + "/" + sourcesGlob) == 0;
+}
+
+std::string installNativeLauncher(const std::string& dir, const std::string& name,
+                                  const std::string& config) {
+  std::string exe = dir + "/" + name;
+  runShell("cp " + quote(nativeLauncher()) + " " + quote(exe));
+  writeFile(exe + ".config", config);
+  return exe;
+}
+
 WineEnvironment& WineEnvironment::get() {
   static WineEnvironment environment;
   return environment;

@@ -72,6 +72,16 @@ std::string javaHome();
 
 // Runs a program natively; out and err are captured.
 RunResult runNative(const std::string& exe, const RunOptions& options);
+// The same without a desktop, so that message boxes come out on stderr.
+RunResult runWithoutDesktop(const std::string& exe, RunOptions options);
+
+// Compiles the Java sources matched by `sourcesGlob` (below the source
+// tree) into `classesDir`; false when javac fails.
+bool compileJava(const std::string& sourcesGlob, const std::string& classesDir);
+// Copies the native launcher into `dir` as `name` and writes `config`
+// beside it as `name`.config; returns the launcher's path.
+std::string installNativeLauncher(const std::string& dir, const std::string& name,
+                                  const std::string& config);
 
 // One Wine prefix and one virtual X display for the whole test binary,
 // stopped when the binary ends.
