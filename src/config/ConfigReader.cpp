@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "LaunchSettings.h"
@@ -184,7 +185,7 @@ std::string localPath(std::string path) {
 using DirectiveAction = void (*)(const std::string& argument);
 
 struct Directive {
-  const char* keyword;
+  std::string_view keyword;
   DirectiveAction apply;
 };
 
@@ -269,8 +270,12 @@ void parseDirectiveLine(const std::string& line) {
   const size_t space = line.find(' ');
   if (space == std::string::npos) return;
   const std::string argument = substituteVariables(line.substr(space + 1));
+  // Every line is tried against the table: compared in place, with no text
+  // made for a keyword.
   for (const Directive& directive : DIRECTIVES) {
-    if (startsWith(line, directive.keyword)) {
+    const std::string_view keyword = directive.keyword;
+    if (line.size() >= keyword.size() && line[0] == keyword[0] &&
+        line.compare(0, keyword.size(), keyword) == 0) {
       directive.apply(argument);
       return;
     }
