@@ -17,8 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 namespace tarvik {
 
@@ -167,14 +165,33 @@ std::vector<std::string> PosixPlatform::findFiles(const std::string& pattern) {
 }
 
 std::optional<std::string> PosixPlatform::readFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
   struct stat info;
-  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
     return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  }
+  // Read straight into a text of the file's size: a large configuration
+  // costs one pass over its bytes. Files that report no size (pipes,
+  // /proc) grow as they are read.
+  std::string content(
+      info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+  size_t used = 0;
+  for (;;) {
+    if (used == content.size()) content.resize(content.size() * 2);
+    const ssize_t got = read(fd, &content[used], content.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    used += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  content.resize(used);
+  return content;
 }
 
 std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
