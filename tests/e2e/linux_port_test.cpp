@@ -107,6 +107,35 @@ TEST_F(LinuxPortTest, PassesTheExitCodeAndReportsAQuickFailureOnStderr) {
   EXPECT_TRUE(quiet.err.empty()) << quiet.err;
 }
 
+// Stand-ins for zenity and xdg-open on PATH, with a desktop to show on.
+TEST_F(LinuxPortTest, DesktopDialogsGoThroughZenityAndYesOpensTheLog) {
+  std::string exe = installExample("desktop");
+  std::string bin = newCaseDir("fake-desktop");
+  writeFile(bin + "/zenity",
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s|' \"$a\"; done >> " + dir +
+                "/zenity.log\necho >> " + dir + "/zenity.log\n"
+                "case \"$1\" in --question) exit 0;; esac\nexit 0\n");
+  writeFile(bin + "/xdg-open", "#!/bin/sh\necho \"$1\" > " + dir + "/opened\n");
+  ASSERT_EQ(0, std::system(("chmod +x '" + bin + "/zenity' '" + bin + "/xdg-open'").c_str()));
+  writeFile(dir + "/hello.config",
+            "mainclass port.Exits\naddpath classes\nvmparam -DLOGFILE=" + dir +
+                "/app.log\nargument " + dir + "/counter\nargument 5\n");
+  RunOptions options = RunOptions::of({"-v", "-passExitCode"});
+  options.env = {{"TARVIK_REGISTRY", dir + "/no-registry"},
+                 {"DISPLAY", ":0"},
+                 {"PATH", bin + ":/usr/bin:/bin"}};
+  RunResult r = runNative(exe, options);
+  EXPECT_EQ(r.exitCode, 5u);
+  std::string calls = readFile(dir + "/zenity.log");
+  EXPECT_TRUE(has(calls, "--info|--no-markup|--title=Version|--text=2.2.1|\n")) << calls;
+  EXPECT_TRUE(has(calls, "--question|--no-markup|--title=Unexpected Close|--text="
+                         "Application has closed in an unexpected way."))
+      << calls;
+  for (int i = 0; i < 100 && !fileExists(dir + "/opened"); ++i) usleep(20000);
+  EXPECT_EQ(readFile(dir + "/opened"), dir + "/app.log\n");
+  EXPECT_TRUE(r.err.empty()) << "nothing on stderr with a desktop: " << r.err;
+}
+
 TEST_F(LinuxPortTest, SwitchesWorkAsOnWindows) {
   std::string exe = installExample("switches");
   RunResult version = run(exe, {"-v", "-o"}, dir);
