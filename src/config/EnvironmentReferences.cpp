@@ -13,6 +13,10 @@ namespace {
 // A reference whose value keeps bringing in new references (a value that
 // refers back to itself) is followed at most this many levels deep.
 constexpr int MAX_NESTED_REFERENCES = 64;
+// One expansion grows its text by at most this much. A value that refers
+// to itself comes back 64 times larger from each line that sets it again,
+// so without a bound a few such lines exhaust the memory.
+constexpr size_t MAX_GROWTH = 1 << 20;
 constexpr size_t DEBUG_TEXT_LIMIT = 3035;
 
 // The text between passes. Each pass expands the first '$' of the text, so
@@ -70,6 +74,10 @@ struct PassText {
       out += at(i);
     out.append(std::min(trailQuotes, limit - out.size()), '"');
     return out;
+  }
+
+  size_t size() const {
+    return leadQuotes + prefix.size() + tail.size() + trailQuotes;
   }
 
   std::string whole() const {
@@ -166,6 +174,14 @@ std::string expandEnvironmentReferences(const std::string& text,
     if (!cutAtQuote && terminator < n && !value->empty() &&
         (value->back() == '/' || value->back() == '\\'))
       restStart = terminator + 1;  // the separator is not doubled
+    const size_t grownSize =
+        t.size() - restStart + value->size() + (spaced ? 2 : 0);
+    if (grownSize > text.size() + MAX_GROWTH) {
+      os.writeStderr("Stopped expanding $" + name + ": the text would grow " +
+                     "by more than " + std::to_string(MAX_GROWTH) +
+                     " characters (does a value refer back to itself?)\n");
+      break;
+    }
     t.dropFront(restStart);
     if (spaced && !hasEquals) ++t.leadQuotes;
     if (spaced && hasEquals) t.prefix += '"';

@@ -118,6 +118,28 @@ TEST_F(EnvironmentReferencesTest, MutualReferenceStopsToo) {
   EXPECT_NE(os.err.find("Stopped expanding $Q"), std::string::npos);
 }
 
+// Found by fuzzing the configuration reader: each line that sets a
+// self-referring variable again made it 64 times longer, until a few lines
+// had used up the memory.
+TEST_F(EnvironmentReferencesTest, GrowthStopsAtOneMebibyte) {
+  os.env["X"] = std::string(20000, 'a') + "$X";
+  std::string result = expandEnvironmentReferences("<$X", true);
+  // 52 copies fit into the growth of 1 MiB, the 53rd would not.
+  EXPECT_EQ(result.size(), 1u + 52 * 20000 + 2);
+  EXPECT_EQ(result.substr(result.size() - 2), "$X");
+  EXPECT_EQ(os.err,
+            "Stopped expanding $X: the text would grow by more than 1048576 "
+            "characters (does a value refer back to itself?)\n");
+
+  // Setting it again and again stays bounded.
+  os.err.clear();
+  os.env["X"] = "ab$X";
+  for (int line = 0; line < 8; ++line)
+    os.env["X"] = expandEnvironmentReferences("c$X", false);
+  EXPECT_LE(os.env["X"].size(), (1u << 20) + 4);
+  EXPECT_NE(os.err.find("grow by more than"), std::string::npos);
+}
+
 TEST_F(EnvironmentReferencesTest, ManyReferencesInOneTextAllExpand) {
   // Far more than the nesting bound, each from the caller's own text.
   std::string text, expected;
