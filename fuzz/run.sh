@@ -3,7 +3,7 @@
 # runs each one from its seed corpus in fuzz/corpus/<target>/. The corpus
 # is copied to a temporary folder first, so a run never changes the repo.
 #
-#   fuzz/run.sh                     every target for 12 s (the test command)
+#   fuzz/run.sh                     every target for 12 s
 #   fuzz/run.sh --long 600          every target for 600 s
 #   fuzz/run.sh --seconds 30 substitute command_line
 #

@@ -22,6 +22,6 @@ status=0
 ctest --test-dir build -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-asan -R '^(unit_tests|posix_tests)$' --output-on-failure || status=1
 # A short run of every fuzz target from its seed corpus (about a minute).
-fuzz/run.sh --seconds 12 || status=1
+fuzz/run.sh --seconds 10 || status=1
 ctest --test-dir build-win --output-on-failure || status=1
 exit $status

@@ -1,0 +1,144 @@
+// The whole launcher, C:\Apps\tool.exe, on an arbitrary command line and
+// configuration, with one scripted Java child: it ends with one of its
+// documented codes, starts a child only without -o and then with exactly
+// the command line it printed, writes a command file of exactly its three
+// records, restarts only on 999, and in quiet mode shows nothing but the
+// boxes that quiet mode keeps ("Error!" when no runtime is registered,
+// and the version box of a -v before the -q).
+//
+// Input sections, separated by 0x01: the launcher's words (separated by
+// 0x02), tool.config, b.config (for `include`), and the child: its exit
+// code in digits, "f" when it cannot be started, "r" when it asks for a
+// restart first (999), "n" when no runtime is registered.
+#include <set>
+
+#include "FuzzSupport.h"
+#include "Tarvik.h"
+#include "config/ConfigLocation.h"
+#include "runtime/JreLocator.h"
+
+namespace {
+
+// Keeps each piece written to standard output apart, so records can be
+// told from arguments that happen to hold their text.
+class WritesPlatform : public tarvik::FakePlatform {
+ public:
+  std::vector<std::string> writes;
+  std::vector<std::string> created;
+  void writeStdout(const std::string& text) override {
+    writes.push_back(text);
+    FakePlatform::writeStdout(text);
+  }
+  std::unique_ptr<tarvik::OutputFile> createTextFile(const std::string& path) override {
+    std::unique_ptr<tarvik::OutputFile> file = FakePlatform::createTextFile(path);
+    if (file) created.push_back(resolve(path));
+    return file;
+  }
+};
+
+uint32_t digits(const std::string& text) {
+  uint32_t n = 0;
+  for (char c : text)
+    if (c >= '0' && c <= '9') n = n * 10 + static_cast<uint32_t>(c - '0');
+  return n;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tarvik;
+  using namespace tarvik::fuzz;
+  if (size > 20000) return 0;
+  std::vector<std::string> parts = sections(data, size, '\x01', 4);
+  parts.resize(4);
+  WritesPlatform os;
+  Session session(os);
+
+  std::vector<std::string> argv = {"C:\\Apps\\tool.exe"};
+  if (!parts[0].empty())
+    for (const std::string& word : split(parts[0], '\x02'))
+      argv.push_back(withoutByte(word, '\0'));
+  os.files["C:\\Apps\\tool.config"] = parts[1];
+  os.files["C:\\Apps\\b.config"] = parts[2];
+  const std::string& child = parts[3];
+  auto childFlag = [&child](char c) { return child.find(c) != std::string::npos; };
+  if (!childFlag('n')) {
+    const std::string runtimes = RUNTIME_REGISTRY_KEY;
+    os.registry[runtimes].values["CurrentVersion"] = "1.8";
+    os.registry[runtimes].subkeys = {"1.8", "1.8.0_45"};
+    os.registry[runtimes + "\\1.8"].values["JavaHome"] = "C:\\Java 8";
+    os.registry[runtimes + "\\1.8.0_45"].values["JavaHome"] = "C:\\J845";
+  }
+  const uint32_t childCode = digits(child);
+  if (childFlag('r')) os.children.push_back({999, 0, "", false});
+  FakeChildScript script;
+  script.exitCode = childCode;
+  script.runSeconds = 1;
+  if (childFlag('f')) script.startError = "The system cannot find the file specified.";
+  os.children.push_back(script);
+
+  bool exited = false;
+  int code = 0;
+  try {
+    code = runLauncher(argv);
+  } catch (const ProcessExit& end) {
+    exited = true;
+    code = end.code;
+  }
+
+  // The command-line records printed before starts.
+  const std::string records = "#Command line=\n";
+  std::vector<std::string> printedLines;
+  for (const std::string& piece : os.writes)
+    if (piece.rfind(records, 0) == 0) printedLines.push_back(piece);
+  const size_t printed = printedLines.size();
+
+  const LauncherOptions& opts = options();
+  if (!exited) {
+    FUZZ_CHECK(code == 0 || code == 2, "the entry returned an undocumented code");
+  } else {
+    static const std::set<int> documented = {0, 1, 2, 4, 5, 11, -3, -1234, -1235};
+    FUZZ_CHECK(documented.count(code) ||
+                   (opts.passExitCodeFlag && code == static_cast<int>(childCode)),
+               "the launcher ended with an undocumented code");
+  }
+  if (opts.writeCommandFile || !settings().javaLib.empty())
+    FUZZ_CHECK(os.started.empty(), "a child was started with -o or javalib");
+  // After the scripted children, a started child ends with 0.
+  const size_t restarts = (childFlag('r') ? 1u : 0u) + (childCode == 999 ? 1u : 0u);
+  FUZZ_CHECK(os.started.size() <= 1 + restarts,
+             "started again without a restart request");
+  // Records are printed before each start; only a start that fails (code
+  // 4) leaves them without a child.
+  FUZZ_CHECK(printed == os.started.size() ||
+                 (printed == os.started.size() + 1 && exited && code == 4),
+             "a start without its printed records");
+  for (size_t i = 0; i < os.started.size(); ++i)
+    FUZZ_CHECK(printedLines[i] == records + os.started[i].commandLine + "\n",
+               "the child got another command line than the one printed");
+
+  // A command file holds exactly its three records, as text-mode lines.
+  const std::string commandFile = appBaseName(argv[0]) + ".out";
+  for (const std::string& path : os.created) {
+    if (path != os.resolve(commandFile) && path != *os.tempDir + commandFile)
+      continue;
+    const std::string& text = os.files[path];
+    FUZZ_CHECK(text.rfind("#Version @(#)src/Tarvik Version: 2.2.1", 0) == 0,
+               "the command file does not start with its version record");
+    const size_t second = text.find("\r\n#Command line=\r\n");
+    FUZZ_CHECK(second != std::string::npos, "no command-line record");
+    FUZZ_CHECK(text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0,
+               "the command file's last line has no line end");
+  }
+
+  bool debugWord = false;
+  for (size_t i = 1; i < argv.size(); ++i) debugWord |= argv[i] == "-d";
+  if (opts.quietMode && !debugWord)
+    for (const RecordedBox& box : os.boxes)
+      // (-v shows its box when no -q came before it.)
+      if (box.caption != "Error!" && box.caption != "Version") {
+        std::fprintf(stderr, "box [%s] [%s]\n", box.caption.c_str(), box.text.c_str());
+        FUZZ_CHECK(false, "a box in quiet mode");
+      }
+  return 0;
+}
