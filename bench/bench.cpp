@@ -89,6 +89,25 @@ double quantile(std::vector<double> values, double q) {
 }
 
 double median(const std::vector<double>& v) { return quantile(v, 0.5); }
+
+// A 95% bootstrap interval of the median (fixed seed: the same data give
+// the same interval).
+std::pair<double, double> medianInterval(const std::vector<double>& values) {
+  if (values.empty()) return {0, 0};
+  unsigned long long state = 88172645463325252ull;
+  const auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  std::vector<double> medians, sample(values.size());
+  for (int r = 0; r < 2000; ++r) {
+    for (double& x : sample) x = values[next() % values.size()];
+    medians.push_back(median(sample));
+  }
+  return {quantile(medians, 0.025), quantile(medians, 0.975)};
+}
 double iqr(const std::vector<double>& v) {
   return quantile(v, 0.75) - quantile(v, 0.25);
 }
@@ -469,21 +488,25 @@ void printStartup(const Options& o, const StartupResults& all) {
   std::printf("\nStart-up: %d interleaved pairs (with the launcher, program alone) after %d\n"
               "warm-up pairs; wall time from spawn to reaped exit; median [interquartile\n"
               "range]; \"added\" and \"ratio\" are medians of the per-pair difference and\n"
-              "ratio. The program alone is `java -cp classes Hello` unless named.\n\n",
+              "ratio, with a 95%% bootstrap interval of the latter. The program alone\n"
+              "is `java -cp classes Hello` unless named.\n\n",
               o.pairs, o.warmupPairs);
-  std::printf("| %-29s | %-16s | %-16s | %-15s | %-17s | %-6s | %-6s |\n", "case",
-              "with launcher ms", "program alone ms", "added ms", "ratio", "target", "");
-  std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(31, '-').c_str(),
+  std::printf("| %-29s | %-16s | %-16s | %-15s | %-17s | %-13s | %-6s | %-6s |\n", "case",
+              "with launcher ms", "program alone ms", "added ms", "ratio", "ratio 95% CI",
+              "target", "");
+  std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(31, '-').c_str(),
               std::string(18, '-').c_str(), std::string(18, '-').c_str(),
               std::string(17, '-').c_str(), std::string(19, '-').c_str(),
-              std::string(8, '-').c_str(), std::string(8, '-').c_str());
+              std::string(15, '-').c_str(), std::string(8, '-').c_str(),
+              std::string(8, '-').c_str());
   for (const PairedResult& r : results) {
     const double ratio = median(r.ratios);
+    const auto [low, high] = medianInterval(r.ratios);
     const std::string target = r.target > 0 ? fmt("<=%.2f", r.target) : "";
     const std::string met = r.target > 0 ? verdict(ratio <= r.target) : "";
-    std::printf("| %-29s | %6.1f [%6.1f] | %6.1f [%6.1f] | %5.2f [%6.2f] | %6.3f [%7.3f] | %-6s | %-6s |\n",
+    std::printf("| %-29s | %6.1f [%6.1f] | %6.1f [%6.1f] | %5.2f [%6.2f] | %6.3f [%7.3f] | %5.3f-%5.3f | %-6s | %-6s |\n",
                 r.name.c_str(), median(r.launcher), iqr(r.launcher), median(r.direct),
-                iqr(r.direct), median(r.added), iqr(r.added), ratio, iqr(r.ratios),
+                iqr(r.direct), median(r.added), iqr(r.added), ratio, iqr(r.ratios), low, high,
                 target.c_str(), met.c_str());
   }
   if (!all.counts.empty()) std::printf("\nInstructions executed (callgrind, repeatable):\n");
@@ -515,10 +538,10 @@ void printMemory(const std::vector<MemoryResult>& results) {
 void printConfig(const std::vector<ScaleRow>& rows) {
   std::printf("\nConfiguration, in-process over real files: time is the median of >= 5\n"
               "runs from fresh state; instructions are counted by callgrind (one run,\n"
-              "start and exit subtracted). \"growth\" is the ratio to the row above\n"
-              "divided by the size ratio: 1.00 is linear, 10 would be quadratic\n\n");
+              "start and exit subtracted). \"x prev\" is the ratio to the row above,\n"
+              "for ten times the input: 10 is linear, 100 would be quadratic\n\n");
   std::printf("| %-42s | %7s | %8s | %8s | %6s | %12s | %9s | %6s |\n", "step", "N", "ms",
-              "ns/item", "growth", "instructions", "per item", "growth");
+              "ns/item", "x prev", "instructions", "per item", "x prev");
   std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(44, '-').c_str(),
               std::string(9, '-').c_str(), std::string(10, '-').c_str(),
               std::string(10, '-').c_str(), std::string(8, '-').c_str(),
@@ -529,10 +552,9 @@ void printConfig(const std::vector<ScaleRow>& rows) {
     const double n = static_cast<double>(r.count);
     std::string timeGrowth, instrGrowth;
     if (i > 0 && rows[i - 1].what == r.what) {
-      const double sizeRatio = n / static_cast<double>(rows[i - 1].count);
-      timeGrowth = fmt("%.2f", r.ms / rows[i - 1].ms / sizeRatio);
+      timeGrowth = fmt("%.1f", r.ms / rows[i - 1].ms);
       if (r.instructions >= 0)
-        instrGrowth = fmt("%.2f", r.instructions / rows[i - 1].instructions / sizeRatio);
+        instrGrowth = fmt("%.1f", r.instructions / rows[i - 1].instructions);
     }
     const std::string instr = r.instructions >= 0 ? fmt("%.0f", r.instructions) : "-";
     const std::string perItem = r.instructions >= 0 ? fmt("%.0f", r.instructions / n) : "-";

@@ -15,7 +15,7 @@ cmake -S bench -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 >/dev/null
 if command -v x86_64-w64-mingw32-g++ >/dev/null; then
   cmake -S . -B "$winbuild" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF --no-warn-unused-cli >/dev/null
   cmake --build "$winbuild" -j2 --target tarvik >/dev/null
 fi
 mkdir -p "$build/classes"
