@@ -65,19 +65,17 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {
-    if (startsWith(toLowerCase(name), "-xmx")) heapGiven = true;
+    if (setsHeapLimit(name)) heapGiven = true;
     auto value = s.vmParamValues.find(name);
     if (value != s.vmParamValues.end() && !value->second.empty())
       texts.push_back(name + "=" + withoutSurroundingQuotes(value->second));
     else
       texts.push_back(withoutSurroundingQuotes(name));
   }
-  // Below -1 the product would be negative: treated as not set.
-  if (!heapGiven && s.percentRam >= 0) {
-    double mib = static_cast<double>(physicalMemoryMiB()) *
-                 (static_cast<double>(s.percentRam) / 100.0);
-    texts.push_back("-Xmx" + std::to_string(static_cast<uint64_t>(mib)) +
-                    "m");
+  // The same rule and value as on the command line.
+  if (!heapGiven) {
+    std::string heap = heapLimitOption(s.percentRam);
+    if (!heap.empty()) texts.push_back(heap);
   }
   return texts;
 }

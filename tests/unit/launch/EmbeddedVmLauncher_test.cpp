@@ -112,6 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"OpeningQuoteOnlyStays", {"-Dq=\"a"}, -1, {"-Dq=\"a"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(EmbeddedVmLauncherTest, HeapSizeBeyond64BitsIsTheLargestSize) {
+  os.memoryBytes = UINT64_MAX;
+  set.percentRam = 2147483647;
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(vmOptions().back(), "-Xmx18446744073709551615m");
+}
+
 TEST_F(EmbeddedVmLauncherTest, SpacedEnvironmentValueReachesTheVmUnquoted) {
   os.env["HOME"] = "C:\\Program Files\\x";
   addVmParam("-Dh=$HOME");
