@@ -22,6 +22,7 @@ namespace {
 // Includes deeper than this are refused even when no file repeats (a file
 // reached under several spellings of its path would otherwise nest on).
 constexpr size_t MAX_INCLUDE_DEPTH = 64;
+constexpr size_t MAX_FILES_PER_CONFIGURATION = 10000;
 
 // The files being read, outermost first, as comparable keys.
 std::vector<std::string>& filesBeingRead() {
@@ -232,6 +233,18 @@ int readConfigFile(const std::string& path) {
     platform().writeStderr("Skipped include of " + path + ": includes nest " +
                            "more than " + std::to_string(MAX_INCLUDE_DEPTH) +
                            " deep\n");
+    return 0;
+  }
+
+  // Files that include others more than once could fan out into billions
+  // of reads below the depth bound; a whole configuration reads at most
+  // MAX_FILES_PER_CONFIGURATION files.
+  static size_t filesRead = 0;
+  if (reading.empty()) filesRead = 0;
+  if (++filesRead > MAX_FILES_PER_CONFIGURATION) {
+    platform().writeStderr("Skipped include of " + path + ": the configuration " +
+                           "has read " + std::to_string(MAX_FILES_PER_CONFIGURATION) +
+                           " files already\n");
     return 0;
   }
 

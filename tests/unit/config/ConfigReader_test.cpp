@@ -387,6 +387,28 @@ TEST_F(ConfigReaderTest, PosixConventionsUseColonAndSlashes) {
             "Skipped include of ./a.config: the file is already being read\n");
 }
 
+TEST_F(ConfigReaderTest, IncludesThatFanOutStopAtTheFileBudget) {
+  // Each of 40 files includes the next one twice: 2^40 reads unbounded.
+  for (int i = 0; i < 40; ++i) {
+    std::string next = "f" + std::to_string(i + 1) + ".config";
+    os.files["C:\\Work\\f" + std::to_string(i) + ".config"] =
+        "argument " + std::to_string(i) + "\ninclude " + next + "\ninclude " + next + "\n";
+  }
+  readConfigFile("f0.config");
+  // One argument per file read (missing files count against the budget too).
+  EXPECT_GT(set.appArguments.size(), 4000u);
+  EXPECT_LT(set.appArguments.size(), 10000u);
+  EXPECT_NE(os.err.find("Skipped include of "), std::string::npos);
+  EXPECT_NE(os.err.find(": the configuration has read 10000 files already\n"),
+            std::string::npos);
+
+  // The budget is per configuration: a later one starts afresh.
+  set.appArguments.clear();
+  os.files["C:\\Work\\small.config"] = "argument s\n";
+  readConfigFile("small.config");
+  EXPECT_EQ(set.appArguments, Texts{"s"});
+}
+
 }  // namespace
 }  // namespace tarvik
 
