@@ -250,6 +250,7 @@ StartupResults startupBenchmarks(const Options& o) {
       pairedRuns(o, "child mode, runtime found", 1.03, {found, "-passExitCode"}, direct));
   results.push_back(
       pairedRuns(o, "in-process mode (javalib)", 1.00, {inproc, "-passExitCode"}, direct));
+  results.push_back(pairedRuns(o, "tarvik -o (starts nothing)", 0, {nothing, "-o"}, {"/bin/true"}));
   results.push_back(
       pairedRuns(o, "tarvik running /bin/true", 0, {nothing, "-passExitCode"}, {"/bin/true"}));
   if (access("/usr/bin/timeout", X_OK) == 0) {
