@@ -8,7 +8,7 @@ cd "$top"
 
 need=()
 for p in cmake make g++ openjdk-17-jdk-headless; do
-  dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
