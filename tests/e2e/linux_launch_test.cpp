@@ -51,6 +51,9 @@ class LinuxLaunchTest : public ::testing::Test {
                 std::vector<std::pair<std::string, std::string>> env = {}) {
     RunOptions options = RunOptions::of(std::move(args));
     options.env = std::move(env);
+    // Java decodes its arguments by the locale; the bytes are the launcher's
+    // business, the decoding is not.
+    options.env.push_back({"LC_ALL", "C.UTF-8"});
     return runWithoutDesktop(exe, options);
   }
 
