@@ -28,28 +28,6 @@ bool endsWith(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The command line in a command file ("#Version", "#Command line=", line).
-std::string commandLineOf(const std::string& commandFile) {
-  const std::string mark = "#Command line=\n";
-  size_t at = commandFile.find(mark);
-  if (at == std::string::npos || commandFile.empty() ||
-      commandFile.back() != '\n')
-    return "<no command line>";
-  at += mark.size();
-  return commandFile.substr(at, commandFile.size() - 1 - at);
-}
-
-// The same bytes on every run: a fixed-seed generator.
-std::string binaryBytes(size_t count) {
-  std::string bytes;
-  uint32_t state = 12345;
-  for (size_t i = 0; i < count; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes += static_cast<char>(state >> 23);
-  }
-  return bytes;
-}
-
 // NUL-separated words as the recorder writes them.
 std::vector<std::string> nulWords(const std::string& text) {
   std::vector<std::string> words;

@@ -31,61 +31,6 @@ bool endsWith(const std::string& text, const std::string& tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Text-mode line ends back to LF; a CR of its own stays.
-std::string lf(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-      out += text[i];
-  return out;
-}
-
-// The command line of a command file ("#Version", "#Command line=", line).
-std::string commandLineOf(const std::string& file) {
-  const std::string text = lf(file);
-  const std::string mark = "#Command line=\n";
-  size_t at = text.find(mark);
-  if (at == std::string::npos || text.back() != '\n') return "<no command line>";
-  at += mark.size();
-  return text.substr(at, text.size() - 1 - at);
-}
-
-std::string binaryBytes(size_t count) {
-  std::string bytes;
-  uint32_t state = 12345;
-  for (size_t i = 0; i < count; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes += static_cast<char>(state >> 23);
-  }
-  return bytes;
-}
-
-// The arguments fakejava.exe recorded for its one run (argv[0] first).
-std::vector<std::string> recordedArgs(const std::string& path) {
-  std::vector<std::string> args;
-  std::string text = readFile(path);
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
-    if (line.rfind("arg\t", 0) != 0) continue;
-    std::string value = line.substr(line.find('\t', 4) + 1);
-    std::string plain;
-    for (size_t i = 0; i < value.size(); ++i) {
-      if (value[i] == '\\' && i + 1 < value.size()) {
-        char c = value[++i];
-        plain += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-      } else {
-        plain += value[i];
-      }
-    }
-    args.push_back(plain);
-  }
-  return args;
-}
-
 // A .reg file of string values, imported in one Wine start.
 std::string regFile(const std::string& key,
                     const std::vector<std::pair<std::string, std::string>>& values) {
@@ -279,7 +224,9 @@ TEST_F(WineBadInputTest, ManyEntriesAndCommandLinesLongerThanWindowsTakes) {
   RunResult r = run(exe, args);
   ASSERT_FALSE(r.timedOut);
   EXPECT_EQ(0u, r.exitCode) << r.err;
-  std::vector<std::string> got = recordedArgs(dir + "/record.txt");
+  std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record.txt");
+  ASSERT_EQ(1u, runs.size());
+  const std::vector<std::string>& got = runs[0].args;
   ASSERT_EQ(5u + 1000u, got.size());
   EXPECT_EQ("-classpath", got[2]);
   EXPECT_EQ(expectedPath, got[3]);
@@ -357,15 +304,15 @@ TEST_F(WineBadInputTest, FilesThatCannotBeReadOrWritten) {
       // A log that cannot be created is reported; the launch goes on.
       {"log-folder-in-the-way", java, {"-log", "<dir>\\logdir", "-passExitCode"}, 0,
        [](const RunResult& r, const std::string& d) {
-         EXPECT_EQ(0u, lf(r.out).rfind("Unable to create file!\n", 0)) << r.out;
-         EXPECT_TRUE(has(lf(r.out), "#Command line=\n" + fakeJava() + " ")) << r.out;
+         EXPECT_EQ(0u, crlfToLf(r.out).rfind("Unable to create file!\n", 0)) << r.out;
+         EXPECT_TRUE(has(crlfToLf(r.out), "#Command line=\n" + fakeJava() + " ")) << r.out;
          EXPECT_EQ("kept", readFile(d + "/logdir/keep"));
          EXPECT_TRUE(fileExists(d + "/record.txt"));
        },
        {{"logdir/keep", "kept"}}},
       {"log-unwritable", java, {"-log", "Z:\\proc\\no\\tool.log", "-passExitCode"}, 0,
        [](const RunResult& r, const std::string& d) {
-         EXPECT_EQ(0u, lf(r.out).rfind("Unable to create file!\n", 0)) << r.out;
+         EXPECT_EQ(0u, crlfToLf(r.out).rfind("Unable to create file!\n", 0)) << r.out;
          EXPECT_TRUE(fileExists(d + "/record.txt"));
        }},
       {"log-truncated", java, {"-log", "<dir>\\tool.log", "-passExitCode"}, 0,
@@ -429,7 +376,7 @@ TEST_F(WineBadInputTest, NumbersThatOverflow) {
     RunResult r = run(exe, {"-o"});
     ASSERT_FALSE(r.timedOut);
     EXPECT_EQ(0u, r.exitCode) << r.err;
-    EXPECT_EQ(row.printed, lf(r.out));
+    EXPECT_EQ(row.printed, crlfToLf(r.out));
     std::string line = commandLineOf(readFile(dir + "/tool.out"));
     EXPECT_EQ(row.heapOption, has(line, " -Xmx")) << line;
   }
@@ -511,7 +458,7 @@ TEST_F(WineBadInputTest, CommandFileFallsBackToTheTemporaryFolder) {
       {"command-file-nowhere", java, {"-o"}, 4294967293u,
        [&](const RunResult& r, const std::string& d) {
          EXPECT_EQ("Error opening .out files: tool.out\nand Z:\\proc\\no\\tool.out\n",
-                   lf(r.err));
+                   crlfToLf(r.err));
          EXPECT_EQ("kept", readFile(d + "/tool.out/keep"));
        },
        {{"tool.out/keep", "kept"}}},

@@ -97,6 +97,33 @@ std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
   return runs;
 }
 
+std::string crlfToLf(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+      out += text[i];
+  return out;
+}
+
+std::string commandLineOf(const std::string& commandFile) {
+  const std::string text = crlfToLf(commandFile);
+  const std::string mark = "#Command line=\n";
+  size_t at = text.find(mark);
+  if (at == std::string::npos || text.back() != '\n') return "<no command line>";
+  at += mark.size();
+  return text.substr(at, text.size() - 1 - at);
+}
+
+std::string binaryBytes(size_t count) {
+  std::string bytes;
+  uint32_t state = 12345;
+  for (size_t i = 0; i < count; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes += static_cast<char>(state >> 23);
+  }
+  return bytes;
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;

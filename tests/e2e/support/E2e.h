@@ -58,6 +58,14 @@ struct FakeJavaRun {
 };
 std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath);
 
+// Text-mode line ends (CR LF) back to LF; a CR of its own stays.
+std::string crlfToLf(const std::string& text);
+// The command line of a command file ("#Version", "#Command line=", the
+// line), or "<no command line>" when the file is not whole.
+std::string commandLineOf(const std::string& commandFile);
+// The same `count` bytes of any value on every run (a fixed-seed generator).
+std::string binaryBytes(size_t count);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
