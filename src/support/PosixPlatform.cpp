@@ -4,6 +4,7 @@
 #endif
 
 #include "support/PosixPlatform.h"
+#include "support/StdioOutputFile.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -19,28 +20,6 @@
 #include <ctime>
 
 namespace tarvik {
-
-namespace {
-
-class PosixFile : public OutputFile {
- public:
-  explicit PosixFile(FILE* file) : file_(file) {}
-  ~PosixFile() override { close(); }
-  void write(const std::string& text) override {
-    if (file_) fwrite(text.data(), 1, text.size(), file_);
-  }
-  void close() override {
-    if (!file_) return;
-    fflush(file_);
-    fclose(file_);
-    file_ = nullptr;
-  }
-
- private:
-  FILE* file_;
-};
-
-}  // namespace
 
 PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {}
 
@@ -198,7 +177,7 @@ std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
     const std::string& path) {
   FILE* file = fopen(path.c_str(), "w");
   if (!file) return nullptr;
-  return std::make_unique<PosixFile>(file);
+  return std::make_unique<StdioOutputFile>(file);
 }
 
 void* PosixPlatform::loadLibrary(const std::string& path) {

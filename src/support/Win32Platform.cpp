@@ -4,6 +4,7 @@
 #endif
 
 #include "support/Win32Platform.h"
+#include "support/StdioOutputFile.h"
 
 #include <direct.h>
 #include <fcntl.h>
@@ -105,23 +106,6 @@ class Win32Child : public ChildProcess {
   PROCESS_INFORMATION info_;
 };
 
-class Win32File : public OutputFile {
- public:
-  explicit Win32File(FILE* file) : file_(file) {}
-  ~Win32File() override { close(); }
-  void write(const std::string& text) override {
-    if (file_) fwrite(text.data(), 1, text.size(), file_);
-  }
-  void close() override {
-    if (!file_) return;
-    fflush(file_);
-    fclose(file_);
-    file_ = nullptr;
-  }
-
- private:
-  FILE* file_;
-};
 
 // A C runtime stream on an OS handle, unbuffered, in text mode.
 FILE* streamOnHandle(HANDLE handle, const char* mode, size_t bufferSize) {
@@ -329,7 +313,7 @@ std::unique_ptr<OutputFile> Win32Platform::createTextFile(
     const std::string& path) {
   FILE* file = nullptr;
   if (fopen_s(&file, path.c_str(), "w") != 0 || !file) return nullptr;
-  return std::make_unique<Win32File>(file);
+  return std::make_unique<StdioOutputFile>(file);
 }
 
 void* Win32Platform::loadLibrary(const std::string& path) {

@@ -1,0 +1,35 @@
+// An OutputFile over a C runtime stream, for the platform backends: the
+// runtime's text mode gives each system its own line ends.
+#ifndef TARVIK_SUPPORT_STDIOOUTPUTFILE_H
+#define TARVIK_SUPPORT_STDIOOUTPUTFILE_H
+
+#include <cstdio>
+
+#include "support/Platform.h"
+
+namespace tarvik {
+
+class StdioOutputFile : public OutputFile {
+ public:
+  explicit StdioOutputFile(FILE* file) : file_(file) {}
+  ~StdioOutputFile() override { close(); }
+  StdioOutputFile(const StdioOutputFile&) = delete;
+  StdioOutputFile& operator=(const StdioOutputFile&) = delete;
+
+  void write(const std::string& text) override {
+    if (file_) fwrite(text.data(), 1, text.size(), file_);
+  }
+  void close() override {
+    if (!file_) return;
+    fflush(file_);
+    fclose(file_);
+    file_ = nullptr;
+  }
+
+ private:
+  FILE* file_;
+};
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SUPPORT_STDIOOUTPUTFILE_H
