@@ -27,7 +27,7 @@
 #include "config/ConfigReader.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/WindowsCommandLine.h"
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 extern char** environ;
 

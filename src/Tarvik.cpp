@@ -8,7 +8,7 @@
 #include "launch/ChildLauncher.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Tarvik.h"
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 namespace {
 

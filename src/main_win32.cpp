@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "Tarvik.h"
-#include "support/Win32Platform.h"
+#include "os/Win32Platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   static tarvik::Win32Platform platform;

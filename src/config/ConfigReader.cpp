@@ -12,7 +12,7 @@
 #include "runtime/JreLocator.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {

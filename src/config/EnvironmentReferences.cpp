@@ -4,7 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "support/Message.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "Version.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

@@ -12,7 +12,7 @@
 #include "launch/EmbeddedVmLauncher.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "support/Message.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {

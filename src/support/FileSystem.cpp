@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {

@@ -2,7 +2,7 @@
 
 #include "LaunchSettings.h"
 #include "config/ConfigLocation.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

@@ -1,7 +1,7 @@
 #include "support/Message.h"
 
 #include "LaunchSettings.h"
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 

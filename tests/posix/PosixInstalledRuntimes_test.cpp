@@ -1,4 +1,4 @@
-#include "support/PosixInstalledRuntimes.h"
+#include "os/PosixInstalledRuntimes.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 namespace tarvik {
 namespace {

@@ -1,7 +1,7 @@
 // The directory-tree registry of the Linux build, on a real temporary tree.
 #ifndef _WIN32
 
-#include "support/PosixRegistry.h"
+#include "os/PosixRegistry.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,7 +12,7 @@
 
 #include "LaunchSettings.h"
 #include "runtime/JreLocator.h"
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 namespace tarvik {
 namespace {

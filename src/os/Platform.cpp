@@ -1,4 +1,4 @@
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 #include <cstdlib>
 

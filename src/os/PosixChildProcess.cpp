@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "launch/WindowsCommandLine.h"
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 namespace tarvik {
 

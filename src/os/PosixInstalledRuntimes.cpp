@@ -5,7 +5,7 @@
 #error "PosixInstalledRuntimes.cpp is for POSIX builds only"
 #endif
 
-#include "support/PosixInstalledRuntimes.h"
+#include "os/PosixInstalledRuntimes.h"
 
 #include <dirent.h>
 #include <limits.h>

@@ -1,10 +1,10 @@
 // The POSIX (Linux) platform. Only the Linux build compiles this.
-#ifndef TARVIK_SUPPORT_POSIXPLATFORM_H
-#define TARVIK_SUPPORT_POSIXPLATFORM_H
+#ifndef TARVIK_OS_POSIXPLATFORM_H
+#define TARVIK_OS_POSIXPLATFORM_H
 
 #include <cstdio>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 
@@ -52,4 +52,4 @@ class PosixPlatform : public Platform {
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_POSIXPLATFORM_H
+#endif  // TARVIK_OS_POSIXPLATFORM_H

@@ -1,11 +1,11 @@
 // An OutputFile over a C runtime stream, for the platform backends: the
 // runtime's text mode gives each system its own line ends.
-#ifndef TARVIK_SUPPORT_STDIOOUTPUTFILE_H
-#define TARVIK_SUPPORT_STDIOOUTPUTFILE_H
+#ifndef TARVIK_OS_STDIOOUTPUTFILE_H
+#define TARVIK_OS_STDIOOUTPUTFILE_H
 
 #include <cstdio>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 
@@ -32,4 +32,4 @@ class StdioOutputFile : public OutputFile {
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_STDIOOUTPUTFILE_H
+#endif  // TARVIK_OS_STDIOOUTPUTFILE_H

@@ -4,8 +4,8 @@
 // the system goes through a Platform. There are three implementations:
 // Win32Platform (the real ANSI Windows calls), PosixPlatform (Linux) and the
 // tests' FakePlatform (scripted, in memory, recording).
-#ifndef TARVIK_SUPPORT_PLATFORM_H
-#define TARVIK_SUPPORT_PLATFORM_H
+#ifndef TARVIK_OS_PLATFORM_H
+#define TARVIK_OS_PLATFORM_H
 
 #include <cstdint>
 #include <memory>
@@ -197,4 +197,4 @@ void setPlatform(Platform* platform);
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_PLATFORM_H
+#endif  // TARVIK_OS_PLATFORM_H

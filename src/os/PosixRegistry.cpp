@@ -3,7 +3,7 @@
 #error "PosixRegistry.cpp is for POSIX builds only"
 #endif
 
-#include "support/PosixRegistry.h"
+#include "os/PosixRegistry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/PosixInstalledRuntimes.h"
-#include "support/PosixPlatform.h"
+#include "os/PosixInstalledRuntimes.h"
+#include "os/PosixPlatform.h"
 
 namespace tarvik {
 

@@ -1,10 +1,10 @@
 // The Windows platform. Only the Windows build compiles this.
-#ifndef TARVIK_SUPPORT_WIN32PLATFORM_H
-#define TARVIK_SUPPORT_WIN32PLATFORM_H
+#ifndef TARVIK_OS_WIN32PLATFORM_H
+#define TARVIK_OS_WIN32PLATFORM_H
 
 #include <cstdio>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 
@@ -57,4 +57,4 @@ class Win32Platform : public Platform {
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_WIN32PLATFORM_H
+#endif  // TARVIK_OS_WIN32PLATFORM_H

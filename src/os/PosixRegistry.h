@@ -7,14 +7,14 @@
 //
 // The root is the directory named by TARVIK_REGISTRY, or
 // /etc/tarvik/registry (machine-wide, like HKEY_LOCAL_MACHINE) without it.
-#ifndef TARVIK_SUPPORT_POSIXREGISTRY_H
-#define TARVIK_SUPPORT_POSIXREGISTRY_H
+#ifndef TARVIK_OS_POSIXREGISTRY_H
+#define TARVIK_OS_POSIXREGISTRY_H
 
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 
@@ -44,4 +44,4 @@ class DirectoryRegistry {
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_POSIXREGISTRY_H
+#endif  // TARVIK_OS_POSIXREGISTRY_H

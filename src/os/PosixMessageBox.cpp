@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/PosixPlatform.h"
+#include "os/PosixPlatform.h"
 
 namespace tarvik {
 

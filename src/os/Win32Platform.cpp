@@ -3,8 +3,8 @@
 #error "Win32Platform.cpp is for Windows builds only"
 #endif
 
-#include "support/Win32Platform.h"
-#include "support/StdioOutputFile.h"
+#include "os/Win32Platform.h"
+#include "os/StdioOutputFile.h"
 
 #include <direct.h>
 #include <fcntl.h>

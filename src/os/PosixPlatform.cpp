@@ -3,8 +3,8 @@
 #error "PosixPlatform.cpp is for POSIX builds only"
 #endif
 
-#include "support/PosixPlatform.h"
-#include "support/StdioOutputFile.h"
+#include "os/PosixPlatform.h"
+#include "os/StdioOutputFile.h"
 
 #include <dirent.h>
 #include <dlfcn.h>

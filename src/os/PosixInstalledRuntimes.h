@@ -13,8 +13,8 @@
 // "family_update" form lets `javaVersion 17_10+` ask for update 10 or later.
 // "CurrentVersion" names the runtime that `java` on PATH resolves to, else
 // the newest one.
-#ifndef TARVIK_SUPPORT_POSIXINSTALLEDRUNTIMES_H
-#define TARVIK_SUPPORT_POSIXINSTALLEDRUNTIMES_H
+#ifndef TARVIK_OS_POSIXINSTALLEDRUNTIMES_H
+#define TARVIK_OS_POSIXINSTALLEDRUNTIMES_H
 
 #include <map>
 #include <memory>
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Platform.h"
+#include "os/Platform.h"
 
 namespace tarvik {
 
@@ -64,4 +64,4 @@ class InstalledRuntimeRegistry {
 
 }  // namespace tarvik
 
-#endif  // TARVIK_SUPPORT_POSIXINSTALLEDRUNTIMES_H
+#endif  // TARVIK_OS_POSIXINSTALLEDRUNTIMES_H
