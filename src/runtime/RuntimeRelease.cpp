@@ -1,0 +1,82 @@
+#include "runtime/RuntimeRelease.h"
+
+#include <cctype>
+#include <climits>
+
+#include "os/Platform.h"
+
+namespace tarvik {
+
+namespace {
+
+bool isFolderSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The leading number of `text` from `at`, clamped to the int range; nothing
+// when no digit stands there.
+std::optional<int> numberAt(const std::string& text, size_t at, size_t* end) {
+  size_t i = at;
+  long long value = 0;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    if (value < INT_MAX) value = value * 10 + (text[i] - '0');
+    ++i;
+  }
+  if (i == at) return std::nullopt;
+  if (end) *end = i;
+  return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+}  // namespace
+
+std::optional<std::string> releaseVersion(const std::string& releaseText) {
+  const std::string key = "JAVA_VERSION=";
+  size_t start = 0;
+  while (start <= releaseText.size()) {
+    size_t end = releaseText.find('\n', start);
+    if (end == std::string::npos) end = releaseText.size();
+    std::string line = releaseText.substr(start, end - start);
+    start = end + 1;
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string value = line.substr(key.size());
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+      value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    if (value.empty()) return std::nullopt;
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> featureVersion(const std::string& version) {
+  size_t end = 0;
+  std::optional<int> first = numberAt(version, 0, &end);
+  if (!first) return std::nullopt;
+  if (*first == 1 && end < version.size() && version[end] == '.') {
+    std::optional<int> second = numberAt(version, end + 1, nullptr);
+    if (second) return second;
+  }
+  return first;
+}
+
+std::optional<std::string> readRuntimeVersion(const std::string& home) {
+  std::optional<std::string> text = platform().readFile(
+      home + platform().conventions().separator + "release");
+  if (!text) return std::nullopt;
+  return releaseVersion(*text);
+}
+
+std::optional<std::string> runtimeHomeOfExecutable(const std::string& path) {
+  std::string file = path;
+  if (file.size() >= 2 && file.front() == '"' && file.back() == '"')
+    file = file.substr(1, file.size() - 2);
+  size_t name = file.find_last_of("/\\");
+  if (name == std::string::npos || name < 3) return std::nullopt;
+  std::string bin = file.substr(name - 3, 3);
+  for (char& c : bin) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (bin != "bin") return std::nullopt;
+  if (name == 3) return std::nullopt;  // "bin\java.exe" has no home
+  if (!isFolderSeparator(file[name - 4])) return std::nullopt;
+  return file.substr(0, name - 4);
+}
+
+}  // namespace tarvik

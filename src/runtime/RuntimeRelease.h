@@ -1,0 +1,34 @@
+// What a runtime's `release` file says of it.
+//
+// Every runtime since Java 9, and most Java 8 builds, carry a text file
+// `release` in their home folder with a line such as
+//   JAVA_VERSION="17.0.9"      or      JAVA_VERSION="1.8.0_392"
+#ifndef TARVIK_RUNTIME_RUNTIMERELEASE_H
+#define TARVIK_RUNTIME_RUNTIMERELEASE_H
+
+#include <optional>
+#include <string>
+
+namespace tarvik {
+
+// The JAVA_VERSION of a release file's text, without its quotes, or nothing.
+std::optional<std::string> releaseVersion(const std::string& releaseText);
+
+// The feature version of a version text: 8 for "1.8.0_392" (the old scheme
+// reads 1.N as N), 17 for "17.0.9" and "17"; nothing when it does not start
+// with a number.
+std::optional<int> featureVersion(const std::string& version);
+
+// The version in the release file of the runtime whose home is `home`, read
+// through the platform; nothing when there is no such file or line.
+std::optional<std::string> readRuntimeVersion(const std::string& home);
+
+// The home of a runtime from the path of its executable: the folder above
+// the `bin` folder that holds it ("C:\jdk\bin\java.exe" gives "C:\jdk").
+// Surrounding double quotes are ignored. Nothing when the executable is not
+// in a folder named bin.
+std::optional<std::string> runtimeHomeOfExecutable(const std::string& path);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_RUNTIME_RUNTIMERELEASE_H
