@@ -1,0 +1,220 @@
+#include "brand/Branding.h"
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "brand/ByteIo.h"
+#include "brand/PeImage.h"
+#include "brand/ResourceTree.h"
+
+namespace tarvik {
+namespace brand {
+
+namespace {
+
+constexpr uint16_t VS_VERSION_INFO = 1;
+constexpr uint16_t DEFAULT_LANGUAGE = 0x0409;  // what resources/tarvik.rc uses
+const char SECTION_NAME[] = ".rsrc";
+// The old resource section keeps its bytes but gives up its name: tools
+// that look resources up by section name must find the new one.
+const char OLD_SECTION_NAME[] = ".oldrsrc";
+
+BrandResult failed(const std::string& why) {
+  BrandResult result;
+  result.error = why;
+  return result;
+}
+
+const Resource* firstResource(const NameMap& names, const ResourceId& name) {
+  auto it = names.find(name);
+  if (it == names.end() || it->second.empty()) return nullptr;
+  return &it->second.begin()->second;
+}
+
+bool isTarvikLauncher(ResourceTree& tree) {
+  const Resource* version = firstResource(tree[ResourceId::number(RT_VERSION)], ResourceId::number(VS_VERSION_INFO));
+  if (!version) return false;
+  std::map<std::string, std::string> strings = readVersionStrings(version->data);
+  return strings["ProductName"] == "Tarvik" && strings["InternalName"] == "tarvik";
+}
+
+// The first language of `name`, or the default.
+ResourceId languageOf(const NameMap& names, const ResourceId& name) {
+  auto it = names.find(name);
+  if (it == names.end() || it->second.empty()) return ResourceId::number(DEFAULT_LANGUAGE);
+  return it->second.begin()->first;
+}
+
+// Replaces the group icon Windows shows (the first) and the icon images
+// only it used; other groups and their images stay.
+bool replaceIcon(ResourceTree& tree, const IconFile& icon) {
+  NameMap& groups = tree[ResourceId::number(RT_GROUP_ICON)];
+  NameMap& icons = tree[ResourceId::number(RT_ICON)];
+  const ResourceId group = groups.empty() ? ResourceId::number(1) : groups.begin()->first;
+  const ResourceId language = languageOf(groups, group);
+  std::set<uint16_t> replaced, kept;
+  for (const auto& item : groups)
+    for (const auto& lang : item.second)
+      for (uint16_t id : groupIconIds(lang.second.data))
+        (item.first == group ? replaced : kept).insert(id);
+  groups.erase(group);
+  for (uint16_t id : replaced)
+    if (!kept.count(id)) icons.erase(ResourceId::number(id));
+  std::vector<uint16_t> ids;
+  uint32_t next = 1;
+  for (const IconImage& image : icon.images) {
+    while (next <= 0xFFFF && icons.count(ResourceId::number(static_cast<uint16_t>(next)))) ++next;
+    if (next > 0xFFFF) return false;
+    ids.push_back(static_cast<uint16_t>(next));
+    icons[ResourceId::number(static_cast<uint16_t>(next))][language] = {image.data, 0};
+    ++next;
+  }
+  groups[group][language] = {groupIconResource(icon, ids), 0};
+  return true;
+}
+
+std::string baseName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::optional<std::string> versionResource(const BrandInput& in, uint16_t language) {
+  const std::string fileName = baseName(in.outputFileName);
+  const size_t dot = fileName.rfind('.');
+  const std::string internalName = dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+  const std::string version = versionText(in.version);
+  VersionResource resource;
+  resource.fileVersion = in.version;
+  resource.productVersion = in.version;
+  resource.language = language;
+  if (!in.companyName.empty()) resource.strings.push_back({"CompanyName", in.companyName});
+  resource.strings.push_back({"FileDescription", in.fileDescription.empty() ? in.productName : in.fileDescription});
+  resource.strings.push_back({"FileVersion", version});
+  resource.strings.push_back({"InternalName", internalName});
+  if (!in.legalCopyright.empty()) resource.strings.push_back({"LegalCopyright", in.legalCopyright});
+  resource.strings.push_back({"OriginalFilename", fileName});
+  resource.strings.push_back({"ProductName", in.productName});
+  resource.strings.push_back({"ProductVersion", version});
+  return versionInfoResource(resource);
+}
+
+// Drops an Authenticode signature: branding would break it. The signature
+// is the file's tail; the directory holds its file offset.
+bool dropSignature(PeImage& pe) {
+  IMAGE_OPTIONAL_HEADER64& optional = pe.nt.OptionalHeader;
+  if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) return false;
+  IMAGE_DATA_DIRECTORY& security = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+  if (security.Size == 0 && security.VirtualAddress == 0) return false;
+  if (fits(security.VirtualAddress, security.Size, pe.bytes.size()) &&
+      pe.bytes.find_first_not_of('\0', uint64_t(security.VirtualAddress) + security.Size) == std::string::npos)
+    pe.bytes.resize(security.VirtualAddress);
+  security = {0, 0};
+  return true;
+}
+
+// Whether the resource section is the image's last and the file's tail and
+// holds nothing else a directory points to (a copy branded before), so it
+// can be rebuilt where it is.
+int rebuildableSection(const PeImage& pe) {
+  const IMAGE_OPTIONAL_HEADER64& optional = pe.nt.OptionalHeader;
+  const uint32_t rva = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
+  if (rva == 0 || pe.sections.empty()) return -1;
+  size_t last = 0;
+  for (size_t i = 1; i < pe.sections.size(); ++i)
+    if (pe.sections[i].VirtualAddress > pe.sections[last].VirtualAddress) last = i;
+  const IMAGE_SECTION_HEADER& s = pe.sections[last];
+  if (s.VirtualAddress != rva || s.SizeOfRawData == 0 ||
+      uint64_t(s.PointerToRawData) + s.SizeOfRawData != pe.bytes.size())
+    return -1;
+  const uint32_t directories = std::min<uint32_t>(optional.NumberOfRvaAndSizes, IMAGE_NUMBEROF_DIRECTORY_ENTRIES);
+  for (uint32_t i = 0; i < directories; ++i) {
+    const IMAGE_DATA_DIRECTORY& d = optional.DataDirectory[i];
+    if (i == IMAGE_DIRECTORY_ENTRY_RESOURCE || i == IMAGE_DIRECTORY_ENTRY_SECURITY || d.Size == 0) continue;
+    if (d.VirtualAddress >= s.VirtualAddress && d.VirtualAddress - s.VirtualAddress < std::max(s.VirtualSize, s.SizeOfRawData))
+      return -1;
+  }
+  return static_cast<int>(last);
+}
+
+void setName(IMAGE_SECTION_HEADER& section, const char* name) {
+  std::memset(section.Name, 0, sizeof section.Name);
+  std::memcpy(section.Name, name, std::strlen(name));
+}
+
+bool named(const IMAGE_SECTION_HEADER& section, const char* name) {
+  char text[IMAGE_SIZEOF_SHORT_NAME + 1] = {};
+  std::memcpy(text, section.Name, IMAGE_SIZEOF_SHORT_NAME);
+  return std::strcmp(text, name) == 0;
+}
+
+}  // namespace
+
+BrandResult brandLauncher(const BrandInput& input) {
+  PeReadResult read = readPeImage(input.launcher);
+  if (!read.image) return failed(read.error);
+  PeImage& pe = *read.image;
+  ResourceReadResult resources = readResourceTree(pe);
+  if (!resources.tree) return failed(resources.error);
+  ResourceTree& tree = *resources.tree;
+  if (!isTarvikLauncher(tree))
+    return failed("not a Tarvik launcher: its version resource does not name Tarvik "
+                  "(ProductName \"Tarvik\", InternalName \"tarvik\")");
+
+  IMAGE_OPTIONAL_HEADER64& optional = pe.nt.OptionalHeader;
+  if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_RESOURCE)
+    return failed("unsupported PE32+ file: it has no resource directory entry");
+
+  BrandResult result;
+  result.droppedSignature = dropSignature(pe);
+  NameMap& versions = tree[ResourceId::number(RT_VERSION)];
+  const ResourceId language = languageOf(versions, ResourceId::number(VS_VERSION_INFO));
+  std::optional<std::string> version = versionResource(input, language.isName ? DEFAULT_LANGUAGE : language.id);
+  if (!version) return failed("a version string is not valid UTF-8");
+  versions.erase(ResourceId::number(VS_VERSION_INFO));
+  versions[ResourceId::number(VS_VERSION_INFO)][language] = {*version, 0};
+  if (!replaceIcon(tree, input.icon)) return failed("the launcher has no free icon IDs left");
+
+  const int inPlace = rebuildableSection(pe);
+  IMAGE_SECTION_HEADER* section = nullptr;
+  uint32_t oldRawSize = 0;
+  if (inPlace >= 0) {
+    section = &pe.sections[inPlace];
+    oldRawSize = section->SizeOfRawData;
+    pe.bytes.resize(section->PointerToRawData);
+  } else {
+    if (!pe.hasRoomForSection())
+      return failed("unsupported PE32+ file: its headers have no room for another section");
+    const IMAGE_SECTION_HEADER* oldSection =
+        pe.sectionAt(optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress);
+    for (IMAGE_SECTION_HEADER& old : pe.sections)
+      if (oldSection && old.VirtualAddress == oldSection->VirtualAddress && named(old, SECTION_NAME))
+        setName(old, OLD_SECTION_NAME);
+    IMAGE_SECTION_HEADER added{};
+    setName(added, SECTION_NAME);
+    added.VirtualAddress = pe.endOfImage();
+    added.Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
+    pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
+    added.PointerToRawData = static_cast<uint32_t>(pe.bytes.size());
+    pe.sections.push_back(added);
+    pe.nt.FileHeader.NumberOfSections = static_cast<uint16_t>(pe.sections.size());
+    section = &pe.sections.back();
+  }
+  const std::string data = buildResourceSection(tree, section->VirtualAddress);
+  if (uint64_t(section->VirtualAddress) + data.size() > 0xFFFFFFFFu || pe.bytes.size() + data.size() > 0xFFFFFFFFu)
+    return failed("unsupported PE32+ file: the image would grow beyond 4 GiB");
+  pe.bytes += data;
+  pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
+  section->VirtualSize = static_cast<uint32_t>(data.size());
+  section->SizeOfRawData = static_cast<uint32_t>(alignUp(data.size(), optional.FileAlignment));
+  optional.SizeOfInitializedData += section->SizeOfRawData - oldRawSize;
+  optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = {section->VirtualAddress,
+                                                            static_cast<uint32_t>(data.size())};
+  optional.SizeOfImage = pe.endOfImage();
+  pe.writeHeaders();
+  result.image = std::move(pe.bytes);
+  return result;
+}
+
+}  // namespace brand
+}  // namespace tarvik
