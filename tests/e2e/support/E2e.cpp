@@ -359,6 +359,21 @@ int WineEnvironment::wine(const std::vector<std::string>& args) {
   return runShell(command + " >/dev/null 2>&1 </dev/null");
 }
 
+RunResult WineEnvironment::runWine(const std::vector<std::string>& args,
+                                   const std::string& cwd) {
+  std::string dir = newCaseDir("wine");
+  std::string command = "cd " + quote(cwd.empty() ? rootDir() : cwd) + " && LANG=C.UTF-8 " +
+                        shellPrefix() + "wine";
+  for (const std::string& arg : args) command += " " + quote(arg);
+  RunResult run;
+  int code = runShell(command + " >" + quote(dir + "/out") + " 2>" + quote(dir + "/err") +
+                      " </dev/null");
+  run.exitCode = static_cast<uint32_t>(code);
+  run.out = readFile(dir + "/out");
+  run.err = readFile(dir + "/err");
+  return run;
+}
+
 void WineEnvironment::registryAdd(const std::string& key,
                                   const std::string& valueName,
                                   const std::string& data) {

@@ -112,6 +112,9 @@ class WineEnvironment {
   void registryDeleteTree(const std::string& key);
   // Runs `wine ARGS...` in this prefix; returns its (8-bit) exit code.
   int wine(const std::vector<std::string>& args);
+  // The same with a UTF-8 locale, so arguments arrive as UTF-16 whole, and
+  // standard output and error captured (the exit code is cut to 8 bits).
+  RunResult runWine(const std::vector<std::string>& args, const std::string& cwd = "");
 
   ~WineEnvironment();
 
