@@ -113,30 +113,6 @@ bool dropSignature(PeImage& pe) {
   return true;
 }
 
-// Whether the resource section is the image's last and the file's tail and
-// holds nothing else a directory points to (a copy branded before), so it
-// can be rebuilt where it is.
-int rebuildableSection(const PeImage& pe) {
-  const IMAGE_OPTIONAL_HEADER64& optional = pe.nt.OptionalHeader;
-  const uint32_t rva = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress;
-  if (rva == 0 || pe.sections.empty()) return -1;
-  size_t last = 0;
-  for (size_t i = 1; i < pe.sections.size(); ++i)
-    if (pe.sections[i].VirtualAddress > pe.sections[last].VirtualAddress) last = i;
-  const IMAGE_SECTION_HEADER& s = pe.sections[last];
-  if (s.VirtualAddress != rva || s.SizeOfRawData == 0 ||
-      uint64_t(s.PointerToRawData) + s.SizeOfRawData != pe.bytes.size())
-    return -1;
-  const uint32_t directories = std::min<uint32_t>(optional.NumberOfRvaAndSizes, IMAGE_NUMBEROF_DIRECTORY_ENTRIES);
-  for (uint32_t i = 0; i < directories; ++i) {
-    const IMAGE_DATA_DIRECTORY& d = optional.DataDirectory[i];
-    if (i == IMAGE_DIRECTORY_ENTRY_RESOURCE || i == IMAGE_DIRECTORY_ENTRY_SECURITY || d.Size == 0) continue;
-    if (d.VirtualAddress >= s.VirtualAddress && d.VirtualAddress - s.VirtualAddress < std::max(s.VirtualSize, s.SizeOfRawData))
-      return -1;
-  }
-  return static_cast<int>(last);
-}
-
 void setName(IMAGE_SECTION_HEADER& section, const char* name) {
   std::memset(section.Name, 0, sizeof section.Name);
   std::memcpy(section.Name, name, std::strlen(name));
@@ -175,40 +151,32 @@ BrandResult brandLauncher(const BrandInput& input) {
   versions[ResourceId::number(VS_VERSION_INFO)][language] = {*version, 0};
   if (!replaceIcon(tree, input.icon)) return failed("the launcher has no free icon IDs left");
 
-  const int inPlace = rebuildableSection(pe);
-  IMAGE_SECTION_HEADER* section = nullptr;
-  uint32_t oldRawSize = 0;
-  if (inPlace >= 0) {
-    section = &pe.sections[inPlace];
-    oldRawSize = section->SizeOfRawData;
-    pe.bytes.resize(section->PointerToRawData);
-  } else {
-    if (!pe.hasRoomForSection())
-      return failed("unsupported PE32+ file: its headers have no room for another section");
-    const IMAGE_SECTION_HEADER* oldSection =
-        pe.sectionAt(optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress);
-    for (IMAGE_SECTION_HEADER& old : pe.sections)
-      if (oldSection && old.VirtualAddress == oldSection->VirtualAddress && named(old, SECTION_NAME))
-        setName(old, OLD_SECTION_NAME);
-    IMAGE_SECTION_HEADER added{};
-    setName(added, SECTION_NAME);
-    added.VirtualAddress = pe.endOfImage();
-    added.Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
-    pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
-    added.PointerToRawData = static_cast<uint32_t>(pe.bytes.size());
-    pe.sections.push_back(added);
-    pe.nt.FileHeader.NumberOfSections = static_cast<uint16_t>(pe.sections.size());
-    section = &pe.sections.back();
-  }
-  const std::string data = buildResourceSection(tree, section->VirtualAddress);
-  if (uint64_t(section->VirtualAddress) + data.size() > 0xFFFFFFFFu || pe.bytes.size() + data.size() > 0xFFFFFFFFu)
+  // The old resource section stays where it is, unreferenced: every byte
+  // of the image keeps its place, and the new tree goes after the last.
+  if (!pe.hasRoomForSection())
+    return failed("unsupported PE32+ file: its headers have no room for another section");
+  const IMAGE_SECTION_HEADER* oldSection =
+      pe.sectionAt(optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE].VirtualAddress);
+  for (IMAGE_SECTION_HEADER& old : pe.sections)
+    if (oldSection && old.VirtualAddress == oldSection->VirtualAddress && named(old, SECTION_NAME))
+      setName(old, OLD_SECTION_NAME);
+  IMAGE_SECTION_HEADER added{};
+  setName(added, SECTION_NAME);
+  added.VirtualAddress = pe.endOfImage();
+  added.Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
+  pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
+  added.PointerToRawData = static_cast<uint32_t>(pe.bytes.size());
+  const std::string data = buildResourceSection(tree, added.VirtualAddress);
+  if (uint64_t(added.VirtualAddress) + data.size() > 0xFFFFFFFFu || pe.bytes.size() + data.size() > 0xFFFFFFFFu)
     return failed("unsupported PE32+ file: the image would grow beyond 4 GiB");
   pe.bytes += data;
   pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
-  section->VirtualSize = static_cast<uint32_t>(data.size());
-  section->SizeOfRawData = static_cast<uint32_t>(alignUp(data.size(), optional.FileAlignment));
-  optional.SizeOfInitializedData += section->SizeOfRawData - oldRawSize;
-  optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = {section->VirtualAddress,
+  added.VirtualSize = static_cast<uint32_t>(data.size());
+  added.SizeOfRawData = static_cast<uint32_t>(alignUp(data.size(), optional.FileAlignment));
+  pe.sections.push_back(added);
+  pe.nt.FileHeader.NumberOfSections = static_cast<uint16_t>(pe.sections.size());
+  optional.SizeOfInitializedData += added.SizeOfRawData;
+  optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = {added.VirtualAddress,
                                                             static_cast<uint32_t>(data.size())};
   optional.SizeOfImage = pe.endOfImage();
   pe.writeHeaders();

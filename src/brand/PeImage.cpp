@@ -95,6 +95,7 @@ uint32_t PeImage::endOfImage() const {
 }
 
 bool PeImage::hasRoomForSection() const {
+  if (sections.size() >= 96) return false;  // the loader takes no more
   uint64_t end = sectionTableOffset() + (sections.size() + 1) * IMAGE_SIZEOF_SECTION_HEADER;
   if (end > nt.OptionalHeader.SizeOfHeaders) return false;
   for (const IMAGE_SECTION_HEADER& s : sections)

@@ -104,7 +104,8 @@ class PeImage {
   const IMAGE_SECTION_HEADER* sectionAt(uint32_t rva) const;
   // The first address after every section, aligned to SectionAlignment.
   uint32_t endOfImage() const;
-  // Whether the headers have room for one more section header.
+  // Whether the headers have room for one more section header, and the
+  // loader for one more section.
   bool hasRoomForSection() const;
   // Writes the NT headers and section table back into `bytes` and sets
   // the checksum of the result.
