@@ -24,4 +24,12 @@ ctest --test-dir build-asan -R '^(unit_tests|posix_tests)$' --output-on-failure 
 # A short run of every fuzz target from its seed corpus (about a minute).
 fuzz/run.sh --seconds 10 || status=1
 ctest --test-dir build-win --output-on-failure || status=1
+# The release archives of the launchers just built, and what they hold.
+release=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-release-test.XXXXXX")
+export WINEPREFIX="$release/wineprefix"
+{ scripts/release.sh --builds build build-win --dist "$release/dist" >/dev/null &&
+  scripts/check-release.sh "$release/dist"; } || status=1
+wineserver -k >/dev/null 2>&1 || true
+unset WINEPREFIX
+rm -rf "$release"
 exit $status

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Checks the release archives scripts/release.sh wrote into DIR: each holds
+# its launcher, tarvik-brand, the README and the sample configuration its
+# launcher writes, and the programs in it run (tarvik.exe under Wine).
+#
+#   scripts/check-release.sh DIR
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+dist=$1
+version=$(sed -n 's/^project(tarvik VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+win="tarvik-$version-windows-x64"
+lin="tarvik-$version-linux-x64"
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-release-check.XXXXXX")
+# Wine runs in $WINEPREFIX when it is set, else in a prefix of its own.
+own_prefix=""
+if [ -z "${WINEPREFIX:-}" ]; then
+  own_prefix="$work/wineprefix"
+  export WINEPREFIX="$own_prefix"
+fi
+export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+fail=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
+listing() { printf '%s\n' "$1/" "$1/README.md" "$1/sample.config" "$1/$2" "$1/$3" | sort; }
+
+check "$win.zip holds the Windows programs, README and sample" \
+  '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvik-brand.exe)" ]'
+check "$lin.tar.gz holds the Linux programs, README and sample" \
+  '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvik-brand)" ]'
+unzip -q "$dist/$win.zip" -d "$work" && tar -xzf "$dist/$lin.tar.gz" -C "$work"
+check "the README is the project's" \
+  'cmp -s "$top/README.md" "$work/$win/README.md" && cmp -s "$top/README.md" "$work/$lin/README.md"'
+
+mkdir -p "$work/run-linux" "$work/run-windows"
+cp "$work/$lin/tarvik" "$work/run-linux/" && cp "$work/$win/tarvik.exe" "$work/run-windows/"
+check "the Linux launcher runs and writes the sample it ships" \
+  '(cd "$work/run-linux" && ./tarvik -sample) && cmp -s "$work/run-linux/sample.config" "$work/$lin/sample.config"'
+check "tarvik.exe runs under Wine and writes the sample it ships" \
+  '(cd "$work/run-windows" && wine ./tarvik.exe -sample >/dev/null 2>&1) && cmp -s "$work/run-windows/sample.config" "$work/$win/sample.config"'
+check "tarvik-brand.exe runs under Wine" \
+  'wine "$work/$win/tarvik-brand.exe" --help 2>/dev/null | grep -q "^Usage: tarvik-brand"'
+check "the Linux tarvik-brand brands the shipped tarvik.exe" \
+  '(cd "$work" && python3 "$top/resources/make_icon.py" && "$work/$lin/tarvik-brand" --icon tarvik.ico --name Check --version 1.0.0.0 "$work/$win/tarvik.exe" "$work/check.exe")'
+exit $fail
