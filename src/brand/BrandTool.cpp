@@ -34,11 +34,9 @@ class Tool {
   int run() {
     Options options;
     std::vector<std::string> args = system_.arguments();
-    for (const std::string& arg : args) {
-      if (arg == "--help" || arg == "-h") {
-        system_.writeStdout(USAGE);
-        return BRAND_OK;
-      }
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+      system_.writeStdout(USAGE);
+      return BRAND_OK;
     }
     if (int code = parse(args, options)) return code;
     std::optional<VersionNumber> version = parseVersionNumber(options.values["version"]);
