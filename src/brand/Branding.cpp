@@ -160,14 +160,17 @@ BrandResult brandLauncher(const BrandInput& input) {
   for (IMAGE_SECTION_HEADER& old : pe.sections)
     if (oldSection && old.VirtualAddress == oldSection->VirtualAddress && named(old, SECTION_NAME))
       setName(old, OLD_SECTION_NAME);
+  const uint64_t end = pe.endOfImage();
+  if (end >= 0xFFFFFFFFu) return failed("unsupported PE32+ file: its image ends at 4 GiB");
   IMAGE_SECTION_HEADER added{};
   setName(added, SECTION_NAME);
-  added.VirtualAddress = pe.endOfImage();
+  added.VirtualAddress = static_cast<uint32_t>(end);
   added.Characteristics = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
   pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
   added.PointerToRawData = static_cast<uint32_t>(pe.bytes.size());
   const std::string data = buildResourceSection(tree, added.VirtualAddress);
-  if (uint64_t(added.VirtualAddress) + data.size() > 0xFFFFFFFFu || pe.bytes.size() + data.size() > 0xFFFFFFFFu)
+  if (alignUp(uint64_t(added.VirtualAddress) + data.size(), optional.SectionAlignment) > 0xFFFFFFFFu ||
+      pe.bytes.size() + data.size() > 0xFFFFFFFFu)
     return failed("unsupported PE32+ file: the image would grow beyond 4 GiB");
   pe.bytes += data;
   pe.bytes.resize(alignUp(pe.bytes.size(), optional.FileAlignment), '\0');
@@ -178,7 +181,7 @@ BrandResult brandLauncher(const BrandInput& input) {
   optional.SizeOfInitializedData += added.SizeOfRawData;
   optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE] = {added.VirtualAddress,
                                                             static_cast<uint32_t>(data.size())};
-  optional.SizeOfImage = pe.endOfImage();
+  optional.SizeOfImage = static_cast<uint32_t>(pe.endOfImage());
   pe.writeHeaders();
   result.image = std::move(pe.bytes);
   return result;

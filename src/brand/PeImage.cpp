@@ -86,12 +86,12 @@ std::optional<size_t> PeImage::fileOffset(uint32_t rva, uint32_t size) const {
   return size_t(s->PointerToRawData) + (rva - s->VirtualAddress);
 }
 
-uint32_t PeImage::endOfImage() const {
+uint64_t PeImage::endOfImage() const {
   uint64_t end = nt.OptionalHeader.SizeOfHeaders;
   for (const IMAGE_SECTION_HEADER& s : sections)
     end = std::max<uint64_t>(
         end, uint64_t(s.VirtualAddress) + std::max(s.VirtualSize, s.SizeOfRawData));
-  return static_cast<uint32_t>(alignUp(end, nt.OptionalHeader.SectionAlignment));
+  return alignUp(end, nt.OptionalHeader.SectionAlignment);
 }
 
 bool PeImage::hasRoomForSection() const {

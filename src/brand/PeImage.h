@@ -103,7 +103,7 @@ class PeImage {
   // The section that holds `rva` in its raw data.
   const IMAGE_SECTION_HEADER* sectionAt(uint32_t rva) const;
   // The first address after every section, aligned to SectionAlignment.
-  uint32_t endOfImage() const;
+  uint64_t endOfImage() const;
   // Whether the headers have room for one more section header, and the
   // loader for one more section.
   bool hasRoomForSection() const;
