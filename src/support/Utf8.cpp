@@ -61,6 +61,20 @@ bool isValidUtf8(const std::string& text) {
   return true;
 }
 
+size_t utf16Length(const std::string& text) {
+  size_t units = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    uint32_t codePoint = 0;
+    if (!nextCodePoint(text, pos, codePoint)) {
+      ++pos;
+      codePoint = 0;
+    }
+    units += codePoint >= 0x10000 ? 2 : 1;
+  }
+  return units;
+}
+
 namespace {
 
 // One UTF-16 unit (a surrogate too) in modified UTF-8's 1 to 3 bytes.

@@ -17,6 +17,10 @@ void appendUtf8(std::string& text, uint32_t codePoint);
 
 bool isValidUtf8(const std::string& text);
 
+// The number of UTF-16 units the text becomes: two for a character beyond
+// U+FFFF, one for any other character and for each byte that is not UTF-8.
+size_t utf16Length(const std::string& text);
+
 // The text as JNI's NewStringUTF reads it: a character beyond U+FFFF as its
 // two surrogates, each encoded alone, and NUL as C0 80. A byte that is not
 // part of well-formed UTF-8 stands for the character of its value, as the
