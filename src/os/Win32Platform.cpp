@@ -181,10 +181,15 @@ bool Win32Platform::setEnv(const std::string& name, const std::string& value) {
 uint32_t Win32Platform::processId() { return GetCurrentProcessId(); }
 
 std::unique_ptr<RegistryKey> Win32Platform::openRegistryKey(
-    const std::string& path) {
+    const RegistryPlace& place, const std::string& path) {
+  HKEY root = place.root() == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER
+                                                        : HKEY_LOCAL_MACHINE;
+  // The default view passes no flag at all, as the first lookup always has.
+  REGSAM access = KEY_READ;
+  if (place.view() == RegistryView::Bits64) access |= KEY_WOW64_64KEY;
+  if (place.view() == RegistryView::Bits32) access |= KEY_WOW64_32KEY;
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExA(root, path.c_str(), 0, access, &key) != ERROR_SUCCESS)
     return nullptr;
   return std::make_unique<Win32RegistryKey>(key);
 }

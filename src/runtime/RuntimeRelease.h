@@ -9,10 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "os/ReleaseFile.h"
+
 namespace tarvik {
 
-// The JAVA_VERSION of a release file's text, without its quotes, or nothing.
-std::optional<std::string> releaseVersion(const std::string& releaseText);
+// releaseVersion(text): the JAVA_VERSION of a release file's text.
 
 // The feature version of a version text: 8 for "1.8.0_392" (the old scheme
 // reads 1.N as N), 17 for "17.0.9" and "17"; nothing when it does not start
