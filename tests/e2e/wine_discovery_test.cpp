@@ -171,9 +171,14 @@ TEST_F(WineDiscoveryTest, JavaSoftKeyStillWinsWhereItMatches) {
 
 TEST_F(WineDiscoveryTest, NothingFoundFailsAsBefore) {
   registry({{HKLM + "Eclipse Adoptium\\JDK\\21.0.1.12\\hotspot\\MSI", "Path", "Z:\\gone"}});
-  EXPECT_EQ(javaPathOf(""), "exit 2");
-  ASSERT_EQ(run_.boxes.size(), 1u);
-  EXPECT_EQ(run_.boxes[0].text, "No Java Installation Found");
+  const std::string exe = wine.installLauncher(dir_, "tool.exe");
+  writeFile(dir_ + "/tool.config", "mainclass com.acme.Main\n");
+  RunResult run = wine.runLauncher(exe, RunOptions::of({"-q", "-passExitCode"}));
+  EXPECT_EQ(run.exitCode, 2u);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(run.boxes[0].caption + " | " + run.boxes[0].text,
+            "Error! | No Java Installation Found");
+  EXPECT_EQ(crlfToLf(run.out).find("runtime"), std::string::npos) << run.out;
   EXPECT_EQ(javaPathOf("javaVersion 1.8.0_31\n"), "exit 5");
 }
 
