@@ -9,11 +9,11 @@
 #include <optional>
 #include <string>
 
+// releaseVersion(text), the JAVA_VERSION of a release file's text, is
+// shared with the Linux backend's view of the installed runtimes.
 #include "os/ReleaseFile.h"
 
 namespace tarvik {
-
-// releaseVersion(text): the JAVA_VERSION of a release file's text.
 
 // The feature version of a version text: 8 for "1.8.0_392" (the old scheme
 // reads 1.N as N), 17 for "17.0.9" and "17"; nothing when it does not start
