@@ -12,6 +12,7 @@
 #include "launch/EmbeddedVmLauncher.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
+#include "support/Utf8.h"
 #include "os/Platform.h"
 
 namespace tarvik {
@@ -106,8 +107,11 @@ void debugLine(bool created, uint32_t exitCode) {
 // nothing when it fits.
 std::optional<std::string> commandLineTooLong(const std::string& line) {
   const size_t limit = platform().conventions().commandLineLimit;
-  if (limit == 0 || line.size() < limit) return std::nullopt;
-  return "The command line has " + std::to_string(line.size()) +
+  if (limit == 0) return std::nullopt;
+  // The system counts the UTF-16 units of the wide command line.
+  const size_t length = utf16Length(line);
+  if (length < limit) return std::nullopt;
+  return "The command line has " + std::to_string(length) +
          " characters; the system accepts at most " +
          std::to_string(limit - 1) + ".";
 }

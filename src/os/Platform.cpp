@@ -22,6 +22,7 @@ PlatformConventions PlatformConventions::posix() {
       {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
       {"/.sdkman/candidates/java", "HOME", ""},
   };
+  conv.ctrlZEndsTextFiles = false;
   return conv;
 }
 

@@ -44,6 +44,9 @@ class PosixPlatform : public Platform {
       const std::string& path) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
+  std::optional<std::string> toAnsiCodePage(const std::string& text) override;
+  std::string fromAnsiCodePage(const std::string& bytes) override;
+  std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override;
   [[noreturn]] void exitProcess(int code) override;
 

@@ -1,5 +1,7 @@
 #include "fakes/FakePlatform.h"
 
+#include "support/Utf8.h"
+
 namespace tarvik {
 
 namespace {
@@ -204,6 +206,32 @@ std::unique_ptr<OutputFile> FakePlatform::createTextFile(
   std::string full = resolve(path);
   if (unwritable.count(full) || directories.count(full)) return nullptr;
   return std::make_unique<FakeFile>(this, full);
+}
+
+std::optional<std::string> FakePlatform::toAnsiCodePage(
+    const std::string& text) {
+  std::string bytes;
+  size_t pos = 0;
+  uint32_t codePoint;
+  while (pos < text.size()) {
+    if (!nextCodePoint(text, pos, codePoint) || codePoint > 0xFF)
+      return std::nullopt;
+    bytes += static_cast<char>(codePoint);
+  }
+  return bytes;
+}
+
+std::string FakePlatform::fromAnsiCodePage(const std::string& bytes) {
+  std::string text;
+  for (char c : bytes) appendUtf8(text, static_cast<unsigned char>(c));
+  return text;
+}
+
+std::optional<std::string> FakePlatform::shortPathForm(
+    const std::string& path) {
+  auto it = shortPaths.find(path);
+  if (it == shortPaths.end()) return std::nullopt;
+  return it->second;
 }
 
 void* FakePlatform::loadLibrary(const std::string& path) {

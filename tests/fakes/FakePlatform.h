@@ -77,6 +77,10 @@ class FakePlatform : public Platform {
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
+  // The ANSI code page is Latin-1 here: a byte is the character of its
+  // value, and only characters up to U+00FF fit.
+  // Short forms of paths, as the file system would give them.
+  std::map<std::string, std::string> shortPaths;
 
   // --- records ---
   std::vector<RecordedBox> boxes;
@@ -126,6 +130,9 @@ class FakePlatform : public Platform {
       const std::string& path) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
+  std::optional<std::string> toAnsiCodePage(const std::string& text) override;
+  std::string fromAnsiCodePage(const std::string& bytes) override;
+  std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override { return clock; }
   [[noreturn]] void exitProcess(int code) override;
 
