@@ -87,7 +87,7 @@ std::string javaOnPath() {
 
 }  // namespace
 
-std::optional<std::string> releaseVersion(const std::string& releaseText) {
+std::optional<std::string> releaseFileVersion(const std::string& releaseText) {
   std::istringstream lines(releaseText);
   std::string line;
   const std::string key = "JAVA_VERSION=";
@@ -174,7 +174,7 @@ InstalledRuntimeRegistry InstalledRuntimeRegistry::discover() {
       if (!release) continue;
       std::stringstream text;
       text << release.rdbuf();
-      std::optional<std::string> version = releaseVersion(text.str());
+      std::optional<std::string> version = releaseFileVersion(text.str());
       // A runtime linked under several names counts once, by its own name.
       home = realPath(home);
       if (!version || !seen.insert(home).second) continue;

@@ -35,7 +35,7 @@ struct InstalledRuntime {
 };
 
 // The JAVA_VERSION of a release file's text, or nothing.
-std::optional<std::string> releaseVersion(const std::string& releaseText);
+std::optional<std::string> releaseFileVersion(const std::string& releaseText);
 
 // The subkey names a runtime of `version` is registered under.
 std::vector<std::string> subkeysForVersion(const std::string& version);

@@ -33,6 +33,7 @@ class PosixPlatform : public Platform {
   void openConsole() override;
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
+  StandardHandles standardHandles() override;
   RedirectResult redirectStdStreams(const std::string& path) override;
   std::optional<std::string> tempDirectory() override;
   int makeDirectory(const std::string& path) override;
@@ -41,8 +42,13 @@ class PosixPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) override;
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
+  bool removeFile(const std::string& path) override;
+  bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
+  void* loadLibraryWithDependenciesIn(
+      const std::string& path,
+      const std::vector<std::string>& dependencyFolders) override;
   int64_t timeSeconds() override;
   [[noreturn]] void exitProcess(int code) override;
 

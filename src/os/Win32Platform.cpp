@@ -92,10 +92,15 @@ class Win32Child : public ChildProcess {
   void waitForInputIdle(uint32_t millis) override {
     WaitForInputIdle(info_.hProcess, millis);
   }
-  bool waitForExit(int64_t millis) override {
+  WaitResult waitForExit(int64_t millis) override {
     DWORD timeout = millis < 0 ? INFINITE : static_cast<DWORD>(millis);
-    return WaitForSingleObject(info_.hProcess, timeout) != WAIT_TIMEOUT;
+    DWORD waited = WaitForSingleObject(info_.hProcess, timeout);
+    if (waited == WAIT_OBJECT_0) return WaitResult::Ended;
+    if (waited == WAIT_TIMEOUT) return WaitResult::Running;
+    waitError_ = systemErrorText(GetLastError());
+    return WaitResult::Failed;
   }
+  std::string waitErrorText() override { return waitError_; }
   uint32_t exitCode() override {
     DWORD code = 0;
     GetExitCodeProcess(info_.hProcess, &code);
@@ -104,6 +109,7 @@ class Win32Child : public ChildProcess {
 
  private:
   PROCESS_INFORMATION info_;
+  std::string waitError_;
 };
 
 
@@ -121,7 +127,9 @@ FILE* streamOnHandle(HANDLE handle, const char* mode, size_t bufferSize) {
 }  // namespace
 
 Win32Platform::Win32Platform()
-    : conventions_(PlatformConventions::windows()), out_(stdout) {}
+    : conventions_(PlatformConventions::windows()),
+      out_(stdout),
+      err_(stderr) {}
 
 int Win32Platform::messageBox(const std::string& text,
                               const std::string& caption, unsigned style) {
@@ -133,8 +141,8 @@ void Win32Platform::writeStdout(const std::string& text) {
 }
 
 void Win32Platform::writeStderr(const std::string& text) {
-  fwrite(text.data(), 1, text.size(), stderr);
-  fflush(stderr);
+  fwrite(text.data(), 1, text.size(), err_);
+  fflush(err_);
 }
 
 void Win32Platform::flushStdout() { fflush(out_); }
@@ -205,8 +213,8 @@ ChildStartResult Win32Platform::startChild(const ChildStart& start) {
   if (start.consoleTitle) startup.lpTitle = &title[0];
   if (start.useStdHandles) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = reinterpret_cast<HANDLE>(start.stdHandles.output);
+    startup.hStdError = reinterpret_cast<HANDLE>(start.stdHandles.error);
   }
   std::string buffer = start.commandLine;
   buffer.push_back('\0');
@@ -248,6 +256,11 @@ void Win32Platform::setConsoleTitle(const std::string& title) {
   SetConsoleTitleA(title.c_str());
 }
 
+StandardHandles Win32Platform::standardHandles() {
+  return {reinterpret_cast<uintptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)),
+          reinterpret_cast<uintptr_t>(GetStdHandle(STD_ERROR_HANDLE))};
+}
+
 RedirectResult Win32Platform::redirectStdStreams(const std::string& path) {
   SECURITY_ATTRIBUTES security;
   security.nLength = sizeof security;
@@ -264,6 +277,9 @@ RedirectResult Win32Platform::redirectStdStreams(const std::string& path) {
   SetStdHandle(STD_OUTPUT_HANDLE, file);
   SetStdHandle(STD_ERROR_HANDLE, duplicate);
   rebindStandardStreams();
+  // A GUI process has no standard error of its own: without this the
+  // launcher's error lines would be lost.
+  if (FILE* err = streamOnHandle(duplicate, "w", 1)) err_ = err;
   return RedirectResult::Done;
 }
 
@@ -318,6 +334,73 @@ std::unique_ptr<OutputFile> Win32Platform::createTextFile(
 
 void* Win32Platform::loadLibrary(const std::string& path) {
   return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+}
+
+bool Win32Platform::removeFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+namespace {
+
+// The volume and index that name a file however its path is spelled.
+bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path.c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL got = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return got != 0;
+}
+
+std::string fullPath(const std::string& path) {
+  char buffer[MAX_PATH * 4];
+  DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (length == 0 || length >= sizeof buffer) return std::string();
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+bool Win32Platform::sameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  if (!fileIdentity(a, &first) || !fileIdentity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// As Java's own launcher loads its JVM: the library's dependencies are
+// found in its folder, the given folders and the system's, wherever the
+// process runs. These search flags want full paths. A bare name, or a
+// system without the flags, loads as LoadLibraryA does.
+void* Win32Platform::loadLibraryWithDependenciesIn(
+    const std::string& path, const std::vector<std::string>& dependencyFolders) {
+  const std::string full = fullPath(path);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  using AddDllDirectoryFunction = void* (WINAPI*)(PCWSTR);
+  auto addDllDirectory = reinterpret_cast<AddDllDirectoryFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "AddDllDirectory")));
+  if (path.find_first_of("\\/") != std::string::npos && !full.empty() &&
+      addDllDirectory) {
+    for (const std::string& folder : dependencyFolders) {
+      const std::string fullFolder = fullPath(folder);
+      int size = MultiByteToWideChar(CP_ACP, 0, fullFolder.c_str(), -1,
+                                     nullptr, 0);
+      if (fullFolder.empty() || size <= 0) continue;
+      std::wstring wide(static_cast<size_t>(size), L'\0');
+      MultiByteToWideChar(CP_ACP, 0, fullFolder.c_str(), -1, &wide[0], size);
+      // Kept for the process: the VM loads more of the runtime's DLLs.
+      addDllDirectory(wide.c_str());
+    }
+    const DWORD searchFlags = 0x00000100 |  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+                              0x00001000;   // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+    if (HMODULE library = LoadLibraryExA(full.c_str(), nullptr, searchFlags))
+      return reinterpret_cast<void*>(library);
+  }
+  return loadLibrary(path);
 }
 
 void* Win32Platform::findSymbol(void* library, const std::string& name) {
