@@ -89,6 +89,8 @@ std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
     FakeJavaRun& run = runs.back();
     if (f[0] == "cmdline") run.cmdline = f[1];
     if (f[0] == "arg" && f.size() > 2) run.args.push_back(f[2]);
+    if (f[0] == "argfile" && f.size() > 2)
+      run.argFiles[std::stoul(f[1])] = f[2];
     if (f[0] == "cwd") run.cwd = f[1];
     if (f[0] == "env" && f.size() > 2) run.env[f[1]] = f[2];
     if (f[0] == "stdout") run.stdoutKind = f[1];

@@ -51,6 +51,8 @@ struct RunOptions {
 struct FakeJavaRun {
   std::string cmdline;
   std::vector<std::string> args;
+  // The content of each argument file (@FILE) by argument index.
+  std::map<size_t, std::string> argFiles;
   std::string cwd;
   std::map<std::string, std::string> env;  // the variables it was asked for
   std::string stdoutKind;
