@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -287,6 +288,14 @@ std::string WineEnvironment::windowsPath(const std::string& unixPath) {
     if (c == '/') c = '\\';
   }
   return path;
+}
+
+std::string WineEnvironment::unixPath(const std::string& windowsPath) const {
+  std::string path = windowsPath.substr(2);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(windowsPath[0])));
+  return drive == 'Z' ? path : prefix_ + "/drive_c" + path;
 }
 
 std::string WineEnvironment::installLauncher(const std::string& dir,
