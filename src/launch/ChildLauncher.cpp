@@ -125,8 +125,8 @@ std::optional<std::string> commandLineTooLong(const std::string& line) {
 
 // Java 9 on reads everything after the executable from an argument file:
 // `start` then runs "java @file" and the file's path is returned. Nothing
-// when the runtime cannot read one or the file cannot be written; the
-// reason is added to `why`.
+// when the runtime cannot read one or the file cannot be written; `why`
+// then gives the reason.
 std::optional<std::string> passThroughArgumentFile(ChildStart& start,
                                                    std::string& why) {
   const std::string& javaPath = *settings().javaPath;

@@ -230,8 +230,6 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
   } cases[] = {
       {"-log naming it", "C:\\Apps\\tool.exe", "C:\\Apps", {"-log", "tool.config"},
        "C:\\Apps\\tool.config"},
-      {"in other letters", "C:\\Apps\\tool.exe", "C:\\Apps", {"-log", "TOOL.config"},
-       "C:\\Apps\\tool.config"},
       {"a -c file named later", "C:\\Apps\\tool.exe", "C:\\Apps",
        {"-log", "my.cfg", "-cmy.cfg"}, "C:\\Apps\\my.cfg"},
       {"-sample beside sample.exe", "C:\\Apps\\sample.exe", "C:\\Apps",
@@ -267,17 +265,6 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
     EXPECT_EQ(os.err, os.boxes[0].text + "\n");
   }
   EXPECT_EQ(os.boxes.size(), 0u);
-}
-
-TEST_F(EntryTest, RefusalNamesBothFiles) {
-  os.cwd = "C:\\Apps";
-  os.files["C:\\Apps\\tool.config"] = "";
-  EXPECT_EQ(run({"-q", "-log", "tool.config"}), 1);
-  EXPECT_TRUE(os.boxes.empty()) << "quiet";
-  EXPECT_EQ(os.err,
-            "The log file tool.config is this application's configuration "
-            "file C:\\Apps\\tool.config. It is left untouched: name another "
-            "file after -log.\n");
 }
 
 TEST_F(EntryTest, SampleThatCannotBeWrittenWholeEndsWithOne) {

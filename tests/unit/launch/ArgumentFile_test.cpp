@@ -90,23 +90,6 @@ TEST_F(ArgumentFileLaunchTest, JavaNineOnGetsItsArgumentsFromAFile) {
   }
 }
 
-TEST_F(ArgumentFileLaunchTest, TheFileHoldsTheWordsAfterTheExecutable) {
-  // A failed wait leaves the file, so it can be looked at.
-  FakeChildScript child;
-  child.waitFails = true;
-  os.children = {child};
-  set.vmParams = {"-Dp"};
-  set.vmParamValues["-Dp"] = "\"C:/a b\"";
-  set.classPath = {"lib\\*", "C:\\My Libs\\"};
-  launchJava();
-  std::string text = "\"-Dp=C:/a b\"\n\"-classpath\"\n\"lib\\\\*;C:\\\\My Libs\\\\\"\n"
-                     "\"app.Main\"\n\"" + std::string(32760, 'a') + "\"\n\"b c\"\n";
-  std::string onDisk;
-  for (char c : text) onDisk += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(os.files[argumentFile], onDisk);
-  EXPECT_TRUE(os.removed.empty());
-}
-
 TEST_F(ArgumentFileLaunchTest, OtherwiseTheLongCommandLineIsRefused) {
   struct Case {
     const char* name;
