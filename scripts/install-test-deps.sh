@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb
-          openjdk-17-jdk-headless
+          openjdk-17-jdk-headless icoutils libxml2-utils
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

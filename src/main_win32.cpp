@@ -1,4 +1,5 @@
-// The Windows process entry: a GUI-subsystem program.
+// The Windows process entry: a GUI-subsystem program with a wide entry, so
+// that its path and arguments arrive whole whatever the code page.
 #ifndef _WIN32
 #error "main_win32.cpp is for Windows builds only"
 #endif
@@ -10,10 +11,10 @@
 #include "Tarvik.h"
 #include "os/Win32Platform.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  static tarvik::Win32Platform platform;
-  tarvik::setPlatform(&platform);
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  // Never destroyed: exit-time handlers may still write through it.
+  static tarvik::Platform* platform = tarvik::makeWin32Platform().release();
+  tarvik::setPlatform(platform);
   // The C runtime's parsed argument vector, element 0 as started.
-  std::vector<std::string> argv(__argv, __argv + __argc);
-  return tarvik::runLauncher(argv);
+  return tarvik::runLauncher(tarvik::win32Arguments(__argc, __wargv));
 }

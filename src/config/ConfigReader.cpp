@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "LaunchSettings.h"
@@ -14,6 +15,7 @@
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 
@@ -219,6 +221,21 @@ const Directive DIRECTIVES[] = {
     {"rmvmparam", removeVmParams},
 };
 
+// A file's bytes as UTF-8 text. Valid UTF-8 is taken as it is; anything
+// else was written in the ANSI code page, as every file before UTF-8 was,
+// and reads as it always did.
+std::string configText(std::string bytes) {
+  Platform& os = platform();
+  if (os.conventions().ctrlZEndsTextFiles) {
+    const size_t end = bytes.find('\x1A');
+    if (end != std::string::npos) bytes.resize(end);
+  }
+  // Notepad's byte-order mark would make the first line unrecognised.
+  if (startsWith(bytes, "\xEF\xBB\xBF")) bytes.erase(0, 3);
+  if (isValidUtf8(bytes)) return bytes;
+  return os.fromAnsiCodePage(bytes);
+}
+
 }  // namespace
 
 int readConfigFile(const std::string& path) {
@@ -262,7 +279,7 @@ int readConfigFile(const std::string& path) {
     ~PopOnExit() { files.pop_back(); }
   } pop{reading};
 
-  const std::string& text = *content;
+  const std::string text = configText(std::move(*content));
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);

@@ -53,12 +53,18 @@ std::string argumentFilePath() {
                    std::to_string(platform().processId()) + ".args");
 }
 
-bool writeArgumentFile(const std::string& path,
-                       const std::vector<std::string>& words) {
+std::optional<std::string> writeArgumentFile(
+    const std::string& path, const std::vector<std::string>& words) {
+  std::optional<std::string> bytes =
+      platform().toAnsiCodePage(argumentFileText(words));
+  if (!bytes)
+    return "The arguments cannot be written in the system's code page, in "
+           "which Java reads an argument file.";
   std::unique_ptr<OutputFile> file = platform().createTextFile(path);
-  if (!file) return false;
-  file->write(argumentFileText(words));
-  return file->close();
+  if (file) file->write(*bytes);
+  if (!file || !file->close())
+    return "The argument file " + path + " could not be written.";
+  return std::nullopt;
 }
 
 }  // namespace tarvik

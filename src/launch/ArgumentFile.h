@@ -24,10 +24,10 @@ bool runtimeReadsArgumentFiles(const std::string& javaPath);
 // a restart rewrites the same file.
 std::string argumentFilePath();
 
-// Writes `words` as an argument file at `path`; false when it cannot be
-// written whole.
-bool writeArgumentFile(const std::string& path,
-                       const std::vector<std::string>& words);
+// Writes `words` as an argument file at `path`, in the system's ANSI code
+// page as Java's launcher reads it. Nothing when done, else the reason.
+std::optional<std::string> writeArgumentFile(
+    const std::string& path, const std::vector<std::string>& words);
 
 }  // namespace tarvik
 

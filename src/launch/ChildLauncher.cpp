@@ -15,6 +15,7 @@
 #include "launch/WindowsCommandLine.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
+#include "support/Utf8.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
 
@@ -117,8 +118,11 @@ void debugLine(bool created, uint32_t exitCode) {
 // nothing when it fits.
 std::optional<std::string> commandLineTooLong(const std::string& line) {
   const size_t limit = platform().conventions().commandLineLimit;
-  if (limit == 0 || line.size() < limit) return std::nullopt;
-  return "The command line has " + std::to_string(line.size()) +
+  if (limit == 0) return std::nullopt;
+  // The system counts the UTF-16 units of the wide command line.
+  const size_t length = utf16Length(line);
+  if (length < limit) return std::nullopt;
+  return "The command line has " + std::to_string(length) +
          " characters; the system accepts at most " +
          std::to_string(limit - 1) + ".";
 }
@@ -139,9 +143,9 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
   const std::string line =
       javaPath + " " +
       (argumentNeedsQuotes(argument) ? quoteArgument(argument) : argument);
-  if (!writeArgumentFile(path, words)) {
+  if (std::optional<std::string> failed = writeArgumentFile(path, words)) {
     platform().removeFile(path);
-    why += " The argument file " + path + " could not be written.";
+    why += " " + *failed;
     return std::nullopt;
   }
   if (std::optional<std::string> tooLong = commandLineTooLong(line)) {

@@ -5,6 +5,7 @@
 #include "LaunchSettings.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
+#include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -88,7 +89,8 @@ std::optional<std::string> buildCommandLine() {
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
-    line += vmOptionText(s, name);
+    // java.exe reads its options and class path in the ANSI code page.
+    line += ansiReadableOption(vmOptionText(s, name));
     line += ' ';
   }
   if (!heapGiven) {
@@ -97,7 +99,10 @@ std::optional<std::string> buildCommandLine() {
   }
 
   line += "-classpath ";
-  line += joinClassPath(s.classPath, false);
+  std::vector<std::string> entries;
+  for (const std::string& entry : s.classPath)
+    entries.push_back(ansiReadableClassPathEntry(entry));
+  line += joinClassPath(entries, false);
   line += ' ';
 
   if (s.mainClass) line += *s.mainClass;

@@ -1,15 +1,18 @@
 #include "launch/EmbeddedVmLauncher.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "LaunchSettings.h"
 #include "launch/CommandLineBuilder.h"
+#include "support/AnsiCodePage.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 
@@ -23,6 +26,7 @@ constexpr int RESULT_NO_LIBRARY = -1234;
 constexpr int RESULT_NO_EXPORT = -1235;
 
 const char* const LIBRARY_CAPTION = "Unable To Load JVM Library";
+const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
 // Option texts reach the VM verbatim, while the settings hold some values
 // quoted for a command line ("-Dexe.mainConfig=" and spaced `$` values).
@@ -40,9 +44,10 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
     if (setsHeapLimit(name)) heapGiven = true;
     auto value = s.vmParamValues.find(name);
     if (value != s.vmParamValues.end() && !value->second.empty())
-      texts.push_back(name + "=" + withoutSurroundingQuotes(value->second));
+      texts.push_back(ansiReadableOption(
+          name + "=" + withoutSurroundingQuotes(value->second)));
     else
-      texts.push_back(withoutSurroundingQuotes(name));
+      texts.push_back(ansiReadableOption(withoutSurroundingQuotes(name)));
   }
   // The same rule and value as on the command line.
   if (!heapGiven) {
@@ -80,7 +85,10 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
         env, static_cast<jsize>(s.appArguments.size()), stringClass, nullptr);
   }
   for (size_t i = 0; args != nullptr && i < s.appArguments.size(); ++i) {
-    jstring arg = (*env)->NewStringUTF(env, s.appArguments[i].c_str());
+    // The arguments are UTF-8; the VM takes its modified form, which
+    // differs for characters beyond U+FFFF.
+    const std::string javaText = modifiedUtf8(s.appArguments[i]);
+    jstring arg = (*env)->NewStringUTF(env, javaText.c_str());
     if (arg == nullptr) {
       args = nullptr;
       break;
@@ -149,11 +157,26 @@ int launchInProcess() {
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
   texts.push_back("-Djava.class.path=" +
-                  joinClassPathEntries(s.classPath, true));
+                  ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
   os.writeStdout("Classpath: " + texts.front() + "\n");
   os.flushStdout();
   std::vector<std::string> vmTexts = vmOptionTexts(s);
   texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());
+
+  // The VM reads its options in the ANSI code page; one that cannot be
+  // written there would reach it mangled.
+  for (std::string& text : texts) {
+    std::optional<std::string> ansi = os.toAnsiCodePage(text);
+    if (!ansi) {
+      showMessage(OPTION_CAPTION,
+                  "The Java VM option\n" + text + "\nholds characters "
+                  "that the system's code page cannot represent, so the "
+                  "VM cannot read it. Exiting...",
+                  true);
+      exitLauncher(RESULT_FAILED);
+    }
+    text = *ansi;
+  }
 
   static char exitOption[] = "exit";
   std::vector<JavaVMOption> vmOptions;

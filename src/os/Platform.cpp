@@ -18,6 +18,7 @@ PlatformConventions PlatformConventions::posix() {
   conv.textModeCrLf = false;
   conv.exitCodeBits = 8;
   conv.commandLineLimit = 0;
+  conv.ctrlZEndsTextFiles = false;
   return conv;
 }
 

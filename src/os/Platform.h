@@ -2,8 +2,11 @@
 //
 // The core never includes an operating-system header; every call it makes to
 // the system goes through a Platform. There are three implementations:
-// Win32Platform (the real ANSI Windows calls), PosixPlatform (Linux) and the
+// the Win32 backend (the wide Windows calls), PosixPlatform (Linux) and the
 // tests' FakePlatform (scripted, in memory, recording).
+//
+// Text crosses the seam as UTF-8 on every system; the Windows backend
+// converts to and from UTF-16 at its own calls.
 #ifndef TARVIK_OS_PLATFORM_H
 #define TARVIK_OS_PLATFORM_H
 
@@ -52,6 +55,9 @@ struct PlatformConventions {
   // The longest command line a child can be given, terminator included
   // (0: the launcher sets no limit; the system reports what it refuses).
   size_t commandLineLimit = 32767;
+  // A Ctrl-Z (byte 1A) ends a text file, as the C runtime's text mode reads
+  // it on Windows; old editors append one.
+  bool ctrlZEndsTextFiles = true;
 
   static PlatformConventions windows();
   static PlatformConventions posix();
@@ -204,6 +210,20 @@ class Platform {
   virtual void* loadLibraryWithDependenciesIn(
       const std::string& path,
       const std::vector<std::string>& dependencyFolders) = 0;
+
+  // The system's legacy ("ANSI") code page, in which some programs still
+  // read their arguments (java.exe's argument vector, the JVM's options).
+  // Where text is UTF-8 throughout (POSIX), every text fits as it is.
+  // The text in that code page, or nothing when a character has no place
+  // there.
+  virtual std::optional<std::string> toAnsiCodePage(
+      const std::string& text) = 0;
+  // Bytes in that code page as UTF-8.
+  virtual std::string fromAnsiCodePage(const std::string& bytes) = 0;
+  // The short (8.3) form of an existing path, or nothing when the file
+  // system gives none.
+  virtual std::optional<std::string> shortPathForm(
+      const std::string& path) = 0;
 
   // Calendar time in whole seconds.
   virtual int64_t timeSeconds() = 0;

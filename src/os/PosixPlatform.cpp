@@ -203,6 +203,21 @@ void* PosixPlatform::loadLibraryWithDependenciesIn(
   return loadLibrary(path);
 }
 
+// Linux text is UTF-8 bytes already, and its file systems keep no short
+// names.
+std::optional<std::string> PosixPlatform::toAnsiCodePage(
+    const std::string& text) {
+  return text;
+}
+
+std::string PosixPlatform::fromAnsiCodePage(const std::string& bytes) {
+  return bytes;
+}
+
+std::optional<std::string> PosixPlatform::shortPathForm(const std::string&) {
+  return std::nullopt;
+}
+
 void* PosixPlatform::loadLibrary(const std::string& path) {
   return dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
 }

@@ -49,6 +49,9 @@ class PosixPlatform : public Platform {
   void* loadLibraryWithDependenciesIn(
       const std::string& path,
       const std::vector<std::string>& dependencyFolders) override;
+  std::optional<std::string> toAnsiCodePage(const std::string& text) override;
+  std::string fromAnsiCodePage(const std::string& bytes) override;
+  std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override;
   [[noreturn]] void exitProcess(int code) override;
 

@@ -1,66 +1,20 @@
-// The Windows platform. Only the Windows build compiles this.
+// The Windows platform. Only the Windows build compiles it.
 #ifndef TARVIK_OS_WIN32PLATFORM_H
 #define TARVIK_OS_WIN32PLATFORM_H
 
-#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "os/Platform.h"
 
 namespace tarvik {
 
-class Win32Platform : public Platform {
- public:
-  Win32Platform();
-  const PlatformConventions& conventions() const override {
-    return conventions_;
-  }
-  int messageBox(const std::string& text, const std::string& caption,
-                 unsigned style) override;
-  void writeStdout(const std::string& text) override;
-  void writeStderr(const std::string& text) override;
-  void flushStdout() override;
-  std::string currentDirectory() override;
-  bool changeDirectory(const std::string& path) override;
-  int osMajorVersion() override;
-  std::optional<std::string> getEnv(const std::string& name) override;
-  bool setEnv(const std::string& name, const std::string& value) override;
-  uint32_t processId() override;
-  std::unique_ptr<RegistryKey> openRegistryKey(
-      const std::string& path) override;
-  uint64_t physicalMemoryBytes() override;
-  ChildStartResult startChild(const ChildStart& start) override;
-  bool openWithAssociatedProgram(const std::string& file) override;
-  void openConsole() override;
-  void freeConsole() override;
-  void setConsoleTitle(const std::string& title) override;
-  StandardHandles standardHandles() override;
-  RedirectResult redirectStdStreams(const std::string& path) override;
-  std::optional<std::string> tempDirectory() override;
-  int makeDirectory(const std::string& path) override;
-  std::string errorText(int errorNumber) override;
-  std::vector<std::string> findFiles(const std::string& pattern) override;
-  std::optional<std::string> readFile(const std::string& path) override;
-  std::unique_ptr<OutputFile> createTextFile(
-      const std::string& path) override;
-  bool removeFile(const std::string& path) override;
-  bool sameFile(const std::string& a, const std::string& b) override;
-  void* loadLibrary(const std::string& path) override;
-  void* findSymbol(void* library, const std::string& name) override;
-  void* loadLibraryWithDependenciesIn(
-      const std::string& path,
-      const std::vector<std::string>& dependencyFolders) override;
-  int64_t timeSeconds() override;
-  [[noreturn]] void exitProcess(int code) override;
+std::unique_ptr<Platform> makeWin32Platform();
 
- private:
-  // Binds the runtime's standard output and input to the current standard
-  // handles (after a console was opened or the log file installed).
-  void rebindStandardStreams();
-
-  PlatformConventions conventions_;
-  FILE* out_;
-  FILE* err_;
-};
+// The C runtime's parsed wide argument vector as UTF-8, element 0 as
+// started.
+std::vector<std::string> win32Arguments(int count, wchar_t** arguments);
 
 }  // namespace tarvik
 

@@ -88,6 +88,16 @@ TEST_F(LinuxJniTest, ApplicationSeesItsClassPathPropertiesHeapAndArguments) {
       << r.out;
 }
 
+TEST_F(LinuxJniTest, ArgumentsBeyondU0000FFFFReachMainWhole) {
+  std::string exe = makeApp("supplementary",
+                            probeConfig("argument \xF0\x9F\x98\x80x\n"));
+  RunResult r = run(exe, {"print", "\xF0\x90\x80\x80", "\xD0\x94"});
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_TRUE(has(r.out, "argc=4\narg[0]=print\narg[1]=\\ud800\\udc00\n"
+                         "arg[2]=\\u0414\narg[3]=\\ud83d\\ude00x\n"))
+      << r.out;
+}
+
 TEST_F(LinuxJniTest, ConfiguredHeapWinsAndWorkingDirectoryIsUsed) {
   std::string parent = classesDir().substr(0, classesDir().rfind('/'));
   // A relative class path entry resolves against the working directory.

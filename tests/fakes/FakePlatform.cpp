@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "support/Utf8.h"
+
 namespace tarvik {
 
 namespace {
@@ -230,6 +232,32 @@ void* FakePlatform::loadLibraryWithDependenciesIn(
     const std::string& path, const std::vector<std::string>& dependencyFolders) {
   libraryFolders.push_back(dependencyFolders);
   return loadLibrary(path);
+}
+
+std::optional<std::string> FakePlatform::toAnsiCodePage(
+    const std::string& text) {
+  std::string bytes;
+  size_t pos = 0;
+  uint32_t codePoint;
+  while (pos < text.size()) {
+    if (!nextCodePoint(text, pos, codePoint) || codePoint > 0xFF)
+      return std::nullopt;
+    bytes += static_cast<char>(codePoint);
+  }
+  return bytes;
+}
+
+std::string FakePlatform::fromAnsiCodePage(const std::string& bytes) {
+  std::string text;
+  for (char c : bytes) appendUtf8(text, static_cast<unsigned char>(c));
+  return text;
+}
+
+std::optional<std::string> FakePlatform::shortPathForm(
+    const std::string& path) {
+  auto it = shortPaths.find(path);
+  if (it == shortPaths.end()) return std::nullopt;
+  return it->second;
 }
 
 void* FakePlatform::loadLibrary(const std::string& path) {

@@ -78,6 +78,10 @@ class FakePlatform : public Platform {
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
+  // The ANSI code page is Latin-1 here: a byte is the character of its
+  // value, and only characters up to U+00FF fit.
+  // Short forms of paths, as the file system would give them.
+  std::map<std::string, std::string> shortPaths;
 
   // --- records ---
   std::vector<RecordedBox> boxes;
@@ -136,6 +140,9 @@ class FakePlatform : public Platform {
   void* loadLibraryWithDependenciesIn(
       const std::string& path,
       const std::vector<std::string>& dependencyFolders) override;
+  std::optional<std::string> toAnsiCodePage(const std::string& text) override;
+  std::string fromAnsiCodePage(const std::string& bytes) override;
+  std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override { return clock; }
   [[noreturn]] void exitProcess(int code) override;
 

@@ -4,7 +4,7 @@
  *
  *   FAKEJAVA_RECORD   file to append one record per run to:
  *                       run
- *                       cmdline <TAB> GetCommandLineA()
+ *                       cmdline <TAB> GetCommandLineW()
  *                       argc <TAB> N
  *                       arg <TAB> I <TAB> argv[I]        (I = 0 .. N-1)
  *                       argfile <TAB> I <TAB> CONTENT    (argv[I] is @FILE)
@@ -13,7 +13,8 @@
  *                       stdout <TAB> disk|char|pipe|unknown|none
  *                       stderr <TAB> disk|char|pipe|unknown|none
  *                       end
- *                     text escaped as \\ \t \r \n
+ *                     text as UTF-8 (the wide command line, argument vector,
+ *                     folder and variables), escaped as \\ \t \r \n
  *   FAKEJAVA_ENV      comma-separated variable names to record
  *   FAKEJAVA_PRINT    TEXT: writes "TEXT\n" to stdout, "TEXT (stderr)\n" to stderr
  *   FAKEJAVA_SLEEP_MS sleep before exiting
@@ -28,7 +29,8 @@
 #include <string.h>
 
 /* argv must show what the C runtime really parses, unglobbed; __argc and
- * __argv come from msvcrt through stdlib.h. */
+ * __wargv (a wide entry, built with -municode) come from msvcrt through
+ * stdlib.h. */
 int _dowildcard = 0;
 
 typedef struct {
@@ -85,6 +87,45 @@ static char *get_env(const char *name)
     return v;
 }
 
+/* A malloc'ed UTF-8 copy of a wide text. */
+static char *utf8(const wchar_t *w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, NULL, 0, NULL, NULL);
+    char *s = (char *)malloc(n > 0 ? n : 1);
+    if (!s)
+        ExitProcess(70);
+    s[0] = 0;
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, w, -1, s, n, NULL, NULL);
+    return s;
+}
+
+static void buf_escaped_wide(buf_t *b, const wchar_t *w)
+{
+    char *s = utf8(w);
+    buf_escaped(b, s);
+    free(s);
+}
+
+/* A variable's value as UTF-8, or NULL when it is not set. */
+static char *get_env_utf8(const char *name)
+{
+    wchar_t wname[256], *v;
+    char *s;
+    DWORD n;
+    MultiByteToWideChar(CP_UTF8, 0, name, -1, wname, 256);
+    wname[255] = 0;
+    n = GetEnvironmentVariableW(wname, NULL, 0);
+    if (n == 0)
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? NULL : utf8(L"");
+    v = (wchar_t *)malloc(n * sizeof(wchar_t));
+    if (GetEnvironmentVariableW(wname, v, n) >= n)
+        v[0] = 0;
+    s = utf8(v);
+    free(v);
+    return s;
+}
+
 static const char *handle_kind(DWORD which)
 {
     HANDLE h = GetStdHandle(which);
@@ -121,25 +162,26 @@ static UINT parse_code(const char *s)
 static void write_record(const char *path)
 {
     buf_t r = {0};
-    char num[32], dir[MAX_PATH * 4];
+    char num[32];
+    wchar_t dir[32768];
     char *names;
     int i;
     HANDLE f;
 
     buf_str(&r, "run\ncmdline\t");
-    buf_escaped(&r, GetCommandLineA());
+    buf_escaped_wide(&r, GetCommandLineW());
     sprintf(num, "\nargc\t%d\n", __argc);
     buf_str(&r, num);
     for (i = 0; i < __argc; i++) {
         sprintf(num, "arg\t%d\t", i);
         buf_str(&r, num);
-        buf_escaped(&r, __argv[i]);
+        buf_escaped_wide(&r, __wargv[i]);
         buf_str(&r, "\n");
     }
     /* A Java argument file, as the launcher left it for its child. */
     for (i = 1; i < __argc; i++) {
         FILE *af;
-        if (__argv[i][0] != '@' || !(af = fopen(__argv[i] + 1, "rb")))
+        if (__wargv[i][0] != L'@' || !(af = _wfopen(__wargv[i] + 1, L"rb")))
             continue;
         sprintf(num, "argfile\t%d\t", i);
         buf_str(&r, num);
@@ -158,9 +200,9 @@ static void write_record(const char *path)
         buf_str(&r, "\n");
     }
     dir[0] = 0;
-    GetCurrentDirectoryA(sizeof dir, dir);
+    GetCurrentDirectoryW(sizeof dir / sizeof dir[0], dir);
     buf_str(&r, "cwd\t");
-    buf_escaped(&r, dir);
+    buf_escaped_wide(&r, dir);
     buf_str(&r, "\n");
 
     names = get_env("FAKEJAVA_ENV");
@@ -171,7 +213,7 @@ static void write_record(const char *path)
             if (comma)
                 *comma = 0;
             if (*tok) {
-                char *val = get_env(tok);
+                char *val = get_env_utf8(tok);
                 buf_str(&r, "env\t");
                 buf_escaped(&r, tok);
                 buf_str(&r, "\t");
@@ -240,7 +282,7 @@ static UINT code_from_sequence(const char *seq, const char *counter_path)
     return code;
 }
 
-int main(void)
+int wmain(void)
 {
     char *record = get_env("FAKEJAVA_RECORD");
     char *print = get_env("FAKEJAVA_PRINT");

@@ -7,9 +7,11 @@
  * Record (appended to FAKEJVM_RECORD, one line per event, text escaped as
  * \\ \t \r \n):
  *   create <TAB> VERSION(hex 0x...) <TAB> NOPTIONS <TAB> IGNOREUNRECOGNIZED
- *   option <TAB> I <TAB> STRING <TAB> hook|nohook
+ *   option <TAB> I <TAB> STRING <TAB> hook|nohook   (read in the ANSI code
+ *                                                 page, as the VM does;
+ *                                                 recorded as UTF-8)
  *   FindClass <TAB> NAME            GetStaticMethodID <TAB> NAME <TAB> SIG
- *   NewObjectArray <TAB> LEN        NewStringUTF <TAB> TEXT
+ *   NewObjectArray <TAB> LEN        NewStringUTF <TAB> TEXT (as UTF-8)
  *   SetObjectArrayElement <TAB> I   CallStaticVoidMethod
  *   exit <TAB> STATUS <TAB> hook|nohook     (FAKEJVM_EXIT_STATUS)
  *   ExceptionCheck  ExceptionDescribe  ExceptionClear  DestroyJavaVM
@@ -150,6 +152,89 @@ static int env_int(const char *name, int *out)
         return 0;
     *out = (int)strtol(v, NULL, 10);
     return 1;
+}
+
+/* ---- text ------------------------------------------------------------------ */
+
+/* A malloc'ed UTF-8 copy of text in code page CP. */
+static char *utf8_from(UINT cp, const char *text)
+{
+    int n = MultiByteToWideChar(cp, 0, text, -1, NULL, 0);
+    wchar_t *w = (wchar_t *)malloc((n > 0 ? n : 1) * sizeof(wchar_t));
+    char *s;
+    int m;
+    w[0] = 0;
+    if (n > 0)
+        MultiByteToWideChar(cp, 0, text, -1, w, n);
+    m = WideCharToMultiByte(CP_UTF8, 0, w, -1, NULL, 0, NULL, NULL);
+    s = (char *)malloc(m > 0 ? m : 1);
+    s[0] = 0;
+    if (m > 0)
+        WideCharToMultiByte(CP_UTF8, 0, w, -1, s, m, NULL, NULL);
+    free(w);
+    return s;
+}
+
+/* Java's modified UTF-8 to UTF-8, or NULL when TEXT is not well formed:
+ * one to three bytes per UTF-16 unit, no 4-byte forms, no overlong forms
+ * but C0 80 for NUL, surrogates only in pairs. */
+static char *utf8_from_modified(const char *text)
+{
+    const unsigned char *p = (const unsigned char *)text;
+    char *out = (char *)malloc(strlen(text) + 1), *o = out;
+    while (*p) {
+        unsigned u, lo;
+        int n;
+        if (p[0] < 0x80) {
+            *o++ = (char)*p++;
+            continue;
+        }
+        if ((p[0] & 0xE0) == 0xC0 && (p[1] & 0xC0) == 0x80) {
+            u = ((p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+            if (u < 0x80 && u != 0)
+                goto bad;
+            n = 2;
+        } else if ((p[0] & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 &&
+                   (p[2] & 0xC0) == 0x80) {
+            u = ((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (u < 0x800)
+                goto bad;
+            n = 3;
+        } else {
+            goto bad;
+        }
+        p += n;
+        if (u >= 0xDC00 && u <= 0xDFFF)
+            goto bad;
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (!((p[0] & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 &&
+                  (p[2] & 0xC0) == 0x80))
+                goto bad;
+            lo = ((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            if (lo < 0xDC00 || lo > 0xDFFF)
+                goto bad;
+            p += 3;
+            u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+            *o++ = (char)(0xF0 | (u >> 18));
+            *o++ = (char)(0x80 | ((u >> 12) & 0x3F));
+            *o++ = (char)(0x80 | ((u >> 6) & 0x3F));
+            *o++ = (char)(0x80 | (u & 0x3F));
+        } else if (u < 0x80) {
+            *o++ = 0;  /* C0 80 */
+        } else if (u < 0x800) {
+            *o++ = (char)(0xC0 | (u >> 6));
+            *o++ = (char)(0x80 | (u & 0x3F));
+        } else {
+            *o++ = (char)(0xE0 | (u >> 12));
+            *o++ = (char)(0x80 | ((u >> 6) & 0x3F));
+            *o++ = (char)(0x80 | (u & 0x3F));
+        }
+    }
+    *o = 0;
+    return out;
+bad:
+    free(out);
+    return NULL;
 }
 
 /* ---- unexpected slots ---------------------------------------------------- */
@@ -322,12 +407,18 @@ static jobjectArray JNICALL fj_NewObjectArray(void *env, jint len, jclass cls,
 static jstring JNICALL fj_NewStringUTF(void *env, const char *text)
 {
     string_t *s;
+    char *plain;
     check_env(env, "NewStringUTF", 0);
-    record("NewStringUTF\t%s", text);
     if (!text) {
+        record("NewStringUTF\t%s", text);
         record("bad\tNewStringUTF\tnull text");
         return NULL;
     }
+    plain = utf8_from_modified(text);
+    record("NewStringUTF\t%s", plain ? plain : text);
+    if (!plain)
+        record("bad\tNewStringUTF\tnot modified UTF-8");
+    free(plain);
     s = (string_t *)calloc(1, sizeof *s);
     s->h.kind = K_STRING;
     s->text = _strdup(text);
@@ -457,8 +548,11 @@ __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(void **pvm, void **penv,
            (int)args->ignoreUnrecognized);
     for (i = 0; i < args->nOptions; i++) {
         const JavaVMOption *o = &args->options[i];
-        record("option\t%d\t%s\t%s", i, o->optionString,
+        char *text = o->optionString ? utf8_from(CP_ACP, o->optionString)
+                                     : NULL;
+        record("option\t%d\t%s\t%s", i, text,
                o->extraInfo ? "hook" : "nohook");
+        free(text);
         if (o->optionString && strcmp(o->optionString, "exit") == 0)
             exit_hook = (void (JNICALL *)(jint))o->extraInfo;
     }

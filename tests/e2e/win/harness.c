@@ -13,7 +13,9 @@
  *   --timeout-ms N       kill the program after N ms (default 60000)
  *   --cwd DIR            working directory of the program
  *
- * Report, one tab-separated record per line, text escaped (\\ \t \r \n):
+ * Arguments are read and passed on wide, so any text reaches the program.
+ * Report, one tab-separated record per line, text as UTF-8 (read with the
+ * wide calls), escaped (\\ \t \r \n):
  *   box  CAPTION  TEXT  ok|yesno|okcancel|other  icon|noicon
  *   exit N | exit timeout          (N: full 32-bit exit code, unsigned)
  *
@@ -70,6 +72,32 @@ static void buf_escaped(buf_t *b, const char *s)
         default: buf_chr(b, *s);
         }
     }
+}
+
+/* ---- text ---------------------------------------------------------------- */
+
+static char *utf8_of(const wchar_t *w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, NULL, 0, NULL, NULL);
+    char *s = (char *)malloc(n > 0 ? n : 1);
+    if (!s)
+        ExitProcess(5);
+    s[0] = 0;
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, w, -1, s, n, NULL, NULL);
+    return s;
+}
+
+static wchar_t *wide_of(const char *s)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, NULL, 0);
+    wchar_t *w = (wchar_t *)malloc((n > 0 ? n : 1) * sizeof(wchar_t));
+    if (!w)
+        ExitProcess(5);
+    w[0] = 0;
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, s, -1, w, n);
+    return w;
 }
 
 /* ---- command line ------------------------------------------------------ */
@@ -147,11 +175,17 @@ static BOOL CALLBACK collect_dialogs(HWND hwnd, LPARAM lp)
 static void control_text(HWND ctl, char *out, int size)
 {
     DWORD_PTR got = 0;
-    out[0] = 0;
-    if (!SendMessageTimeoutA(ctl, WM_GETTEXT, (WPARAM)size, (LPARAM)out,
-                             SMTO_ABORTIFHUNG, 2000, &got))
-        out[0] = 0;
+    wchar_t text[8192];
+    char *s;
+    text[0] = 0;
+    if (!SendMessageTimeoutW(ctl, WM_GETTEXT, (WPARAM)(sizeof text / sizeof text[0]),
+                             (LPARAM)text, SMTO_ABORTIFHUNG, 2000, &got))
+        text[0] = 0;
+    text[sizeof text / sizeof text[0] - 1] = 0;
+    s = utf8_of(text);
+    strncpy(out, s, size - 1);
     out[size - 1] = 0;
+    free(s);
 }
 
 typedef struct {
@@ -234,14 +268,20 @@ static int default_answer(const box_parts *bp)
 static void handle_box(HWND box, buf_t *report, const char **answers,
                        int nanswers, int *next_answer)
 {
-    char caption[1024], text[8192];
+    char caption[4096], text[32768];
+    wchar_t wcaption[1024];
+    char *c8;
     box_parts bp;
     HWND txt;
     int id = 0;
 
     memset(&bp, 0, sizeof bp);
-    caption[0] = 0;
-    GetWindowTextA(box, caption, sizeof caption);
+    wcaption[0] = 0;
+    GetWindowTextW(box, wcaption, sizeof wcaption / sizeof wcaption[0]);
+    c8 = utf8_of(wcaption);
+    strncpy(caption, c8, sizeof caption - 1);
+    caption[sizeof caption - 1] = 0;
+    free(c8);
     EnumChildWindows(box, collect_controls, (LPARAM)&bp);
     txt = GetDlgItem(box, 0xFFFF);
     if (!txt)
@@ -327,21 +367,26 @@ static int write_all(HANDLE h, const char *p, size_t n)
     return 1;
 }
 
-int main(int argc, char **argv)
+int wmain(int argc, wchar_t **wargv)
 {
+    char **argv = (char **)malloc((argc + 1) * sizeof *argv);
     const char *answers[MAX_ANSWERS];
     int nanswers = 0, next_answer = 0;
     const char *report_path = NULL, *cwd = NULL, *raw = NULL;
     unsigned long long timeout_ms = 60000, v;
     int i, prog_index = -1, timed_out = 0;
     buf_t cmd = {0}, report = {0};
-    STARTUPINFOA si;
+    STARTUPINFOW si;
+    wchar_t *wcmd, *wcwd = NULL;
     PROCESS_INFORMATION pi;
     HWND seen[MAX_SEEN];
     int nseen = 0;
     ULONGLONG start;
     DWORD code = 0;
 
+    for (i = 0; i < argc; i++)
+        argv[i] = utf8_of(wargv[i]);
+    argv[argc] = NULL;
     for (i = 1; i < argc; i++) {
         const char *o = argv[i];
         if (strcmp(o, "--") == 0) {
@@ -406,7 +451,10 @@ int main(int argc, char **argv)
     memset(&pi, 0, sizeof pi);
     fflush(stdout);
     fflush(stderr);
-    if (!CreateProcessA(NULL, cmd.p, NULL, NULL, TRUE, 0, NULL, cwd, &si,
+    wcmd = wide_of(cmd.p);
+    if (cwd)
+        wcwd = wide_of(cwd);
+    if (!CreateProcessW(NULL, wcmd, NULL, NULL, TRUE, 0, NULL, wcwd, &si,
                         &pi)) {
         print_last_error("CreateProcess", GetLastError());
         return 4;

@@ -146,8 +146,8 @@ int main(int argc, char **argv)
 EOF
 
 build_ok=1
-$CC $CFLAGS -o "$T/tvharness.exe" "$HERE/harness.c" || build_ok=0
-$CC $CFLAGS -o "$T/fakejava.exe" "$HERE/fakejava.c" || build_ok=0
+$CC $CFLAGS -municode -o "$T/tvharness.exe" "$HERE/harness.c" || build_ok=0
+$CC $CFLAGS -municode -o "$T/fakejava.exe" "$HERE/fakejava.c" || build_ok=0
 $CC $CFLAGS -shared -o "$T/fakejvm.dll" "$HERE/fakejvm.c" || build_ok=0
 $CC $CFLAGS -shared -o "$T/notjvm.dll" "$HERE/notjvm.c" || build_ok=0
 $CC $CFLAGS -o "$T/boxes.exe" "$T/boxes.c" || build_ok=0

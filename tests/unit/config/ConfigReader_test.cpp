@@ -329,7 +329,7 @@ TEST_F(ConfigReaderTest, LineEnds) {
       {"argument a\rargument b\r", {"a\rargument b\r"}},  // CR only: one line
       {"\n\n\r\n#x y\nargument a\n\n", {"a"}},
       {"", {}},
-      {"\xEF\xBB\xBF" "argument a\nargument b\n", {"b"}},  // no BOM is known
+      {"\xEF\xBB\xBF" "argument a\nargument b\n", {"a", "b"}},  // BOM skipped
       {std::string("argument a\0b c\nargument d\n", 26), {"a", "d"}},
       {std::string("\0argument a\nargument b", 22), {"b"}},
   };
@@ -340,9 +340,39 @@ TEST_F(ConfigReaderTest, LineEnds) {
   }
 }
 
+TEST_F(ConfigReaderTest, EncodingByteOrderMarkAndCtrlZ) {
+  // The fake's ANSI code page is Latin-1.
+  struct Case {
+    bool windows;
+    std::string content;
+    Texts arguments;
+  } cases[] = {
+      {true, "argument \xC3\xA9 \xD0\x94 \xE5\xB7\xA5\n", {"\xC3\xA9 \xD0\x94 \xE5\xB7\xA5"}},
+      {true, "\xEF\xBB\xBF" "argument \xC3\xA9\n", {"\xC3\xA9"}},
+      {true, "argument \xE9\n", {"\xC3\xA9"}},  // not UTF-8: the ANSI code page
+      {true, "\xEF\xBB\xBF" "argument \xE9\n", {"\xC3\xA9"}},
+      {true, "argument \xF0\x9F\x98\x80\n", {"\xF0\x9F\x98\x80"}},
+      {true, "argument \xED\xA0\x80\n", {"\xC3\xAD\xC2\xA0\xC2\x80"}},  // a surrogate is not UTF-8
+      {true, "argument a\nargument b\x1A\nargument c\n", {"a", "b"}},
+      {false, "argument a\nargument b\x1A\nargument c\n", {"a", "b\x1A", "c"}},
+      {false, "\xEF\xBB\xBF" "argument a\n", {"a"}},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.conv = c.windows ? PlatformConventions::windows()
+                        : PlatformConventions::posix();
+    os.files[os.resolve("t.config")] = c.content;
+    readConfigFile("t.config");
+    EXPECT_EQ(set.appArguments, c.arguments) << c.content;
+  }
+}
+
 TEST_F(ConfigReaderTest, BinaryFileIsReadWithoutHarm) {
   std::string binary;
   for (int i = 0; i < 65536; ++i) binary += static_cast<char>((i * 7919) % 256);
+  // A Ctrl-Z would end the file as Windows reads text.
+  for (char& c : binary)
+    if (c == '\x1A') c = '\x1B';
   read(binary + "\nmainclass after.Binary\n");
   EXPECT_EQ(set.mainClass, "after.Binary");
 }

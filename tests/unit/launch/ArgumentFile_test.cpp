@@ -4,6 +4,7 @@
 #include "Version.h"
 #include "launch/ChildLauncher.h"
 #include "launch/CommandLineBuilder.h"
+#include "support/Utf8.h"
 
 #include <functional>
 #include "fakes/LauncherTest.h"
@@ -43,7 +44,7 @@ class ArgumentFileLaunchTest : public LauncherTest {
   // The refusal of a command line that is too long.
   std::string refusal() {
     return "Unable to start Java " + *set.javaPath + ": The command line has " +
-           std::to_string(buildCommandLine()->size()) +
+           std::to_string(utf16Length(*buildCommandLine())) +
            " characters; the system accepts at most 32766.";
   }
 
@@ -97,9 +98,14 @@ TEST_F(ArgumentFileLaunchTest, OtherwiseTheLongCommandLineIsRefused) {
     std::string before, after;  // around the refusal on standard error
   } cases[] = {
       {"Java 8",
-       [&] { os.files["C:\\jdk 17\\release"] = "JAVA_VERSION=\"1.8.0_392\"\n"; }},
-      {"no release file", [&] { os.files.erase("C:\\jdk 17\\release"); }},
-      {"no folder of the runtime", [&] { set.javaPath = "java"; }},
+       [&] { os.files["C:\\jdk 17\\release"] = "JAVA_VERSION=\"1.8.0_392\"\n"; },
+       "", ""},
+      {"no release file", [&] { os.files.erase("C:\\jdk 17\\release"); }, "", ""},
+      {"no folder of the runtime", [&] { set.javaPath = "java"; }, "", ""},
+      {"text the code page cannot hold",
+       [&] { set.appArguments.push_back("\xe2\x82\xac"); }, "",
+       " The arguments cannot be written in the system's code page, in which "
+       "Java reads an argument file."},
       {"the file cannot be written",
        [&] { os.failingWrites.insert(argumentFile); }, "",
        " The argument file " + argumentFile + " could not be written."},

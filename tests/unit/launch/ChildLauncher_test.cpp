@@ -301,7 +301,9 @@ TEST_F(ChildLauncherTest, AFailedWaitIsNoEndOfTheChild) {
     os.children = {child};
     int result = -1;
     EXPECT_EQ(exitCodeOf([&] { result = launchJava(); }), c.code);
-    if (c.code == kReturned) EXPECT_EQ(result, 0);
+    if (c.code == kReturned) {
+      EXPECT_EQ(result, 0);
+    }
     EXPECT_EQ(os.err, "Unable to wait for Java java to end: Access is denied.\n");
     EXPECT_TRUE(os.boxes.empty());
   }
@@ -402,19 +404,28 @@ TEST_F(ChildLauncherTest, StartFailureIsNoCodeOfTheLaunchersOwn) {
 
 TEST_F(ChildLauncherTest, CommandLineOverTheSystemLimitIsNotStarted) {
   // "java -classpath  app.Main " is 26 characters; the argument fills the
-  // line to exactly `length` characters with its quotes and blank.
+  // line to exactly `length` characters with its quotes and blank. The
+  // system counts UTF-16 units: Д is one, U+1F600 two.
   struct Case {
     size_t length;
     bool started;
-  } cases[] = {{32766, true}, {32767, false}, {40000, false}};
+    std::string filler = "a";
+  } cases[] = {{32766, true},  {32767, false}, {40000, false},
+               {32766, true, "\xD0\x94"}, {32767, false, "\xD0\x94"},
+               {32765, true, "\xF0\x9F\x98\x80"},
+               {32767, false, "\xF0\x9F\x98\x80"}};
   for (const Case& c : cases) {
     os.started.clear();
     os.err.clear();
     opt.vistaOrLater = true;
-    set.appArguments = {std::string(c.length - 26 - 3, 'a')};
+    const size_t units = c.filler.size() == 4 ? 2 : 1;
+    std::string argument;
+    for (size_t i = 0; i < (c.length - 26 - 3) / units; ++i)
+      argument += c.filler;
+    set.appArguments = {argument};
     os.children = {runsOn()};
     int code = exitCodeOf([] { launchJava(); });
-    EXPECT_EQ(os.started.size(), c.started ? 1u : 0u) << c.length;
+    EXPECT_EQ(os.started.size(), c.started ? 1u : 0u) << c.length << c.filler;
     if (!c.started) {
       EXPECT_EQ(code, CHILD_START_FAILED_EXIT_CODE);
       EXPECT_EQ(os.err, "Unable to start Java java: The command line has " +

@@ -36,6 +36,20 @@ TEST_F(CommandLineBuilderTest, ThePartsExample) {
             "app.Main \"in.txt\" ");
 }
 
+TEST_F(CommandLineBuilderTest, PathsOutsideTheCodePageGoByTheirShortForm) {
+  // java.exe reads these in the code page (the fake's is Latin-1).
+  os.shortPaths = {{"C:\\\xD0\x94\\t.config", "C:\\D~1\\t.config"},
+                   {"C:\\\xD0\x94\\lib", "C:\\D~1\\lib"}};
+  addParam("-Dexe.mainConfig=\"C:\\\xD0\x94\\t.config\"");
+  addParam("-Dtext=\xD0\x94");
+  set.classPath = {"C:\\\xD0\x94\\lib/*", "\xE5\xB7\xA5.jar"};
+  set.mainClass = "app.Main";
+  set.appArguments = {"\xD0\x94"};
+  EXPECT_EQ(buildCommandLine(),
+            "java -Dexe.mainConfig=\"C:\\D~1\\t.config\" -Dtext=\xD0\x94 "
+            "-classpath C:\\D~1\\lib/*;\xE5\xB7\xA5.jar app.Main \xD0\x94 ");
+}
+
 TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
   struct Case {
     const char* name;

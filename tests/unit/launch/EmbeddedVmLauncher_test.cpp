@@ -208,6 +208,40 @@ TEST_F(EmbeddedVmLauncherTest, RunsMainAndDestroysTheVm) {
   EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
 }
 
+TEST_F(EmbeddedVmLauncherTest, OptionsReachTheVmInTheCodePageOrNotAtAll) {
+  // The fake's code page is Latin-1; the short form stands in for a path
+  // beyond it.
+  os.shortPaths["C:\\\xD0\x94\\tool.config"] = "C:\\D~1\\tool.config";
+  set.classPath = {"C:\\\xD0\x94\\tool.config"};
+  addVmParam("-Dexe.mainConfig=\"C:\\\xD0\x94\\tool.config\"");
+  addVmParam("-Dname=\xC3\xA9");
+  set.appArguments = {"\xD0\x94\xF0\x9F\x98\x80"};
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ("-Djava.class.path=C:\\D~1\\tool.config", jvm.options[0]);
+  EXPECT_EQ((Strings{"-Dexe.mainConfig=C:\\D~1\\tool.config", "-Dname=\xE9"}),
+            vmOptions());
+  EXPECT_EQ((Strings{"\xD0\x94\xED\xA0\xBD\xED\xB8\x80"}), jvm.mainArgs);
+
+  for (bool quiet : {false, true}) {
+    FakeJvm fresh;
+    fresh.install(os, JVM);
+    os.boxes.clear();
+    opt.quietMode = quiet;
+    addVmParam("-Dname=\xD0\x94");
+    EXPECT_EQ(1, exitCodeOf([] { launchInProcess(); }));
+    EXPECT_EQ(0, fresh.creations);
+    ASSERT_EQ(quiet ? 0u : 1u, os.boxes.size());
+    if (!quiet) {
+      EXPECT_EQ((RecordedBox{"Unsupported JVM Option",
+                             "The Java VM option\n-Dname=\xD0\x94\nholds "
+                             "characters that the system's code page cannot "
+                             "represent, so the VM cannot read it. Exiting...",
+                             MB_STYLE_ICONERROR}),
+                os.boxes[0]);
+    }
+  }
+}
+
 TEST_F(EmbeddedVmLauncherTest, NoArgumentsGiveAnEmptyArray) {
   EXPECT_EQ(0, launchInProcess());
   EXPECT_FALSE(jvm.mainArgsNull);

@@ -1,0 +1,104 @@
+// Files and folders through the wide calls; names are UTF-8 to the
+// launcher.
+#ifndef _WIN32
+#error "Win32Files.cpp is for Windows builds only"
+#endif
+
+#include "os/Win32Files.h"
+
+#include <direct.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "os/StdioOutputFile.h"
+#include "os/Win32Text.h"
+
+namespace tarvik {
+
+std::optional<std::string> win32TempDirectory() {
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH, buffer);
+  if (length == 0 || length > MAX_PATH) return std::nullopt;
+  return utf8FromWide(buffer, length);
+}
+
+int win32MakeDirectory(const std::string& path) {
+  if (_wmkdir(wideFromUtf8(path).c_str()) == 0) return 0;
+  return errno;
+}
+
+std::vector<std::string> win32FindFiles(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(wideFromUtf8(pattern).c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(utf8FromWide(data.cFileName));
+  } while (FindNextFileW(search, &data));
+  FindClose(search);
+  return names;
+}
+
+std::optional<std::string> win32ReadFile(const std::string& path) {
+  FILE* file = _wfopen(wideFromUtf8(path).c_str(), L"rb");
+  if (!file) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+    content.append(buffer, got);
+  bool failed = ferror(file) != 0;
+  fclose(file);
+  if (failed) return std::nullopt;
+  return content;
+}
+
+std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path) {
+  FILE* file = nullptr;
+  if (_wfopen_s(&file, wideFromUtf8(path).c_str(), L"w") != 0 || !file)
+    return nullptr;
+  return std::make_unique<StdioOutputFile>(file);
+}
+
+std::optional<std::string> win32ShortPathForm(const std::string& path) {
+  const std::wstring wide = wideFromUtf8(path);
+  DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (size == 0) return std::nullopt;
+  std::wstring shortForm(size, L'\0');
+  DWORD length = GetShortPathNameW(wide.c_str(), &shortForm[0], size);
+  if (length == 0 || length >= size) return std::nullopt;
+  shortForm.resize(length);
+  return utf8FromWide(shortForm);
+}
+
+bool win32RemoveFile(const std::string& path) {
+  return DeleteFileW(wideFromUtf8(path).c_str()) != 0;
+}
+
+namespace {
+
+// The volume and index that name a file however its path is spelled.
+bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileW(
+      wideFromUtf8(path).c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL got = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return got != 0;
+}
+
+}  // namespace
+
+bool win32SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  if (!fileIdentity(a, &first) || !fileIdentity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,26 @@
+// Files and folders through the wide calls.
+#ifndef TARVIK_OS_WIN32FILES_H
+#define TARVIK_OS_WIN32FILES_H
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/Platform.h"
+
+namespace tarvik {
+
+std::optional<std::string> win32TempDirectory();
+int win32MakeDirectory(const std::string& path);
+std::vector<std::string> win32FindFiles(const std::string& pattern);
+std::optional<std::string> win32ReadFile(const std::string& path);
+std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path);
+std::optional<std::string> win32ShortPathForm(const std::string& path);
+bool win32RemoveFile(const std::string& path);
+// Whether both paths name one existing file, however they are spelled.
+bool win32SameFile(const std::string& a, const std::string& b);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_OS_WIN32FILES_H

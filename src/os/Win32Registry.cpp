@@ -1,0 +1,95 @@
+// The registry through the wide calls; names and values are UTF-8 to the
+// launcher.
+#ifndef _WIN32
+#error "Win32Registry.cpp is for Windows builds only"
+#endif
+
+#include "os/Win32Registry.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "os/Win32Text.h"
+
+namespace tarvik {
+
+namespace {
+
+class Win32RegistryKey : public RegistryKey {
+ public:
+  explicit Win32RegistryKey(HKEY key) : key_(key) {}
+  ~Win32RegistryKey() override { RegCloseKey(key_); }
+  Win32RegistryKey(const Win32RegistryKey&) = delete;
+  Win32RegistryKey& operator=(const Win32RegistryKey&) = delete;
+
+  std::optional<std::string> readString(const std::string& name,
+                                        size_t capacity) override {
+    std::optional<std::string> data = readData(wideFromUtf8(name));
+    if (!data) return std::nullopt;
+    std::string& value = *data;
+    // The capacity counts the value's bytes with the terminator, when the
+    // value has one stored.
+    if (value.size() > capacity) return std::nullopt;
+    size_t nul = value.find('\0');
+    // A value stored without terminator that fills the whole buffer does
+    // not fit with its terminator.
+    if (nul == std::string::npos && value.size() >= capacity)
+      return std::nullopt;
+    if (nul != std::string::npos) value.resize(nul);
+    return value;
+  }
+
+  std::optional<uint32_t> subkeyCount() override {
+    DWORD count = 0;
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    return count;
+  }
+
+  std::optional<std::string> subkeyName(uint32_t index) override {
+    wchar_t name[256];
+    DWORD size = sizeof name / sizeof name[0];
+    if (RegEnumKeyExW(key_, index, name, &size, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS)
+      return std::nullopt;
+    return utf8FromWide(name, size);
+  }
+
+ private:
+  // The whole stored value: text values as UTF-8 (a stored terminator
+  // kept as a NUL byte), others as their bytes, as the ANSI call gave them.
+  std::optional<std::string> readData(const std::wstring& name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status;
+    std::vector<BYTE> buffer;
+    do {
+      buffer.resize(size + sizeof(wchar_t));
+      size = static_cast<DWORD>(buffer.size());
+      status = RegQueryValueExW(key_, name.c_str(), nullptr, &type,
+                                buffer.data(), &size);
+    } while (status == ERROR_MORE_DATA);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
+      return std::string(reinterpret_cast<const char*>(buffer.data()), size);
+    return utf8FromWide(reinterpret_cast<const wchar_t*>(buffer.data()),
+                        size / sizeof(wchar_t));
+  }
+
+  HKEY key_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> openWin32RegistryKey(const std::string& path) {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wideFromUtf8(path).c_str(), 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return nullptr;
+  return std::make_unique<Win32RegistryKey>(key);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,32 @@
+// UTF-8 as the launcher's text, and Java's modified form of it for JNI.
+#ifndef TARVIK_SUPPORT_UTF8_H
+#define TARVIK_SUPPORT_UTF8_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tarvik {
+
+// Decodes the character at `pos` and moves past it; false (and `pos`
+// unchanged) when the bytes there are not well-formed UTF-8: no overlong
+// forms, no surrogates, nothing past U+10FFFF.
+bool nextCodePoint(const std::string& text, size_t& pos, uint32_t& codePoint);
+
+void appendUtf8(std::string& text, uint32_t codePoint);
+
+bool isValidUtf8(const std::string& text);
+
+// The number of UTF-16 units the text becomes: two for a character beyond
+// U+FFFF, one for any other character and for each byte that is not UTF-8.
+size_t utf16Length(const std::string& text);
+
+// The text as JNI's NewStringUTF reads it: a character beyond U+FFFF as its
+// two surrogates, each encoded alone, and NUL as C0 80. A byte that is not
+// part of well-formed UTF-8 stands for the character of its value, as the
+// VM took it before.
+std::string modifiedUtf8(const std::string& text);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SUPPORT_UTF8_H
