@@ -18,8 +18,18 @@ PlatformConventions PlatformConventions::posix() {
   conv.textModeCrLf = false;
   conv.exitCodeBits = 8;
   conv.commandLineLimit = 0;
+  conv.runtimeFolders = {
+      {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
+      {"/.sdkman/candidates/java", "HOME", ""},
+  };
   conv.ctrlZEndsTextFiles = false;
   return conv;
+}
+
+std::string RegistryPlace::label() const {
+  std::string text = root_ == RegistryRoot::LocalMachine ? "HKLM" : "HKCU";
+  if (view_ == RegistryView::Bits32) text += " 32-bit";
+  return text;
 }
 
 namespace {

@@ -35,6 +35,16 @@ constexpr int ANSWER_OK = 1;
 constexpr int ANSWER_YES = 6;
 constexpr int ANSWER_NO = 7;
 
+// A folder that holds runtime homes: `path`, placed below the value of
+// `baseVariable` when one is named (e.g. HOME; skipped while it is unset),
+// and replaced whole by the value of `overrideVariable` when that is set
+// and not empty.
+struct RuntimeFolder {
+  std::string path;
+  std::string baseVariable;
+  std::string overrideVariable;
+};
+
 // What differs between systems as plain data, so the core has no #ifdefs.
 struct PlatformConventions {
   // Separates folders in paths the launcher builds.
@@ -55,6 +65,9 @@ struct PlatformConventions {
   // The longest command line a child can be given, terminator included
   // (0: the launcher sets no limit; the system reports what it refuses).
   size_t commandLineLimit = 32767;
+  // Folders whose every entry may be a runtime's home, searched in this
+  // order after the registry, JAVA_HOME and PATH.
+  std::vector<RuntimeFolder> runtimeFolders;
   // A Ctrl-Z (byte 1A) ends a text file, as the C runtime's text mode reads
   // it on Windows; old editors append one.
   bool ctrlZEndsTextFiles = true;
@@ -82,6 +95,36 @@ class RegistryKey {
 struct StandardHandles {
   uintptr_t output = 0;
   uintptr_t error = 0;
+};
+
+enum class RegistryRoot { LocalMachine, CurrentUser };
+// Default is the process's own view (no view flag); the others name the
+// 64-bit or the 32-bit (WOW6432Node) view explicitly.
+enum class RegistryView { Default, Bits64, Bits32 };
+
+// Where a registry key is looked up. Only the named constructors make one,
+// so a root and a view cannot be swapped or left out.
+class RegistryPlace {
+ public:
+  static RegistryPlace machineDefault() {
+    return {RegistryRoot::LocalMachine, RegistryView::Default};
+  }
+  static RegistryPlace machine(RegistryView view) {
+    return {RegistryRoot::LocalMachine, view};
+  }
+  static RegistryPlace user(RegistryView view) {
+    return {RegistryRoot::CurrentUser, view};
+  }
+  RegistryRoot root() const { return root_; }
+  RegistryView view() const { return view_; }
+  // "HKLM", "HKCU", with " 32-bit" for the 32-bit view.
+  std::string label() const;
+
+ private:
+  RegistryPlace(RegistryRoot root, RegistryView view)
+      : root_(root), view_(view) {}
+  RegistryRoot root_;
+  RegistryView view_;
 };
 
 // How a child process is started.
@@ -159,9 +202,13 @@ class Platform {
   virtual bool setEnv(const std::string& name, const std::string& value) = 0;
   virtual uint32_t processId() = 0;
 
-  // Opens a key below HKEY_LOCAL_MACHINE for reading.
+  // Opens a key for reading below a root, in a view of the registry.
   virtual std::unique_ptr<RegistryKey> openRegistryKey(
-      const std::string& path) = 0;
+      const RegistryPlace& place, const std::string& path) = 0;
+  // Opens a key below HKEY_LOCAL_MACHINE in the process's own view.
+  std::unique_ptr<RegistryKey> openRegistryKey(const std::string& path) {
+    return openRegistryKey(RegistryPlace::machineDefault(), path);
+  }
 
   // 0 when it cannot be read.
   virtual uint64_t physicalMemoryBytes() = 0;

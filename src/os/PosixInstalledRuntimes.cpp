@@ -87,23 +87,6 @@ std::string javaOnPath() {
 
 }  // namespace
 
-std::optional<std::string> releaseFileVersion(const std::string& releaseText) {
-  std::istringstream lines(releaseText);
-  std::string line;
-  const std::string key = "JAVA_VERSION=";
-  while (std::getline(lines, line)) {
-    if (line.compare(0, key.size(), key) != 0) continue;
-    std::string value = line.substr(key.size());
-    while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
-      value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    if (value.empty()) return std::nullopt;
-    return value;
-  }
-  return std::nullopt;
-}
-
 std::vector<std::string> subkeysForVersion(const std::string& version) {
   std::vector<std::string> names = {version};
   std::vector<long> numbers = versionNumbers(version);
@@ -174,7 +157,7 @@ InstalledRuntimeRegistry InstalledRuntimeRegistry::discover() {
       if (!release) continue;
       std::stringstream text;
       text << release.rdbuf();
-      std::optional<std::string> version = releaseFileVersion(text.str());
+      std::optional<std::string> version = releaseVersion(text.str());
       // A runtime linked under several names counts once, by its own name.
       home = realPath(home);
       if (!version || !seen.insert(home).second) continue;

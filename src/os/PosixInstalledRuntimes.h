@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "os/Platform.h"
+#include "os/ReleaseFile.h"
 
 namespace tarvik {
 
@@ -33,9 +34,6 @@ struct InstalledRuntime {
   std::string home;
   std::string version;  // JAVA_VERSION of its release file
 };
-
-// The JAVA_VERSION of a release file's text, or nothing.
-std::optional<std::string> releaseFileVersion(const std::string& releaseText);
 
 // The subkey names a runtime of `version` is registered under.
 std::vector<std::string> subkeysForVersion(const std::string& version);

@@ -25,8 +25,9 @@ class PosixPlatform : public Platform {
   std::optional<std::string> getEnv(const std::string& name) override;
   bool setEnv(const std::string& name, const std::string& value) override;
   uint32_t processId() override;
+  using Platform::openRegistryKey;
   std::unique_ptr<RegistryKey> openRegistryKey(
-      const std::string& path) override;
+      const RegistryPlace& place, const std::string& path) override;
   uint64_t physicalMemoryBytes() override;
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;

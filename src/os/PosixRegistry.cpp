@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,12 +153,40 @@ std::unique_ptr<RegistryKey> DirectoryRegistry::open(
   return std::make_unique<DirectoryRegistryKey>(*dir);
 }
 
+DirectoryRegistry DirectoryRegistry::userFromEnvironment() {
+  const char* root = getenv(USER_REGISTRY_ROOT_VARIABLE);
+  if (root && *root) return DirectoryRegistry(root);
+  // Without a home there is no per-user store: an empty root never exists.
+  const char* home = getenv("HOME");
+  if (!home || !*home) return DirectoryRegistry("");
+  return DirectoryRegistry(std::string(home) + USER_REGISTRY_BELOW_HOME);
+}
+
+std::string DirectoryRegistry::viewPath(const std::string& keyPath,
+                                        RegistryView view) {
+  // As on 64-bit Windows: 32-bit programs see SOFTWARE\X at
+  // SOFTWARE\Wow6432Node\X.
+  const std::string software = "SOFTWARE\\";
+  if (view != RegistryView::Bits32 ||
+      strncasecmp(keyPath.c_str(), software.c_str(), software.size()) != 0)
+    return keyPath;
+  return keyPath.substr(0, software.size()) + "Wow6432Node\\" +
+         keyPath.substr(software.size());
+}
+
 std::unique_ptr<RegistryKey> PosixPlatform::openRegistryKey(
-    const std::string& path) {
+    const RegistryPlace& place, const std::string& path) {
+  const std::string viewed = DirectoryRegistry::viewPath(path, place.view());
+  if (place.root() == RegistryRoot::CurrentUser) {
+    DirectoryRegistry user = DirectoryRegistry::userFromEnvironment();
+    return isDirectory(user.root()) ? user.open(viewed) : nullptr;
+  }
   // A store that has been set up decides alone; without one, the runtimes
-  // installed on the machine stand in for it.
+  // installed on the machine stand in for it, in the default view only
+  // (the runtime search reads those folders itself).
   DirectoryRegistry store = DirectoryRegistry::fromEnvironment();
-  if (isDirectory(store.root())) return store.open(path);
+  if (isDirectory(store.root())) return store.open(viewed);
+  if (place.view() != RegistryView::Default) return nullptr;
   static const InstalledRuntimeRegistry installed =
       InstalledRuntimeRegistry::discover();
   return installed.open(path);

@@ -7,6 +7,10 @@
 //
 // The root is the directory named by TARVIK_REGISTRY, or
 // /etc/tarvik/registry (machine-wide, like HKEY_LOCAL_MACHINE) without it.
+// HKEY_CURRENT_USER is a second tree of the same form, named by
+// TARVIK_USER_REGISTRY, or ~/.config/tarvik/registry without it. The 32-bit
+// view of either reads SOFTWARE\X at SOFTWARE\Wow6432Node\X, as 64-bit
+// Windows does.
 #ifndef TARVIK_OS_POSIXREGISTRY_H
 #define TARVIK_OS_POSIXREGISTRY_H
 
@@ -20,6 +24,8 @@ namespace tarvik {
 
 constexpr const char REGISTRY_ROOT_VARIABLE[] = "TARVIK_REGISTRY";
 constexpr const char DEFAULT_REGISTRY_ROOT[] = "/etc/tarvik/registry";
+constexpr const char USER_REGISTRY_ROOT_VARIABLE[] = "TARVIK_USER_REGISTRY";
+constexpr const char USER_REGISTRY_BELOW_HOME[] = "/.config/tarvik/registry";
 
 class DirectoryRegistry {
  public:
@@ -27,6 +33,11 @@ class DirectoryRegistry {
 
   // The store the environment names (TARVIK_REGISTRY, else the default).
   static DirectoryRegistry fromEnvironment();
+  // The per-user store (TARVIK_USER_REGISTRY, else below $HOME).
+  static DirectoryRegistry userFromEnvironment();
+
+  // The key path a view reads for `keyPath`.
+  static std::string viewPath(const std::string& keyPath, RegistryView view);
 
   const std::string& root() const { return root_; }
 

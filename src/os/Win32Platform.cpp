@@ -112,9 +112,10 @@ class Win32Platform : public Platform {
 
   uint32_t processId() override { return GetCurrentProcessId(); }
 
+  using Platform::openRegistryKey;
   std::unique_ptr<RegistryKey> openRegistryKey(
-      const std::string& path) override {
-    return openWin32RegistryKey(path);
+      const RegistryPlace& place, const std::string& path) override {
+    return openWin32RegistryKey(place, path);
   }
 
   uint64_t physicalMemoryBytes() override {

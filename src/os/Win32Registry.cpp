@@ -84,10 +84,17 @@ class Win32RegistryKey : public RegistryKey {
 
 }  // namespace
 
-std::unique_ptr<RegistryKey> openWin32RegistryKey(const std::string& path) {
+std::unique_ptr<RegistryKey> openWin32RegistryKey(const RegistryPlace& place,
+                                                  const std::string& path) {
+  HKEY root = place.root() == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER
+                                                        : HKEY_LOCAL_MACHINE;
+  // The default view passes no flag at all, as the first lookup always has.
+  REGSAM access = KEY_READ;
+  if (place.view() == RegistryView::Bits64) access |= KEY_WOW64_64KEY;
+  if (place.view() == RegistryView::Bits32) access |= KEY_WOW64_32KEY;
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wideFromUtf8(path).c_str(), 0,
-                    KEY_READ, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(root, wideFromUtf8(path).c_str(), 0, access, &key) !=
+      ERROR_SUCCESS)
     return nullptr;
   return std::make_unique<Win32RegistryKey>(key);
 }

@@ -9,8 +9,9 @@
 
 namespace tarvik {
 
-// Opens a key below HKEY_LOCAL_MACHINE for reading; null when it cannot.
-std::unique_ptr<RegistryKey> openWin32RegistryKey(const std::string& path);
+// Opens a key for reading below a root, in a view; null when it cannot.
+std::unique_ptr<RegistryKey> openWin32RegistryKey(const RegistryPlace& place,
+                                                  const std::string& path);
 
 }  // namespace tarvik
 

@@ -4,13 +4,23 @@
 #include <cstdint>
 #include <memory>
 
-#include "support/Message.h"
 #include "os/Platform.h"
+#include "runtime/RuntimeSources.h"
+#include "runtime/VersionRequest.h"
+#include "support/Message.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
 
 namespace {
+
+// How the choice among the registered versions ended.
+enum class Selection { Done, NoRuntimeKey, Incompatible };
+// Replaces `requiredJavaVersion` by the best registered match; says how
+// it failed instead of failing, so other sources can be tried first.
+Selection chooseRegisteredVersion();
+// Shows a failed selection's message and ends with code 11.
+void failSelection(Selection selection);
 
 // Sizes of the buffers the registry values and messages are read into.
 constexpr size_t CURRENT_VERSION_CAPACITY = 255;
@@ -105,9 +115,39 @@ std::string runtimeExecutable(const std::string& home) {
   return path;
 }
 
+// Where the registry road fails, the other sources get their turn before
+// its failure is shown: the newest runtime that fits `request` (any
+// runtime when there is none), or nothing.
+OptionalText searchOtherSources(const OptionalText& request) {
+  std::optional<VersionRequest> wanted;
+  if (request) {
+    wanted = VersionRequest::parse(*request);
+    if (!wanted) return std::nullopt;
+  }
+  const std::vector<RuntimeCandidate> candidates =
+      findRuntimeCandidates(settings().javaLib.empty());
+  const RuntimeCandidate* best = nullptr;
+  for (const RuntimeCandidate& candidate : candidates) {
+    if (wanted && !wanted->matches(candidate.version)) continue;
+    // Newer wins; among equals (and among unknown versions) the earlier
+    // source; a known version beats an unknown one.
+    if (!best || (candidate.version &&
+                  (!best->version ||
+                   compareVersions(*candidate.version, *best->version) > 0)))
+      best = &candidate;
+  }
+  if (!best) return std::nullopt;
+  const std::string chosen = best->version.value_or("(unknown version)") +
+                             " at " + best->home + " from " + best->source;
+  platform().writeStdout("runtime chosen: " + chosen + "\n");
+  debugBox("Java Runtime Chosen", chosen);
+  return runtimeExecutable(best->home);
+}
+
 OptionalText failDefaultLookup(const std::string& caption,
                                const std::string& text,
                                const std::string& errorText) {
+  if (OptionalText found = searchOtherSources(std::nullopt)) return found;
   debugErrorBox(caption, text);
   // Without a runtime nothing starts, so this one shows even when quiet.
   showErrorBox(CAPTION_ERROR, errorText);
@@ -143,16 +183,22 @@ OptionalText locateRequiredRuntime() {
   LaunchSettings& s = settings();
   if (!s.requiredJavaVersion || s.requiredJavaVersion->empty())
     return std::nullopt;
-  const std::string& wanted = *s.requiredJavaVersion;
-  if (wanted.find('_') == std::string::npos ||
-      wanted.find('+') != std::string::npos)
-    selectRuntimeVersion();
+  const std::string asked = *s.requiredJavaVersion;
+  if (asked.find('_') == std::string::npos ||
+      asked.find('+') != std::string::npos) {
+    const Selection selection = chooseRegisteredVersion();
+    if (selection != Selection::Done) {
+      if (OptionalText found = searchOtherSources(asked)) return found;
+      failSelection(selection);
+    }
+  }
 
   const std::string version = *s.requiredJavaVersion;
   const std::string path = versionKeyPath(version);
   debugBox("JavaInstallRegPath", path);
   std::unique_ptr<RegistryKey> key = openVersionKey(version);
   if (!key) {
+    if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_ACCESS_FAILED, TEXT_CURRENT_VERSION);
     showMessage(CAPTION_NOT_FOUND,
                 fitBuffer(applicationNameForMessages() +
@@ -165,6 +211,7 @@ OptionalText locateRequiredRuntime() {
   }
   OptionalText home = key->readString(VALUE_JAVA_HOME, JAVA_HOME_CAPACITY);
   if (!home) {
+    if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_READ_FAILED, TEXT_JAVA_HOME);
     showMessage(CAPTION_ERROR,
                 fitBuffer("No Java Home Directory Found for " + path + " ",
@@ -177,15 +224,19 @@ OptionalText locateRequiredRuntime() {
 }
 
 void selectRuntimeVersion() {
+  failSelection(chooseRegisteredVersion());
+}
+
+namespace {
+
+Selection chooseRegisteredVersion() {
   LaunchSettings& s = settings();
-  if (!s.requiredJavaVersion || s.requiredJavaVersion->empty()) return;
+  if (!s.requiredJavaVersion || s.requiredJavaVersion->empty())
+    return Selection::Done;
   Platform& os = platform();
   std::unique_ptr<RegistryKey> runtimes =
       os.openRegistryKey(RUNTIME_REGISTRY_KEY);
-  if (!runtimes) {
-    debugErrorBox(CAPTION_ACCESS_FAILED, TEXT_CURRENT_VERSION);
-    failRuntimeRequirement(CAPTION_NOT_FOUND);
-  }
+  if (!runtimes) return Selection::NoRuntimeKey;
   // A key that cannot count its subkeys is searched as one without any.
   const uint32_t count = runtimes->subkeyCount().value_or(0);
 
@@ -221,10 +272,22 @@ void selectRuntimeVersion() {
   }
   runtimes.reset();
 
-  if (best <= 0) return;
-  if (!bestName) failRuntimeRequirement(CAPTION_INCOMPATIBLE);
+  if (best <= 0) return Selection::Done;
+  if (!bestName) return Selection::Incompatible;
   s.requiredJavaVersion = *bestName;
+  return Selection::Done;
 }
+
+void failSelection(Selection selection) {
+  if (selection == Selection::NoRuntimeKey) {
+    debugErrorBox(CAPTION_ACCESS_FAILED, TEXT_CURRENT_VERSION);
+    failRuntimeRequirement(CAPTION_NOT_FOUND);
+  }
+  if (selection == Selection::Incompatible)
+    failRuntimeRequirement(CAPTION_INCOMPATIBLE);
+}
+
+}  // namespace
 
 void failRuntimeRequirement(const std::string& caption) {
   const std::string text =

@@ -9,10 +9,11 @@
 #include <optional>
 #include <string>
 
-namespace tarvik {
+// releaseVersion(text), the JAVA_VERSION of a release file's text, is
+// shared with the Linux backend's view of the installed runtimes.
+#include "os/ReleaseFile.h"
 
-// The JAVA_VERSION of a release file's text, without its quotes, or nothing.
-std::optional<std::string> releaseVersion(const std::string& releaseText);
+namespace tarvik {
 
 // The feature version of a version text: 8 for "1.8.0_392" (the old scheme
 // reads 1.N as N), 17 for "17.0.9" and "17"; nothing when it does not start

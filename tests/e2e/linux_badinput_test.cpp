@@ -77,9 +77,16 @@ class LinuxBadInputTest : public ::testing::Test {
                 const std::string& cwd = "") {
     RunOptions options = RunOptions::of(args);
     options.cwd = cwd;
+    // No runtime outside the case's registry store (JAVA_HOME, PATH, the
+    // runtime folders), so that a store that fails fails as it always has.
     options.env = {{"DISPLAY", ""},
                    {"WAYLAND_DISPLAY", ""},
                    {"TARVIK_REGISTRY", dir + "/registry"},
+                   {"TARVIK_USER_REGISTRY", dir + "/user-registry"},
+                   {"TARVIK_JVM_DIR", dir + "/no-runtimes"},
+                   {"HOME", dir},
+                   {"JAVA_HOME", ""},
+                   {"PATH", dir + "/no-runtimes"},
                    {"REC", dir + "/record"}};
     options.env.insert(options.env.end(), env.begin(), env.end());
     options.timeoutMs = 60000;

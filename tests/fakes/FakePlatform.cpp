@@ -130,9 +130,17 @@ bool FakePlatform::setEnv(const std::string& name, const std::string& value) {
 }
 
 std::unique_ptr<RegistryKey> FakePlatform::openRegistryKey(
-    const std::string& path) {
-  auto it = registry.find(path);
-  if (it == registry.end()) return nullptr;
+    const RegistryPlace& place, const std::string& path) {
+  const bool user = place.root() == RegistryRoot::CurrentUser;
+  const bool bits32 = place.view() == RegistryView::Bits32;
+  registryOpens.push_back(
+      place.label() +
+      (place.view() == RegistryView::Default ? " default " : " ") + path);
+  std::map<std::string, FakeRegistryKey>& tree =
+      user ? (bits32 ? userRegistry32 : userRegistry)
+           : (bits32 ? registry32 : registry);
+  auto it = tree.find(path);
+  if (it == tree.end()) return nullptr;
   return std::make_unique<FakeKey>(it->second);
 }
 
@@ -184,8 +192,11 @@ std::string FakePlatform::errorText(int errorNumber) {
 
 std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
   auto it = findResults.find(pattern);
-  if (it == findResults.end()) return {};
-  return it->second;
+  if (it != findResults.end()) return it->second;
+  // A pattern without wildcards finds the file of that name, if any.
+  if (pattern.find_first_of("*?") == std::string::npos && files.count(pattern))
+    return {pattern.substr(pattern.find_last_of("/\\") + 1)};
+  return {};
 }
 
 std::string FakePlatform::resolve(const std::string& path) const {

@@ -60,8 +60,13 @@ class FakePlatform : public Platform {
   int osMajor = 10;
   std::map<std::string, std::string> env;
   uint32_t pid = 4242;
-  // Registry: key path (below HKEY_LOCAL_MACHINE) to key.
+  // Registry: key path (below HKEY_LOCAL_MACHINE) to key, as a 64-bit
+  // process sees it in its default and its 64-bit view.
   std::map<std::string, FakeRegistryKey> registry;
+  // HKEY_CURRENT_USER, and the 32-bit views of both roots.
+  std::map<std::string, FakeRegistryKey> userRegistry;
+  std::map<std::string, FakeRegistryKey> registry32;
+  std::map<std::string, FakeRegistryKey> userRegistry32;
   uint64_t memoryBytes = 16303ull << 20;
   std::deque<FakeChildScript> children;
   RedirectResult redirectResult = RedirectResult::Done;
@@ -94,6 +99,9 @@ class FakePlatform : public Platform {
   std::vector<std::string> removed;
   // Each library loaded with the folders for its dependencies.
   std::vector<std::vector<std::string>> libraryFolders;
+  // Every registry open: "HKLM default <path>", "HKCU <path>" (64-bit),
+  // "HKLM 32-bit <path>".
+  std::vector<std::string> registryOpens;
   std::vector<uint32_t> idleWaits;
   std::vector<int64_t> exitWaits;
 
@@ -110,8 +118,9 @@ class FakePlatform : public Platform {
   std::optional<std::string> getEnv(const std::string& name) override;
   bool setEnv(const std::string& name, const std::string& value) override;
   uint32_t processId() override { return pid; }
+  using Platform::openRegistryKey;
   std::unique_ptr<RegistryKey> openRegistryKey(
-      const std::string& path) override;
+      const RegistryPlace& place, const std::string& path) override;
   uint64_t physicalMemoryBytes() override { return memoryBytes; }
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;

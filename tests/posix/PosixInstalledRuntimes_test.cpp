@@ -24,7 +24,7 @@ TEST(InstalledRuntimesTest, ReleaseFilesGiveTheirJavaVersion) {
       {"JAVA_VERSION=\"\"\n", std::nullopt},
       {"", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(releaseFileVersion(c.text), c.version) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(releaseVersion(c.text), c.version) << c.text;
 }
 
 TEST(InstalledRuntimesTest, VersionsMapToSubkeys) {

@@ -173,6 +173,45 @@ TEST_F(PosixRegistryTest, PlatformUsesTheRootTheEnvironmentNames) {
     unsetenv(REGISTRY_ROOT_VARIABLE);
 }
 
+// HKEY_CURRENT_USER is a tree of its own; the 32-bit view of either root
+// reads SOFTWARE\X at SOFTWARE\Wow6432Node\X; the default view and the
+// 64-bit view read the same keys.
+TEST_F(PosixRegistryTest, RootsAndViewsMapToTheirOwnTrees) {
+  writeValue("machine/SOFTWARE/K", "V", "machine");
+  writeValue("machine/SOFTWARE/Wow6432Node/K", "V", "machine 32");
+  writeValue("user/SOFTWARE/K", "V", "user");
+  writeValue("user/SOFTWARE/Wow6432Node/K", "V", "user 32");
+  setenv(REGISTRY_ROOT_VARIABLE, (root_ + "/machine").c_str(), 1);
+  setenv(USER_REGISTRY_ROOT_VARIABLE, (root_ + "/user").c_str(), 1);
+  PosixPlatform os;
+  const struct {
+    RegistryPlace place;
+    const char* value;
+  } cases[] = {
+      {RegistryPlace::machineDefault(), "machine"},
+      {RegistryPlace::machine(RegistryView::Bits64), "machine"},
+      {RegistryPlace::machine(RegistryView::Bits32), "machine 32"},
+      {RegistryPlace::user(RegistryView::Default), "user"},
+      {RegistryPlace::user(RegistryView::Bits64), "user"},
+      {RegistryPlace::user(RegistryView::Bits32), "user 32"},
+  };
+  for (const auto& c : cases) {
+    auto key = os.openRegistryKey(c.place, "SOFTWARE\\K");
+    ASSERT_TRUE(key) << c.value;
+    EXPECT_EQ(key->readString("V", 255), c.value);
+  }
+  EXPECT_EQ(DirectoryRegistry::viewPath("software\\A\\B", RegistryView::Bits32),
+            "software\\Wow6432Node\\A\\B");
+  EXPECT_EQ(DirectoryRegistry::viewPath("SYSTEM\\A", RegistryView::Bits32),
+            "SYSTEM\\A");
+  // Without a per-user store there is no HKEY_CURRENT_USER key at all.
+  setenv(USER_REGISTRY_ROOT_VARIABLE, (root_ + "/none").c_str(), 1);
+  EXPECT_FALSE(os.openRegistryKey(RegistryPlace::user(RegistryView::Bits64),
+                                  "SOFTWARE\\K"));
+  unsetenv(REGISTRY_ROOT_VARIABLE);
+  unsetenv(USER_REGISTRY_ROOT_VARIABLE);
+}
+
 // The runtime discovery over the real store: a family resolved to the
 // highest patch level, then its JavaHome.
 TEST_F(PosixRegistryTest, RuntimeDiscoveryReadsTheTree) {
