@@ -86,12 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // `vmparam =` leaves an empty option, which is no word on the line.
     if (!option.empty()) expected.push_back(option);
   }
-  if (!heapGiven && s.percentRam >= 0)
+  // No limit at all when the memory cannot be read (0 bytes).
+  if (!heapGiven && s.percentRam >= 0 && os.memoryBytes > 0)
     expected.push_back(heapLimitOption(s.percentRam));
   expected.push_back("-classpath");
   std::string joined;
   for (size_t i = 0; i < s.classPath.size(); ++i)
-    joined += (i ? ";" : "") + s.classPath[i];
+    // Quotes in an entry only group it: they never reach Java.
+    joined += (i ? ";" : "") + without(s.classPath[i], "\"");
   // An empty class path leaves no word of its own.
   if (!joined.empty()) expected.push_back(joined);
   if (s.mainClass) expected.push_back(*s.mainClass);

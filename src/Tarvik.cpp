@@ -17,6 +17,9 @@ namespace {
 
 constexpr size_t LAUNCHER_DIR_SIZE = 8192;
 constexpr size_t DIAGNOSTIC_BUFFER_SIZE = 1024;
+// -log or -sample refused to replace the configuration file.
+constexpr int FILE_KEPT_EXIT_CODE = 1;
+constexpr const char FILE_KEPT_CAPTION[] = "Configuration File Kept";
 
 const char* const HELP_LINES[] = {
     "\nTarvik Options:",
@@ -55,6 +58,72 @@ std::string fitBuffer(const std::string& text, size_t size) {
   return text.size() < size ? text : text.substr(0, size - 1);
 }
 
+bool isFullLauncherPath(const std::string& path,
+                        const PlatformConventions& conv) {
+  if (path.find(conv.separator) == std::string::npos) return false;
+  if (conv.driveLetterPaths) return path.size() > 1 && path[1] == ':';
+  return path[0] == conv.separator;
+}
+
+// The folder the launcher settles in: its own when started by full path,
+// else the current one.
+std::string launcherDirFor(const std::string& exePath) {
+  Platform& os = platform();
+  const PlatformConventions& conv = os.conventions();
+  if (!isFullLauncherPath(exePath, conv))
+    return fitBuffer(os.currentDirectory(), LAUNCHER_DIR_SIZE);
+  std::string dir = exePath.substr(0, exePath.rfind(conv.separator));
+  // A folder of just "/" keeps its root.
+  if (dir.empty()) dir = std::string(1, conv.separator);
+  return fitBuffer(dir, LAUNCHER_DIR_SIZE);
+}
+
+bool isAbsolute(const std::string& path, const PlatformConventions& conv) {
+  if (path.empty()) return false;
+  if (conv.driveLetterPaths)
+    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
+           path[0] == '/';
+  return path[0] == conv.separator;
+}
+
+// The configuration file this run will read, while the switches are still
+// walked: a -c word counts wherever it stands, and a relative -c path is
+// read from the launcher's folder.
+std::string configurationToBeRead(const std::vector<std::string>& argv) {
+  LauncherOptions& opts = options();
+  const OptionalText given = opts.customConfigPath;
+  for (size_t i = 1; i < argv.size(); ++i) {
+    const std::string& word = argv[i];
+    if (word != "-d" && !startsWith(word, "-D") && !startsWith(word, "-con") &&
+        startsWith(word, "-c"))
+      opts.customConfigPath = word.substr(2);
+  }
+  const std::string& exePath = startup().exePath;
+  const std::string dir = launcherDirFor(exePath);
+  std::string path = configPathFor(exePath, dir);
+  const PlatformConventions& conv = platform().conventions();
+  if (opts.customConfigPath && !isAbsolute(path, conv))
+    path = dir + conv.separator + path;
+  opts.customConfigPath = given;
+  return path;
+}
+
+// -log and -sample create their file afresh; when it is the application's
+// own configuration, they stop instead of destroying it.
+void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
+                                  const std::string& file,
+                                  const std::string& what,
+                                  const std::string& advice) {
+  const std::string config = configurationToBeRead(argv);
+  if (!platform().sameFile(file, config)) return;
+  const std::string text = "The " + what + " " + file +
+                           " is this application's configuration file " +
+                           config + ". It is left untouched: " + advice;
+  platform().writeStderr(text + "\n");
+  showMessage(FILE_KEPT_CAPTION, text, true);
+  exitLauncher(FILE_KEPT_EXIT_CODE);
+}
+
 void walkSwitches(const std::vector<std::string>& argv) {
   LaunchSettings& s = settings();
   LauncherOptions& opts = options();
@@ -70,6 +139,8 @@ void walkSwitches(const std::vector<std::string>& argv) {
     } else if (startsWith(word, "-c")) {
       opts.customConfigPath = word.substr(2);
     } else if (startsWith(word, "-sample")) {
+      refuseToReplaceConfiguration(argv, SAMPLE_CONFIG_NAME, "sample file",
+                                   "run -sample in another folder.");
       writeSampleConfig();
       exitLauncher(0);
     } else if (startsWith(word, "-q")) {
@@ -86,6 +157,9 @@ void walkSwitches(const std::vector<std::string>& argv) {
       opts.logToFile = true;
       if (i + 1 < argv.size() && !startsWith(argv[i + 1], "-")) {
         opts.logFilePath = argv[++i];
+        if (!opts.logRedirected)
+          refuseToReplaceConfiguration(argv, opts.logFilePath, "log file",
+                                       "name another file after -log.");
       }
       redirectToLog(exePath);
     } else {
@@ -94,26 +168,12 @@ void walkSwitches(const std::vector<std::string>& argv) {
   }
 }
 
-bool isFullLauncherPath(const std::string& path,
-                        const PlatformConventions& conv) {
-  if (path.find(conv.separator) == std::string::npos) return false;
-  if (conv.driveLetterPaths) return path.size() > 1 && path[1] == ':';
-  return path[0] == conv.separator;
-}
-
 void settleWorkingDirectory() {
   Platform& os = platform();
   StartupState& start = startup();
-  const PlatformConventions& conv = os.conventions();
-  if (isFullLauncherPath(start.exePath, conv)) {
-    std::string dir = start.exePath.substr(0, start.exePath.rfind(conv.separator));
-    // A folder of just "/" keeps its root.
-    if (dir.empty()) dir = std::string(1, conv.separator);
-    start.launcherDir = fitBuffer(dir, LAUNCHER_DIR_SIZE);
+  start.launcherDir = launcherDirFor(start.exePath);
+  if (isFullLauncherPath(start.exePath, os.conventions()))
     os.changeDirectory(start.launcherDir);
-  } else {
-    start.launcherDir = fitBuffer(os.currentDirectory(), LAUNCHER_DIR_SIZE);
-  }
   debugBox("CWD", start.launcherDir);
 }
 

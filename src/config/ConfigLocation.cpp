@@ -37,6 +37,11 @@ std::string formConfigPath(const std::string& exePath,
 
 }  // namespace
 
+std::string configPathFor(const std::string& exePath,
+                          const std::string& launcherDir) {
+  return formConfigPath(exePath, launcherDir);
+}
+
 int readApplicationConfig(const std::string& exePath,
                           const std::string& launcherDir) {
   Platform& os = platform();

@@ -11,6 +11,10 @@ namespace tarvik {
 int readApplicationConfig(const std::string& exePath,
                           const std::string& launcherDir);
 
+// The path of the configuration file that readApplicationConfig reads.
+std::string configPathFor(const std::string& exePath,
+                          const std::string& launcherDir);
+
 // The application's base name, which names the command and log files.
 std::string appBaseName(const std::string& path);
 

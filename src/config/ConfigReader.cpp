@@ -205,9 +205,11 @@ const Directive DIRECTIVES[] = {
     {"argument", [](const std::string& a) { settings().appArguments.push_back(a); }},
     {"addjar", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
     {"include", [](const std::string& a) { readConfigFile(localPath(expandPlain(a))); }},
-    {"consoleTitle", [](const std::string& a) { settings().consoleTitle = expandQuoted(a); }},
-    {"workingDir", [](const std::string& a) { settings().workingDir = localPath(expandQuoted(a)); }},
-    {"outputFile", [](const std::string& a) { settings().outputFile = expandQuoted(a); }},
+    // A title is text and a folder or file one path: the quotes that `$`
+    // expansion adds to group a spaced value are no part of either.
+    {"consoleTitle", [](const std::string& a) { settings().consoleTitle = withoutSurroundingQuotes(expandQuoted(a)); }},
+    {"workingDir", [](const std::string& a) { settings().workingDir = withoutQuotes(localPath(expandQuoted(a))); }},
+    {"outputFile", [](const std::string& a) { settings().outputFile = withoutQuotes(expandQuoted(a)); }},
     {"showConsole", [](const std::string& a) { settings().showConsole = toLowerCase(a) == "true"; }},
     {"setenv", applySetenv},
     {"keepalive", applyKeepalive},

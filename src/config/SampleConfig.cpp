@@ -105,11 +105,12 @@ const char sampleConfigText[] =
 
 void writeSampleConfig() {
   Platform& os = platform();
-  std::unique_ptr<OutputFile> file = os.createTextFile("sample.config");
+  std::unique_ptr<OutputFile> file = os.createTextFile(SAMPLE_CONFIG_NAME);
   if (!file) exitLauncher(1);
   file->write("#Created with version " + identificationString() + "\n");
   file->write(sampleConfigText);
-  file->close();
+  // A sample cut short by a full disk is no sample: fail as when none opens.
+  if (!file->close()) exitLauncher(1);
 }
 
 }  // namespace tarvik

@@ -5,6 +5,8 @@
 namespace tarvik {
 
 extern const char sampleConfigText[];
+// The file -sample writes, in the current directory.
+constexpr const char SAMPLE_CONFIG_NAME[] = "sample.config";
 
 // Writes "sample.config" in the current directory; ends the process with
 // exit code 1 when it cannot be created.

@@ -4,16 +4,20 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "LaunchSettings.h"
 #include "Version.h"
 #include "config/ConfigLocation.h"
+#include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/EmbeddedVmLauncher.h"
+#include "launch/WindowsCommandLine.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "support/Utf8.h"
 #include "os/Platform.h"
+#include "support/TextUtil.h"
 
 namespace tarvik {
 
@@ -23,6 +27,8 @@ constexpr uint32_t INPUT_IDLE_MILLIS = 5000;
 constexpr size_t MESSAGE_BUFFER_SIZE = 1024;
 // A child that fails within this many seconds failed to launch.
 constexpr double QUICK_FAILURE_SECONDS = 3.0;
+// How long a child runs before its argument file may go.
+constexpr int32_t ARGUMENT_FILE_READ_MILLIS = 3000;
 
 // What the C runtime's "%s" prints for an absent text.
 std::string orNull(const OptionalText& text) {
@@ -66,19 +72,24 @@ std::string commandRecord(const std::string& commandLine) {
 [[noreturn]] void writeCommandFileAndExit(const std::string& commandLine) {
   Platform& os = platform();
   const std::string name = appBaseName(startup().exePath) + ".out";
+  std::string path = name;
   std::unique_ptr<OutputFile> file = os.createTextFile(name);
   if (!file) {
-    const std::string inTemp = inTempDir(name);
-    file = os.createTextFile(inTemp);
+    path = inTempDir(name);
+    file = os.createTextFile(path);
     if (!file) {
       os.writeStderr("Error opening .out files: " + name + "\n");
-      os.writeStderr("and " + inTemp + "\n");
+      os.writeStderr("and " + path + "\n");
       exitLauncher(COMMAND_FILE_FAILED_EXIT_CODE);
     }
   }
   file->write(versionRecord());
   file->write(commandRecord(commandLine));
-  file->close();
+  // A file that is not whole is no command file: fail as when none opens.
+  if (!file->close()) {
+    os.writeStderr("Error writing .out file: " + path + "\n");
+    exitLauncher(COMMAND_FILE_FAILED_EXIT_CODE);
+  }
   exitLauncher(0);
 }
 
@@ -116,6 +127,49 @@ std::optional<std::string> commandLineTooLong(const std::string& line) {
          std::to_string(limit - 1) + ".";
 }
 
+// Java 9 on reads everything after the executable from an argument file:
+// `start` then runs "java @file" and the file's path is returned. Nothing
+// when the runtime cannot read one or the file cannot be written; `why`
+// then gives the reason.
+std::optional<std::string> passThroughArgumentFile(ChildStart& start,
+                                                   std::string& why) {
+  const std::string& javaPath = *settings().javaPath;
+  if (!runtimeReadsArgumentFiles(javaPath)) return std::nullopt;
+  // The words the child would have had, as its C runtime splits them.
+  std::vector<std::string> words = splitWindowsCommandLine(start.commandLine);
+  words.erase(words.begin());
+  const std::string path = argumentFilePath();
+  const std::string argument = "@" + path;
+  const std::string line =
+      javaPath + " " +
+      (argumentNeedsQuotes(argument) ? quoteArgument(argument) : argument);
+  if (std::optional<std::string> failed = writeArgumentFile(path, words)) {
+    platform().removeFile(path);
+    why += " " + *failed;
+    return std::nullopt;
+  }
+  if (std::optional<std::string> tooLong = commandLineTooLong(line)) {
+    platform().removeFile(path);
+    why = *tooLong;
+    return std::nullopt;
+  }
+  start.commandLine = line;
+  return path;
+}
+
+// The argument file goes once Java has read it, which its launcher does
+// first thing: when the child has ended, or has run for
+// ARGUMENT_FILE_READ_MILLIS. After a failed wait nothing is known, and the
+// file stays (the next launch of this process rewrites it).
+void removeArgumentFile(ChildProcess& child, WaitResult waited,
+                        const std::string& path) {
+  if (waited == WaitResult::Failed) return;
+  const int32_t waitedMillis = settings().keepAliveMillis;
+  if (waited == WaitResult::Running && waitedMillis < ARGUMENT_FILE_READ_MILLIS)
+    child.waitForExit(ARGUMENT_FILE_READ_MILLIS - waitedMillis);
+  platform().removeFile(path);
+}
+
 void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
   const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
@@ -133,7 +187,9 @@ void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
     if (opts.quietMode) return;
     if (os.messageBox(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
         ANSWER_YES)
-      os.openWithAssociatedProgram(*s.appLogFile);
+      // The value is command-line text; the file is the path without the
+      // quotes that grouped it there.
+      os.openWithAssociatedProgram(withoutQuotes(*s.appLogFile));
     return;
   }
   if (elapsedSeconds < QUICK_FAILURE_SECONDS && !opts.quietMode) {
@@ -166,6 +222,9 @@ int launchJava() {
   start.commandLine = *commandLine;
   start.workingDir = s.workingDir;
   start.useStdHandles = opts.logToFile;
+  // Taken before a console is opened, which may rebind them: the child of
+  // -log writes to the log file, console or not.
+  if (start.useStdHandles) start.stdHandles = os.standardHandles();
   start.noWindow = !s.showConsole;
   if (s.showConsole) start.consoleTitle = s.consoleTitle;
 
@@ -186,10 +245,16 @@ int launchJava() {
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
-  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine))
-    failChildStart(*tooLong);
+  std::optional<std::string> argumentFile;
+  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
+    argumentFile = passThroughArgumentFile(start, *tooLong);
+    if (!argumentFile) failChildStart(*tooLong);
+  }
   ChildStartResult started = os.startChild(start);
-  if (!started.child) failChildStart(started.errorText);
+  if (!started.child) {
+    if (argumentFile) os.removeFile(*argumentFile);
+    failChildStart(started.errorText);
+  }
   ChildProcess& child = *started.child;
 
   child.waitForInputIdle(INPUT_IDLE_MILLIS);
@@ -199,7 +264,18 @@ int launchJava() {
 
   // A negative bound waits without one, as the system's wait would.
   const bool unbounded = s.keepAlive || opts.passExitCodeFlag;
-  if (!child.waitForExit(unbounded ? -1 : s.keepAliveMillis)) return 0;
+  const WaitResult waited =
+      child.waitForExit(unbounded ? -1 : s.keepAliveMillis);
+  if (argumentFile) removeArgumentFile(child, waited, *argumentFile);
+  if (waited == WaitResult::Running) return 0;
+  if (waited == WaitResult::Failed) {
+    // Nothing is known of the child's end: its code is not the system's
+    // "still active", and no end is reported or restarted.
+    os.writeStderr("Unable to wait for Java " + orNull(s.javaPath) +
+                   " to end: " + child.waitErrorText() + "\n");
+    if (opts.passExitCodeFlag) exitLauncher(CHILD_WAIT_FAILED_EXIT_CODE);
+    return 0;
+  }
 
   const uint32_t exitCode = child.exitCode();
   const int64_t endTime = os.timeSeconds();

@@ -13,6 +13,9 @@ constexpr int COMMAND_FILE_FAILED_EXIT_CODE = -3;
 // whether or not -passExitCode was given.
 constexpr int CHILD_START_FAILED_EXIT_CODE = 4;
 constexpr const char CHILD_START_FAILED_CAPTION[] = "Unable To Start Java";
+// The launcher's exit code with -passExitCode when the wait for the child
+// failed, so that its exit code cannot be known.
+constexpr int CHILD_WAIT_FAILED_EXIT_CODE = 6;
 
 // One launch; 999 asks the entry to launch again.
 int launchJava();

@@ -33,6 +33,13 @@ bool setsHeapLimit(const std::string& vmParamName) {
 std::string heapLimitOption(int32_t percentRam) {
   // Below -1 the product would be negative: treated as not set.
   if (percentRam < 0) return std::string();
+  // No machine has no memory: 0 is the system failing to say. A limit made
+  // of it (-Xmx0m) would keep the VM from starting.
+  if (platform().physicalMemoryBytes() == 0) {
+    platform().writeStderr("percentRam " + std::to_string(percentRam) +
+                           " ignored: the physical memory cannot be read\n");
+    return std::string();
+  }
   const double mem = static_cast<double>(physicalMemoryMiB());
   const double size = mem * (static_cast<double>(percentRam) / 100.0);
   // A share so large that the size passes 64 bits has no integer to be
@@ -43,22 +50,29 @@ std::string heapLimitOption(int32_t percentRam) {
   return "-Xmx" + std::to_string(mib) + "m";
 }
 
-std::string joinClassPath(const std::vector<std::string>& entries,
-                          bool expandWildcards) {
-  // The test for quotes looks at the entries before any expansion.
-  bool quoted = false;
-  for (const std::string& entry : entries)
-    if (entry.find_first_of(" \t\"") != std::string::npos) quoted = true;
+std::string joinClassPathEntries(const std::vector<std::string>& entries,
+                                 bool expandWildcards) {
   const char separator = platform().conventions().classPathSeparator;
   std::string joined;
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::string& entry = entries[i];
+    const std::string entry = withoutQuotes(entries[i]);
     if (expandWildcards && entry.find('*') != std::string::npos)
       joined += expandWildcard(entry);
     else
       joined += entry;
     if (i + 1 < entries.size()) joined += separator;
   }
+  return joined;
+}
+
+std::string joinClassPath(const std::vector<std::string>& entries,
+                          bool expandWildcards) {
+  // The test for blanks looks at the entries before any expansion.
+  bool quoted = false;
+  for (const std::string& entry : entries)
+    if (withoutQuotes(entry).find_first_of(" \t") != std::string::npos)
+      quoted = true;
+  const std::string joined = joinClassPathEntries(entries, expandWildcards);
   return quoted ? quoteArgument(joined) : joined;
 }
 

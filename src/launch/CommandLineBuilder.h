@@ -12,13 +12,18 @@ namespace tarvik {
 // The whole command line, or nothing when no Java executable was found.
 std::optional<std::string> buildCommandLine();
 
-// The class path entries joined with the class path separator, between
-// double quotes (escaped as for an argument) when an entry holds a blank,
-// a tab or a double quote.
+// The class path entries without their double quotes (they only group a
+// spaced `$` value), wildcard entries expanded when asked, joined with the
+// class path separator: the class path as Java reads it.
+std::string joinClassPathEntries(const std::vector<std::string>& entries,
+                                 bool expandWildcards);
+
+// joinClassPathEntries for a command line: between double quotes (escaped
+// as for an argument) when an entry holds a blank or a tab.
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards);
 
-// Total physical memory in whole MiB.
+// Total physical memory in whole MiB; 0 when it cannot be read.
 uint64_t physicalMemoryMiB();
 
 // Whether a VM option of this name sets the heap limit itself ("-Xmx" in
@@ -26,7 +31,8 @@ uint64_t physicalMemoryMiB();
 bool setsHeapLimit(const std::string& vmParamName);
 
 // "-Xmx<size>m" for `percentRam` percent of the physical memory, or an
-// empty text when `percentRam` is not set (negative).
+// empty text when `percentRam` is not set (negative) or the physical memory
+// cannot be read (a line on standard error says so).
 std::string heapLimitOption(int32_t percentRam);
 
 }  // namespace tarvik

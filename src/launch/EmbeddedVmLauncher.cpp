@@ -30,38 +30,10 @@ const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
 // Option texts reach the VM verbatim, while the settings hold some values
 // quoted for a command line ("-Dexe.mainConfig=" and spaced `$` values).
-// A command line would have lost that one surrounding pair, so drop it here;
-// quotes anywhere else are the user's own and stay.
-std::string withoutSurroundingQuotes(const std::string& text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-    return text.substr(1, text.size() - 2);
-  return text;
-}
-
-// A double quote cannot be part of a Windows file name: in a class path
-// entry it only groups a spaced `$` value for a command line, which drops
-// it wherever it stands (as in "C:/Program Files/x"/* from addjars).
-std::string withoutQuotes(const std::string& text) {
-  std::string plain;
-  for (char c : text)
-    if (c != '"') plain += c;
-  return plain;
-}
-
-// The class path as the VM reads it: joined and expanded like the command
-// line's, but without the pair of quotes the joiner adds around a class
-// path that holds a blank.
-std::string classPathValue(const std::vector<std::string>& entries) {
-  std::vector<std::string> plain;
-  bool spaced = false;
-  for (const std::string& entry : entries) {
-    plain.push_back(withoutQuotes(entry));
-    if (plain.back().find(' ') != std::string::npos) spaced = true;
-  }
-  std::string joined = joinClassPath(plain, true);
-  if (spaced) joined = withoutSurroundingQuotes(joined);
-  return joined;
-}
+// A command line would have lost that one surrounding pair, so it is
+// dropped here (withoutSurroundingQuotes); quotes anywhere else are the
+// user's own and stay. The class path is joined without any quoting, so a
+// trailing backslash stays one backslash.
 
 // The option texts after "-Djava.class.path=" and "exit": the VM options in
 // list order, then the heap limit when none was configured.
@@ -141,6 +113,17 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
 
 }  // namespace
 
+std::vector<std::string> jvmDependencyFolders(const std::string& library) {
+  const size_t name = library.find_last_of("/\\");
+  if (name == std::string::npos || name == 0) return {};
+  const size_t folder = library.find_last_of("/\\", name - 1);
+  const size_t start = folder == std::string::npos ? 0 : folder + 1;
+  const std::string variant = toLowerCase(library.substr(start, name - start));
+  if (folder == std::string::npos || (variant != "server" && variant != "client"))
+    return {};
+  return {library.substr(0, folder)};
+}
+
 void JNICALL vmExitHook(jint status) { exitLauncher(status); }
 
 int launchInProcess() {
@@ -156,7 +139,8 @@ int launchInProcess() {
   // entries resolve against it.
   if (s.workingDir) os.changeDirectory(*s.workingDir);
 
-  void* library = os.loadLibrary(s.javaLib);
+  void* library =
+      os.loadLibraryWithDependenciesIn(s.javaLib, jvmDependencyFolders(s.javaLib));
   if (library == nullptr) {
     showMessage(LIBRARY_CAPTION, "Unable to load JVM library: " + s.javaLib,
                 true);
@@ -173,7 +157,7 @@ int launchInProcess() {
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
   texts.push_back("-Djava.class.path=" +
-                  ansiReadableClassPath(classPathValue(s.classPath)));
+                  ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
   os.writeStdout("Classpath: " + texts.front() + "\n");
   os.flushStdout();
   std::vector<std::string> vmTexts = vmOptionTexts(s);

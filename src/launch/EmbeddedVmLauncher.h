@@ -2,12 +2,20 @@
 #ifndef TARVIK_LAUNCH_EMBEDDEDVMLAUNCHER_H
 #define TARVIK_LAUNCH_EMBEDDEDVMLAUNCHER_H
 
+#include <string>
+#include <vector>
+
 #include "launch/JniTypes.h"
 
 namespace tarvik {
 
 // 0, 1, -1234 (library not loadable) or -1235 (no JNI_CreateJavaVM).
 int launchInProcess();
+
+// Where the DLLs a JVM library needs ship: the runtime's bin folder above
+// its server or client folder ("C:\jdk\bin\server\jvm.dll" gives
+// "C:\jdk\bin"); none for a library elsewhere.
+std::vector<std::string> jvmDependencyFolders(const std::string& library);
 
 // The VM's "exit" hook: ends the launcher with exactly `status`. The VM may
 // call it from any of its threads.

@@ -91,6 +91,12 @@ class RegistryKey {
   virtual std::optional<std::string> subkeyName(uint32_t index) = 0;
 };
 
+// The process's standard output and error handles, opaque to the core.
+struct StandardHandles {
+  uintptr_t output = 0;
+  uintptr_t error = 0;
+};
+
 enum class RegistryRoot { LocalMachine, CurrentUser };
 // Default is the process's own view (no view flag); the others name the
 // 64-bit or the 32-bit (WOW6432Node) view explicitly.
@@ -125,12 +131,17 @@ class RegistryPlace {
 struct ChildStart {
   std::string commandLine;
   std::optional<std::string> workingDir;
-  // Hand the launcher's standard output and error handles to the child.
+  // Hand these standard output and error handles (the launcher's, taken
+  // before a console was opened) to the child.
   bool useStdHandles = false;
+  StandardHandles stdHandles;
   // Start without a console window.
   bool noWindow = true;
   std::optional<std::string> consoleTitle;
 };
+
+// How a wait for a child's end came out.
+enum class WaitResult { Ended, Running, Failed };
 
 class ChildProcess {
  public:
@@ -138,8 +149,10 @@ class ChildProcess {
   // Waits until the child is idle or `millis` have passed.
   virtual void waitForInputIdle(uint32_t millis) = 0;
   // Waits for the child to end; a negative `millis` waits without bound.
-  // Returns true when it ended.
-  virtual bool waitForExit(int64_t millis) = 0;
+  // Failed: the system could not wait, and nothing is known of the child.
+  virtual WaitResult waitForExit(int64_t millis) = 0;
+  // The system's text for the last failed wait.
+  virtual std::string waitErrorText() { return std::string(); }
   // The exit code of an ended child.
   virtual uint32_t exitCode() = 0;
 };
@@ -155,8 +168,9 @@ class OutputFile {
   virtual ~OutputFile() = default;
   // Writes the bytes; in text mode each LF may reach the disk as CR LF.
   virtual void write(const std::string& text) = 0;
-  // Flushes and closes; later writes are ignored.
-  virtual void close() = 0;
+  // Flushes and closes; later writes are ignored. False when any write, the
+  // flush or the close failed (a full disk, say).
+  virtual bool close() = 0;
 };
 
 // Result of rebinding the standard streams to a log file.
@@ -196,6 +210,7 @@ class Platform {
     return openRegistryKey(RegistryPlace::machineDefault(), path);
   }
 
+  // 0 when it cannot be read.
   virtual uint64_t physicalMemoryBytes() = 0;
 
   virtual ChildStartResult startChild(const ChildStart& start) = 0;
@@ -207,8 +222,11 @@ class Platform {
   virtual void openConsole() = 0;
   virtual void freeConsole() = 0;
   virtual void setConsoleTitle(const std::string& title) = 0;
+  // The process's standard output and error handles as they are now.
+  virtual StandardHandles standardHandles() = 0;
   // Makes `path` (created empty, shared for reading, inheritable) the
-  // process's standard output and error and the runtime's standard output.
+  // process's standard output and error and the runtime's standard output
+  // and error.
   virtual RedirectResult redirectStdStreams(const std::string& path) = 0;
 
   // The temporary directory, ending in a separator.
@@ -227,10 +245,18 @@ class Platform {
   // Creates or truncates a file for writing in text mode.
   virtual std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) = 0;
+  virtual bool removeFile(const std::string& path) = 0;
+  // Whether both paths name one existing file (however they are spelled).
+  virtual bool sameFile(const std::string& a, const std::string& b) = 0;
 
   // A dynamic library and an export of it; null when missing.
   virtual void* loadLibrary(const std::string& path) = 0;
   virtual void* findSymbol(void* library, const std::string& name) = 0;
+  // A library whose own dependencies are looked for in its folder, in
+  // `dependencyFolders` and in the system's folders before anywhere else.
+  virtual void* loadLibraryWithDependenciesIn(
+      const std::string& path,
+      const std::vector<std::string>& dependencyFolders) = 0;
 
   // The system's legacy ("ANSI") code page, in which some programs still
   // read their arguments (java.exe's argument vector, the JVM's options).

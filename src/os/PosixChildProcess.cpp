@@ -43,28 +43,30 @@ class PosixChild : public ChildProcess {
   // Linux has no notion of a child becoming idle.
   void waitForInputIdle(uint32_t) override {}
 
-  bool waitForExit(int64_t millis) override {
-    if (ended_) return true;
-    if (millis < 0) {
-      for (;;) {
-        pid_t got = waitpid(pid_, &status_, 0);
-        if (got == pid_) return ended_ = true;
-        if (got < 0 && errno != EINTR) return ended_ = lost();
-      }
-    }
+  WaitResult waitForExit(int64_t millis) override {
+    if (ended_) return WaitResult::Ended;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
     for (;;) {
-      pid_t got = waitpid(pid_, &status_, WNOHANG);
-      if (got == pid_) return ended_ = true;
-      if (got < 0 && errno != EINTR) return ended_ = lost();
+      pid_t got = waitpid(pid_, &status_, millis < 0 ? 0 : WNOHANG);
+      if (got == pid_) {
+        ended_ = true;
+        return WaitResult::Ended;
+      }
+      if (got < 0 && errno != EINTR) {
+        waitError_ = strerror(errno);
+        return WaitResult::Failed;
+      }
+      if (millis < 0 || got < 0) continue;
       const auto now = std::chrono::steady_clock::now();
-      if (now >= deadline) return false;
+      if (now >= deadline) return WaitResult::Running;
       std::this_thread::sleep_for(
           std::min<std::chrono::steady_clock::duration>(POLL_INTERVAL,
                                                         deadline - now));
     }
   }
+
+  std::string waitErrorText() override { return waitError_; }
 
   uint32_t exitCode() override {
     if (WIFEXITED(status_)) return static_cast<uint32_t>(WEXITSTATUS(status_));
@@ -74,16 +76,10 @@ class PosixChild : public ChildProcess {
   }
 
  private:
-  // The child cannot be waited for (someone else reaped it): count it as
-  // ended with a failure rather than wait forever.
-  bool lost() {
-    status_ = 0xFF00;  // exit status 255
-    return true;
-  }
-
   pid_t pid_;
   int status_ = 0;
   bool ended_ = false;
+  std::string waitError_;
 };
 
 // Writes all of `data` to `fd`; used by the child after fork, so it keeps

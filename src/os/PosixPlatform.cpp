@@ -96,6 +96,11 @@ void PosixPlatform::setConsoleTitle(const std::string& title) {
   }
 }
 
+// Descriptors 1 and 2 are the standard handles whatever they lead to.
+StandardHandles PosixPlatform::standardHandles() {
+  return {STDOUT_FILENO, STDERR_FILENO};
+}
+
 RedirectResult PosixPlatform::redirectStdStreams(const std::string& path) {
   fflush(stdout);
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -178,6 +183,24 @@ std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
   FILE* file = fopen(path.c_str(), "w");
   if (!file) return nullptr;
   return std::make_unique<StdioOutputFile>(file);
+}
+
+bool PosixPlatform::removeFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+bool PosixPlatform::sameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0)
+    return false;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// A shared library names where its own dependencies are (its run path);
+// the folders are for systems whose libraries do not.
+void* PosixPlatform::loadLibraryWithDependenciesIn(
+    const std::string& path, const std::vector<std::string>&) {
+  return loadLibrary(path);
 }
 
 // Linux text is UTF-8 bytes already, and its file systems keep no short

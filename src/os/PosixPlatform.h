@@ -34,6 +34,7 @@ class PosixPlatform : public Platform {
   void openConsole() override;
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
+  StandardHandles standardHandles() override;
   RedirectResult redirectStdStreams(const std::string& path) override;
   std::optional<std::string> tempDirectory() override;
   int makeDirectory(const std::string& path) override;
@@ -42,8 +43,13 @@ class PosixPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) override;
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
+  bool removeFile(const std::string& path) override;
+  bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
+  void* loadLibraryWithDependenciesIn(
+      const std::string& path,
+      const std::vector<std::string>& dependencyFolders) override;
   std::optional<std::string> toAnsiCodePage(const std::string& text) override;
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;

@@ -17,17 +17,20 @@ class StdioOutputFile : public OutputFile {
   StdioOutputFile& operator=(const StdioOutputFile&) = delete;
 
   void write(const std::string& text) override {
-    if (file_) fwrite(text.data(), 1, text.size(), file_);
+    if (file_ && fwrite(text.data(), 1, text.size(), file_) != text.size())
+      failed_ = true;
   }
-  void close() override {
-    if (!file_) return;
-    fflush(file_);
-    fclose(file_);
+  bool close() override {
+    if (!file_) return !failed_;
+    if (fflush(file_) != 0 || ferror(file_)) failed_ = true;
+    if (fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
+    return !failed_;
   }
 
  private:
   FILE* file_;
+  bool failed_ = false;
 };
 
 }  // namespace tarvik

@@ -28,10 +28,15 @@ class Win32Child : public ChildProcess {
   void waitForInputIdle(uint32_t millis) override {
     WaitForInputIdle(info_.hProcess, millis);
   }
-  bool waitForExit(int64_t millis) override {
+  WaitResult waitForExit(int64_t millis) override {
     DWORD timeout = millis < 0 ? INFINITE : static_cast<DWORD>(millis);
-    return WaitForSingleObject(info_.hProcess, timeout) != WAIT_TIMEOUT;
+    DWORD waited = WaitForSingleObject(info_.hProcess, timeout);
+    if (waited == WAIT_OBJECT_0) return WaitResult::Ended;
+    if (waited == WAIT_TIMEOUT) return WaitResult::Running;
+    waitError_ = systemErrorText(GetLastError());
+    return WaitResult::Failed;
   }
+  std::string waitErrorText() override { return waitError_; }
   uint32_t exitCode() override {
     DWORD code = 0;
     GetExitCodeProcess(info_.hProcess, &code);
@@ -40,6 +45,7 @@ class Win32Child : public ChildProcess {
 
  private:
   PROCESS_INFORMATION info_;
+  std::string waitError_;
 };
 
 }  // namespace
@@ -52,8 +58,8 @@ ChildStartResult startWin32Child(const ChildStart& start) {
   if (start.consoleTitle) startup.lpTitle = &title[0];
   if (start.useStdHandles) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = reinterpret_cast<HANDLE>(start.stdHandles.output);
+    startup.hStdError = reinterpret_cast<HANDLE>(start.stdHandles.error);
   }
   // The wide call may write into the command line it is given.
   std::wstring commandLine = wideFromUtf8(start.commandLine);

@@ -73,4 +73,32 @@ std::optional<std::string> win32ShortPathForm(const std::string& path) {
   return utf8FromWide(shortForm);
 }
 
+bool win32RemoveFile(const std::string& path) {
+  return DeleteFileW(wideFromUtf8(path).c_str()) != 0;
+}
+
+namespace {
+
+// The volume and index that name a file however its path is spelled.
+bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileW(
+      wideFromUtf8(path).c_str(), 0,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL got = GetFileInformationByHandle(file, info);
+  CloseHandle(file);
+  return got != 0;
+}
+
+}  // namespace
+
+bool win32SameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  if (!fileIdentity(a, &first) || !fileIdentity(b, &second)) return false;
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 }  // namespace tarvik

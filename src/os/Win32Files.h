@@ -17,6 +17,9 @@ std::vector<std::string> win32FindFiles(const std::string& pattern);
 std::optional<std::string> win32ReadFile(const std::string& path);
 std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path);
 std::optional<std::string> win32ShortPathForm(const std::string& path);
+bool win32RemoveFile(const std::string& path);
+// Whether both paths name one existing file, however they are spelled.
+bool win32SameFile(const std::string& a, const std::string& b);
 
 }  // namespace tarvik
 

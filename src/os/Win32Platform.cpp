@@ -19,6 +19,7 @@
 
 #include "os/Win32ChildProcess.h"
 #include "os/Win32Files.h"
+#include "os/Win32Library.h"
 #include "os/Win32Registry.h"
 #include "os/Win32Text.h"
 
@@ -40,7 +41,9 @@ FILE* streamOnHandle(HANDLE handle, const char* mode, size_t bufferSize) {
 class Win32Platform : public Platform {
  public:
   Win32Platform()
-      : conventions_(PlatformConventions::windows()), out_(stdout) {}
+      : conventions_(PlatformConventions::windows()),
+        out_(stdout),
+        err_(stderr) {}
 
   const PlatformConventions& conventions() const override {
     return conventions_;
@@ -57,8 +60,8 @@ class Win32Platform : public Platform {
     fwrite(text.data(), 1, text.size(), out_);
   }
   void writeStderr(const std::string& text) override {
-    fwrite(text.data(), 1, text.size(), stderr);
-    fflush(stderr);
+    fwrite(text.data(), 1, text.size(), err_);
+    fflush(err_);
   }
   void flushStdout() override { fflush(out_); }
 
@@ -145,6 +148,11 @@ class Win32Platform : public Platform {
     SetConsoleTitleW(wideFromUtf8(title).c_str());
   }
 
+  StandardHandles standardHandles() override {
+    return {reinterpret_cast<uintptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)),
+            reinterpret_cast<uintptr_t>(GetStdHandle(STD_ERROR_HANDLE))};
+  }
+
   RedirectResult redirectStdStreams(const std::string& path) override {
     SECURITY_ATTRIBUTES security;
     security.nLength = sizeof security;
@@ -161,6 +169,9 @@ class Win32Platform : public Platform {
     SetStdHandle(STD_OUTPUT_HANDLE, file);
     SetStdHandle(STD_ERROR_HANDLE, duplicate);
     rebindStandardStreams();
+    // A GUI process has no standard error of its own: without this the
+    // launcher's error lines would be lost.
+    if (FILE* err = streamOnHandle(duplicate, "w", 1)) err_ = err;
     return RedirectResult::Done;
   }
 
@@ -189,6 +200,14 @@ class Win32Platform : public Platform {
     return win32CreateTextFile(path);
   }
 
+  bool removeFile(const std::string& path) override {
+    return win32RemoveFile(path);
+  }
+
+  bool sameFile(const std::string& a, const std::string& b) override {
+    return win32SameFile(a, b);
+  }
+
   void* loadLibrary(const std::string& path) override {
     return reinterpret_cast<void*>(LoadLibraryW(wideFromUtf8(path).c_str()));
   }
@@ -196,6 +215,15 @@ class Win32Platform : public Platform {
   void* findSymbol(void* library, const std::string& name) override {
     return reinterpret_cast<void*>(
         GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+  }
+
+  void* loadLibraryWithDependenciesIn(
+      const std::string& path,
+      const std::vector<std::string>& dependencyFolders) override {
+    if (void* library = win32LoadLibraryWithDependenciesIn(path, dependencyFolders))
+      return library;
+    // A bare name, or a system without the search flags: as LoadLibrary.
+    return loadLibrary(path);
   }
 
   std::optional<std::string> toAnsiCodePage(
@@ -229,6 +257,7 @@ class Win32Platform : public Platform {
 
   PlatformConventions conventions_;
   FILE* out_;
+  FILE* err_;
 };
 
 }  // namespace

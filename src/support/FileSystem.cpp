@@ -27,8 +27,36 @@ void makeDirectories(const std::string& path) {
   }
 }
 
+namespace {
+
+// Whether an entry names all of a folder, as Java's own launcher reads a
+// class path: "*" alone or behind a folder separator.
+bool isFolderWildcard(const std::string& pattern) {
+  if (pattern == "*") return true;
+  return pattern.size() >= 2 && pattern.back() == '*' &&
+         (pattern[pattern.size() - 2] == '/' ||
+          pattern[pattern.size() - 2] == '\\');
+}
+
+bool endsWith(const std::string& text, const char* ending) {
+  const std::string tail(ending);
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
 std::string expandWildcard(const std::string& pattern) {
-  std::vector<std::string> matches = platform().findFiles(pattern);
+  std::vector<std::string> matches;
+  const bool jarsOnly = isFolderWildcard(pattern);
+  // The folder's own entries are never class path entries of it, and a
+  // folder wildcard means its jar files only, as Java's launcher takes it.
+  for (std::string& name : platform().findFiles(pattern)) {
+    if (name == "." || name == "..") continue;
+    if (jarsOnly && !endsWith(name, ".jar") && !endsWith(name, ".JAR"))
+      continue;
+    matches.push_back(std::move(name));
+  }
   if (matches.empty()) return pattern;
   const std::string prefix = pattern.substr(0, pattern.find('*'));
   const char separator = platform().conventions().classPathSeparator;

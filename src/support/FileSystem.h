@@ -13,6 +13,8 @@ void makeDirectories(const std::string& path);
 // The matches of `pattern` joined with the class path
 // separator (';' on Windows), each behind the text before
 // the pattern's first '*'; the pattern itself when nothing matches.
+// "." and ".." never match; a folder wildcard ("*", "lib/*", "lib\\*")
+// matches the files ending in ".jar" or ".JAR" only.
 std::string expandWildcard(const std::string& pattern);
 
 }  // namespace tarvik

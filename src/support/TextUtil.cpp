@@ -57,4 +57,17 @@ std::string cutAtNul(const std::string& text) {
   return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
+std::string withoutQuotes(const std::string& text) {
+  std::string plain;
+  for (char c : text)
+    if (c != '"') plain += c;
+  return plain;
+}
+
+std::string withoutSurroundingQuotes(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
 }  // namespace tarvik

@@ -26,6 +26,13 @@ bool startsWith(const std::string& text, const std::string& prefix);
 // The whole text up to its first NUL byte, as a C string would read it.
 std::string cutAtNul(const std::string& text);
 
+// The text with every double quote removed. A Windows file name cannot hold
+// one, so in a path the quotes only group it for a command line.
+std::string withoutQuotes(const std::string& text);
+
+// The text without one pair of double quotes that encloses all of it.
+std::string withoutSurroundingQuotes(const std::string& text);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_SUPPORT_TEXTUTIL_H

@@ -252,6 +252,60 @@ TEST_F(WineJniTest, LibraryFailuresShowTheirBoxesUnlessQuiet) {
   }
 }
 
+// The class path the VM gets means what the child's does: the jar files of
+// an addjars folder, one backslash at the end of a folder, and spaced `$`
+// values without the quotes that group them on a command line.
+TEST_F(WineJniTest, ClassPathAsJavasOwnLauncherReadsIt) {
+  std::string home = newCaseDir("acme home");
+  std::string exe = makeTool(
+      "classpath", "javalib " + fakeJvm() +
+                       "\nmainclass app.Main\naddjars lib\n"
+                       "addpath C:\\My Libs\\classes\\\naddpath $ACME\\lib\n");
+  makeDirs(dir + "/lib/sub");
+  for (const char* name : {"a.jar", "b.JAR", "notes.txt"})
+    writeFile(dir + "/lib/" + name, "x");
+  RunResult r = run(exe, {"-passExitCode"},
+                    {{"ACME", WineEnvironment::windowsPath(home)}});
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  Lines lines = record();
+  ASSERT_GE(lines.size(), 2u) << readFile(dir + "/record");
+  const std::string prefix = "option|0|-Djava.class.path=";
+  ASSERT_EQ(0u, lines[1].rfind(prefix, 0)) << lines[1];
+  std::string value = lines[1].substr(prefix.size());
+  value.resize(value.size() - std::string("|nohook").size());
+  std::string spaced = WineEnvironment::windowsPath(home);
+  for (char& c : spaced)
+    if (c == '\\') c = '/';
+  const std::string rest = ";C:\\My Libs\\classes\\;" + spaced + "/lib";
+  // The folder's entries come in the order the system lists them.
+  EXPECT_TRUE(value == "lib/a.jar;lib/b.JAR" + rest ||
+              value == "lib/b.JAR;lib/a.jar" + rest)
+      << value;
+}
+
+// A JVM library needs DLLs that ship in the runtime's bin folder (the C++
+// runtime); they are found there, not only where Windows happens to have
+// them.
+TEST_F(WineJniTest, TheJvmLibrarysDependenciesComeFromTheRuntimesBinFolder) {
+  std::string runtime = newCaseDir("runtime") + "/jdk";
+  makeDirs(runtime + "/bin/server");
+  writeFile(runtime + "/bin/server/jvm.dll", readFile(wine.testTool("depjvm.dll")));
+  writeFile(runtime + "/bin/tvdep.dll", readFile(wine.testTool("tvdep.dll")));
+  const std::string library =
+      WineEnvironment::windowsPath(runtime) + "\\bin\\server\\jvm.dll";
+  for (const std::string& javalib : {library, std::string("$JDK/bin/server/jvm.dll")}) {
+    std::string exe = makeTool("dependency", "javalib " + javalib +
+                                                 "\nmainclass app.Main\n");
+    RunResult r = run(exe, {"-passExitCode"},
+                      {{"JDK", WineEnvironment::windowsPath(runtime)}});
+    EXPECT_EQ(0u, r.exitCode) << javalib << r.err;
+    EXPECT_TRUE(r.boxes.empty()) << javalib << r.boxes[0].text;
+    Lines lines = record();
+    ASSERT_FALSE(lines.empty()) << javalib;
+    EXPECT_EQ("dependency|42", lines[0]) << javalib;
+  }
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace tarvik

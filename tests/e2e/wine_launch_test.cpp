@@ -7,6 +7,8 @@
 #include <map>
 #include <thread>
 
+#include <unistd.h>
+
 #include "E2e.h"
 
 namespace tarvik {
@@ -274,6 +276,130 @@ TEST_F(WineLaunchTest, JavaThatCannotStartIsReportedWithCodeFour) {
   EXPECT_GT(run.boxes[0].text.size(), 70u) << "the system's reason follows";
   EXPECT_TRUE(contains(run.err, "Unable to start Java Z:\\nowhere\\java.exe: "))
       << run.err;
+}
+
+// A `$` value with a blank, used as a path: the class path entry and the
+// working directory are the folder itself, not the folder in quotes.
+TEST_F(WineLaunchTest, SpacedDollarValuesAreUsedAsPaths) {
+  std::string home = newCaseDir("acme home");
+  makeDirs(home + "/lib");
+  std::string exe = makeApp("spaced", "mainclass app.Main\n"
+                                      "addpath $APPHOME\\lib\naddjar plain.jar\n"
+                                      "workingDir $APPHOME\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-passExitCode"}, {{"APPHOME", WineEnvironment::windowsPath(home)}}));
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  EXPECT_TRUE(run.boxes.empty());
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  std::string slashed = WineEnvironment::windowsPath(home);
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  ASSERT_GE(records[0].args.size(), 4u);
+  EXPECT_EQ(records[0].args[2], "-classpath");
+  EXPECT_EQ(records[0].args[3], slashed + "/lib;plain.jar");
+  EXPECT_TRUE(contains(records[0].cmdline, "-classpath \"" + slashed + "/lib;plain.jar\" "))
+      << records[0].cmdline;
+  EXPECT_EQ(records[0].cwd, WineEnvironment::windowsPath(home));
+}
+
+// Under -log the launcher's own error lines reach the log file too. (That a
+// console opened for java.exe keeps the child's output in the log file,
+// Wine cannot show: its consoles leave the standard handles alone.)
+TEST_F(WineLaunchTest, LogFileHoldsTheLaunchersErrorLines) {
+  std::string exe = makeApp("log-err", "mainclass app.Main\n"
+                                       "javapath Z:\\nowhere\\java.exe\n");
+  RunResult failed = wine.runLauncher(exe, options({"-q", "-log", "failed.log"}));
+  EXPECT_EQ(failed.exitCode, 4u);
+  EXPECT_TRUE(contains(readFile(dir + "/failed.log"),
+                       "Unable to start Java Z:\\nowhere\\java.exe: "))
+      << readFile(dir + "/failed.log") << "\nstderr: " << failed.err;
+  EXPECT_FALSE(contains(failed.err, "Unable to start Java")) << failed.err;
+}
+
+// A command file that cannot be written whole (a full disk) is a failure.
+TEST_F(WineLaunchTest, CommandFileOnAFullDiskFails) {
+  std::string exe = makeApp("full", "mainclass app.Main\n");
+  ASSERT_EQ(symlink("/dev/full", (dir + "/tool.out").c_str()), 0);
+  RunResult run = wine.runLauncher(exe, options({"-o"}));
+  EXPECT_EQ(run.exitCode, 0xFFFFFFFDu) << run.err;
+  EXPECT_TRUE(contains(run.err, "Error writing .out file: tool.out")) << run.err;
+}
+
+// A command line longer than Windows takes goes to a Java 9 or later
+// through an argument file; Java 8 gets the refusal.
+TEST_F(WineLaunchTest, LongCommandLinesPassThroughAnArgumentFile) {
+  std::string jdk = newCaseDir("jdk17") + "/jdk";
+  makeDirs(jdk + "/bin");
+  writeFile(jdk + "/bin/java.exe", readFile(wine.testTool("fakejava.exe")));
+  writeFile(jdk + "/release", "JAVA_VERSION=\"17.0.2\"\n");
+  std::string config = "mainclass app.Main\njavapath " +
+                       WineEnvironment::windowsPath(jdk) + "\\bin\\java.exe\n";
+  std::string jars;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string jar = "lib\\library-with-a-long-name-" + std::to_string(i) + ".jar";
+    config += "addjar " + jar + "\n";
+    jars += (i ? ";" : "") + jar;
+  }
+  config += "argument say \"hi\"\nargument C:\\dir\\\n";
+  std::string exe = makeApp("argfile", config);
+  RunResult run = wine.runLauncher(exe, options({"-passExitCode", "-q"}));
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  ASSERT_EQ(records[0].args.size(), 2u) << records[0].cmdline.size();
+  const std::string& argument = records[0].args[1];
+  EXPECT_EQ(argument.rfind("@", 0), 0u) << argument;
+  EXPECT_TRUE(contains(argument, "\\tool-")) << argument;
+  EXPECT_EQ(argument.substr(argument.size() - 5), ".args") << argument;
+  // Each word quoted, its backslashes and quotes escaped.
+  std::string text;
+  for (const std::string& word :
+       {"-Dexe.mainConfig=" + winDir + "\\tool.config", std::string("-classpath"),
+        jars, std::string("app.Main"), std::string("say \"hi\""), std::string("C:\\dir\\")}) {
+    text += '"';
+    for (char c : word) text += c == '\\' || c == '"' ? std::string("\\") + c : std::string(1, c);
+    text += "\"\n";
+  }
+  EXPECT_TRUE(crlfToLf(records[0].argFiles[1]) == text)
+      << records[0].argFiles[1].substr(0, 300);
+  // The whole command line is on record, and the file is gone.
+  EXPECT_GT(run.out.size(), 32767u);
+  EXPECT_TRUE(contains(run.out, "-classpath " + jars + " app.Main \"say \\\"hi\\\"\""));
+  const std::string file = wine.unixPath(argument.substr(1));
+  ASSERT_TRUE(fileExists(file.substr(0, file.rfind('/')))) << file;
+  EXPECT_FALSE(fileExists(file))
+      << "the argument file is removed after the child ended";
+
+  writeFile(jdk + "/release", "JAVA_VERSION=\"1.8.0_392\"\n");
+  RunResult old = wine.runLauncher(exe, options({"-passExitCode"}));
+  EXPECT_EQ(old.exitCode, 4u);
+  ASSERT_EQ(old.boxes.size(), 1u);
+  EXPECT_EQ(old.boxes[0].caption, "Unable To Start Java");
+  EXPECT_TRUE(contains(old.boxes[0].text, "The command line has ")) << old.boxes[0].text;
+  EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 1u);
+}
+
+// -log and -sample refuse to replace the application's own configuration.
+TEST_F(WineLaunchTest, LogAndSampleKeepTheConfigurationFile) {
+  std::string exe = makeApp("keep", "mainclass app.Main\n");
+  RunResult log = wine.runLauncher(exe, options({"-log", "TOOL.CONFIG"}));
+  EXPECT_EQ(log.exitCode, 1u);
+  ASSERT_EQ(log.boxes.size(), 1u);
+  EXPECT_EQ(log.boxes[0].caption, "Configuration File Kept");
+  EXPECT_EQ(log.boxes[0].text,
+            "The log file TOOL.CONFIG is this application's configuration file " +
+                winDir + "\\tool.config. It is left untouched: name another file "
+                         "after -log.");
+  EXPECT_EQ(readFile(dir + "/tool.config"), "mainclass app.Main\n");
+
+  std::string sample = wine.installLauncher(dir, "sample.exe");
+  writeFile(dir + "/sample.config", "mainclass app.Sample\n");
+  RunResult refused = wine.runLauncher(sample, options({"-q", "-sample"}));
+  EXPECT_EQ(refused.exitCode, 1u);
+  EXPECT_TRUE(refused.boxes.empty());
+  EXPECT_EQ(readFile(dir + "/sample.config"), "mainclass app.Sample\n");
+  EXPECT_TRUE(readFakeJavaRuns(recordPath).empty());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "fakes/FakePlatform.h"
 
+#include <cctype>
+
 #include "support/Utf8.h"
 
 namespace tarvik {
@@ -38,21 +40,23 @@ class FakeChild : public ChildProcess {
   void waitForInputIdle(uint32_t millis) override {
     os_->idleWaits.push_back(millis);
   }
-  bool waitForExit(int64_t millis) override {
+  WaitResult waitForExit(int64_t millis) override {
     os_->exitWaits.push_back(millis);
-    if (ended_) return true;
+    if (script_.waitFails) return WaitResult::Failed;
+    if (ended_) return WaitResult::Ended;
     int64_t left = script_.runSeconds - ran_;
     if (!script_.runsForever && (millis < 0 || left * 1000 <= millis)) {
       os_->clock += left;
       ran_ += left;
       ended_ = true;
-      return true;
+      return WaitResult::Ended;
     }
     int64_t seconds = millis < 0 ? 0 : millis / 1000;
     os_->clock += seconds;
     ran_ += seconds;
-    return false;
+    return WaitResult::Running;
   }
+  std::string waitErrorText() override { return "Access is denied."; }
   uint32_t exitCode() override { return script_.exitCode; }
 
  private:
@@ -70,18 +74,26 @@ class FakeFile : public OutputFile {
   }
   void write(const std::string& text) override {
     if (closed_) return;
+    if (os_->failingWrites.count(path_)) {
+      failed_ = true;
+      return;
+    }
     std::string& disk = os_->files[path_];
     for (char c : text) {
       if (c == '\n' && os_->conv.textModeCrLf) disk += '\r';
       disk += c;
     }
   }
-  void close() override { closed_ = true; }
+  bool close() override {
+    closed_ = true;
+    return !failed_;
+  }
 
  private:
   FakePlatform* os_;
   std::string path_;
   bool closed_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace
@@ -157,6 +169,7 @@ RedirectResult FakePlatform::redirectStdStreams(const std::string& path) {
   events.push_back("redirect " + path);
   if (redirectResult != RedirectResult::CannotCreateFile)
     files[resolve(path)] = "";
+  if (redirectResult == RedirectResult::Done) handles = {10, 11};
   return redirectResult;
 }
 
@@ -206,6 +219,30 @@ std::unique_ptr<OutputFile> FakePlatform::createTextFile(
   std::string full = resolve(path);
   if (unwritable.count(full) || directories.count(full)) return nullptr;
   return std::make_unique<FakeFile>(this, full);
+}
+
+bool FakePlatform::removeFile(const std::string& path) {
+  removed.push_back(path);
+  return files.erase(resolve(path)) > 0;
+}
+
+bool FakePlatform::sameFile(const std::string& a, const std::string& b) {
+  // Windows paths ignore letter case.
+  auto key = [this](const std::string& path) {
+    std::string full = resolve(path);
+    if (conv.driveLetterPaths)
+      for (char& c : full) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return full;
+  };
+  bool exists = false;
+  for (const auto& file : files) exists |= key(file.first) == key(a);
+  return exists && key(a) == key(b);
+}
+
+void* FakePlatform::loadLibraryWithDependenciesIn(
+    const std::string& path, const std::vector<std::string>& dependencyFolders) {
+  libraryFolders.push_back(dependencyFolders);
+  return loadLibrary(path);
 }
 
 std::optional<std::string> FakePlatform::toAnsiCodePage(

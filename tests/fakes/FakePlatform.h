@@ -38,6 +38,8 @@ struct FakeChildScript {
   std::string startError;
   // Runs until the test ends: the wait never sees it end.
   bool runsForever = false;
+  // Every wait for its end fails.
+  bool waitFails = false;
 };
 
 struct FakeRegistryKey {
@@ -68,12 +70,16 @@ class FakePlatform : public Platform {
   uint64_t memoryBytes = 16303ull << 20;
   std::deque<FakeChildScript> children;
   RedirectResult redirectResult = RedirectResult::Done;
+  // Standard output and error: 1 and 2 at start, 10 and 11 after a
+  // redirection, 20 and 21 after a console was opened.
+  StandardHandles handles{1, 2};
   std::optional<std::string> tempDir = std::string("C:\\Temp\\");
   std::set<std::string> directories;
   std::map<std::string, int> mkdirErrors;  // path -> error number
   std::map<std::string, std::vector<std::string>> findResults;
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
+  std::set<std::string> failingWrites;  // opened, but every write fails
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
@@ -90,6 +96,9 @@ class FakePlatform : public Platform {
   std::vector<std::string> opened;    // files opened with their program
   std::vector<std::string> events;    // console and other calls, in order
   std::vector<std::string> chdirs;
+  std::vector<std::string> removed;
+  // Each library loaded with the folders for its dependencies.
+  std::vector<std::vector<std::string>> libraryFolders;
   // Every registry open: "HKLM default <path>", "HKCU <path>" (64-bit),
   // "HKLM 32-bit <path>".
   std::vector<std::string> registryOpens;
@@ -115,11 +124,16 @@ class FakePlatform : public Platform {
   uint64_t physicalMemoryBytes() override { return memoryBytes; }
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;
-  void openConsole() override { events.push_back("openConsole"); }
+  // A console, like a log file, brings standard handles of its own.
+  void openConsole() override {
+    events.push_back("openConsole");
+    handles = {20, 21};
+  }
   void freeConsole() override { events.push_back("freeConsole"); }
   void setConsoleTitle(const std::string& title) override {
     events.push_back("title " + title);
   }
+  StandardHandles standardHandles() override { return handles; }
   RedirectResult redirectStdStreams(const std::string& path) override;
   std::optional<std::string> tempDirectory() override { return tempDir; }
   int makeDirectory(const std::string& path) override;
@@ -128,8 +142,13 @@ class FakePlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) override;
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
+  bool removeFile(const std::string& path) override;
+  bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
+  void* loadLibraryWithDependenciesIn(
+      const std::string& path,
+      const std::vector<std::string>& dependencyFolders) override;
   std::optional<std::string> toAnsiCodePage(const std::string& text) override;
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;

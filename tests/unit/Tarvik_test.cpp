@@ -221,6 +221,57 @@ TEST_F(EntryTest, MissingTempDirectoryPutsTheLogInTheCurrentDirectory) {
   EXPECT_EQ(os.err.rfind("Error getting temp path!\n", 0), 0u);
 }
 
+TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
+  struct Case {
+    const char* name;
+    std::string exe, cwd;
+    std::vector<std::string> words;
+    std::string kept;  // the configuration left as it was, or "" when none
+  } cases[] = {
+      {"-log naming it", "C:\\Apps\\tool.exe", "C:\\Apps", {"-log", "tool.config"},
+       "C:\\Apps\\tool.config"},
+      {"a -c file named later", "C:\\Apps\\tool.exe", "C:\\Apps",
+       {"-log", "my.cfg", "-cmy.cfg"}, "C:\\Apps\\my.cfg"},
+      {"-sample beside sample.exe", "C:\\Apps\\sample.exe", "C:\\Apps",
+       {"-sample"}, "C:\\Apps\\sample.config"},
+      {"-sample from a console", "sample", "C:\\Apps", {"-sample"},
+       "C:\\Apps\\sample.config"},
+      {"another folder's tool.config", "C:\\Apps\\tool.exe", "D:\\Work",
+       {"-log", "tool.config"}, ""},
+      {"another application's sample", "C:\\Apps\\tool.exe", "C:\\Apps",
+       {"-sample"}, ""},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.files.clear();
+    os.events.clear();
+    os.boxes.clear();
+    os.err.clear();
+    os.cwd = c.cwd;
+    for (const char* name : {"tool.config", "sample.config", "my.cfg"})
+      os.files[std::string("C:\\Apps\\") + name] = "mainclass app.Main\n";
+    std::vector<std::string> argv = {c.exe};
+    argv.insert(argv.end(), c.words.begin(), c.words.end());
+    const int code = exitCodeOf([&] { runLauncher(argv); });
+    if (c.kept.empty()) {
+      EXPECT_TRUE(os.err.empty()) << c.name << os.err;
+      continue;
+    }
+    EXPECT_EQ(code, 1) << c.name;
+    EXPECT_EQ(os.files[c.kept], "mainclass app.Main\n") << c.name;
+    EXPECT_TRUE(os.events.empty()) << c.name;
+    ASSERT_EQ(os.boxes.size(), 1u) << c.name;
+    EXPECT_EQ(os.boxes[0].caption, "Configuration File Kept");
+    EXPECT_EQ(os.err, os.boxes[0].text + "\n");
+  }
+  EXPECT_EQ(os.boxes.size(), 0u);
+}
+
+TEST_F(EntryTest, SampleThatCannotBeWrittenWholeEndsWithOne) {
+  os.failingWrites.insert("C:\\Work\\sample.config");
+  EXPECT_EQ(run({"-sample"}), 1);
+}
+
 TEST(VersionTest, IdentificationStringHasTheBuildDateForm) {
   EXPECT_EQ(identificationFor("Mar  5 2021", "09:07:03"),
             "@(#)src/Tarvik Version: 2.2.1 Dovrel Compiled: Mar  5 2021 at "

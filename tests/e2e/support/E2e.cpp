@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -89,6 +90,8 @@ std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
     FakeJavaRun& run = runs.back();
     if (f[0] == "cmdline") run.cmdline = f[1];
     if (f[0] == "arg" && f.size() > 2) run.args.push_back(f[2]);
+    if (f[0] == "argfile" && f.size() > 2)
+      run.argFiles[std::stoul(f[1])] = f[2];
     if (f[0] == "cwd") run.cwd = f[1];
     if (f[0] == "env" && f.size() > 2) run.env[f[1]] = f[2];
     if (f[0] == "stdout") run.stdoutKind = f[1];
@@ -285,6 +288,14 @@ std::string WineEnvironment::windowsPath(const std::string& unixPath) {
     if (c == '/') c = '\\';
   }
   return path;
+}
+
+std::string WineEnvironment::unixPath(const std::string& windowsPath) const {
+  std::string path = windowsPath.substr(2);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  const char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(windowsPath[0])));
+  return drive == 'Z' ? path : prefix_ + "/drive_c" + path;
 }
 
 std::string WineEnvironment::installLauncher(const std::string& dir,

@@ -51,6 +51,8 @@ struct RunOptions {
 struct FakeJavaRun {
   std::string cmdline;
   std::vector<std::string> args;
+  // The content of each argument file (@FILE) by argument index.
+  std::map<size_t, std::string> argFiles;
   std::string cwd;
   std::map<std::string, std::string> env;  // the variables it was asked for
   std::string stdoutKind;
@@ -99,6 +101,8 @@ class WineEnvironment {
 
   // "Z:\\tmp\\x" for "/tmp/x".
   static std::string windowsPath(const std::string& unixPath);
+  // The Unix path of a "Z:" or "C:" path of this prefix.
+  std::string unixPath(const std::string& windowsPath) const;
   // Copies the built tarvik.exe into `dir` as `name`; returns its path.
   std::string installLauncher(const std::string& dir, const std::string& name);
   // The path of a built Windows test tool such as "fakejava.exe".

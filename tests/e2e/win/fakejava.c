@@ -7,6 +7,7 @@
  *                       cmdline <TAB> GetCommandLineW()
  *                       argc <TAB> N
  *                       arg <TAB> I <TAB> argv[I]        (I = 0 .. N-1)
+ *                       argfile <TAB> I <TAB> CONTENT    (argv[I] is @FILE)
  *                       cwd <TAB> DIR
  *                       env <TAB> NAME <TAB> VALUE|<unset>  (per FAKEJAVA_ENV)
  *                       stdout <TAB> disk|char|pipe|unknown|none
@@ -175,6 +176,27 @@ static void write_record(const char *path)
         sprintf(num, "arg\t%d\t", i);
         buf_str(&r, num);
         buf_escaped_wide(&r, __wargv[i]);
+        buf_str(&r, "\n");
+    }
+    /* A Java argument file, as the launcher left it for its child. */
+    for (i = 1; i < __argc; i++) {
+        FILE *af;
+        if (__wargv[i][0] != L'@' || !(af = _wfopen(__wargv[i] + 1, L"rb")))
+            continue;
+        sprintf(num, "argfile\t%d\t", i);
+        buf_str(&r, num);
+        for (;;) {
+            char chunk[4096];
+            size_t got = fread(chunk, 1, sizeof chunk - 1, af), k;
+            if (got == 0)
+                break;
+            /* NUL bytes cannot stand in the record: shown as \0 text. */
+            for (k = 0; k < got; k++) {
+                char one[2] = {chunk[k], 0};
+                buf_escaped(&r, chunk[k] ? one : "\\0");
+            }
+        }
+        fclose(af);
         buf_str(&r, "\n");
     }
     dir[0] = 0;

@@ -19,6 +19,8 @@
  *   unexpected <TAB> vm:N           (JavaVM slot N; exits with 77)
  *   bad <TAB> WHAT <TAB> WHY        (the caller broke a JNI rule)
  *
+ *   dependency <TAB> 42             (depjvm.dll: tvdep.dll was loaded)
+ *
  * Behaviour: FAKEJVM_CREATE_RESULT (returned jint, <0 = failure),
  * FAKEJVM_NO_CLASS, FAKEJVM_NO_MAIN, FAKEJVM_THROW, FAKEJVM_EXIT_STATUS.
  */
@@ -522,11 +524,21 @@ static jint JNICALL fj_DestroyJavaVM(void *vm)
 
 /* ---- entry point ----------------------------------------------------------- */
 
+#ifdef FAKEJVM_NEEDS_DEPENDENCY
+/* Built as depjvm.dll: imports tvdep.dll, as a real jvm.dll imports the
+ * C++ runtime that ships in the runtime's bin folder. */
+__declspec(dllimport) int tvdep_answer(void);
+#endif
+
 __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(void **pvm, void **penv,
                                                     void *vargs)
 {
     JavaVMInitArgs *args = (JavaVMInitArgs *)vargs;
     int result = 0, i;
+
+#ifdef FAKEJVM_NEEDS_DEPENDENCY
+    record("dependency\t%d", tvdep_answer());
+#endif
 
     if (!args) {
         record("bad\tJNI_CreateJavaVM\tno init args");

@@ -70,9 +70,14 @@ TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
        "\"C:/a b/bin/java\""},
       {"mainclass $E", &LaunchSettings::mainClass, "C:/a b"},
       {"appname %v% $E", &LaunchSettings::appName, "V C:/a b"},
-      {"consoleTitle $E", &LaunchSettings::consoleTitle, "\"C:/a b\""},
-      {"workingDir $E", &LaunchSettings::workingDir, "\"C:/a b\""},
-      {"outputFile $E", &LaunchSettings::outputFile, "\"C:/a b\""},
+      // The quotes group the value on a command line; a title and a path
+      // are used without them.
+      {"consoleTitle $E", &LaunchSettings::consoleTitle, "C:/a b"},
+      {"workingDir $E", &LaunchSettings::workingDir, "C:/a b"},
+      {"outputFile $E", &LaunchSettings::outputFile, "C:/a b"},
+      {"workingDir $E\\sub", &LaunchSettings::workingDir, "C:/a b/sub"},
+      {"consoleTitle say \"$E\" now", &LaunchSettings::consoleTitle,
+       "say \"C:/a b\" now"},
   };
   for (const Case& c : cases) {
     parseDirectiveLine(c.line);

@@ -140,6 +140,19 @@ TEST_F(ChildLauncherTest, ReportsAnEndByItsCodeLogFileAndTiming) {
       {"an empty log file counts as none", endsWith(5, 1),
        [&] { set.appLogFile = ""; }, {}, {{"Error", errorText + "5", 0x10}},
        {}, 5},
+      {"a spaced log folder opens without the quotes that group it",
+       endsWith(1, 1),
+       [&] {
+         os.env["LOGS"] = "C:\\my logs";
+         addVmParam("-DLOGFILE=$LOGS\\app.log");
+       },
+       {ANSWER_YES},
+       {{"Unexpected Close",
+         "Application has closed in an unexpected way. Would you like to "
+         "view the log file?\n\nLog file location:\"C:/my logs/app.log\"\n\n"
+         "Java returned the following error code: 1",
+         0x11014}},
+       {"C:/my logs/app.log"}, 1},
       {"quiet suppresses the question too", endsWith(1, 1),
        [&] {
          addVmParam("-DLOGFILE=C:\\logs\\app.log");
@@ -250,6 +263,58 @@ TEST_F(ChildLauncherTest, LogRedirectionHandsTheStandardHandlesOn) {
   launchJava();
   ASSERT_EQ(os.started.size(), 1u);
   EXPECT_TRUE(os.started[0].useStdHandles);
+}
+
+// The handles are the log file's even when a console is opened after them.
+TEST_F(ChildLauncherTest, StandardHandlesAreTakenBeforeTheConsoleOpens) {
+  struct Case {
+    bool log, console;
+    uintptr_t output, error;
+  } cases[] = {{true, true, 10, 11}, {true, false, 10, 11}, {false, true, 0, 0}};
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.handles = {1, 2};
+    os.started.clear();
+    set.javaPath = "java";
+    set.showConsole = c.console;
+    opt.logToFile = c.log;
+    if (c.log) os.redirectStdStreams("C:\\Temp\\x.log");
+    os.children = {runsOn()};
+    launchJava();
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].stdHandles.output, c.output) << c.log << c.console;
+    EXPECT_EQ(os.started[0].stdHandles.error, c.error) << c.log << c.console;
+  }
+}
+
+TEST_F(ChildLauncherTest, AFailedWaitIsNoEndOfTheChild) {
+  struct Case {
+    bool passExitCode;
+    int code;
+  } cases[] = {{false, kReturned}, {true, CHILD_WAIT_FAILED_EXIT_CODE}};
+  for (const Case& c : cases) {
+    os.err.clear();
+    os.boxes.clear();
+    opt.passExitCodeFlag = c.passExitCode;
+    FakeChildScript child = endsWith(259, 0);
+    child.waitFails = true;
+    os.children = {child};
+    int result = -1;
+    EXPECT_EQ(exitCodeOf([&] { result = launchJava(); }), c.code);
+    if (c.code == kReturned) {
+      EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(os.err, "Unable to wait for Java java to end: Access is denied.\n");
+    EXPECT_TRUE(os.boxes.empty());
+  }
+}
+
+TEST_F(ChildLauncherTest, CommandFileThatCannotBeWrittenWhole) {
+  opt.writeCommandFile = true;
+  os.failingWrites.insert("C:\\Work\\tool.out");
+  EXPECT_EQ(exitCodeOf([] { launchJava(); }), COMMAND_FILE_FAILED_EXIT_CODE);
+  EXPECT_EQ(os.err, "Error writing .out file: tool.out\n");
+  EXPECT_TRUE(os.started.empty());
 }
 
 TEST_F(ChildLauncherTest, CommandFileInsteadOfAChild) {

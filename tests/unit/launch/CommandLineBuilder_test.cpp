@@ -68,6 +68,12 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
          os.memoryBytes = 1000ull << 20;
        },
        "java -Xmx1500m -classpath  "},
+      {"no limit when the physical memory cannot be read",
+       [&] {
+         set.percentRam = 25;
+         os.memoryBytes = 0;
+       },
+       "java -classpath  "},
       {"below -1 counts as not set",
        [&] { set.percentRam = -7; },
        "java -classpath  "},
@@ -172,6 +178,7 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
     c.setUp();
     EXPECT_EQ(buildCommandLine(), std::string(c.line)) << c.name;
   }
+  EXPECT_EQ(os.err, "percentRam 25 ignored: the physical memory cannot be read\n");
 }
 
 TEST_F(CommandLineBuilderTest, ArgumentsReachTheChildUnchanged) {
@@ -242,6 +249,11 @@ TEST_F(CommandLineBuilderTest, JoinedClassPath) {
       // The blank is looked for before expansion.
       {{"my lib\\*"}, true, "\"my lib\\c.jar\""},
       {{"C:\\My Libs\\"}, false, "\"C:\\My Libs\\\\\""},
+      // Quotes only group a spaced `$` value: the class path is quoted once.
+      {{"\"C:/Program Files/Acme/lib\"", "plain.jar"}, false,
+       "\"C:/Program Files/Acme/lib;plain.jar\""},
+      {{"\"C:/Program Files/Acme\"/*"}, false, "\"C:/Program Files/Acme/*\""},
+      {{"\"C:/x\"", "b.jar"}, false, "C:/x;b.jar"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(joinClassPath(c.entries, c.expand), c.joined) << c.joined;

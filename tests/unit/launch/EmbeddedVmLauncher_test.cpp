@@ -144,6 +144,7 @@ class ClassPath : public EmbeddedVmLauncherTest,
 
 TEST_P(ClassPath, IsTheFirstOptionAndPrinted) {
   os.findResults["lib\\*"] = {"a.jar", "b.jar"};
+  os.findResults["lib/*"] = {".", "..", "js.jar", "notes.txt", "OLD.JAR"};
   os.findResults["C:/Program Files/x/*"] = {"c.jar"};
   set.classPath = GetParam().entries;
   EXPECT_EQ(0, launchInProcess());
@@ -172,7 +173,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "-Djava.class.path=C:/Program Files/x/c.jar"},
         ClassPathCase{"QuotedEntry",
                       {"\"C:/Program Files/app/lib\"", "b.jar"},
-                      "-Djava.class.path=C:/Program Files/app/lib;b.jar"}),
+                      "-Djava.class.path=C:/Program Files/app/lib;b.jar"},
+        // addjars lib: the jar files of lib, as the child's Java makes it.
+        ClassPathCase{"JarFolderGivesItsJarsOnly",
+                      {"lib/*"},
+                      "-Djava.class.path=lib/js.jar;lib/OLD.JAR"},
+        ClassPathCase{"TrailingBackslashStaysOne",
+                      {"C:\\My Libs\\classes\\", "b.jar"},
+                      "-Djava.class.path=C:\\My Libs\\classes\\;b.jar"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EmbeddedVmLauncherTest, ClassPathUsesThePlatformSeparator) {
@@ -423,6 +431,25 @@ INSTANTIATE_TEST_SUITE_P(
         ConsoleCase{"NoTitle", true, std::nullopt, {"openConsole"}},
         ConsoleCase{"TitleWithoutConsoleIgnored", false, "My App", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EmbeddedVmLauncherTest, TheRuntimesBinFolderServesTheLibrarysDependencies) {
+  struct Case {
+    const char* library;
+    Strings folders;
+  } cases[] = {
+      {"C:\\jdk\\bin\\server\\jvm.dll", {"C:\\jdk\\bin"}},
+      {"C:/jdk/bin/client/jvm.dll", {"C:/jdk/bin"}},
+      {"jre\\bin\\Server\\jvm.dll", {"jre\\bin"}},
+      {"C:\\jdk\\bin\\jvm.dll", {}},
+      {"server\\jvm.dll", {}},
+      {"jvm.dll", {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(jvmDependencyFolders(c.library), c.folders) << c.library;
+
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(os.libraryFolders, std::vector<Strings>{{"C:\\Java\\bin"}});
+}
 
 }  // namespace
 }  // namespace tarvik

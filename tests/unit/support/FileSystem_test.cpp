@@ -62,9 +62,17 @@ TEST_F(FileSystemTest, PosixConventionsBuildPathsWithSlashes) {
 
 TEST_F(FileSystemTest, ExpandWildcardJoinsMatchesBehindThePrefix) {
   os.findResults["lib/*.jar"] = {"a.jar", "b.jar"};
-  os.findResults["lib\\*"] = {".", "..", "x.jar"};
+  os.findResults["lib\\*"] = {".", "..", "x.jar", "y.JAR", "z.Jar", "a.txt", "sub"};
+  os.findResults["lib/*.*"] = {"..", "x.jar", "x.txt"};
+  os.findResults["*"] = {".", "a.jar", "b.zip"};
+  os.findResults["dots/*"] = {".", ".."};
   EXPECT_EQ(expandWildcard("lib/*.jar"), "lib/a.jar;lib/b.jar");
-  EXPECT_EQ(expandWildcard("lib\\*"), "lib\\.;lib\\..;lib\\x.jar");
+  // As Java's launcher reads a folder wildcard: its .jar and .JAR files.
+  EXPECT_EQ(expandWildcard("lib\\*"), "lib\\x.jar;lib\\y.JAR");
+  EXPECT_EQ(expandWildcard("*"), "a.jar");
+  // Other patterns keep every match but the folder's own entries.
+  EXPECT_EQ(expandWildcard("lib/*.*"), "lib/x.jar;lib/x.txt");
+  EXPECT_EQ(expandWildcard("dots/*"), "dots/*");
   EXPECT_EQ(expandWildcard("none/*.jar"), "none/*.jar");
   os.conv = PlatformConventions::posix();
   EXPECT_EQ(expandWildcard("lib/*.jar"), "lib/a.jar:lib/b.jar");
