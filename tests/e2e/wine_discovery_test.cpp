@@ -15,16 +15,6 @@ const std::string HKLM = "HKEY_LOCAL_MACHINE\\SOFTWARE\\";
 const std::string HKCU = "HKEY_CURRENT_USER\\SOFTWARE\\";
 const std::string WOW = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\";
 
-// A string as a .reg file writes it.
-std::string regString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // UTF-16LE with its byte-order mark, as regedit reads a version 5 file.
 std::string utf16(const std::string& ascii) {
   std::string out = "\xFF\xFE";

@@ -20,16 +20,6 @@ std::string withoutCr(std::string text) {
   return text;
 }
 
-// A string as a .reg file writes it.
-std::string regString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 
 class WineRuntimeTest : public ::testing::Test {
  protected:

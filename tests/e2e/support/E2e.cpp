@@ -117,6 +117,15 @@ std::string commandLineOf(const std::string& commandFile) {
   return text.substr(at, text.size() - 1 - at);
 }
 
+std::string regString(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 std::string binaryBytes(size_t count) {
   std::string bytes;
   uint32_t state = 12345;

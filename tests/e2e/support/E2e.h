@@ -65,6 +65,9 @@ std::string crlfToLf(const std::string& text);
 // The command line of a command file ("#Version", "#Command line=", the
 // line), or "<no command line>" when the file is not whole.
 std::string commandLineOf(const std::string& commandFile);
+// A string value as a .reg file writes it: quoted, with backslashes and
+// quotes escaped.
+std::string regString(const std::string& text);
 // The same `count` bytes of any value on every run (a fixed-seed generator).
 std::string binaryBytes(size_t count);
 
