@@ -50,6 +50,7 @@ bool sameSettings(const LaunchSettings& a, const LaunchSettings& b) {
          a.classPath == b.classPath && a.appArguments == b.appArguments &&
          a.vmParams == b.vmParams && a.vmParamValues == b.vmParamValues &&
          a.appLogFile == b.appLogFile && a.javaLib == b.javaLib &&
+         a.javaLibAuto == b.javaLibAuto && a.runtimeHomes == b.runtimeHomes &&
          a.showConsole == b.showConsole && a.keepAlive == b.keepAlive &&
          a.keepAliveMillis == b.keepAliveMillis &&
          a.percentRam == b.percentRam;
