@@ -197,7 +197,7 @@ TEST_F(WineDiscoveryTest, BundledRuntimeWinsOverTheRegistrysUntilItIsRemoved) {
                                      " from runtimeHome\n") != std::string::npos,
               fromHome) << run.out;
     std::remove((dir_ + "/record").c_str());
-    ASSERT_EQ(std::system(("rm -r '" + dir_ + "/runtime'").c_str()), 0);
+    ASSERT_EQ(std::system(("rm -rf '" + dir_ + "/runtime'").c_str()), 0);
   }
 }
 
