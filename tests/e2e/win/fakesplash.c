@@ -53,14 +53,6 @@ __declspec(dllexport) int SplashLoadFile(const char *file)
     return GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES;
 }
 
-__declspec(dllexport) int SplashLoadMemory(void *data, int size)
-{
-    (void)data;
-    (void)size;
-    record2("SplashLoadMemory", NULL, NULL);
-    return 0;
-}
-
 __declspec(dllexport) void SplashSetFileJarName(const char *file, const char *jar)
 {
     record2("SplashSetFileJarName", file ? file : "<null>", jar ? jar : NULL);

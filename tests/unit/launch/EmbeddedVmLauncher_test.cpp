@@ -540,8 +540,6 @@ TEST_F(EmbeddedVmLauncherTest, CommandPropertyKeepsToTheCodePage) {
 TEST_F(EmbeddedVmLauncherTest, WithoutANewThreadMainRunsOnThisOne) {
   os.threadFails = true;
   EXPECT_EQ(0, launchInProcess());
-  EXPECT_EQ(1, jvm.creations);
-  EXPECT_EQ(os.threadStacks, std::vector<uint64_t>{0});
   EXPECT_EQ("DestroyJavaVM", jvm.calls.back());
 }
 
@@ -555,8 +553,6 @@ TEST_F(EmbeddedVmLauncherTest, SplashThatCannotShowLeavesALineAndTheLaunchGoesOn
       {JVM, false, true,
        "No splash screen: C:\\Java\\bin\\splashscreen.dll does not exist\n"},
       {JVM, true, false, "No splash screen: the image s.png does not exist\n"},
-      {JVM, true, true,
-       "No splash screen: C:\\Java\\bin\\splashscreen.dll cannot be loaded\n"},
       {"C:\\jvm.dll", true, true,
        "No splash screen: the JVM library C:\\jvm.dll is not in a runtime's "
        "server or client folder\n"},

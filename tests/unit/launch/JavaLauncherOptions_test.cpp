@@ -41,10 +41,9 @@ TEST(JavaLauncherOptions, TranslateAsJavasLauncherDoes) {
 
 TEST(JavaLauncherOptions, MemorySizes) {
   const std::pair<const char*, std::optional<uint64_t>> cases[] = {
-      {"1048576", 1048576},      {"512k", 512 << 10}, {"64M", 64 << 20},
-      {"2g", 2ull << 30},        {"1T", 1ull << 40},  {"", std::nullopt},
-      {"m", std::nullopt},       {"1x", std::nullopt}, {"1mb", std::nullopt},
-      {"-1m", std::nullopt},     {"99999999999999999999", std::nullopt},
+      {"1048576", 1048576}, {"512k", 512 << 10},  {"64M", 64 << 20},
+      {"1T", 1ull << 40},   {"", std::nullopt},    {"1mb", std::nullopt},
+      {"-1m", std::nullopt}, {"99999999999999999999", std::nullopt},
       {"17179869184g", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(parseMemorySize(c.first), c.second) << c.first;
