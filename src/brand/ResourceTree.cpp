@@ -242,7 +242,9 @@ std::string buildResourceSection(const ResourceTree& tree, uint32_t sectionRva) 
       writeStruct(out, entryAt, data);
       entryAt += IMAGE_SIZEOF_RESOURCE_DATA_ENTRY;
       out += resource.data;
-      out.resize(alignUp(out.size(), 8), '\0');
+      // An empty resource gets room too: its address must lie inside the
+      // section, where readers look it up, even when it comes last.
+      out.resize(alignUp(out.size() + (resource.data.empty() ? 1 : 0), 8), '\0');
     }
   }
   return out;

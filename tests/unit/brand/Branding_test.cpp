@@ -29,7 +29,7 @@ std::string launcherVersion() {
 }
 
 // A PE32+ image with a code section and `tree` as its resource section.
-std::string peImage(const ResourceTree& tree) {
+std::string peImage(const ResourceTree& tree, uint32_t fileAlignment = 0x200) {
   PeImage pe;
   pe.bytes.assign(0x200, '\0');
   LeWriter(pe.bytes, 0)(IMAGE_DOS_SIGNATURE);
@@ -40,7 +40,7 @@ std::string peImage(const ResourceTree& tree) {
   IMAGE_OPTIONAL_HEADER64& o = pe.nt.OptionalHeader;
   o.Magic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
   o.SectionAlignment = 0x1000;
-  o.FileAlignment = 0x200;
+  o.FileAlignment = fileAlignment;
   o.SizeOfHeaders = 0x200;
   o.SizeOfImage = 0x3000;
   o.NumberOfRvaAndSizes = 16;
@@ -115,6 +115,38 @@ TEST(BrandingTest, ReplacesTheShownIconAndTheVersionAndKeepsEverythingElse) {
                                                 {"OriginalFilename", "Acme Tool.exe"},
                                                 {"ProductName", "Acme"},
                                                 {"ProductVersion", "1.4.2.0"}}));
+}
+
+// Launchers whose copies must read back with the icon asked for and every
+// other resource as it was.
+TEST(BrandingTest, CopiesReadBack) {
+  const ResourceTree emptyManifest = {{id(RT_MANIFEST), {{id(1), {{ENGLISH, {"", 0}}}}}}};
+  struct Case {
+    const char* what;
+    uint32_t fileAlignment;
+    ResourceTree kept;
+  } cases[] = {
+      {"an empty resource last, no file padding", 2, emptyManifest},
+  };
+  for (const Case& c : cases) {
+    ResourceTree tree = c.kept;
+    tree[id(RT_VERSION)][id(1)][ENGLISH] = {launcherVersion(), 0};
+    BrandInput in;
+    in.launcher = peImage(tree, c.fileAlignment);
+    in.icon = iconOf({"img"});
+    in.productName = "Acme";
+    in.outputFileName = "acme.exe";
+    BrandResult result = brandLauncher(in);
+    ASSERT_TRUE(result.image) << c.what << ": " << result.error;
+    PeReadResult pe = readPeImage(*result.image);
+    ASSERT_TRUE(pe.image) << c.what << ": " << pe.error;
+    ResourceReadResult back = readResourceTree(*pe.image);
+    ASSERT_TRUE(back.tree) << c.what << ": " << back.error;
+    for (const auto& type : c.kept)
+      for (const auto& name : type.second)
+        for (const auto& language : name.second)
+          EXPECT_EQ((*back.tree)[type.first][name.first][language.first].data, language.second.data) << c.what;
+  }
 }
 
 TEST(BrandingTest, RefusesWhatItCannotBrand) {
