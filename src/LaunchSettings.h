@@ -35,6 +35,9 @@ struct LaunchSettings {
   std::map<std::string, std::string> variables;
   OptionalText appLogFile;
   std::string javaLib;
+  // The runtime found for javaPath is a 32-bit one (its key is in the
+  // registry's 32-bit view), which cannot have a large heap.
+  bool runtimeIs32Bit = false;
   bool showConsole = false;
   bool keepAlive = false;
   int32_t keepAliveMillis = 3000;
@@ -54,9 +57,11 @@ struct LauncherOptions {
   bool logRedirected = false;
 };
 
-// The launcher's own path as started, and the folder it settles on.
+// The launcher's own path, the word it was started with, and the folder it
+// settles on.
 struct StartupState {
   std::string exePath;
+  std::string startedAs;
   std::string launcherDir;
 };
 

@@ -115,6 +115,16 @@ std::string runtimeExecutable(const std::string& home) {
   return path;
 }
 
+// Whether a runtime's home holds the executable this launch starts; a key
+// left behind by an uninstalled runtime names a home that does not.
+bool holdsExecutable(const std::string& home) {
+  const LauncherOptions& opts = options();
+  const PlatformConventions& conv = platform().conventions();
+  const std::string exe = home + conv.separator + "bin" + conv.separator +
+                          (opts.debugMode ? conv.consoleJava : conv.windowedJava);
+  return !platform().findFiles(exe).empty();
+}
+
 // Where the registry road fails, the other sources get their turn before
 // its failure is shown: the newest runtime that fits `request` (any
 // runtime when there is none), or nothing.
@@ -129,14 +139,17 @@ OptionalText searchOtherSources(const OptionalText& request) {
   const RuntimeCandidate* best = nullptr;
   for (const RuntimeCandidate& candidate : candidates) {
     if (wanted && !wanted->matches(candidate.version)) continue;
-    // Newer wins; among equals (and among unknown versions) the earlier
-    // source; a known version beats an unknown one.
-    if (!best || (candidate.version &&
-                  (!best->version ||
-                   compareVersions(*candidate.version, *best->version) > 0)))
+    // A 32-bit runtime only where no 64-bit one fits; then newer wins;
+    // among equals (and among unknown versions) the earlier source; a
+    // known version beats an unknown one.
+    if (!best || (best->bits32 && !candidate.bits32) ||
+        (best->bits32 == candidate.bits32 && candidate.version &&
+         (!best->version ||
+          compareVersions(*candidate.version, *best->version) > 0)))
       best = &candidate;
   }
   if (!best) return std::nullopt;
+  settings().runtimeIs32Bit = best->bits32;
   const std::string chosen = best->version.value_or("(unknown version)") +
                              " at " + best->home + " from " + best->source;
   platform().writeStdout("runtime chosen: " + chosen + "\n");
@@ -176,6 +189,10 @@ OptionalText locateDefaultRuntime() {
   if (!home)
     return failDefaultLookup(CAPTION_READ_FAILED, TEXT_JAVA_HOME,
                              "No Java Installation Home Directory Found");
+  // A home without its executable counts as none; with no other runtime,
+  // the start fails as it always has.
+  if (!holdsExecutable(*home))
+    if (OptionalText found = searchOtherSources(std::nullopt)) return found;
   return runtimeExecutable(*home);
 }
 
@@ -220,6 +237,8 @@ OptionalText locateRequiredRuntime() {
     return std::nullopt;
   }
   key.reset();
+  if (!holdsExecutable(*home))
+    if (OptionalText found = searchOtherSources(asked)) return found;
   return runtimeExecutable(*home);
 }
 
