@@ -155,7 +155,7 @@ TEST_F(LinuxJniTest, ClassWithoutMainIsDescribedAndGivesOne) {
   RunResult r = run(exe, {"-passExitCode"});
   EXPECT_EQ(1u, r.exitCode);
   EXPECT_FALSE(has(r.out, "wrong main called"));
-  EXPECT_TRUE(has(r.err, "java.lang.NoSuchMethodError: main")) << r.err;
+  EXPECT_TRUE(has(r.err, "java.lang.NoSuchMethodError")) << r.err;
 }
 
 struct LibraryCase {
