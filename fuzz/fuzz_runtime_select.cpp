@@ -8,12 +8,16 @@
 // value ("-" alone: none), then one subkey per line as "marks:name" or
 // "name". Marks: ! enumeration fails there, - no key behind the name,
 // h no JavaHome, L a JavaHome too long for its buffer, x a key that exists
-// but is not enumerated. A line "@text" (or "@!text" for a stale key) is a
+// but is not enumerated, i a runtime installed at its JavaHome (without it
+// the home lacks its executable: the key was left behind by an uninstalled
+// runtime, and counts as none where the other sources answer; an installed
+// one is also one of the other sources, under its key name's version). A line "@text" (or "@!text" for a stale key) is a
 // runtime under SOFTWARE\JavaSoft\JDK instead, whose release file holds the
 // text with '|' as line ends. Where the JavaSoft road fails, the newest of
 // those that fits the request (any for the default runtime) is taken, the
 // earlier one among equals, or the failure stays what it was.
 #include <climits>
+#include <set>
 
 #include "FuzzSupport.h"
 #include "runtime/JreLocator.h"
@@ -151,9 +155,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       version.values["JavaHome"] = std::string(8192, 'L');
     else if (!has('h'))
       version.values["JavaHome"] = homeOf(name);
+    // Only names that are a home's plain last folder: the other sources
+    // would trim a trailing separator or quotes, and no file has a wildcard.
+    if (has('i') && !has('L') && !has('h') && !name.empty() &&
+        name.find_first_of("*?\"/\\") == std::string::npos &&
+        name.find('\0') == std::string::npos) {
+      os.files[homeOf(name) + "\\bin\\javaw.exe"] = "MZ";
+      os.files[homeOf(name) + "\\bin\\java.exe"] = "MZ";
+    }
   }
   if (!noRuntimeKey) os.registry[RUNTIMES] = runtimes;
   if (runtimes.failCount) enumerable.clear();
+
+  // Whether the runtime a version name leads to holds its executable.
+  auto installed = [&os](const std::string& version) {
+    return os.files.count(homeOf(version) + "\\bin\\javaw.exe") > 0;
+  };
+  // The installed JavaSoft runtimes are the first of the other sources.
+  if (!noRuntimeKey) {
+    std::vector<Extra> legacy;
+    std::set<std::string> seen;
+    for (const std::string& name : enumerable) {
+      auto key = os.registry.find(RUNTIMES + "\\" + name);
+      if (key == os.registry.end()) continue;
+      auto home = key->second.values.find("JavaHome");
+      if (name.size() > 255 || home == key->second.values.end() ||
+          home->second != homeOf(name) || !installed(name) ||
+          !seen.insert(name).second)
+        continue;
+      Extra extra;
+      extra.home = homeOf(name);
+      extra.version = versionOfName(name);
+      if (extra.version && versionNumbers(*extra.version).empty())
+        extra.version.reset();
+      legacy.push_back(extra);
+    }
+    extras.insert(extras.begin(), legacy.begin(), legacy.end());
+  }
 
   // The runtime a version name leads to, or nothing.
   auto runtimeOf = [&os](const std::string& version) -> OptionalText {
@@ -167,6 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return std::nullopt;
     return executableFor(home->second);
   };
+
 
   // What the selection should settle on.
   const std::string requested = lines[1];
@@ -212,8 +251,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // it fails.
   const OptionalText legacy =
       requested.empty() || model.exits ? std::nullopt : runtimeOf(model.version);
-  const OptionalText extra =
-      requested.empty() || legacy ? std::nullopt : expectedExtra(extras, requested);
+  const bool legacyInstalled = legacy && installed(model.version);
+  const OptionalText extra = requested.empty() || legacyInstalled
+                                 ? std::nullopt
+                                 : expectedExtra(extras, requested);
   FUZZ_CHECK(!exited || exitCode == 11, "selection ended with a code other than 11");
   FUZZ_CHECK(exited == (model.exits && !extra), "ended (or went on) against the rules");
   if (extra) {
@@ -242,8 +283,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto value = runtimes.values.find("CurrentVersion");
   if (!noRuntimeKey && value != runtimes.values.end() && value->second.size() < 255)
     expected = runtimeOf(value->second);
-  if (!expected) expected = expectedExtra(extras, std::nullopt);
-  FUZZ_CHECK(current == expected, "default runtime is not CurrentVersion's");
+  if (!expected || !installed(value->second)) {
+    if (OptionalText other = expectedExtra(extras, std::nullopt)) expected = other;
+  }
+  FUZZ_CHECK(current == expected,
+             "default runtime is not CurrentVersion's (or, uninstalled, another's)");
   if (!current)
     FUZZ_CHECK(!os.boxes.empty() && os.boxes.back().caption == "Error!",
                "a missing default runtime without its \"Error!\" box");

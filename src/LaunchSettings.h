@@ -39,6 +39,9 @@ struct LaunchSettings {
   bool javaLibAuto = false;
   // Runtime homes to try before any other source, in the order written.
   std::vector<std::string> runtimeHomes;
+  // The runtime found for javaPath is a 32-bit one (its key is in the
+  // registry's 32-bit view), which cannot have a large heap.
+  bool runtimeIs32Bit = false;
   bool showConsole = false;
   bool keepAlive = false;
   int32_t keepAliveMillis = 3000;
@@ -62,9 +65,11 @@ struct LauncherOptions {
   bool logRedirected = false;
 };
 
-// The launcher's own path as started, and the folder it settles on.
+// The launcher's own path, the word it was started with, and the folder it
+// settles on.
 struct StartupState {
   std::string exePath;
+  std::string startedAs;
   std::string launcherDir;
 };
 

@@ -1,5 +1,7 @@
 #include "Tarvik.h"
 
+#include <string_view>
+
 #include "LaunchSettings.h"
 #include "Version.h"
 #include "config/ConfigLocation.h"
@@ -66,8 +68,8 @@ bool isFullLauncherPath(const std::string& path,
   return path[0] == conv.separator;
 }
 
-// The folder the launcher settles in: its own when started by full path,
-// else the current one.
+// The folder the launcher's configuration sits in: its own when its path
+// is full, else the current one.
 std::string launcherDirFor(const std::string& exePath) {
   Platform& os = platform();
   const PlatformConventions& conv = os.conventions();
@@ -79,6 +81,19 @@ std::string launcherDirFor(const std::string& exePath) {
   return fitBuffer(dir, LAUNCHER_DIR_SIZE);
 }
 
+// Only a launcher started by its full path settles in its own folder; the
+// word it was started with decides, not the file the system says it is.
+bool settlesInItsFolder() {
+  return isFullLauncherPath(startup().startedAs, platform().conventions());
+}
+
+// The folder relative configuration paths are read from: the current
+// directory once the launcher has settled.
+std::string readingFolder() {
+  if (settlesInItsFolder()) return launcherDirFor(startup().exePath);
+  return fitBuffer(platform().currentDirectory(), LAUNCHER_DIR_SIZE);
+}
+
 bool isAbsolute(const std::string& path, const PlatformConventions& conv) {
   if (path.empty()) return false;
   if (conv.driveLetterPaths)
@@ -87,85 +102,131 @@ bool isAbsolute(const std::string& path, const PlatformConventions& conv) {
   return path[0] == conv.separator;
 }
 
+// A switch is its whole word, or its name with the value it carries joined
+// to it (-Dname=value, -cfile).
+enum class SwitchForm { Whole, ValueInWord };
+
+// The words being walked and the one at hand; an action may take the next.
+struct SwitchWalk {
+  const std::vector<std::string>& words;
+  size_t at;
+  const std::string& word() const { return words[at]; }
+};
+
+using SwitchAction = void (*)(SwitchWalk& walk);
+
+struct LauncherSwitch {
+  std::string_view name;
+  SwitchForm form;
+  SwitchAction apply;
+};
+
+void chooseConfigurationFile(SwitchWalk& walk) {
+  options().customConfigPath = walk.word().substr(2);
+}
+
+void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
+                                  const std::string& file,
+                                  const std::string& what,
+                                  const std::string& advice);
+
+void writeSampleAndStop(SwitchWalk& walk) {
+  refuseToReplaceConfiguration(walk.words, SAMPLE_CONFIG_NAME, "sample file",
+                               "run -sample in another folder.");
+  writeSampleConfig();
+  exitLauncher(0);
+}
+
+void logToFile(SwitchWalk& walk) {
+  LauncherOptions& opts = options();
+  opts.logToFile = true;
+  const std::vector<std::string>& words = walk.words;
+  if (walk.at + 1 < words.size() && !startsWith(words[walk.at + 1], "-")) {
+    opts.logFilePath = words[++walk.at];
+    if (!opts.logRedirected)
+      refuseToReplaceConfiguration(words, opts.logFilePath, "log file",
+                                   "name another file after -log.");
+  }
+  redirectToLog(startup().exePath);
+}
+
+// Any word that is none of these is passed to the application.
+const LauncherSwitch SWITCHES[] = {
+    {"-d", SwitchForm::Whole, [](SwitchWalk&) { options().debugMode = 1; }},
+    {"-D", SwitchForm::ValueInWord,
+     [](SwitchWalk& w) { addVmParam(substituteVariables(w.word())); }},
+    {"-con", SwitchForm::Whole, [](SwitchWalk&) { settings().showConsole = true; }},
+    {"-c", SwitchForm::ValueInWord, chooseConfigurationFile},
+    {"-sample", SwitchForm::Whole, writeSampleAndStop},
+    {"-q", SwitchForm::Whole, [](SwitchWalk&) { options().quietMode = true; }},
+    {"-o", SwitchForm::Whole, [](SwitchWalk&) { options().writeCommandFile = true; }},
+    {"-passExitCode", SwitchForm::Whole,
+     [](SwitchWalk&) { options().passExitCodeFlag = true; }},
+    {"-help", SwitchForm::Whole, [](SwitchWalk&) { printHelpAndExit(); }},
+    {"-v", SwitchForm::Whole,
+     [](SwitchWalk&) { showMessage("Version", LAUNCHER_VERSION, false); }},
+    {"-log", SwitchForm::Whole, logToFile},
+};
+
+// The switch a word is, or null. A whole word is tried before the forms
+// that carry a value, so "-con" is never "-c" with the file "on".
+const LauncherSwitch* launcherSwitch(const std::string& word) {
+  for (const LauncherSwitch& row : SWITCHES)
+    if (row.form == SwitchForm::Whole && word == row.name) return &row;
+  for (const LauncherSwitch& row : SWITCHES)
+    if (row.form == SwitchForm::ValueInWord && startsWith(word, std::string(row.name)))
+      return &row;
+  return nullptr;
+}
+
 // The configuration file this run will read, while the switches are still
 // walked: a -c word counts wherever it stands, and a relative -c path is
-// read from the launcher's folder.
+// read from the folder the launcher reads its configuration in.
 std::string configurationToBeRead(const std::vector<std::string>& argv) {
   LauncherOptions& opts = options();
   const OptionalText given = opts.customConfigPath;
   for (size_t i = 1; i < argv.size(); ++i) {
-    const std::string& word = argv[i];
-    if (word != "-d" && !startsWith(word, "-D") && !startsWith(word, "-con") &&
-        startsWith(word, "-c"))
-      opts.customConfigPath = word.substr(2);
+    const LauncherSwitch* row = launcherSwitch(argv[i]);
+    if (row && row->apply == chooseConfigurationFile)
+      opts.customConfigPath = argv[i].substr(2);
   }
   const std::string& exePath = startup().exePath;
-  const std::string dir = launcherDirFor(exePath);
-  std::string path = configPathFor(exePath, dir);
+  std::string path = configPathFor(exePath, launcherDirFor(exePath));
   const PlatformConventions& conv = platform().conventions();
   if (opts.customConfigPath && !isAbsolute(path, conv))
-    path = dir + conv.separator + path;
+    path = readingFolder() + conv.separator + path;
   opts.customConfigPath = given;
   return path;
 }
 
-// -log and -sample create their file afresh; when it is the application's
-// own configuration, they stop instead of destroying it.
+// -log and -sample create their file afresh; when it is a file the
+// application's configuration reads (its own or one it includes), they stop
+// instead of destroying it.
 void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
                                   const std::string& file,
                                   const std::string& what,
                                   const std::string& advice) {
-  const std::string config = configurationToBeRead(argv);
-  if (!platform().sameFile(file, config)) return;
-  const std::string text = "The " + what + " " + file +
-                           " is this application's configuration file " +
-                           config + ". It is left untouched: " + advice;
-  platform().writeStderr(text + "\n");
-  showMessage(FILE_KEPT_CAPTION, text, true);
-  exitLauncher(FILE_KEPT_EXIT_CODE);
+  const std::vector<std::string> read =
+      configurationFiles(configurationToBeRead(argv), readingFolder());
+  for (const std::string& config : read) {
+    if (!platform().sameFile(file, config)) continue;
+    const std::string text = "The " + what + " " + file +
+                             " is this application's configuration file " +
+                             config + ". It is left untouched: " + advice;
+    platform().writeStderr(text + "\n");
+    showMessage(FILE_KEPT_CAPTION, text, true);
+    exitLauncher(FILE_KEPT_EXIT_CODE);
+  }
 }
 
+// Applies the launcher's switches among `argv` (the first word is the
+// launcher's own); every other word becomes an application argument.
 void walkSwitches(const std::vector<std::string>& argv) {
-  LaunchSettings& s = settings();
-  LauncherOptions& opts = options();
-  const std::string& exePath = startup().exePath;
-  for (size_t i = 1; i < argv.size(); ++i) {
-    const std::string& word = argv[i];
-    if (word == "-d") {
-      opts.debugMode = 1;
-    } else if (startsWith(word, "-D")) {
-      addVmParam(substituteVariables(word));
-    } else if (startsWith(word, "-con")) {
-      s.showConsole = true;
-    } else if (startsWith(word, "-c")) {
-      opts.customConfigPath = word.substr(2);
-    } else if (startsWith(word, "-sample")) {
-      refuseToReplaceConfiguration(argv, SAMPLE_CONFIG_NAME, "sample file",
-                                   "run -sample in another folder.");
-      writeSampleConfig();
-      exitLauncher(0);
-    } else if (startsWith(word, "-q")) {
-      opts.quietMode = true;
-    } else if (startsWith(word, "-o")) {
-      opts.writeCommandFile = true;
-    } else if (startsWith(word, "-passExitCode")) {
-      opts.passExitCodeFlag = true;
-    } else if (startsWith(word, "-help")) {
-      printHelpAndExit();
-    } else if (startsWith(word, "-v")) {
-      showMessage("Version", LAUNCHER_VERSION, false);
-    } else if (startsWith(word, "-log")) {
-      opts.logToFile = true;
-      if (i + 1 < argv.size() && !startsWith(argv[i + 1], "-")) {
-        opts.logFilePath = argv[++i];
-        if (!opts.logRedirected)
-          refuseToReplaceConfiguration(argv, opts.logFilePath, "log file",
-                                       "name another file after -log.");
-      }
-      redirectToLog(exePath);
-    } else {
-      s.appArguments.push_back(word);
-    }
+  for (SwitchWalk walk{argv, 1}; walk.at < argv.size(); ++walk.at) {
+    if (const LauncherSwitch* row = launcherSwitch(walk.word()))
+      row->apply(walk);
+    else
+      settings().appArguments.push_back(walk.word());
   }
 }
 
@@ -173,18 +234,19 @@ void settleWorkingDirectory() {
   Platform& os = platform();
   StartupState& start = startup();
   start.launcherDir = launcherDirFor(start.exePath);
-  if (isFullLauncherPath(start.exePath, os.conventions()))
-    os.changeDirectory(start.launcherDir);
+  if (settlesInItsFolder()) os.changeDirectory(start.launcherDir);
   debugBox("CWD", start.launcherDir);
 }
 
 }  // namespace
 
-int runLauncher(const std::vector<std::string>& argv) {
+int runLauncher(const std::vector<std::string>& argv,
+                const std::string& ownFile) {
   Platform& os = platform();
   LauncherOptions& opts = options();
   StartupState& start = startup();
-  start.exePath = argv.empty() ? std::string() : argv[0];
+  start.startedAs = argv.empty() ? std::string() : argv[0];
+  start.exePath = ownFile.empty() ? start.startedAs : ownFile;
 
   walkSwitches(argv);
 

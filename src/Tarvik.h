@@ -8,8 +8,11 @@
 namespace tarvik {
 
 // Walks the switches, reads the configuration, runs the launch loop and
-// returns the exit code (or ends the process itself).
-int runLauncher(const std::vector<std::string>& argv);
+// returns the exit code (or ends the process itself). `argv` is as started;
+// `ownFile`, where the system tells it, is the launcher's own file when
+// argv[0] does not name it (a bare name found through PATH, a link).
+int runLauncher(const std::vector<std::string>& argv,
+                const std::string& ownFile = std::string());
 
 }  // namespace tarvik
 

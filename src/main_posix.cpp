@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   tarvik::setPlatform(&platform);
   std::vector<std::string> args(argv, argv + argc);
   if (args.empty()) args.emplace_back();
-  args[0] = ownExecutablePath(argc > 0 ? argv[0] : nullptr);
-  return tarvik::runLauncher(args);
+  // The word as started decides whether the launcher moves into its folder.
+  return tarvik::runLauncher(args,
+                             ownExecutablePath(argc > 0 ? argv[0] : nullptr));
 }

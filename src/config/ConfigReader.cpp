@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <set>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -222,6 +223,31 @@ void applyRuntimeHome(const std::string& argument) {
   noteLateDirective("runtimeHome " + home);
 }
 
+// The file an `include` line names.
+std::string includedPath(const std::string& argument) {
+  return localPath(expandPlain(argument));
+}
+
+// Blanks and tabs that end a path directive's value are no part of the
+// path (Windows drops them from file names anyway; elsewhere they would
+// name a file that is not there).
+const std::string_view PATH_DIRECTIVES[] = {
+    "javapath", "addpath", "addjar", "addjars", "include",
+    "workingDir", "javalib", "outputFile", "runtimeHome",
+};
+
+bool takesAPath(std::string_view keyword) {
+  for (std::string_view path : PATH_DIRECTIVES)
+    if (keyword == path) return true;
+  return false;
+}
+
+std::string withoutTrailingBlanks(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    text.pop_back();
+  return text;
+}
+
 using DirectiveAction = void (*)(const std::string& argument);
 
 struct Directive {
@@ -241,7 +267,7 @@ const Directive DIRECTIVES[] = {
     {"addjars", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a)) + "/*"); }},
     {"argument", [](const std::string& a) { settings().appArguments.push_back(a); }},
     {"addjar", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
-    {"include", [](const std::string& a) { readConfigFile(localPath(expandPlain(a))); }},
+    {"include", [](const std::string& a) { readConfigFile(includedPath(a)); }},
     // A title is text and a folder or file one path: the quotes that `$`
     // expansion adds to group a spaced value are no part of either.
     {"consoleTitle", [](const std::string& a) { settings().consoleTitle = withoutSurroundingQuotes(expandQuoted(a)); }},
@@ -274,7 +300,87 @@ std::string configText(std::string bytes) {
   return os.fromAnsiCodePage(bytes);
 }
 
+// The directive a line begins with, or null. Every line is tried against
+// the table: compared in place, with no text made for a keyword.
+const Directive* directiveFor(const std::string& line) {
+  for (const Directive& directive : DIRECTIVES) {
+    const std::string_view keyword = directive.keyword;
+    if (line.size() >= keyword.size() && line[0] == keyword[0] &&
+        line.compare(0, keyword.size(), keyword) == 0)
+      return &directive;
+  }
+  return nullptr;
+}
+
+// Calls `apply` with each non-empty line of a configuration's text.
+template <typename LineAction>
+void forEachLine(const std::string& text, LineAction apply) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    // A CR LF pair ends a line like LF alone; a lone CR is a character.
+    if (end > start && text[end - 1] == '\r' && end < text.size()) --end;
+    // Lines are C strings to the directives: a NUL byte ends them.
+    const char* first = text.data() + start;
+    end = static_cast<size_t>(std::find(first, text.data() + end, '\0') -
+                              text.data());
+    if (end > start) apply(text.substr(start, end - start));
+    start = next;
+  }
+}
+
+// Adds `path` and the files its `include` lines name, each once.
+void collectFiles(const std::string& path, const std::string& folder,
+                  std::vector<std::string>& files, std::set<std::string>& keys) {
+  const PlatformConventions& conv = platform().conventions();
+  const std::string full =
+      isAbsolutePath(path, conv) ? path : folder + conv.separator + path;
+  if (files.size() >= MAX_FILES_PER_CONFIGURATION ||
+      !keys.insert(fileKey(full)).second)
+    return;
+  files.push_back(full);
+  std::optional<std::string> content = platform().readFile(full);
+  if (!content) return;
+  forEachLine(configText(std::move(*content)), [&](const std::string& line) {
+    if (line[0] == '#' || line[0] == '/') return;
+    const size_t space = line.find(' ');
+    const Directive* directive = directiveFor(line);
+    if (space == std::string::npos || !directive) return;
+    const std::string argument = substituteVariables(line.substr(space + 1));
+    if (directive->keyword == "var") {
+      // Only what a `var` line defines; its complaints come when it is read.
+      const size_t equals = argument.find('=');
+      if (equals != std::string::npos)
+        variables()[argument.substr(0, equals)] = argument.substr(equals + 1);
+    } else if (directive->keyword == "include") {
+      collectFiles(includedPath(withoutTrailingBlanks(argument)), folder,
+                   files, keys);
+    }
+  });
+}
+
 }  // namespace
+
+std::vector<std::string> configurationFiles(const std::string& path,
+                                            const std::string& folder) {
+  // Read as the launch will read them, but nothing is applied, shown or
+  // kept: the variables and the debug mode are restored afterwards.
+  struct Restore {
+    VariableTable variables = tarvik::variables();
+    int32_t debugMode = options().debugMode;
+    ~Restore() {
+      tarvik::variables() = variables;
+      options().debugMode = debugMode;
+    }
+  } restore;
+  options().debugMode = 0;
+  std::vector<std::string> files;
+  std::set<std::string> keys;
+  collectFiles(path, folder, files, keys);
+  return files;
+}
 
 int readConfigFile(const std::string& path) {
   std::vector<std::string>& reading = filesBeingRead();
@@ -317,21 +423,7 @@ int readConfigFile(const std::string& path) {
     ~PopOnExit() { files.pop_back(); }
   } pop{reading};
 
-  const std::string text = configText(std::move(*content));
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    const size_t next = end == std::string::npos ? text.size() : end + 1;
-    if (end == std::string::npos) end = text.size();
-    // A CR LF pair ends a line like LF alone; a lone CR is a character.
-    if (end > start && text[end - 1] == '\r' && end < text.size()) --end;
-    // Lines are C strings to the directives: a NUL byte ends them.
-    const char* first = text.data() + start;
-    end = static_cast<size_t>(std::find(first, text.data() + end, '\0') -
-                              text.data());
-    if (end > start) parseDirectiveLine(text.substr(start, end - start));
-    start = next;
-  }
+  forEachLine(configText(std::move(*content)), parseDirectiveLine);
   return 0;
 }
 
@@ -340,16 +432,11 @@ void parseDirectiveLine(const std::string& line) {
   const size_t space = line.find(' ');
   if (space == std::string::npos) return;
   const std::string argument = substituteVariables(line.substr(space + 1));
-  // Every line is tried against the table: compared in place, with no text
-  // made for a keyword.
-  for (const Directive& directive : DIRECTIVES) {
-    const std::string_view keyword = directive.keyword;
-    if (line.size() >= keyword.size() && line[0] == keyword[0] &&
-        line.compare(0, keyword.size(), keyword) == 0) {
-      directive.apply(argument);
-      return;
-    }
-  }
+  const Directive* directive = directiveFor(line);
+  if (!directive) return;
+  directive->apply(takesAPath(directive->keyword)
+                       ? withoutTrailingBlanks(argument)
+                       : argument);
 }
 
 }  // namespace tarvik

@@ -3,12 +3,21 @@
 #define TARVIK_CONFIG_CONFIGREADER_H
 
 #include <string>
+#include <vector>
 
 namespace tarvik {
 
 // Reads and applies one configuration file; a file that cannot be opened is
 // skipped silently. Always returns 0.
 int readConfigFile(const std::string& path);
+
+// The files a configuration reads: `path` and those its `include` lines
+// name, each once, as full paths (relative ones taken from `folder`, where
+// the launch reads them). Only `var` and `include` lines are followed and
+// nothing is applied, so an include whose name comes from a `setenv` line
+// is named as the environment stands now.
+std::vector<std::string> configurationFiles(const std::string& path,
+                                            const std::string& folder);
 
 // Applies one non-empty line of a configuration file.
 void parseDirectiveLine(const std::string& line);

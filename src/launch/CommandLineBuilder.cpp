@@ -30,7 +30,7 @@ bool setsHeapLimit(const std::string& vmParamName) {
   return startsWith(toLowerCase(vmParamName), "-xmx");
 }
 
-std::string heapLimitOption(int32_t percentRam) {
+std::string heapLimitOption(int32_t percentRam, bool runtimeIs32Bit) {
   // Below -1 the product would be negative: treated as not set.
   if (percentRam < 0) return std::string();
   // No machine has no memory: 0 is the system failing to say. A limit made
@@ -44,9 +44,15 @@ std::string heapLimitOption(int32_t percentRam) {
   const double size = mem * (static_cast<double>(percentRam) / 100.0);
   // A share so large that the size passes 64 bits has no integer to be
   // converted to; the largest one stands for it.
-  const uint64_t mib = size >= 18446744073709551616.0
-                           ? UINT64_MAX
-                           : static_cast<uint64_t>(size);
+  uint64_t mib = size >= 18446744073709551616.0
+                     ? UINT64_MAX
+                     : static_cast<uint64_t>(size);
+  if (runtimeIs32Bit && mib > HEAP_LIMIT_32_BIT_MIB) {
+    platform().writeStderr("percentRam " + std::to_string(percentRam) +
+                           " limited to " + std::to_string(HEAP_LIMIT_32_BIT_MIB) +
+                           " MiB: the runtime is a 32-bit one\n");
+    mib = HEAP_LIMIT_32_BIT_MIB;
+  }
   return "-Xmx" + std::to_string(mib) + "m";
 }
 
@@ -108,7 +114,7 @@ std::optional<ChildCommand> buildChildCommand() {
     command.addBlank();
   }
   if (!heapGiven) {
-    std::string heap = heapLimitOption(s.percentRam);
+    std::string heap = heapLimitOption(s.percentRam, s.runtimeIs32Bit);
     if (!heap.empty()) {
       command.addText(heap);
       command.addBlank();
@@ -120,7 +126,13 @@ std::optional<ChildCommand> buildChildCommand() {
   std::vector<std::string> entries;
   for (const std::string& entry : s.classPath)
     entries.push_back(ansiReadableClassPathEntry(entry));
-  command.addText(joinClassPath(entries, false));
+  // An empty class path is still a word: left out, it would make Java take
+  // the main class for the class path. Java reads "" as the current folder,
+  // its own default, and no CLASSPATH variable changes what runs.
+  if (entries.empty())
+    command.addWord(std::string(), true);
+  else
+    command.addText(joinClassPath(entries, false));
   command.addBlank();
 
   if (s.mainClass) command.addText(*s.mainClass);

@@ -50,10 +50,17 @@ uint64_t physicalMemoryMiB();
 // any letter case), so that no limit is computed.
 bool setsHeapLimit(const std::string& vmParamName);
 
-// "-Xmx<size>m" for `percentRam` percent of the physical memory, or an
-// empty text when `percentRam` is not set (negative) or the physical memory
-// cannot be read (a line on standard error says so).
-std::string heapLimitOption(int32_t percentRam);
+// The largest heap given to a 32-bit runtime. Its VM must reserve the heap
+// as one range of its 2 GB address space, beside its own code, the system's
+// DLLs and thread stacks; 1 GiB is what such a VM reserves reliably, while
+// 1.2 to 1.5 GB fail or not by where the system placed its DLLs.
+constexpr uint64_t HEAP_LIMIT_32_BIT_MIB = 1024;
+
+// "-Xmx<size>m" for `percentRam` percent of the physical memory (for a
+// 32-bit runtime at most HEAP_LIMIT_32_BIT_MIB, with a line on standard
+// error), or an empty text when `percentRam` is not set (negative) or the
+// physical memory cannot be read (a line on standard error says so).
+std::string heapLimitOption(int32_t percentRam, bool runtimeIs32Bit = false);
 
 }  // namespace tarvik
 

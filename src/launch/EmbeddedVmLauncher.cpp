@@ -74,11 +74,14 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
     (*vm)->DestroyJavaVM(vm);
     return RESULT_FAILED;
   }
+  // Without a main method the VM has a NoSuchMethodError pending: shown
+  // and a failure, as Java's own launcher ends.
   jmethodID mainMethod = (*env)->GetStaticMethodID(
       env, mainClass, "main", "([Ljava/lang/String;)V");
   if (mainMethod == nullptr) {
+    (*env)->ExceptionDescribe(env);
     (*vm)->DestroyJavaVM(vm);
-    return RESULT_OK;
+    return RESULT_FAILED;
   }
 
   // Building the arguments fails only when the VM is out of memory; going
@@ -107,13 +110,16 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
   }
 
   (*env)->CallStaticVoidMethod(env, mainClass, mainMethod, args);
+  // An exception out of main is a failure, as for Java's own launcher.
+  int result = RESULT_OK;
   if ((*env)->ExceptionCheck(env)) {
     (*env)->ExceptionDescribe(env);
     (*env)->ExceptionClear(env);
+    result = RESULT_FAILED;
   }
   // Waits for the application's other non-daemon threads (its windows).
   (*vm)->DestroyJavaVM(vm);
-  return RESULT_OK;
+  return result;
 }
 
 // Java's launcher reads JDK_JAVA_OPTIONS from Java 9 on, before the

@@ -75,8 +75,29 @@ class Win32RegistryKey : public RegistryKey {
     if (status != ERROR_SUCCESS) return std::nullopt;
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
       return std::string(reinterpret_cast<const char*>(buffer.data()), size);
-    return utf8FromWide(reinterpret_cast<const wchar_t*>(buffer.data()),
-                        size / sizeof(wchar_t));
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(buffer.data());
+    const size_t length = size / sizeof(wchar_t);
+    if (type == REG_EXPAND_SZ) return expanded(std::wstring(text, length));
+    return utf8FromWide(text, length);
+  }
+
+  // A REG_EXPAND_SZ value with its %NAME% references expanded, as Windows'
+  // own readers give it (a stored terminator kept as a NUL byte).
+  static std::optional<std::string> expanded(std::wstring value) {
+    const bool terminated = !value.empty() && value.back() == L'\0';
+    value = value.substr(0, value.find(L'\0'));
+    std::vector<wchar_t> out(value.size() + 1);
+    for (;;) {
+      const DWORD needed = ExpandEnvironmentStringsW(
+          value.c_str(), out.data(), static_cast<DWORD>(out.size()));
+      if (needed == 0) return std::nullopt;
+      if (needed <= out.size()) {
+        std::string text = utf8FromWide(out.data(), needed - 1);
+        if (terminated) text += '\0';
+        return text;
+      }
+      out.resize(needed);
+    }
   }
 
   HKEY key_;

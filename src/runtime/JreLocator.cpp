@@ -159,14 +159,17 @@ OptionalText searchOtherSources(const OptionalText& request) {
   const RuntimeCandidate* best = nullptr;
   for (const RuntimeCandidate& candidate : candidates) {
     if (wanted && !wanted->matches(candidate.version)) continue;
-    // Newer wins; among equals (and among unknown versions) the earlier
-    // source; a known version beats an unknown one.
-    if (!best || (candidate.version &&
-                  (!best->version ||
-                   compareVersions(*candidate.version, *best->version) > 0)))
+    // A 32-bit runtime only where no 64-bit one fits; then newer wins;
+    // among equals (and among unknown versions) the earlier source; a
+    // known version beats an unknown one.
+    if (!best || (best->bits32 && !candidate.bits32) ||
+        (best->bits32 == candidate.bits32 && candidate.version &&
+         (!best->version ||
+          compareVersions(*candidate.version, *best->version) > 0)))
       best = &candidate;
   }
   if (!best) return std::nullopt;
+  settings().runtimeIs32Bit = best->bits32;
   return chooseRuntime(*best);
 }
 
@@ -220,9 +223,14 @@ OptionalText locateDefaultRuntime() {
   if (!home)
     return failDefaultLookup(CAPTION_READ_FAILED, TEXT_JAVA_HOME,
                              "No Java Installation Home Directory Found");
+  // A home that cannot serve this launch counts as none: a key left behind
+  // by an uninstalled runtime, or for `javalib auto` one without a JVM
+  // library. A child with no other runtime fails as it always has.
   if (keyHomeUnfit(*home))
     return failDefaultLookup(CAPTION_READ_FAILED, TEXT_JAVA_HOME,
                              "No Java Installation Found");
+  if (!homeServesLaunch(*home))
+    if (OptionalText found = searchOtherSources(std::nullopt)) return found;
   return runtimeExecutable(*home);
 }
 
@@ -268,6 +276,8 @@ OptionalText locateRequiredRuntime() {
     return std::nullopt;
   }
   key.reset();
+  if (!homeServesLaunch(*home))
+    if (OptionalText found = searchOtherSources(asked)) return found;
   return runtimeExecutable(*home);
 }
 

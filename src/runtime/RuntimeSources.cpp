@@ -78,7 +78,8 @@ class CandidateList {
       add(*home, std::nullopt, "JAVA_HOME");
   }
 
-  // The first PATH folder that holds the executable; its home is above it.
+  // The first PATH folder that holds the executable in a runtime's bin
+  // folder; its home is above it.
   void readPath() {
     std::optional<std::string> path = platform().getEnv("PATH");
     if (!path) return;
@@ -92,8 +93,11 @@ class CandidateList {
       if (folder.empty()) continue;
       const std::string exe = folder + separator() + childExecutable();
       if (platform().findFiles(exe).empty()) continue;
-      if (std::optional<std::string> home = runtimeHomeOfExecutable(exe))
-        add(*home, std::nullopt, "PATH");
+      // A folder of copies such as Oracle's "javapath" is no runtime's bin
+      // folder: the search goes on.
+      std::optional<std::string> home = runtimeHomeOfExecutable(exe);
+      if (!home) continue;
+      add(*home, std::nullopt, "PATH");
       return;
     }
   }
@@ -170,12 +174,14 @@ class CandidateList {
     if (!key) return;
     std::optional<std::string> home =
         key->readString(valueName, HOME_VALUE_CAPACITY);
-    if (home) add(*home, nameVersion, place.label() + "\\" + path);
+    if (home)
+      add(*home, nameVersion, place.label() + "\\" + path,
+          place.view() == RegistryView::Bits32);
   }
 
   void add(const std::string& given,
            const std::optional<std::string>& nameVersion,
-           const std::string& source) {
+           const std::string& source, bool bits32 = false) {
     const std::string home = trimHome(given);
     if (home.empty() || home.find('\0') != std::string::npos ||
         !seen_.insert(home).second)
@@ -189,7 +195,7 @@ class CandidateList {
     if (version && versionNumbers(*version).empty()) version.reset();
     os.writeStdout("runtime " + version.value_or("(unknown version)") + " at " +
                    home + " from " + source + "\n");
-    found_.push_back({home, version, source});
+    found_.push_back({home, version, source, bits32});
   }
 
   bool childLaunch_;

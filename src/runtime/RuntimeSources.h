@@ -16,6 +16,8 @@ struct RuntimeCandidate {
   std::optional<std::string> version;
   // Where it was found, for the report: a key, "JAVA_HOME", "PATH" or a folder.
   std::string source;
+  // Found in the registry's 32-bit view.
+  bool bits32 = false;
 };
 
 // Every runtime the sources name, in source order, each home once. Only

@@ -250,10 +250,11 @@ TEST_F(LinuxBadInputTest, ManyEntriesAndLongCommandLines) {
   r = run(exe, {"-passExitCode"});
   EXPECT_EQ(0u, r.exitCode) << r.err;
   got = nulWords(readFile(dir + "/record"));
-  // (No class path entry: "-classpath" is followed by no word of its own.)
-  ASSERT_EQ(4u, got.size());
-  EXPECT_EQ("long.Line", got[2]);
-  EXPECT_EQ(longArgument, got[3]);
+  // No class path entry: "-classpath" is followed by the empty word.
+  ASSERT_EQ(5u, got.size());
+  EXPECT_EQ("", got[2]);
+  EXPECT_EQ("long.Line", got[3]);
+  EXPECT_EQ(longArgument, got[4]);
 
   // One the system refuses (an argument of 10 MB) is a start failure.
   writeFile(dir + "/record", "untouched");

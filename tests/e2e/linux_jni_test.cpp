@@ -120,10 +120,10 @@ TEST_F(LinuxJniTest, SystemExitEndsTheLauncherWithItsStatus) {
   EXPECT_TRUE(has(r.out, "exiting\n"));
 }
 
-TEST_F(LinuxJniTest, ExceptionFromMainIsDescribedAndTheResultIsZero) {
+TEST_F(LinuxJniTest, ExceptionFromMainIsDescribedAndTheResultIsOne) {
   std::string exe = makeApp("throw", probeConfig());
   RunResult r = run(exe, {"-passExitCode", "throw"});
-  EXPECT_EQ(0u, r.exitCode);
+  EXPECT_EQ(1u, r.exitCode);
   EXPECT_TRUE(has(r.err, "Exception in thread \"main\" "
                          "java.lang.IllegalStateException: probe failure\n"))
       << r.err;
@@ -148,14 +148,14 @@ TEST_F(LinuxJniTest, ClassNotOnTheClassPathGivesOne) {
   EXPECT_TRUE(has(r.err, "ClassNotFoundException: inproc.Missing")) << r.err;
 }
 
-TEST_F(LinuxJniTest, ClassWithoutMainGivesZeroSilently) {
+TEST_F(LinuxJniTest, ClassWithoutMainIsDescribedAndGivesOne) {
   std::string exe = makeApp("nomain", "javalib " + libjvm() +
                                           "\nmainclass inproc.NoMain\n"
                                           "addpath " + classesDir() + "\n");
   RunResult r = run(exe, {"-passExitCode"});
-  EXPECT_EQ(0u, r.exitCode);
+  EXPECT_EQ(1u, r.exitCode);
   EXPECT_FALSE(has(r.out, "wrong main called"));
-  EXPECT_EQ("", r.err);
+  EXPECT_TRUE(has(r.err, "java.lang.NoSuchMethodError")) << r.err;
 }
 
 struct LibraryCase {

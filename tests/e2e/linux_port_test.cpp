@@ -69,6 +69,28 @@ TEST_F(LinuxPortTest, ExampleStartedThroughASymbolicLink) {
   EXPECT_TRUE(has(r.out, "configuration file: " + dir + "/hello.config")) << r.out;
 }
 
+// Only a start by full path moves into the launcher's folder; typed as a
+// bare name found through PATH, it works where it was typed (the -o file
+// lands in the current folder).
+TEST_F(LinuxPortTest, OnlyAStartByFullPathMovesIntoTheLaunchersFolder) {
+  std::string exe = installExample("start-forms");
+  const std::string project = newCaseDir("project");
+  struct Case {
+    std::string command;
+    std::string folder;
+  } cases[] = {{"hello -o", project}, {exe + " -o", dir}};
+  for (const Case& c : cases) {
+    RunOptions options = RunOptions::of({"-c", "exec " + c.command});
+    options.cwd = project;
+    options.env = {{"TARVIK_REGISTRY", dir + "/no-registry"},
+                   {"PATH", dir + ":/usr/bin:/bin"}};
+    RunResult r = runWithoutDesktop("/bin/sh", options);
+    EXPECT_EQ(r.exitCode, 0u) << c.command << r.err;
+    EXPECT_TRUE(fileExists(c.folder + "/hello.out")) << c.command;
+    unlink((c.folder + "/hello.out").c_str());
+  }
+}
+
 TEST_F(LinuxPortTest, JavaVersionIsFoundWithoutAnySetUp) {
   std::string exe = installExample("java-version");
   writeFile(dir + "/hello.config",

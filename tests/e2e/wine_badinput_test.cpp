@@ -274,7 +274,7 @@ TEST_F(WineBadInputTest, FilesThatCannotBeReadOrWritten) {
     // Nothing read, so no runtime: the registry lookup's one box.
     ASSERT_EQ(1u, r.boxes.size());
     EXPECT_EQ("Error!", r.boxes[0].caption);
-    EXPECT_EQ(0u, r.boxes[0].text.rfind("No Java Installation", 0));
+    EXPECT_EQ(0u, r.boxes[0].text.rfind("No Java Installation", 0)) << r.boxes[0].text;
   };
   std::vector<Row> rows = {
       // A configuration that cannot be read is skipped without a word.

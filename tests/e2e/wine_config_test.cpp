@@ -83,7 +83,9 @@ TEST_F(WineConfigTest, ConfigBesideTheExeIsReadWithItsDirectives) {
                       "\\\\tool.config\""),
             std::string::npos)
       << seen;
-  EXPECT_NE(seen.find("arg\t4\tcom.acme.Main\n"), std::string::npos) << seen;
+  // No class path: the empty word keeps the main class in its place.
+  EXPECT_NE(seen.find("arg\t4\t\narg\t5\tcom.acme.Main\n"), std::string::npos)
+      << seen;
   EXPECT_NE(seen.find("env\tTV_HOME\t" + escaped(winDir + "\\home") + "\n"),
             std::string::npos)
       << seen;
@@ -126,8 +128,8 @@ TEST_F(WineConfigTest, CustomConfigIsReadInsteadAndIncludeCyclesStop) {
   ASSERT_FALSE(seen.empty()) << "the fake java was not started";
   EXPECT_NE(seen.find("-Dexe.mainConfig=\"other.cfg\""), std::string::npos)
       << seen;
-  EXPECT_NE(seen.find("\tcustom.Main\narg\t4\tcut\narg\t5\tfrom part\n"
-                      "arg\t6\tlast\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("arg\t3\t\narg\t4\tcustom.Main\narg\t5\tcut\n"
+                      "arg\t6\tfrom part\narg\t7\tlast\n"), std::string::npos) << seen;
   EXPECT_EQ(seen.find("beside.NotUsed"), std::string::npos) << seen;
 }
 

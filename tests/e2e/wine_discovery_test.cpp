@@ -32,7 +32,19 @@ struct Value {
   std::string key;  // full key path
   std::string name;
   std::string data;
+  bool expandable = false;  // REG_EXPAND_SZ rather than REG_SZ
 };
+
+// A value's data as a .reg file writes it.
+std::string regData(const Value& value) {
+  if (!value.expandable) return regString(value.data);
+  std::string hex = "hex(2):";
+  const char* digits = "0123456789abcdef";
+  for (unsigned char c : value.data + '\0')
+    hex += std::string{digits[c >> 4], digits[c & 15]} + ",00,";
+  hex.pop_back();
+  return hex;
+}
 
 class WineDiscoveryTest : public ::testing::Test {
  protected:
@@ -45,7 +57,7 @@ class WineDiscoveryTest : public ::testing::Test {
         reg += "[-" + root + vendor + "]\r\n\r\n";
     for (const Value& value : values)
       reg += "[" + value.key + "]\r\n" + regString(value.name) + "=" +
-             regString(value.data) + "\r\n\r\n";
+             regData(value) + "\r\n\r\n";
     const std::string file = newCaseDir("registry") + "/keys.reg";
     writeFile(file, utf16(reg));
     ASSERT_EQ(wine.wine({"regedit", "/S", WineEnvironment::windowsPath(file)}), 0);
@@ -109,6 +121,11 @@ TEST_F(WineDiscoveryTest, EachSourceAloneIsFound) {
     const char* name;
     std::string where;  // a registry key below a root, JAVA_HOME or PATH
     const char* value;
+    // The value is REG_EXPAND_SZ, "%TARVIK_TEST_HOME%".
+    bool expandable = false;
+    // PATH: a folder of copies of javaw.exe comes first; a key: the JavaSoft
+    // key of an uninstalled runtime names version 17 too.
+    bool behindDecoy = false;
   } cases[] = {
       {"jdk", HKLM + "JavaSoft\\JDK\\17", "JavaHome"},
       {"user", HKCU + "Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path"},
@@ -116,6 +133,10 @@ TEST_F(WineDiscoveryTest, EachSourceAloneIsFound) {
       {"wow", WOW + "JavaSoft\\Java Runtime Environment\\17", "JavaHome"},
       {"javahome", "JAVA_HOME", ""},
       {"path", "PATH", ""},
+      {"expand", HKLM + "Microsoft\\JDK\\17.0.9.8\\hotspot\\MSI", "Path", true},
+      {"javapath", "PATH", "", false, true},
+      {"stale", HKLM + "Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path",
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -125,7 +146,21 @@ TEST_F(WineDiscoveryTest, EachSourceAloneIsFound) {
       options.env = {{"JAVA_HOME", jdk}};
     else if (c.where == "PATH")
       options.env = {{"WINEPATH", jdk + "\\bin"}};
-    registry(*c.value ? std::vector<Value>{{c.where, c.value, jdk}} : std::vector<Value>{});
+    if (c.where == "PATH" && c.behindDecoy) {
+      const std::string copies = dir_ + "/" + c.name + "-javapath";
+      makeDirs(copies);
+      writeFile(copies + "/javaw.exe", readFile(wine.testTool("fakejava.exe")));
+      options.env = {{"WINEPATH", WineEnvironment::windowsPath(copies) + ";" + jdk + "\\bin"}};
+    }
+    std::vector<Value> values;
+    if (*c.value)
+      values.push_back({c.where, c.value, c.expandable ? "%TARVIK_TEST_HOME%" : jdk,
+                        c.expandable});
+    if (c.expandable) options.env = {{"TARVIK_TEST_HOME", jdk}};
+    if (*c.value && c.behindDecoy)
+      values.push_back({HKLM + "JavaSoft\\Java Runtime Environment\\17", "JavaHome",
+                        "Z:\\uninstalled\\jre17"});
+    registry(values);
     EXPECT_EQ(javaPathOf("javaVersion 17\n", options), jdk + "\\bin\\javaw.exe");
   }
 }

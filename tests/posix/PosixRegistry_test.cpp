@@ -213,19 +213,22 @@ TEST_F(PosixRegistryTest, RootsAndViewsMapToTheirOwnTrees) {
 }
 
 // The runtime discovery over the real store: a family resolved to the
-// highest patch level, then its JavaHome.
+// highest patch level, then its JavaHome (a home that holds bin/java).
 TEST_F(PosixRegistryTest, RuntimeDiscoveryReadsTheTree) {
-  writeValue(RUNTIMES + "/17_5", "JavaHome", "/opt/jdk-17.0.5\n");
-  writeValue(RUNTIMES + "/17_9", "JavaHome", "/opt/jdk-17.0.9\n");
-  writeValue(RUNTIMES + "/11_20", "JavaHome", "/opt/jdk-11\n");
+  const std::string opt = root_ + "/opt";
+  for (const char* home : {"jdk-17.0.5", "jdk-17.0.9", "jdk-11"})
+    writeValue("opt/" + std::string(home) + "/bin", "java", "");
+  writeValue(RUNTIMES + "/17_5", "JavaHome", opt + "/jdk-17.0.5\n");
+  writeValue(RUNTIMES + "/17_9", "JavaHome", opt + "/jdk-17.0.9\n");
+  writeValue(RUNTIMES + "/11_20", "JavaHome", opt + "/jdk-11\n");
   writeValue(RUNTIMES, "CurrentVersion", "11_20\n");
   setenv(REGISTRY_ROOT_VARIABLE, root_.c_str(), 1);
   PosixPlatform os;
   resetLaunchState();
   setPlatform(&os);
-  EXPECT_EQ(locateDefaultRuntime(), "/opt/jdk-11/bin/java");
+  EXPECT_EQ(locateDefaultRuntime(), opt + "/jdk-11/bin/java");
   settings().requiredJavaVersion = "17";
-  EXPECT_EQ(locateRequiredRuntime(), "/opt/jdk-17.0.9/bin/java");
+  EXPECT_EQ(locateRequiredRuntime(), opt + "/jdk-17.0.9/bin/java");
   EXPECT_EQ(settings().requiredJavaVersion, "17_9");
   setPlatform(nullptr);
   unsetenv(REGISTRY_ROOT_VARIABLE);

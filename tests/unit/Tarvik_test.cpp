@@ -19,6 +19,8 @@ class EntryTest : public LauncherTest {
   }
 };
 
+// The launcher's switches are whole words; only -D and -c carry a value in
+// the word. Any other word reaches the application.
 TEST_F(EntryTest, SwitchesAreMatchedInOrderWithTheirPrefixRules) {
   struct Case {
     std::vector<std::string> words;
@@ -29,14 +31,19 @@ TEST_F(EntryTest, SwitchesAreMatchedInOrderWithTheirPrefixRules) {
   } cases[] = {
       {{"-d"}, false, false, false, false, 1, {}, {}},
       {{"-dx"}, false, false, false, false, 0, {"-dx"}, {}},
-      {{"-config"}, true, false, false, false, 0, {}, {}},
+      {{"-con"}, true, false, false, false, 0, {}, {}},
+      {{"-config"}, false, false, false, false, 0, {}, std::string("onfig")},
       {{"-cmy.cfg"}, false, false, false, false, 0, {}, std::string("my.cfg")},
       {{"-c", "my.cfg"}, false, false, false, false, 0, {"my.cfg"}, std::string("")},
       {{"-q", "-d"}, false, true, false, false, 0, {}, {}},
       {{"-d", "-q"}, false, true, false, false, 0, {}, {}},
-      {{"-quiet", "-output"}, false, true, true, false, 0, {}, {}},
-      {{"-passExitCodeNow"}, false, false, false, true, 0, {}, {}},
+      {{"-q", "-o", "-passExitCode"}, false, true, true, true, 0, {}, {}},
+      {{"-quiet", "-output"}, false, false, false, false, 0, {"-quiet", "-output"}, {}},
+      {{"-passExitCodeNow"}, false, false, false, false, 0, {"-passExitCodeNow"}, {}},
       {{"-passExit"}, false, false, false, false, 0, {"-passExit"}, {}},
+      {{"-logfile", "data.txt"}, false, false, false, false, 0, {"-logfile", "data.txt"}, {}},
+      {{"-verbose", "-helpme", "-samples", "-debug"}, false, false, false, false, 0,
+       {"-verbose", "-helpme", "-samples", "-debug"}, {}},
       {{"a", "-x", "b c"}, false, false, false, false, 0, {"a", "-x", "b c"}, {}},
   };
   for (const Case& c : cases) {
@@ -51,6 +58,9 @@ TEST_F(EntryTest, SwitchesAreMatchedInOrderWithTheirPrefixRules) {
     EXPECT_EQ(opt.debugMode, c.debug);
     EXPECT_EQ(set.appArguments, c.arguments);
     EXPECT_EQ(opt.customConfigPath, c.custom);
+    EXPECT_FALSE(opt.logToFile);
+    if (!c.debug)
+      for (const RecordedBox& box : os.boxes) EXPECT_NE(box.caption, "Version");
   }
 }
 
@@ -119,10 +129,15 @@ TEST_F(EntryTest, OldWindowsIsNotVista) {
 
 TEST_F(EntryTest, WorkingDirectoryFollowsAFullLauncherPathOnly) {
   struct Case {
-    const char* exePath;
+    const char* exePath;  // the word it was started with
     const char* launcherDir;
     bool changed;
+    const char* ownFile = "";  // the launcher's file, where the system says
   } cases[] = {
+      // Linux: found through PATH, the configuration's folder is the
+      // launcher's own, and the current directory stays.
+      {"tool", "/opt/app", false, "/opt/app/tool"},
+      {"/usr/local/bin/tool", "/opt/app", true, "/opt/app/tool"},
       {"C:\\apps\\tool.exe", "C:\\apps", true},
       {"C:\\a\\b\\c\\tool.exe", "C:\\a\\b\\c", true},
       {"tool.exe", "C:\\Work", false},
@@ -132,9 +147,10 @@ TEST_F(EntryTest, WorkingDirectoryFollowsAFullLauncherPathOnly) {
   };
   for (const Case& c : cases) {
     resetLaunchState();
-    os.cwd = "C:\\Work";
+    os.conv = *c.ownFile ? PlatformConventions::posix() : PlatformConventions::windows();
+    os.cwd = *c.ownFile ? "/home/u/project" : "C:\\Work";
     os.chdirs.clear();
-    exitCodeOf([&] { runLauncher({c.exePath}); });
+    exitCodeOf([&] { runLauncher({c.exePath}, c.ownFile); });
     EXPECT_EQ(startup().launcherDir, c.launcherDir) << c.exePath;
     EXPECT_EQ(!os.chdirs.empty() && os.chdirs[0] == c.launcherDir, c.changed)
         << c.exePath;
@@ -236,6 +252,11 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
        {"-sample"}, "C:\\Apps\\sample.config"},
       {"-sample from a console", "sample", "C:\\Apps", {"-sample"},
        "C:\\Apps\\sample.config"},
+      {"-log naming an included file", "C:\\Apps\\tool.exe", "D:\\Work",
+       {"-log", "C:\\Apps\\common.config"}, "C:\\Apps\\common.config"},
+      {"-log naming a file an include includes through a var",
+       "C:\\Apps\\tool.exe", "C:\\Apps", {"-log", "sub\\deep.config"},
+       "C:\\Apps\\sub\\deep.config"},
       {"another folder's tool.config", "C:\\Apps\\tool.exe", "D:\\Work",
        {"-log", "tool.config"}, ""},
       {"another application's sample", "C:\\Apps\\tool.exe", "C:\\Apps",
@@ -248,8 +269,11 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
     os.boxes.clear();
     os.err.clear();
     os.cwd = c.cwd;
-    for (const char* name : {"tool.config", "sample.config", "my.cfg"})
+    for (const char* name : {"sample.config", "my.cfg", "sub\\deep.config"})
       os.files[std::string("C:\\Apps\\") + name] = "mainclass app.Main\n";
+    os.files["C:\\Apps\\tool.config"] = "mainclass app.Main\ninclude common.config\n";
+    os.files["C:\\Apps\\common.config"] = "var D=sub\ninclude %D%\\deep.config\n";
+    const std::map<std::string, std::string> before = os.files;
     std::vector<std::string> argv = {c.exe};
     argv.insert(argv.end(), c.words.begin(), c.words.end());
     const int code = exitCodeOf([&] { runLauncher(argv); });
@@ -258,7 +282,8 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
       continue;
     }
     EXPECT_EQ(code, 1) << c.name;
-    EXPECT_EQ(os.files[c.kept], "mainclass app.Main\n") << c.name;
+    EXPECT_EQ(os.files[c.kept], before.at(c.kept)) << c.name;
+    EXPECT_TRUE(set.variables.empty()) << c.name;
     EXPECT_TRUE(os.events.empty()) << c.name;
     ASSERT_EQ(os.boxes.size(), 1u) << c.name;
     EXPECT_EQ(os.boxes[0].caption, "Configuration File Kept");

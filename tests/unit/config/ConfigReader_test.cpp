@@ -78,6 +78,12 @@ TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
       {"workingDir $E\\sub", &LaunchSettings::workingDir, "C:/a b/sub"},
       {"consoleTitle say \"$E\" now", &LaunchSettings::consoleTitle,
        "say \"C:/a b\" now"},
+      // Blanks and tabs that end a path are dropped; other values keep them.
+      {"javapath C:\\jdk\\bin\\java.exe \t ", &LaunchSettings::javaPath,
+       "C:\\jdk\\bin\\java.exe"},
+      {"workingDir D:\\w ", &LaunchSettings::workingDir, "D:\\w"},
+      {"outputFile out.txt\t", &LaunchSettings::outputFile, "out.txt"},
+      {"appname Tool ", &LaunchSettings::appName, "Tool "},
   };
   for (const Case& c : cases) {
     parseDirectiveLine(c.line);
@@ -91,8 +97,17 @@ TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
   parseDirectiveLine("argument $HOME");
   parseDirectiveLine("argument %v%");
   EXPECT_EQ(set.appArguments, (Texts{"$HOME", "V"}));
+  parseDirectiveLine("addjar h2.jar ");
+  parseDirectiveLine("addjars lib\t");
+  parseDirectiveLine("addpath classes  ");
+  EXPECT_EQ(Texts(set.classPath.begin() + 3, set.classPath.end()),
+            (Texts{"h2.jar", "lib/*", "classes"}));
+  parseDirectiveLine("argument a ");
+  EXPECT_EQ(set.appArguments.back(), "a ");
   parseDirectiveLine("javalib $E");
   EXPECT_EQ(set.javaLib, "C:/a b");
+  parseDirectiveLine("javalib C:\\jvm.dll ");
+  EXPECT_EQ(set.javaLib, "C:\\jvm.dll");
   parseDirectiveLine("vmparam -Dh=$E");
   EXPECT_EQ(set.vmParamValues["-Dh"], "\"C:/a b\"");
 }

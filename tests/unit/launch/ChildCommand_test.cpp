@@ -65,8 +65,8 @@ TEST_F(ChildCommandTest, TheChildIsStartedWithTheWords) {
   exitCodeOf([] { launchJava(); });
   ASSERT_EQ(os.started.size(), 1u);
   EXPECT_EQ(os.started[0].arguments,
-            (Words{"C:\\jdk 17\\bin\\java.exe", "-classpath", "Main", "a b",
-                   "c\\"}));
+            (Words{"C:\\jdk 17\\bin\\java.exe", "-classpath", "", "Main",
+                   "a b", "c\\"}));
 }
 
 }  // namespace

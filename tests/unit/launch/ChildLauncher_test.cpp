@@ -41,7 +41,7 @@ class ChildLauncherTest : public LauncherTest {
            commandLine + "\n";
   }
 
-  const std::string line = "java -classpath  app.Main";
+  const std::string line = "java -classpath \"\" app.Main";
 };
 
 TEST_F(ChildLauncherTest, StartsTheChildAndLeavesItAfterTheBoundedWait) {
@@ -194,7 +194,7 @@ TEST_F(ChildLauncherTest, DebugModeShowsEveryStepInOrder) {
   os.children.push_back(endsWith(0, 1));
   launchJava();
   const std::string commandLine =
-      "java -DLOGFILE=C:\\app.log -classpath  app.Main \"a b\" ";
+      "java -DLOGFILE=C:\\app.log -classpath \"\" app.Main \"a b\" ";
   std::vector<RecordedBox> expected = {
       {"Javapath is", "java", 0},
       {"Adding double quotes around", "a b", 0},
@@ -325,7 +325,7 @@ TEST_F(ChildLauncherTest, CommandFileInsteadOfAChild) {
   EXPECT_EQ(os.out, "");
   EXPECT_EQ(os.files["C:\\Work\\tool.out"],
             "#Version " + identificationString() +
-                "\r\n#Command line=\r\njava -classpath  app.Main x \r\n");
+                "\r\n#Command line=\r\njava -classpath \"\" app.Main x \r\n");
 }
 
 TEST_F(ChildLauncherTest, CommandFileFallsBackToTheTemporaryDirectory) {
@@ -403,7 +403,7 @@ TEST_F(ChildLauncherTest, StartFailureIsNoCodeOfTheLaunchersOwn) {
 }
 
 TEST_F(ChildLauncherTest, CommandLineOverTheSystemLimitIsNotStarted) {
-  // "java -classpath  app.Main " is 26 characters; the argument fills the
+  // "java -classpath "" app.Main " is 28 characters; the argument fills the
   // line to exactly `length` characters with its quotes and blank. The
   // system counts UTF-16 units: Д is one, U+1F600 two.
   struct Case {
@@ -420,7 +420,7 @@ TEST_F(ChildLauncherTest, CommandLineOverTheSystemLimitIsNotStarted) {
     opt.vistaOrLater = true;
     const size_t units = c.filler.size() == 4 ? 2 : 1;
     std::string argument;
-    for (size_t i = 0; i < (c.length - 26 - 3) / units; ++i)
+    for (size_t i = 0; i < (c.length - 28 - 3) / units; ++i)
       argument += c.filler;
     set.appArguments = {argument};
     os.children = {runsOn()};

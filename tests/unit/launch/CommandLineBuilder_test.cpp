@@ -56,61 +56,61 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
     std::function<void()> setUp;
     const char* line;
   } cases[] = {
-      {"defaults", []  {}, "java -classpath  "},
+      {"defaults", []  {}, "java -classpath \"\" "},
       {"quarter of 16303 MiB is cut to whole MiB",
        [&] { set.percentRam = 25; },
-       "java -Xmx4075m -classpath  "},
+       "java -Xmx4075m -classpath \"\" "},
       {"zero percent", [&] { set.percentRam = 0; },
-       "java -Xmx0m -classpath  "},
+       "java -Xmx0m -classpath \"\" "},
       {"above 100 is used as given",
        [&] {
          set.percentRam = 150;
          os.memoryBytes = 1000ull << 20;
        },
-       "java -Xmx1500m -classpath  "},
+       "java -Xmx1500m -classpath \"\" "},
       {"no limit when the physical memory cannot be read",
        [&] {
          set.percentRam = 25;
          os.memoryBytes = 0;
        },
-       "java -classpath  "},
+       "java -classpath \"\" "},
       {"below -1 counts as not set",
        [&] { set.percentRam = -7; },
-       "java -classpath  "},
+       "java -classpath \"\" "},
       {"-XMX in capitals suppresses the computed limit",
        [&] {
          set.percentRam = 25;
          addParam("-XMX2g");
        },
-       "java -XMX2g -classpath  "},
+       "java -XMX2g -classpath \"\" "},
       {"lower-case -xmx too",
        [&] {
          set.percentRam = 25;
          addParam("-xmx1g");
        },
-       "java -xmx1g -classpath  "},
+       "java -xmx1g -classpath \"\" "},
       {"-Xms does not, and the limit follows every option",
        [&] {
          set.percentRam = 25;
          addParam("-Xms256m");
          addParam("-Da=b");
        },
-       "java -Xms256m -Da=b -Xmx4075m -classpath  "},
+       "java -Xms256m -Da=b -Xmx4075m -classpath \"\" "},
       {"a name given twice stands twice with the last value",
        [&] {
          addParam("-Dx=1");
          addParam("-Dy");
          addParam("-Dx=2");
        },
-       "java -Dx=2 -Dy -Dx=2 -classpath  "},
+       "java -Dx=2 -Dy -Dx=2 -classpath \"\" "},
       {"an option with nothing after '=' is its bare name",
        [&] { addParam("-Dflag="); },
-       "java -Dflag -classpath  "},
+       "java -Dflag -classpath \"\" "},
       {"javaPath is used exactly as stored",
        [&] {
          set.javaPath = "\"C:\\Program Files\\Java\\bin\\javaw.exe\"";
        },
-       "\"C:\\Program Files\\Java\\bin\\javaw.exe\" -classpath  "},
+       "\"C:\\Program Files\\Java\\bin\\javaw.exe\" -classpath \"\" "},
       {"main class without arguments ends the line",
        [&] {
          set.classPath = {"a.jar"};
@@ -119,39 +119,39 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
        "java -classpath a.jar app.Main"},
       {"arguments without a main class",
        [&] { set.appArguments = {"x"}; },
-       "java -classpath   x "},
+       "java -classpath \"\"  x "},
       {"before Vista only blanks are quoted",
        [&] {
          set.mainClass = "M";
          set.appArguments = {"a b", "ab", "C:\\dir\\"};
        },
-       "java -classpath  M \"a b\" ab C:\\dir\\ "},
+       "java -classpath \"\" M \"a b\" ab C:\\dir\\ "},
       {"from Vista on every argument is quoted",
        [&] {
          opt.vistaOrLater = true;
          set.mainClass = "M";
          set.appArguments = {"a b", "ab"};
        },
-       "java -classpath  M \"a b\" \"ab\" "},
+       "java -classpath \"\" M \"a b\" \"ab\" "},
       {"a trailing backslash is doubled before the closing quote",
        [&] {
          opt.vistaOrLater = true;
          set.mainClass = "M";
          set.appArguments = {"C:\\", "D:\\data\\", "next"};
        },
-       "java -classpath  M \"C:\\\\\" \"D:\\data\\\\\" \"next\" "},
+       "java -classpath \"\" M \"C:\\\\\" \"D:\\data\\\\\" \"next\" "},
       {"a double quote is escaped and quoted even without a blank",
        [&] {
          set.mainClass = "M";
          set.appArguments = {"say\"hi", "\\\"x"};
        },
-       "java -classpath  M \"say\\\"hi\" \"\\\\\\\"x\" "},
+       "java -classpath \"\" M \"say\\\"hi\" \"\\\\\\\"x\" "},
       {"an empty argument stays an argument",
        [&] {
          set.mainClass = "M";
          set.appArguments = {"", "x"};
        },
-       "java -classpath  M \"\" x "},
+       "java -classpath \"\" M \"\" x "},
       {"one pair of quotes around a class path with a blank",
        [&] {
          set.classPath = {"C:\\My Libs\\a.jar", "b.jar"};
@@ -163,6 +163,18 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
          set.mainClass = "M";
        },
        "java -classpath \"b.jar;C:\\My Libs\\classes\\\\\" M"},
+      {"a 32-bit runtime gets a heap it can reserve",
+       [&] {
+         set.percentRam = 50;
+         set.runtimeIs32Bit = true;
+       },
+       "java -Xmx1024m -classpath \"\" "},
+      {"a 32-bit runtime's smaller share stays",
+       [&] {
+         set.percentRam = 5;
+         set.runtimeIs32Bit = true;
+       },
+       "java -Xmx815m -classpath \"\" "},
       {"wildcards are left to the Java launcher",
        [&] {
          set.classPath = {"lib\\*"};
@@ -178,7 +190,9 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
     c.setUp();
     EXPECT_EQ(buildCommandLine(), std::string(c.line)) << c.name;
   }
-  EXPECT_EQ(os.err, "percentRam 25 ignored: the physical memory cannot be read\n");
+  EXPECT_EQ(os.err,
+            "percentRam 25 ignored: the physical memory cannot be read\n"
+            "percentRam 50 limited to 1024 MiB: the runtime is a 32-bit one\n");
 }
 
 TEST_F(CommandLineBuilderTest, ArgumentsReachTheChildUnchanged) {
@@ -206,7 +220,7 @@ TEST_F(CommandLineBuilderTest, DiscoveredRuntimeIsKeptForTheRestart) {
   registerRuntime("C:\\Java\\jre8");
   opt.vistaOrLater = true;
   std::optional<std::string> first = buildCommandLine();
-  EXPECT_EQ(first, "\"C:\\Java\\jre8\\bin\\javaw.exe\" -classpath  ");
+  EXPECT_EQ(first, "\"C:\\Java\\jre8\\bin\\javaw.exe\" -classpath \"\" ");
   EXPECT_EQ(set.javaPath, "\"C:\\Java\\jre8\\bin\\javaw.exe\"");
   os.registry.clear();  // a restart does not search again
   EXPECT_EQ(buildCommandLine(), first);

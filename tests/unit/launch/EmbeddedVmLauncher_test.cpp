@@ -254,7 +254,7 @@ TEST_F(EmbeddedVmLauncherTest, NoArgumentsGiveAnEmptyArray) {
 
 TEST_F(EmbeddedVmLauncherTest, ExceptionFromMainIsDescribedAndCleared) {
   jvm.mainThrows = true;
-  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(1, launchInProcess());
   Strings tail(jvm.calls.end() - 4, jvm.calls.end());
   EXPECT_EQ((Strings{"ExceptionCheck", "ExceptionDescribe", "ExceptionClear",
                      "DestroyJavaVM"}),
@@ -279,14 +279,16 @@ TEST_F(EmbeddedVmLauncherTest, MissingClassIsDescribedAndGivesOne) {
   EXPECT_TRUE(os.boxes.empty());
 }
 
-TEST_F(EmbeddedVmLauncherTest, MissingMainGivesZeroSilently) {
+TEST_F(EmbeddedVmLauncherTest, MissingMainIsDescribedAndGivesOne) {
   jvm.mainMissing = true;
-  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ(1, launchInProcess());
   EXPECT_EQ((Strings{"FindClass app/Main",
                      "GetStaticMethodID main ([Ljava/lang/String;)V",
-                     "DestroyJavaVM"}),
+                     "ExceptionDescribe", "DestroyJavaVM"}),
             jvm.calls);
-  EXPECT_EQ("", os.err);
+  EXPECT_EQ("Exception in thread \"main\" java.lang.NoSuchMethodError: main\n",
+            os.err);
+  EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
   EXPECT_TRUE(os.boxes.empty());
 }
 

@@ -77,6 +77,37 @@ TEST_F(RuntimeSourcesTest, EachSourceAloneServesBothRoads) {
          t.home("C:\\jdk21", "21");
        },
        "17.0.1 at C:\\jdk17 from PATH"},
+      {"PATH's folder of copies that is no runtime's bin is passed over",
+       [](RuntimeSourcesTest& t, FakePlatform& os) {
+         os.env["PATH"] = "C:\\Oracle\\javapath;C:\\jdk21\\bin";
+         os.files["C:\\Oracle\\javapath\\javaw.exe"] = "MZ";
+         os.files["C:\\Oracle\\javapath\\java.exe"] = "MZ";
+         t.home("C:\\jdk21", "21.0.2");
+       },
+       "21.0.2 at C:\\jdk21 from PATH"},
+      {"a newer 32-bit runtime yields to a 64-bit one",
+       [](RuntimeSourcesTest& t, FakePlatform& os) {
+         named(os.registry32, JDK, "17.0.10", "JavaHome", "C:\\x86\\jdk17");
+         named(os.registry, JDK, "17.0.9", "JavaHome", "C:\\jdk17");
+         t.home("C:\\x86\\jdk17", "17.0.10");
+         t.home("C:\\jdk17", "17.0.9");
+       },
+       "17.0.9 at C:\\jdk17 from HKLM\\SOFTWARE\\JavaSoft\\JDK\\17.0.9"},
+      {"a 32-bit runtime where no 64-bit one fits",
+       [](RuntimeSourcesTest& t, FakePlatform& os) {
+         named(os.registry32, JDK, "17.0.10", "JavaHome", "C:\\x86\\jdk17");
+         t.home("C:\\x86\\jdk17", "17.0.10");
+       },
+       "17.0.10 at C:\\x86\\jdk17 from HKLM 32-bit\\SOFTWARE\\JavaSoft\\JDK\\17.0.10"},
+      {"a JavaSoft key left behind by an uninstalled runtime",
+       [](RuntimeSourcesTest& t, FakePlatform& os) {
+         os.registry[LEGACY].values["CurrentVersion"] = "1.8";
+         named(os.registry, LEGACY, "1.8", "JavaHome", "C:\\gone\\jre8");
+         installer(os.registry, TEMURIN, "21.0.5.11", "C:\\Temurin\\jdk-21");
+         t.home("C:\\Temurin\\jdk-21", "21.0.5");
+       },
+       "21.0.5 at C:\\Temurin\\jdk-21 from HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK"
+       "\\21.0.5.11\\hotspot\\MSI"},
   };
   for (const Case& c : cases) {
     for (const char* request : {"", "17+"}) {
@@ -92,6 +123,9 @@ TEST_F(RuntimeSourcesTest, EachSourceAloneServesBothRoads) {
       EXPECT_NE(os.out.find(std::string("runtime chosen: ") + c.chosenLine + "\n"),
                 std::string::npos)
           << c.name << "\n" << os.out;
+      EXPECT_EQ(set.runtimeIs32Bit,
+                std::string(c.chosenLine).find("32-bit") != std::string::npos)
+          << c.name;
     }
   }
 }
@@ -99,6 +133,7 @@ TEST_F(RuntimeSourcesTest, EachSourceAloneServesBothRoads) {
 TEST_F(RuntimeSourcesTest, JavaSoftRoadThatYieldsIsUntouched) {
   named(os.registry, LEGACY, "1.8.0_60", "JavaHome", "C:\\Java\\jre8");
   os.registry[LEGACY].values["CurrentVersion"] = "1.8.0_60";
+  home("C:\\Java\\jre8", "");
   installer(os.registry, TEMURIN, "21.0.5.11", "C:\\Temurin\\21\\");
   home("C:\\Temurin\\21", "21.0.5");
   os.env["JAVA_HOME"] = "C:\\Temurin\\21";
