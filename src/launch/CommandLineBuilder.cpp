@@ -119,7 +119,7 @@ std::optional<ChildCommand> buildChildCommand() {
   command.addBlank();
   std::vector<std::string> entries;
   for (const std::string& entry : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(entry));
+    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
   command.addText(joinClassPath(entries, false));
   command.addBlank();
 

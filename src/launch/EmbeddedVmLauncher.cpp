@@ -8,6 +8,7 @@
 #include "LaunchSettings.h"
 #include "launch/CommandLineBuilder.h"
 #include "support/AnsiCodePage.h"
+#include "support/FileSystem.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -135,12 +136,14 @@ int launchInProcess() {
     if (s.consoleTitle && !s.consoleTitle->empty())
       os.setConsoleTitle(*s.consoleTitle);
   }
+  const std::string javaLib = fromLauncherFolder(s.javaLib);
   // Before loading: the library's own dependencies and relative class path
   // entries resolve against it.
-  if (s.workingDir) os.changeDirectory(*s.workingDir);
+  if (const OptionalText folder = applicationFolder())
+    os.changeDirectory(*folder);
 
   void* library =
-      os.loadLibraryWithDependenciesIn(s.javaLib, jvmDependencyFolders(s.javaLib));
+      os.loadLibraryWithDependenciesIn(javaLib, jvmDependencyFolders(javaLib));
   if (library == nullptr) {
     showMessage(LIBRARY_CAPTION, "Unable to load JVM library: " + s.javaLib,
                 true);
@@ -156,9 +159,12 @@ int launchInProcess() {
 
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
+  std::vector<std::string> entries;
+  for (const std::string& entry : s.classPath)
+    entries.push_back(fromLauncherFolder(entry));
   texts.push_back("-Djava.class.path=" +
-                  ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
-  os.writeStdout("Classpath: " + texts.front() + "\n");
+                  ansiReadableClassPath(joinClassPathEntries(entries, true)));
+  writeRecord("Classpath: " + texts.front() + "\n");
   os.flushStdout();
   std::vector<std::string> vmTexts = vmOptionTexts(s);
   texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());

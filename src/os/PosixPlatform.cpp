@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,15 @@
 #include <ctime>
 
 namespace tarvik {
+
+std::vector<std::string> posixLauncherArguments(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  if (args.empty()) args.emplace_back();
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length > 0) args[0].assign(buffer, static_cast<size_t>(length));
+  return args;
+}
 
 PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {}
 

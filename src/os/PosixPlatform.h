@@ -3,6 +3,8 @@
 #define TARVIK_OS_POSIXPLATFORM_H
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "os/Platform.h"
 
@@ -59,6 +61,11 @@ class PosixPlatform : public Platform {
  private:
   PlatformConventions conventions_;
 };
+
+// The launcher's arguments with element 0 its own file, however it was
+// started (full path, PATH, or a symbolic link), so its configuration is
+// found beside it as on Windows.
+std::vector<std::string> posixLauncherArguments(int argc, char** argv);
 
 }  // namespace tarvik
 

@@ -6,6 +6,7 @@
 
 #include "LaunchSettings.h"
 #include "os/Platform.h"
+#include "support/Message.h"
 #include "runtime/RuntimeRelease.h"
 #include "runtime/VersionRequest.h"
 
@@ -124,7 +125,7 @@ class CandidateList {
 
   static std::string executable() {
     const PlatformConventions& conv = platform().conventions();
-    return options().debugMode ? conv.consoleJava : conv.windowedJava;
+    return startsConsoleJava() ? conv.consoleJava : conv.windowedJava;
   }
 
   // A home as a key or variable may give it: quoted, or with a trailing
@@ -183,7 +184,7 @@ class CandidateList {
     std::optional<std::string> version = readRuntimeVersion(home);
     if (!version || versionNumbers(*version).empty()) version = nameVersion;
     if (version && versionNumbers(*version).empty()) version.reset();
-    os.writeStdout("runtime " + version.value_or("(unknown version)") + " at " +
+    writeRecord("runtime " + version.value_or("(unknown version)") + " at " +
                    home + " from " + source + "\n");
     found_.push_back({home, version, source});
   }
