@@ -5,7 +5,7 @@ packages=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb
           openjdk-17-jdk-headless icoutils libxml2-utils
           clang libclang-rt-14-dev
-          zip unzip
+          zip unzip openssl osslsigncode
           ant rhino)
 missing=()
 for p in "${packages[@]}"; do
