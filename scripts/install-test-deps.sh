@@ -6,7 +6,7 @@ packages=(cmake make g++ googletest libgtest-dev
           openjdk-17-jdk-headless icoutils libxml2-utils
           clang libclang-rt-14-dev
           zip unzip openssl osslsigncode
-          rhino)
+          ant rhino)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -50,6 +50,14 @@ void removeVmParams(const std::string& pattern) {
   }
 }
 
+OptionalText applicationFolder() {
+  if (settings().workingDir) return settings().workingDir;
+  // A caller's folder that cannot be named (removed meanwhile) is none.
+  if (isConsoleLauncher() && !startup().callerDir.empty())
+    return startup().callerDir;
+  return std::nullopt;
+}
+
 std::string applicationNameForMessages() {
   const LaunchSettings& s = settings();
   if (s.appName && !s.appName->empty()) return *s.appName;

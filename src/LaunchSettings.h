@@ -52,7 +52,13 @@ struct LaunchSettings {
   bool inProcess() const { return javaLibAuto || !javaLib.empty(); }
 };
 
+// Which program runs: the windowed launcher (tarvik, tarvik.exe) or the
+// console one (tarvikc), which behaves like the command-line tool it starts.
+// Each program's entry sets it before the launch.
+enum class LauncherKind { Windowed, Console };
+
 struct LauncherOptions {
+  LauncherKind kind = LauncherKind::Windowed;
   int32_t debugMode = 0;
   bool quietMode = false;
   bool writeCommandFile = false;
@@ -71,11 +77,28 @@ struct StartupState {
   std::string exePath;
   std::string startedAs;
   std::string launcherDir;
+  // The console launcher: the folder the user typed the command in.
+  std::string callerDir;
 };
 
 LaunchSettings& settings();
 LauncherOptions& options();
 StartupState& startup();
+
+inline bool isConsoleLauncher() {
+  return options().kind == LauncherKind::Console;
+}
+
+// Whether the child is the console Java (java.exe) rather than the windowed
+// one (javaw.exe): in debug mode, and always for the console launcher.
+inline bool startsConsoleJava() {
+  return options().debugMode || isConsoleLauncher();
+}
+
+// The folder the application runs in: the workingDir directive's, else the
+// caller's for the console launcher; nothing where the launcher's own
+// current folder serves.
+OptionalText applicationFolder();
 
 // Replaces every piece of process-wide state (settings with their
 // variables, options and start-up state) by a fresh one.

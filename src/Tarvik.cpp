@@ -9,6 +9,7 @@
 #include "config/SampleConfig.h"
 #include "config/VariableTable.h"
 #include "launch/ChildLauncher.h"
+#include "launch/WindowsCommandLine.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -23,6 +24,14 @@ constexpr size_t DIAGNOSTIC_BUFFER_SIZE = 1024;
 // -log or -sample refused to replace the configuration file.
 constexpr int FILE_KEPT_EXIT_CODE = 1;
 constexpr const char FILE_KEPT_CAPTION[] = "Configuration File Kept";
+// The console launcher's own switches, as its command line is the
+// application's.
+constexpr const char OPTIONS_VARIABLE[] = "TARVIK_OPTIONS";
+constexpr int NOT_A_SWITCH_EXIT_CODE = 3;
+constexpr const char NOT_A_SWITCH_CAPTION[] = "Not A Tarvik Switch";
+// The console launcher stops when it has no configuration to read.
+constexpr int NO_CONFIGURATION_EXIT_CODE = 2;
+constexpr const char NO_CONFIGURATION_CAPTION[] = "Configuration File Not Found";
 
 const char* const HELP_LINES[] = {
     "\nTarvik Options:",
@@ -230,6 +239,40 @@ void walkSwitches(const std::vector<std::string>& argv) {
   }
 }
 
+// The console launcher: the switches are the words of TARVIK_OPTIONS, read
+// as tarvik.exe reads its command line; every word of the command line is
+// the application's, and the launcher waits for it and passes its code on.
+void walkConsoleSwitches(const std::vector<std::string>& argv) {
+  LaunchSettings& s = settings();
+  std::vector<std::string> words(argv.begin(), argv.begin() + 1);
+  if (const OptionalText value = platform().getEnv(OPTIONS_VARIABLE)) {
+    const std::vector<std::string> given = splitWindowsArguments(*value);
+    words.insert(words.end(), given.begin(), given.end());
+  }
+  walkSwitches(words);
+  if (!s.appArguments.empty()) {
+    showErrorBox(NOT_A_SWITCH_CAPTION,
+                 std::string(OPTIONS_VARIABLE) + " holds \"" +
+                     s.appArguments.front() +
+                     "\", which is not a switch of the launcher. The "
+                     "application's arguments go on the command line.");
+    exitLauncher(NOT_A_SWITCH_EXIT_CODE);
+  }
+  s.appArguments.assign(argv.begin() + 1, argv.end());
+  options().passExitCodeFlag = true;
+}
+
+// The console launcher says so when the configuration cannot be read,
+// where tarvik.exe goes on with none.
+void requireConfiguration() {
+  const StartupState& start = startup();
+  const std::string path = configPathFor(start.exePath, start.launcherDir);
+  if (platform().readFile(path)) return;
+  showErrorBox(NO_CONFIGURATION_CAPTION,
+               "The configuration file " + path + " cannot be read.");
+  exitLauncher(NO_CONFIGURATION_EXIT_CODE);
+}
+
 void settleWorkingDirectory() {
   Platform& os = platform();
   StartupState& start = startup();
@@ -248,7 +291,12 @@ int runLauncher(const std::vector<std::string>& argv,
   start.startedAs = argv.empty() ? std::string() : argv[0];
   start.exePath = ownFile.empty() ? start.startedAs : ownFile;
 
-  walkSwitches(argv);
+  if (isConsoleLauncher()) {
+    start.callerDir = os.currentDirectory();
+    walkConsoleSwitches(argv.empty() ? std::vector<std::string>{""} : argv);
+  } else {
+    walkSwitches(argv);
+  }
 
   if (opts.quietMode) opts.debugMode = 0;
   opts.vistaOrLater = os.osMajorVersion() > 5;
@@ -262,6 +310,7 @@ int runLauncher(const std::vector<std::string>& argv,
   }
 
   settleWorkingDirectory();
+  if (isConsoleLauncher()) requireConfiguration();
 
   if (readApplicationConfig(start.exePath, start.launcherDir) != 0) {
     debugBox("LpCmdLine", bracketedPath);
@@ -272,8 +321,7 @@ int runLauncher(const std::vector<std::string>& argv,
     const LaunchSettings& s = settings();
     showBox("MainClass is", s.mainClass.value_or(""));
     for (size_t j = 0; j < s.classPath.size(); ++j) {
-      os.writeStdout("vmpath " + std::to_string(j) + "=" + s.classPath[j] +
-                     "\n");
+      writeRecord("vmpath " + std::to_string(j) + "=" + s.classPath[j] + "\n");
     }
   }
 

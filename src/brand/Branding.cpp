@@ -37,7 +37,9 @@ bool isTarvikLauncher(ResourceTree& tree) {
   const Resource* version = firstResource(tree[ResourceId::number(RT_VERSION)], ResourceId::number(VS_VERSION_INFO));
   if (!version) return false;
   std::map<std::string, std::string> strings = readVersionStrings(version->data);
-  return strings["ProductName"] == "Tarvik" && strings["InternalName"] == "tarvik";
+  const std::string& internal = strings["InternalName"];
+  return strings["ProductName"] == "Tarvik" &&
+         (internal == "tarvik" || internal == "tarvikc");
 }
 
 // The first language of `name`, or the default.

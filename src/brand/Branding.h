@@ -3,7 +3,8 @@
 // recomputed. Pure: bytes in, bytes out.
 //
 // A Tarvik launcher is recognised by its version resource: ProductName
-// "Tarvik" and InternalName "tarvik", as resources/tarvik.rc writes them.
+// "Tarvik" and InternalName "tarvik", as resources/tarvik.rc writes them
+// (or "tarvikc", the console launcher of resources/tarvikc.rc).
 // A branded copy no longer says so; brand the tarvik.exe a release ships.
 #ifndef TARVIK_BRAND_BRANDING_H
 #define TARVIK_BRAND_BRANDING_H

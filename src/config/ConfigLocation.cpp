@@ -39,19 +39,18 @@ std::string configPathFor(const std::string& exePath,
 
 int readApplicationConfig(const std::string& exePath,
                           const std::string& launcherDir) {
-  Platform& os = platform();
   const LauncherOptions& opts = options();
   std::string path;
   try {
     path = formConfigPath(exePath, launcherDir);
   } catch (const std::bad_alloc&) {
-    os.writeStdout("no Application config file\n");
+    writeNotice("no Application config file\n");
     showMessage("Error", "No Application config file", false);
     return 1;
   }
 
   if (opts.debugMode) {
-    os.writeStdout("reading app config " + path + "\n");
+    writeRecord("reading app config " + path + "\n");
     std::string framed = "[" + path + "]";
     if (framed.size() > DIAGNOSTIC_TEXT_LIMIT)
       framed.resize(DIAGNOSTIC_TEXT_LIMIT);

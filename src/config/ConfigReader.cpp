@@ -142,7 +142,7 @@ void applyKeepalive(const std::string& argument) {
       leadingUnsigned(words[1], 0, INT32_MAX / 1000);
   if (!seconds) return;
   s.keepAliveMillis = static_cast<int32_t>(*seconds * 1000);
-  platform().writeStdout(std::to_string(s.keepAliveMillis) + "\n");
+  writeRecord(std::to_string(s.keepAliveMillis) + "\n");
 }
 
 void applyAddToPath(const std::string& argument) {

@@ -9,10 +9,9 @@ namespace tarvik {
 VariableTable& variables() { return settings().variables; }
 
 void defineVariable(const std::string& argument) {
-  Platform& os = platform();
   const size_t equals = argument.find('=');
   if (equals == std::string::npos) {
-    os.writeStdout("Attempted to parse invalid var line: " + argument + "\n");
+    writeNotice("Attempted to parse invalid var line: " + argument + "\n");
     if (options().debugMode)
       showMessage("Attempted to parse var without =", argument, true);
     return;
@@ -20,7 +19,7 @@ void defineVariable(const std::string& argument) {
   const std::string name = argument.substr(0, equals);
   if (name.find('%') != std::string::npos) {
     // Stored all the same: "%%" is always the escape, so it cannot be used.
-    os.writeStdout("Defined unusable variable name: " + name + "\n");
+    writeNotice("Defined unusable variable name: " + name + "\n");
     if (options().debugMode)
       showMessage("Defined unusuable variable name", name, true);
   }

@@ -99,7 +99,7 @@ std::string libraryRecord(const std::string& library) {
 
 void debugLine(bool created, uint32_t exitCode) {
   if (!options().debugMode) return;
-  platform().writeStdout("CreateProcess ret " + std::to_string(created ? 1 : 0) +
+  writeRecord("CreateProcess ret " + std::to_string(created ? 1 : 0) +
                          ", exitCode=" + std::to_string(exitCode) + "\n");
 }
 
@@ -235,15 +235,23 @@ int launchJava() {
     debugBox("LogFile", *s.appLogFile);
   debugBox("Command Line is", *commandLine);
 
+  const bool console = isConsoleLauncher();
   ChildStart start;
   start.commandLine = command->line;
   start.arguments = command->words;
-  start.workingDir = s.workingDir;
-  start.useStdHandles = opts.logToFile;
+  start.workingDir = applicationFolder();
+  // The console launcher's standard streams, input too, are the child's.
+  start.useStdHandles = opts.logToFile || console;
   // Taken before a console is opened, which may rebind them: the child of
   // -log writes to the log file, console or not.
   if (start.useStdHandles) start.stdHandles = os.standardHandles();
-  start.noWindow = !s.showConsole;
+  if (!console) start.stdHandles.input = 0;
+  // A console child shares the launcher's console, and so its Ctrl-C.
+  start.noWindow = !s.showConsole && !console;
+  start.leaveInterruptsToChild = console;
+  start.endsWithLauncher = console;
+  start.forwardTermination = true;
+  start.forwardUserSignals = console;
   if (s.showConsole) start.consoleTitle = s.consoleTitle;
 
   const int64_t startTime = os.timeSeconds();
@@ -259,8 +267,8 @@ int launchJava() {
   if (opts.writeCommandFile)
     writeCommandFileAndExit(versionRecord() + commandRecord(*commandLine));
 
-  os.writeStdout(versionRecord());
-  os.writeStdout(commandRecord(*commandLine));
+  writeRecord(versionRecord());
+  writeRecord(commandRecord(*commandLine));
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
@@ -300,7 +308,8 @@ int launchJava() {
   const int64_t endTime = os.timeSeconds();
   const double elapsedSeconds = static_cast<double>(endTime - startTime);
 
-  if (classifyExitCode(exitCode) == ChildEnd::Failure)
+  // A command-line tool's code is its own word, passed on as it is.
+  if (classifyExitCode(exitCode) == ChildEnd::Failure && !console)
     reportAbnormalEnd(exitCode, elapsedSeconds);
 
   debugLine(true, exitCode);

@@ -125,7 +125,7 @@ std::optional<ChildCommand> buildChildCommand() {
   command.addBlank();
   std::vector<std::string> entries;
   for (const std::string& entry : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(entry));
+    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
   // An empty class path is still a word: left out, it would make Java take
   // the main class for the class path. Java reads "" as the current folder,
   // its own default, and no CLASSPATH variable changes what runs.

@@ -11,6 +11,7 @@
 #include "launch/SplashScreen.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
+#include "support/FileSystem.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -206,7 +207,7 @@ void JNICALL vmExitHook(jint status) { exitLauncher(status); }
 
 int launchInProcess() { return launchInProcess(settings().javaLib); }
 
-int launchInProcess(const std::string& javaLib) {
+int launchInProcess(const std::string& givenLibrary) {
   const LaunchSettings& s = settings();
   Platform& os = platform();
 
@@ -215,9 +216,11 @@ int launchInProcess(const std::string& javaLib) {
     if (s.consoleTitle && !s.consoleTitle->empty())
       os.setConsoleTitle(*s.consoleTitle);
   }
+  const std::string javaLib = fromLauncherFolder(givenLibrary);
   // Before loading: the library's own dependencies and relative class path
   // entries resolve against it.
-  if (s.workingDir) os.changeDirectory(*s.workingDir);
+  if (const OptionalText folder = applicationFolder())
+    os.changeDirectory(*folder);
 
   void* library =
       os.loadLibraryWithDependenciesIn(javaLib, jvmDependencyFolders(javaLib));
@@ -236,9 +239,12 @@ int launchInProcess(const std::string& javaLib) {
 
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
+  std::vector<std::string> entries;
+  for (const std::string& entry : s.classPath)
+    entries.push_back(fromLauncherFolder(entry));
   texts.push_back("-Djava.class.path=" +
-                  ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
-  os.writeStdout("Classpath: " + texts.front() + "\n");
+                  ansiReadableClassPath(joinClassPathEntries(entries, true)));
+  writeRecord("Classpath: " + texts.front() + "\n");
   os.flushStdout();
   // What Java's launcher would make of the same options: the variable's
   // first, then the configured ones.

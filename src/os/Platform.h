@@ -97,10 +97,12 @@ class RegistryKey {
   virtual std::optional<std::string> subkeyName(uint32_t index) = 0;
 };
 
-// The process's standard output and error handles, opaque to the core.
+// The process's standard output, error and input handles, opaque to the
+// core.
 struct StandardHandles {
   uintptr_t output = 0;
   uintptr_t error = 0;
+  uintptr_t input = 0;
 };
 
 enum class RegistryRoot { LocalMachine, CurrentUser };
@@ -141,12 +143,25 @@ struct ChildStart {
   std::vector<std::string> arguments;
   std::optional<std::string> workingDir;
   // Hand these standard output and error handles (the launcher's, taken
-  // before a console was opened) to the child.
+  // before a console was opened) to the child, and the input handle when
+  // it is not 0.
   bool useStdHandles = false;
   StandardHandles stdHandles;
   // Start without a console window.
   bool noWindow = true;
   std::optional<std::string> consoleTitle;
+  // While the child runs, the launcher leaves the terminal's interrupts to
+  // it: Windows: Ctrl-C and Ctrl-Break; POSIX: SIGINT and SIGQUIT, as
+  // system(3) does.
+  bool leaveInterruptsToChild = false;
+  // The child ends with the launcher: Windows: a job object ends it;
+  // POSIX: it is sent SIGTERM when the launcher dies.
+  bool endsWithLauncher = false;
+  // POSIX: while the launcher waits for the child, SIGTERM and SIGHUP sent
+  // to the launcher are passed on to it, and SIGUSR1 and SIGUSR2 too when
+  // `forwardUserSignals`.
+  bool forwardTermination = false;
+  bool forwardUserSignals = false;
 };
 
 // How a wait for a child's end came out.

@@ -5,6 +5,8 @@
 #endif
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -14,8 +16,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "os/PosixPlatform.h"
 
@@ -26,6 +31,80 @@ namespace {
 // How often a bounded wait looks at the child.
 constexpr std::chrono::milliseconds POLL_INTERVAL(10);
 
+// The child that signals sent to the launcher are passed on to; 0 for none.
+volatile sig_atomic_t gForwardTo = 0;
+
+extern "C" void forwardSignal(int signal) {
+  const pid_t child = static_cast<pid_t>(gForwardTo);
+  if (child > 0) kill(child, signal);
+}
+
+// The launcher's signal dispositions while a child runs: interrupts
+// ignored (as system(3) does), termination passed on. The child gets the
+// launcher's own dispositions back before it runs the program; the
+// launcher gets them back once the child has ended.
+class SignalPlan {
+ public:
+  explicit SignalPlan(const ChildStart& start) {
+    if (start.leaveInterruptsToChild) {
+      add(SIGINT, SIG_IGN);
+      add(SIGQUIT, SIG_IGN);
+    }
+    if (start.forwardTermination) {
+      add(SIGTERM, forwardSignal);
+      add(SIGHUP, forwardSignal);
+    }
+    if (start.forwardUserSignals) {
+      add(SIGUSR1, forwardSignal);
+      add(SIGUSR2, forwardSignal);
+    }
+  }
+
+  // Before fork: the signals are held until the child's number is known.
+  void install() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (Entry& entry : entries_) sigaddset(&held, entry.signal);
+    sigprocmask(SIG_BLOCK, &held, &mask_);
+    for (Entry& entry : entries_) {
+      struct sigaction action;
+      memset(&action, 0, sizeof action);
+      action.sa_handler = entry.handler;
+      action.sa_flags = SA_RESTART;
+      sigemptyset(&action.sa_mask);
+      sigaction(entry.signal, &action, &entry.saved);
+    }
+  }
+
+  // In the child after fork, and in the launcher when the child is gone.
+  void restore() {
+    for (Entry& entry : entries_) sigaction(entry.signal, &entry.saved, nullptr);
+    sigprocmask(SIG_SETMASK, &mask_, nullptr);
+  }
+
+  // In the launcher after fork: held signals now reach the child.
+  void forwardTo(pid_t child) {
+    gForwardTo = child;
+    sigprocmask(SIG_SETMASK, &mask_, nullptr);
+  }
+
+ private:
+  struct Entry {
+    int signal;
+    void (*handler)(int);
+    struct sigaction saved;
+  };
+  void add(int signal, void (*handler)(int)) {
+    Entry entry;
+    memset(&entry, 0, sizeof entry);
+    entry.signal = signal;
+    entry.handler = handler;
+    entries_.push_back(entry);
+  }
+  std::vector<Entry> entries_;
+  sigset_t mask_;
+};
+
 // What the child reports through the pipe when it cannot run the program.
 struct StartFailure {
   int stage;  // 0: changing directory, 1: exec
@@ -34,9 +113,10 @@ struct StartFailure {
 
 class PosixChild : public ChildProcess {
  public:
-  explicit PosixChild(pid_t pid) : pid_(pid) {}
+  PosixChild(pid_t pid, std::unique_ptr<SignalPlan> signals)
+      : pid_(pid), signals_(std::move(signals)) {}
   // A child still running is left to run on: the launcher may end first.
-  ~PosixChild() override = default;
+  ~PosixChild() override { standDown(); }
 
   // Linux has no notion of a child becoming idle.
   void waitForInputIdle(uint32_t) override {}
@@ -49,6 +129,7 @@ class PosixChild : public ChildProcess {
       pid_t got = waitpid(pid_, &status_, millis < 0 ? 0 : WNOHANG);
       if (got == pid_) {
         ended_ = true;
+        standDown();
         return WaitResult::Ended;
       }
       if (got < 0 && errno != EINTR) {
@@ -74,7 +155,17 @@ class PosixChild : public ChildProcess {
   }
 
  private:
+  // Nothing more is passed on (the number may name another process now),
+  // and the launcher's own dispositions are back.
+  void standDown() {
+    if (!signals_) return;
+    gForwardTo = 0;
+    signals_->restore();
+    signals_.reset();
+  }
+
   pid_t pid_;
+  std::unique_ptr<SignalPlan> signals_;
   int status_ = 0;
   bool ended_ = false;
   std::string waitError_;
@@ -107,6 +198,14 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   const char* dir = start.workingDir ? start.workingDir->c_str() : nullptr;
+  // A relative program path names a file of the launcher's folder, as on
+  // Windows, not of the child's working directory.
+  std::string program = words[0];
+  if (dir && program[0] != '/' && program.find('/') != std::string::npos) {
+    char here[PATH_MAX];
+    if (getcwd(here, sizeof here)) program = std::string(here) + "/" + program;
+  }
+  const pid_t launcher = getpid();
 
   // Exec closes the write end; anything read from it is a failure report.
   int report[2];
@@ -118,23 +217,31 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   // come first.
   fflush(stdout);
   fflush(stderr);
+  auto signals = std::make_unique<SignalPlan>(start);
+  signals->install();
 
   // Standard output and error are descriptors 1 and 2 either way: after
   // -log they are the log file, otherwise the launcher's own.
   pid_t pid = fork();
   if (pid < 0) {
     result.errorText = strerror(errno);
+    signals->restore();
     close(report[0]);
     close(report[1]);
     return result;
   }
   if (pid == 0) {
     close(report[0]);
+    signals->restore();
+    // Asked to end with the launcher; it may have died before this.
+    if (start.endsWithLauncher &&
+        (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != launcher))
+      _exit(127);
     StartFailure failure{0, 0};
     if (dir && chdir(dir) != 0) {
       failure.error = errno;
     } else {
-      execvp(argv[0], argv.data());
+      execvp(program.c_str(), argv.data());
       failure.stage = 1;
       failure.error = errno;
     }
@@ -143,6 +250,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   }
 
   close(report[1]);
+  signals->forwardTo(pid);
   StartFailure failure{0, 0};
   size_t got = 0;
   while (got < sizeof failure) {
@@ -155,12 +263,14 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   close(report[0]);
 
   if (got == 0) {
-    result.child = std::make_unique<PosixChild>(pid);
+    result.child = std::make_unique<PosixChild>(pid, std::move(signals));
     return result;
   }
   int status;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  gForwardTo = 0;
+  signals->restore();
   if (got < sizeof failure) {
     result.errorText = "The program could not be started.";
   } else if (failure.stage == 0) {

@@ -23,6 +23,19 @@
 
 namespace tarvik {
 
+std::vector<std::string> posixLauncherArguments(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  if (args.empty()) args.emplace_back();
+  return args;
+}
+
+std::string posixOwnExecutable() {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return std::string();
+  return std::string(buffer, static_cast<size_t>(length));
+}
+
 PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {}
 
 void PosixPlatform::writeStdout(const std::string& text) {

@@ -3,6 +3,8 @@
 #define TARVIK_OS_POSIXPLATFORM_H
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "os/Platform.h"
 
@@ -61,6 +63,15 @@ class PosixPlatform : public Platform {
  private:
   PlatformConventions conventions_;
 };
+
+// The launcher's arguments as started (never empty: element 0 is the word
+// it was started with).
+std::vector<std::string> posixLauncherArguments(int argc, char** argv);
+
+// The launcher's own file, however it was started (full path, PATH, or a
+// symbolic link), so its configuration is found beside it as on Windows;
+// empty when the system does not say.
+std::string posixOwnExecutable();
 
 }  // namespace tarvik
 

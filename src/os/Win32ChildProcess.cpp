@@ -15,12 +15,40 @@ namespace tarvik {
 
 namespace {
 
+// The launcher's answer to the console's interrupts while its child runs:
+// handled, that is ignored; the child, on the same console, gets them too.
+// (A NULL handler would be inherited by the child and silence it as well.)
+BOOL WINAPI leaveToChild(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+// A job that ends the child when its last handle, the launcher's, closes:
+// when the launcher ends in any way. Processes the child starts are left
+// out of it, as they would be without the launcher.
+HANDLE jobEndingWithLauncher() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (!job) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  memset(&limits, 0, sizeof limits);
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation,
+                               &limits, sizeof limits)) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
+
 class Win32Child : public ChildProcess {
  public:
-  explicit Win32Child(PROCESS_INFORMATION info) : info_(info) {}
+  Win32Child(PROCESS_INFORMATION info, HANDLE job, bool interruptsLeft)
+      : info_(info), job_(job), interruptsLeft_(interruptsLeft) {}
   ~Win32Child() override {
+    if (interruptsLeft_) SetConsoleCtrlHandler(leaveToChild, FALSE);
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
+    if (job_) CloseHandle(job_);
   }
   Win32Child(const Win32Child&) = delete;
   Win32Child& operator=(const Win32Child&) = delete;
@@ -45,6 +73,8 @@ class Win32Child : public ChildProcess {
 
  private:
   PROCESS_INFORMATION info_;
+  HANDLE job_;
+  bool interruptsLeft_;
   std::string waitError_;
 };
 
@@ -60,6 +90,13 @@ ChildStartResult startWin32Child(const ChildStart& start) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = reinterpret_cast<HANDLE>(start.stdHandles.output);
     startup.hStdError = reinterpret_cast<HANDLE>(start.stdHandles.error);
+    startup.hStdInput = reinterpret_cast<HANDLE>(start.stdHandles.input);
+    // Handles are passed on only when inheritable; a console's are not
+    // always.
+    if (start.stdHandles.input) {
+      for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
   }
   // The wide call may write into the command line it is given.
   std::wstring commandLine = wideFromUtf8(start.commandLine);
@@ -69,15 +106,30 @@ ChildStartResult startWin32Child(const ChildStart& start) {
   PROCESS_INFORMATION info;
   memset(&info, 0, sizeof info);
   ChildStartResult result;
+  HANDLE job = start.endsWithLauncher ? jobEndingWithLauncher() : nullptr;
+  DWORD flags = start.noWindow ? CREATE_NO_WINDOW : 0;
+  // Suspended until it is in the job, so that nothing it starts escapes.
+  if (job) flags |= CREATE_SUSPENDED;
+  if (start.leaveInterruptsToChild) SetConsoleCtrlHandler(leaveToChild, TRUE);
   BOOL created = CreateProcessW(
-      nullptr, &commandLine[0], nullptr, nullptr, TRUE,
-      start.noWindow ? CREATE_NO_WINDOW : 0, nullptr,
+      nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr,
       start.workingDir ? workingDir.c_str() : nullptr, &startup, &info);
   if (!created) {
     result.errorText = systemErrorText(GetLastError());
+    if (start.leaveInterruptsToChild) SetConsoleCtrlHandler(leaveToChild, FALSE);
+    if (job) CloseHandle(job);
     return result;
   }
-  result.child = std::make_unique<Win32Child>(info);
+  if (job) {
+    // A launcher in a job that allows no other (before Windows 8) runs
+    // the child without one.
+    if (!AssignProcessToJobObject(job, info.hProcess)) {
+      CloseHandle(job);
+      job = nullptr;
+    }
+    ResumeThread(info.hThread);
+  }
+  result.child = std::make_unique<Win32Child>(info, job, start.leaveInterruptsToChild);
   return result;
 }
 

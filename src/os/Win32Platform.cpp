@@ -152,7 +152,8 @@ class Win32Platform : public Platform {
 
   StandardHandles standardHandles() override {
     return {reinterpret_cast<uintptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)),
-            reinterpret_cast<uintptr_t>(GetStdHandle(STD_ERROR_HANDLE))};
+            reinterpret_cast<uintptr_t>(GetStdHandle(STD_ERROR_HANDLE)),
+            reinterpret_cast<uintptr_t>(GetStdHandle(STD_INPUT_HANDLE))};
   }
 
   RedirectResult redirectStdStreams(const std::string& path) override {
@@ -291,6 +292,19 @@ std::vector<std::string> win32Arguments(int count, wchar_t** arguments) {
   std::vector<std::string> argv;
   for (int i = 0; arguments && i < count; ++i)
     argv.push_back(utf8FromWide(arguments[i] ? arguments[i] : L""));
+  return argv;
+}
+
+std::vector<std::string> win32ModuleArguments(int count, wchar_t** arguments) {
+  std::vector<std::string> argv = win32Arguments(count, arguments);
+  if (argv.empty()) argv.emplace_back();
+  std::wstring path(32768, L'\0');
+  DWORD length = GetModuleFileNameW(nullptr, &path[0],
+                                    static_cast<DWORD>(path.size()));
+  if (length > 0 && length < path.size()) {
+    path.resize(length);
+    argv[0] = utf8FromWide(path);
+  }
   return argv;
 }
 

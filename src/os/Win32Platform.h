@@ -16,6 +16,11 @@ std::unique_ptr<Platform> makeWin32Platform();
 // started.
 std::vector<std::string> win32Arguments(int count, wchar_t** arguments);
 
+// The same with element 0 the program's own file, however it was started
+// (a command typed in a console names no folder), so its configuration is
+// found beside it.
+std::vector<std::string> win32ModuleArguments(int count, wchar_t** arguments);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_OS_WIN32PLATFORM_H

@@ -111,7 +111,7 @@ std::string runtimeExecutable(const std::string& home) {
   path += conv.separator;
   path += "bin";
   path += conv.separator;
-  path += opts.debugMode ? conv.consoleJava : conv.windowedJava;
+  path += startsConsoleJava() ? conv.consoleJava : conv.windowedJava;
   if (quoted) path += '"';
   return path;
 }
@@ -121,7 +121,7 @@ std::string runtimeExecutable(const std::string& home) {
 std::string chooseRuntime(const RuntimeCandidate& runtime) {
   const std::string chosen = runtime.version.value_or("(unknown version)") +
                              " at " + runtime.home + " from " + runtime.source;
-  platform().writeStdout("runtime chosen: " + chosen + "\n");
+  writeRecord("runtime chosen: " + chosen + "\n");
   debugBox("Java Runtime Chosen", chosen);
   return runtimeExecutable(runtime.home);
 }
@@ -315,28 +315,28 @@ Selection chooseRegisteredVersion() {
   const std::string family = required.substr(0, required.find('_'));
   int best = patchLevelOf(required);
   OptionalText bestName;
-  os.writeStdout("javaVersion=" + required + ", javaVer=" + family + "\n");
+  writeRecord("javaVersion=" + required + ", javaVer=" + family + "\n");
 
   for (uint32_t i = 0; i < count; ++i) {
     OptionalText name = runtimes->subkeyName(i);
     if (!name || name->size() > SUBKEY_NAME_LIMIT) continue;
-    os.writeStdout("checking (" + std::to_string(uint64_t{i} + 1) + ") " +
+    writeRecord("checking (" + std::to_string(uint64_t{i} + 1) + ") " +
                    *name + "\n");
     if (!startsWith(*name, family)) continue;
-    os.writeStdout("found correct java version " + *name +
+    writeRecord("found correct java version " + *name +
                    ". checking patch level\n");
     if (name->find('_') == std::string::npos) {
-      os.writeStdout("No patch level found in " + *name + "\n");
+      writeRecord("No patch level found in " + *name + "\n");
       continue;
     }
     const int patch = patchLevelOf(*name);
-    os.writeStdout("checking patch level " + std::to_string(patch) +
+    writeRecord("checking patch level " + std::to_string(patch) +
                    " against " + std::to_string(best) + "\n");
     // An equal level wins too, so ties go to the last one enumerated.
     if (patch >= best) {
       best = patch;
       bestName = *name;
-      os.writeStdout("found latest java version " + *name + "\n");
+      writeRecord("found latest java version " + *name + "\n");
     }
   }
   runtimes.reset();

@@ -6,6 +6,7 @@
 
 #include "LaunchSettings.h"
 #include "os/Platform.h"
+#include "support/Message.h"
 #include "runtime/RuntimeRelease.h"
 #include "runtime/VersionRequest.h"
 
@@ -56,7 +57,7 @@ std::vector<std::string> subkeyNames(RegistryKey& key) {
 
 std::string childExecutable() {
   const PlatformConventions& conv = platform().conventions();
-  return options().debugMode ? conv.consoleJava : conv.windowedJava;
+  return startsConsoleJava() ? conv.consoleJava : conv.windowedJava;
 }
 
 class CandidateList {
@@ -193,7 +194,7 @@ class CandidateList {
     std::optional<std::string> version = readRuntimeVersion(home);
     if (!version || versionNumbers(*version).empty()) version = nameVersion;
     if (version && versionNumbers(*version).empty()) version.reset();
-    os.writeStdout("runtime " + version.value_or("(unknown version)") + " at " +
+    writeRecord("runtime " + version.value_or("(unknown version)") + " at " +
                    home + " from " + source + "\n");
     found_.push_back({home, version, source, bits32});
   }

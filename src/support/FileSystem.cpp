@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "LaunchSettings.h"
 #include "os/Platform.h"
+#include "support/Message.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -20,11 +22,24 @@ void makeDirectories(const std::string& path) {
     current += pieces[i];
     int error = os.makeDirectory(current);
     if (error == 0 || error == EEXIST_CODE) continue;
-    os.writeStdout("Error creating directory " + path + " at component " +
+    writeNotice("Error creating directory " + path + " at component " +
                    current + " error : " + os.errorText(error) + " (" +
                    std::to_string(error) + ")");
     return;
   }
+}
+
+std::string fromLauncherFolder(const std::string& path) {
+  if (!isConsoleLauncher()) return path;
+  const PlatformConventions& conv = platform().conventions();
+  const std::string bare = withoutQuotes(path);
+  if (bare.empty()) return path;
+  const bool absolute =
+      bare[0] == conv.separator || bare[0] == '/' ||
+      (conv.driveLetterPaths && (bare[0] == '\\' ||
+                                 (bare.size() > 1 && bare[1] == ':')));
+  if (absolute) return path;
+  return startup().launcherDir + conv.separator + bare;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "LaunchSettings.h"
 #include "os/Platform.h"
 #include "support/AppBaseName.h"
+#include "support/Message.h"
 
 namespace tarvik {
 
@@ -16,10 +17,10 @@ void redirectToLog(const std::string& exePath) {
   }
   switch (os.redirectStdStreams(opts.logFilePath)) {
     case RedirectResult::CannotCreateFile:
-      os.writeStdout("Unable to create file!\n");
+      writeNotice("Unable to create file!\n");
       return;
     case RedirectResult::CannotDuplicateHandle:
-      os.writeStdout("Unable to create handle!\n");
+      writeNotice("Unable to create handle!\n");
       return;
     case RedirectResult::Done:
       opts.logRedirected = true;
@@ -27,7 +28,10 @@ void redirectToLog(const std::string& exePath) {
   }
 }
 
-void openConsole() { platform().openConsole(); }
+// The console launcher has the console it was started in.
+void openConsole() {
+  if (!isConsoleLauncher()) platform().openConsole();
+}
 
 std::string inTempDir(const std::string& name) {
   Platform& os = platform();

@@ -5,23 +5,46 @@
 
 namespace tarvik {
 
+int tellUser(const std::string& text, const std::string& caption,
+             unsigned style) {
+  Platform& os = platform();
+  if (!isConsoleLauncher()) return os.messageBox(text, caption, style);
+  os.writeStderr(caption + ": " + text + "\n");
+  return (style & 0xF) == MB_STYLE_YESNO ? ANSWER_NO : ANSWER_OK;
+}
+
 void showMessage(const std::string& caption, const std::string& text,
                  bool isError) {
   if (options().quietMode) return;
-  platform().messageBox(text, caption,
-                        isError ? MB_STYLE_ICONERROR : MB_STYLE_OK);
+  tellUser(text, caption, isError ? MB_STYLE_ICONERROR : MB_STYLE_OK);
 }
 
 void showBox(const std::string& caption, const std::string& text) {
-  platform().messageBox(text, caption, MB_STYLE_OK);
+  tellUser(text, caption, MB_STYLE_OK);
 }
 
 void showErrorBox(const std::string& caption, const std::string& text) {
-  platform().messageBox(text, caption, MB_STYLE_ICONERROR);
+  tellUser(text, caption, MB_STYLE_ICONERROR);
 }
 
 void debugBox(const std::string& caption, const std::string& text) {
   if (options().debugMode) showBox(caption, text);
+}
+
+void writeRecord(const std::string& text) {
+  Platform& os = platform();
+  const LauncherOptions& opts = options();
+  if (!isConsoleLauncher() || opts.logRedirected)
+    os.writeStdout(text);
+  else if (opts.debugMode)
+    os.writeStderr(text);
+}
+
+void writeNotice(const std::string& text) {
+  if (isConsoleLauncher())
+    platform().writeStderr(text);
+  else
+    platform().writeStdout(text);
 }
 
 }  // namespace tarvik

@@ -1,10 +1,17 @@
 // Message boxes as the launcher shows them: no owner window, OK button.
+// The console launcher shows no box: it writes "Caption: text" lines to
+// standard error instead, and standard output is the application's.
 #ifndef TARVIK_SUPPORT_MESSAGE_H
 #define TARVIK_SUPPORT_MESSAGE_H
 
 #include <string>
 
 namespace tarvik {
+
+// A box of `style` (a question of the console launcher is answered No);
+// the button pressed.
+int tellUser(const std::string& text, const std::string& caption,
+             unsigned style);
 
 // A box with an OK button and, when `isError`, the error icon. Shows
 // nothing in quiet mode.
@@ -18,6 +25,15 @@ void showErrorBox(const std::string& caption, const std::string& text);
 
 // Shows a box with (caption, text) only when debug mode is on.
 void debugBox(const std::string& caption, const std::string& text);
+
+// A record of what the launcher does (#Version, the command line, the
+// runtimes found): on standard output; the console launcher's go only to
+// the -log file, or to standard error under -d.
+void writeRecord(const std::string& text);
+
+// A line about a fault of the input or the system that the launch
+// survives: on standard output; the console launcher's on standard error.
+void writeNotice(const std::string& text);
 
 }  // namespace tarvik
 

@@ -166,6 +166,7 @@ std::string newCaseDir(const std::string& name) {
 
 std::string sourceDir() { return TARVIK_SOURCE_DIR; }
 std::string nativeLauncher() { return TARVIK_NATIVE_LAUNCHER; }
+std::string nativeConsoleLauncher() { return TARVIK_NATIVE_CONSOLE_LAUNCHER; }
 
 std::string javaHome() {
   const char* home = std::getenv("TARVIK_TEST_JAVA_HOME");
@@ -308,9 +309,10 @@ std::string WineEnvironment::unixPath(const std::string& windowsPath) const {
 }
 
 std::string WineEnvironment::installLauncher(const std::string& dir,
-                                             const std::string& name) {
+                                             const std::string& name,
+                                             const std::string& program) {
   std::string target = dir + "/" + name;
-  runShell("cp " + quote(buildDir_ + "/tarvik.exe") + " " + quote(target));
+  runShell("cp " + quote(buildDir_ + "/" + program) + " " + quote(target));
   return target;
 }
 
@@ -338,9 +340,20 @@ RunResult WineEnvironment::runLauncher(const std::string& exe,
              std::to_string(options.timeoutMs);
   for (const std::string& answer : options.answers)
     command += " --answer " + answer;
+  if (options.console) command += " --console";
+  if (!options.interruptWhen.empty())
+    command += " --interrupt-when " + quote(windowsPath(options.interruptWhen));
+  if (!options.endWhen.empty())
+    command += " --end-when " + quote(windowsPath(options.endWhen));
   command += " -- " + quote(windowsPath(exe));
   for (const std::string& arg : options.args) command += " " + quote(arg);
-  command += " >" + quote(outPath) + " 2>" + quote(errPath) + " </dev/null";
+  if (options.pipes) {
+    writeFile(dir + "/in", options.input);
+    command = "cat " + quote(dir + "/in") + " | { " + command + " 2>" +
+              quote(errPath) + "; } | cat >" + quote(outPath);
+  } else {
+    command += " >" + quote(outPath) + " 2>" + quote(errPath) + " </dev/null";
+  }
   runShell(command);
 
   RunResult run;
@@ -363,6 +376,8 @@ RunResult WineEnvironment::runLauncher(const std::string& exe,
     } else if (fields[0] == "exit" && fields.size() > 1) {
       run.exitCode = static_cast<uint32_t>(std::stoul(fields[1]));
       sawExit = true;
+    } else if (!line.empty()) {
+      run.records.push_back(line);
     }
   }
   if (!sawExit) {

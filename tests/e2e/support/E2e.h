@@ -27,6 +27,8 @@ struct RunResult {
   uint32_t exitCode = 0;
   std::string out;
   std::string err;
+  // The harness's other report lines ("interrupt\tsent", "other\tended").
+  std::vector<std::string> records;
 };
 
 struct RunOptions {
@@ -37,6 +39,15 @@ struct RunOptions {
   std::string cwd;
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutMs = 60000;
+  // Wine: standard input and output are pipes (input given, output read
+  // through `cat`), not files.
+  bool pipes = false;
+  std::string input;
+  // Wine: the harness's own console, a Ctrl-C sent to it once this file
+  // exists, the program ended once that one does (Unix paths).
+  bool console = false;
+  std::string interruptWhen;
+  std::string endWhen;
 
   // Options with just the launcher's arguments.
   static RunOptions of(std::vector<std::string> arguments) {
@@ -80,6 +91,7 @@ std::string newCaseDir(const std::string& name);
 // The source tree (for test data) and the native build's launcher.
 std::string sourceDir();
 std::string nativeLauncher();
+std::string nativeConsoleLauncher();
 // The JDK the Linux tests use.
 std::string javaHome();
 
@@ -106,8 +118,10 @@ class WineEnvironment {
   static std::string windowsPath(const std::string& unixPath);
   // The Unix path of a "Z:" or "C:" path of this prefix.
   std::string unixPath(const std::string& windowsPath) const;
-  // Copies the built tarvik.exe into `dir` as `name`; returns its path.
-  std::string installLauncher(const std::string& dir, const std::string& name);
+  // Copies the built tarvik.exe (or `program`) into `dir` as `name`;
+  // returns its path.
+  std::string installLauncher(const std::string& dir, const std::string& name,
+                              const std::string& program = "tarvik.exe");
   // The path of a built Windows test tool such as "fakejava.exe".
   std::string testTool(const std::string& name);
   // Runs a Windows program through the harness.

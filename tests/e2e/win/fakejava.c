@@ -17,6 +17,11 @@
  *                     folder and variables), escaped as \\ \t \r \n
  *   FAKEJAVA_ENV      comma-separated variable names to record
  *   FAKEJAVA_PRINT    TEXT: writes "TEXT\n" to stdout, "TEXT (stderr)\n" to stderr
+ *   FAKEJAVA_ECHO     when set: copies standard input to standard output
+ *   FAKEJAVA_READY    file written (whole, by a rename) with its process id
+ *                     once it runs
+ *   FAKEJAVA_CTRL_EXIT on Ctrl-C or Ctrl-Break: writes "ctrl N" (the event)
+ *                     to FAKEJAVA_READY.ctrl and exits with this code
  *   FAKEJAVA_SLEEP_MS sleep before exiting
  *   FAKEJAVA_EXIT     exit code (decimal, full 32 bits; default 0)
  *   FAKEJAVA_EXITS    e.g. 999,999,0: code per run, indexed by the number in
@@ -282,6 +287,48 @@ static UINT code_from_sequence(const char *seq, const char *counter_path)
     return code;
 }
 
+static UINT ctrl_exit;
+static char *ready_path;
+
+static BOOL WINAPI on_ctrl(DWORD event)
+{
+    char path[MAX_PATH + 8], line[32];
+    HANDLE f;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    snprintf(path, sizeof path, "%s.ctrl", ready_path ? ready_path : "fakejava");
+    f = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f != INVALID_HANDLE_VALUE) {
+        write_all(f, line, (size_t)sprintf(line, "ctrl %lu\n", (unsigned long)event));
+        CloseHandle(f);
+    }
+    ExitProcess(ctrl_exit);
+}
+
+static void write_ready(const char *path)
+{
+    char tmp[MAX_PATH + 8], pid[32];
+    HANDLE f;
+    snprintf(tmp, sizeof tmp, "%s.tmp", path);
+    f = CreateFileA(tmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        ExitProcess(73);
+    write_all(f, pid, (size_t)sprintf(pid, "%lu", GetCurrentProcessId()));
+    CloseHandle(f);
+    MoveFileExA(tmp, path, MOVEFILE_REPLACE_EXISTING);
+}
+
+static void echo_input(void)
+{
+    char chunk[4096];
+    DWORD got;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got,
+                    NULL) && got > 0)
+        write_all(GetStdHandle(STD_OUTPUT_HANDLE), chunk, got);
+}
+
 int wmain(void)
 {
     char *record = get_env("FAKEJAVA_RECORD");
@@ -298,8 +345,17 @@ int wmain(void)
     else if (exit_s && *exit_s)
         code = parse_code(exit_s);
 
+    char *ctrl = get_env("FAKEJAVA_CTRL_EXIT");
+    char *echo = get_env("FAKEJAVA_ECHO");
+    ready_path = get_env("FAKEJAVA_READY");
+
     if (record && *record)
         write_record(record);
+
+    if (ctrl && *ctrl) {
+        ctrl_exit = parse_code(ctrl);
+        SetConsoleCtrlHandler(on_ctrl, TRUE);
+    }
 
     if (print) {
         buf_t o = {0}, e = {0};
@@ -310,6 +366,11 @@ int wmain(void)
         write_all(GetStdHandle(STD_OUTPUT_HANDLE), o.p, o.len);
         write_all(GetStdHandle(STD_ERROR_HANDLE), e.p, e.len);
     }
+
+    if (echo)
+        echo_input();
+    if (ready_path && *ready_path)
+        write_ready(ready_path);
 
     if (sleep_ms && *sleep_ms)
         Sleep((DWORD)strtoul(sleep_ms, NULL, 10));

@@ -12,12 +12,21 @@
  *   --report FILE        write the report here instead of stdout
  *   --timeout-ms N       kill the program after N ms (default 60000)
  *   --cwd DIR            working directory of the program
+ *   --console            run it in a console of the harness's own (the
+ *                        standard handles stay as they are); the harness
+ *                        ignores Ctrl-C and Ctrl-Break
+ *   --interrupt-when FILE  once FILE exists, send Ctrl-C to the console
+ *   --end-when FILE      once FILE exists, terminate the program, then
+ *                        wait up to 10 s for the process whose id FILE
+ *                        holds to end
  *
  * Arguments are read and passed on wide, so any text reaches the program.
  * Report, one tab-separated record per line, text as UTF-8 (read with the
  * wide calls), escaped (\\ \t \r \n):
  *   box  CAPTION  TEXT  ok|yesno|okcancel|other  icon|noicon
  *   exit N | exit timeout          (N: full 32-bit exit code, unsigned)
+ *   interrupt sent|failed          (--interrupt-when)
+ *   other ended|running            (--end-when: the process FILE names)
  *
  * Exit code: 0 when the report was written, 3 usage error, 4 program could
  * not be started, 5 report could not be written.
@@ -355,6 +364,53 @@ static void make_inheritable(DWORD which)
         SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 }
 
+static BOOL WINAPI ignore_ctrl(DWORD event)
+{
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+/* A console of our own for the program; the standard handles stay. */
+static void own_console(void)
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    FreeConsole();
+    AllocConsole();
+    SetStdHandle(STD_INPUT_HANDLE, in);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, err);
+    SetConsoleCtrlHandler(ignore_ctrl, TRUE);
+}
+
+static int file_exists(const char *path)
+{
+    return path && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+/* Whether the process whose id the file holds ends within 10 s. */
+static int other_ends(const char *pid_file)
+{
+    char text[32] = {0};
+    FILE *f = fopen(pid_file, "rb");
+    HANDLE p;
+    DWORD w;
+    if (f) {
+        if (!fgets(text, sizeof text, f))
+            text[0] = 0;
+        fclose(f);
+    }
+    p = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
+                    strtoul(text, NULL, 10));
+    if (!p)
+        return 1;
+    w = WaitForSingleObject(p, 10000);
+    if (w != WAIT_OBJECT_0)
+        TerminateProcess(p, 1);
+    CloseHandle(p);
+    return w == WAIT_OBJECT_0;
+}
+
 static int write_all(HANDLE h, const char *p, size_t n)
 {
     while (n) {
@@ -373,6 +429,8 @@ int wmain(int argc, wchar_t **wargv)
     const char *answers[MAX_ANSWERS];
     int nanswers = 0, next_answer = 0;
     const char *report_path = NULL, *cwd = NULL, *raw = NULL;
+    const char *interrupt_when = NULL, *end_when = NULL;
+    int console = 0;
     unsigned long long timeout_ms = 60000, v;
     int i, prog_index = -1, timed_out = 0;
     buf_t cmd = {0}, report = {0};
@@ -393,6 +451,10 @@ int wmain(int argc, wchar_t **wargv)
             prog_index = i + 1;
             break;
         }
+        if (strcmp(o, "--console") == 0) {
+            console = 1;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage(strncmp(o, "--", 2) == 0 ? "option needs a value"
                                                    : "unknown argument");
@@ -407,6 +469,10 @@ int wmain(int argc, wchar_t **wargv)
         } else if (strcmp(o, "--timeout-ms") == 0) {
             if (!parse_uint(argv[++i], &timeout_ms))
                 return usage("--timeout-ms takes a number");
+        } else if (strcmp(o, "--interrupt-when") == 0) {
+            interrupt_when = argv[++i];
+        } else if (strcmp(o, "--end-when") == 0) {
+            end_when = argv[++i];
         } else if (strcmp(o, "--cwd") == 0) {
             cwd = argv[++i];
         } else if (strcmp(o, "--raw-cmdline") == 0) {
@@ -439,6 +505,8 @@ int wmain(int argc, wchar_t **wargv)
      * opening a dialog. Wine ignores it: test prefixes must point AeDebug's
      * Debugger at a missing program, or winedbg waits forever. */
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (console)
+        own_console();
     make_inheritable(STD_INPUT_HANDLE);
     make_inheritable(STD_OUTPUT_HANDLE);
     make_inheritable(STD_ERROR_HANDLE);
@@ -468,6 +536,19 @@ int wmain(int argc, wchar_t **wargv)
         DWORD w = WaitForSingleObject(pi.hProcess, 50);
         if (w == WAIT_OBJECT_0)
             break;
+        if (file_exists(interrupt_when)) {
+            buf_str(&report, GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)
+                                 ? "interrupt\tsent\n"
+                                 : "interrupt\tfailed\n");
+            interrupt_when = NULL;
+        }
+        if (file_exists(end_when)) {
+            TerminateProcess(pi.hProcess, 1);
+            WaitForSingleObject(pi.hProcess, 5000);
+            buf_str(&report, other_ends(end_when) ? "other\tended\n"
+                                                  : "other\trunning\n");
+            end_when = NULL;
+        }
         if (GetTickCount64() - start >= timeout_ms) {
             TerminateProcess(pi.hProcess, 1);
             WaitForSingleObject(pi.hProcess, 5000);

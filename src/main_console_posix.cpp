@@ -1,0 +1,19 @@
+// The Linux process entry of the console launcher, `tarvikc`.
+#ifdef _WIN32
+#error "main_console_posix.cpp is for POSIX builds only"
+#endif
+
+#include <string>
+#include <vector>
+
+#include "LaunchSettings.h"
+#include "Tarvik.h"
+#include "os/PosixPlatform.h"
+
+int main(int argc, char** argv) {
+  static tarvik::PosixPlatform platform;
+  tarvik::setPlatform(&platform);
+  tarvik::options().kind = tarvik::LauncherKind::Console;
+  return tarvik::runLauncher(tarvik::posixLauncherArguments(argc, argv),
+                             tarvik::posixOwnExecutable());
+}
