@@ -6,6 +6,7 @@
 #include "config/SampleConfig.h"
 #include "config/VariableTable.h"
 #include "launch/ChildLauncher.h"
+#include "launch/SingleInstance.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -213,6 +214,8 @@ int runLauncher(const std::vector<std::string>& argv) {
                      "\n");
     }
   }
+
+  keepToSingleInstance();
 
   int result;
   do {

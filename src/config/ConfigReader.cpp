@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "LaunchSettings.h"
+#include "config/DesktopDirectives.h"
 #include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
 #include "runtime/JreLocator.h"
@@ -219,6 +220,8 @@ const Directive DIRECTIVES[] = {
     {"createDir", makeDirectories},
     {"javalib", [](const std::string& a) { settings().javaLib = localPath(expandPlain(a)); }},
     {"rmvmparam", removeVmParams},
+    {"singleInstance", applySingleInstance},
+    {"javaDownloadUrl", applyJavaDownloadUrl},
 };
 
 // A file's bytes as UTF-8 text. Valid UTF-8 is taken as it is; anything

@@ -109,6 +109,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   const char* dir = start.workingDir ? start.workingDir->c_str() : nullptr;
+  const int instanceFd = instanceFd_;
 
   // Exec closes the write end; anything read from it is a failure report.
   int report[2];
@@ -132,6 +133,8 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   }
   if (pid == 0) {
     close(report[0]);
+    // The application holds the instance lock as long as it runs.
+    if (instanceFd >= 0) fcntl(instanceFd, F_SETFD, 0);
     StartFailure failure{0, 0};
     if (dir && chdir(dir) != 0) {
       failure.error = errno;

@@ -50,7 +50,8 @@ class Win32Child : public ChildProcess {
 
 }  // namespace
 
-ChildStartResult startWin32Child(const ChildStart& start) {
+ChildStartResult startWin32Child(const ChildStart& start,
+                                 Win32Instance* instance) {
   STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -77,6 +78,7 @@ ChildStartResult startWin32Child(const ChildStart& start) {
     result.errorText = systemErrorText(GetLastError());
     return result;
   }
+  if (instance) instance->shareWith(info.hProcess, info.dwProcessId);
   result.child = std::make_unique<Win32Child>(info);
   return result;
 }

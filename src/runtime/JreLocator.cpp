@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "os/Platform.h"
+#include "runtime/JavaDownload.h"
 #include "runtime/RuntimeSources.h"
 #include "runtime/VersionRequest.h"
 #include "support/Message.h"
@@ -150,7 +151,8 @@ OptionalText failDefaultLookup(const std::string& caption,
   if (OptionalText found = searchOtherSources(std::nullopt)) return found;
   debugErrorBox(caption, text);
   // Without a runtime nothing starts, so this one shows even when quiet.
-  showErrorBox(CAPTION_ERROR, errorText);
+  showRuntimeFailure(CAPTION_ERROR, errorText, MB_STYLE_ICONERROR,
+                     WhenQuiet::Shown);
   return std::nullopt;
 }
 
@@ -200,23 +202,23 @@ OptionalText locateRequiredRuntime() {
   if (!key) {
     if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_ACCESS_FAILED, TEXT_CURRENT_VERSION);
-    showMessage(CAPTION_NOT_FOUND,
-                fitBuffer(applicationNameForMessages() +
-                              " requires the Java Runtime Environment "
-                              "version " +
-                              version + ".",
-                          MESSAGE_BUFFER_SIZE),
-                false);
+    showRuntimeFailure(CAPTION_NOT_FOUND,
+                       fitBuffer(applicationNameForMessages() +
+                                     " requires the Java Runtime Environment "
+                                     "version " +
+                                     version + ".",
+                                 MESSAGE_BUFFER_SIZE),
+                       MB_STYLE_OK, WhenQuiet::Hidden);
     return std::nullopt;
   }
   OptionalText home = key->readString(VALUE_JAVA_HOME, JAVA_HOME_CAPACITY);
   if (!home) {
     if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_READ_FAILED, TEXT_JAVA_HOME);
-    showMessage(CAPTION_ERROR,
-                fitBuffer("No Java Home Directory Found for " + path + " ",
-                          HOME_MESSAGE_BUFFER_SIZE),
-                true);
+    showRuntimeFailure(CAPTION_ERROR,
+                       fitBuffer("No Java Home Directory Found for " + path + " ",
+                                 HOME_MESSAGE_BUFFER_SIZE),
+                       MB_STYLE_ICONERROR, WhenQuiet::Hidden);
     return std::nullopt;
   }
   key.reset();
@@ -294,7 +296,8 @@ void failRuntimeRequirement(const std::string& caption) {
       applicationNameForMessages() +
       " requires the Java Runtime Environment version " +
       settings().requiredJavaVersion.value_or("(null)") + "\n.";
-  showMessage(caption, fitBuffer(text, MESSAGE_BUFFER_SIZE), false);
+  showRuntimeFailure(caption, fitBuffer(text, MESSAGE_BUFFER_SIZE),
+                     MB_STYLE_OK, WhenQuiet::Hidden);
   exitLauncher(11);
 }
 
