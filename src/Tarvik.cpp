@@ -3,6 +3,7 @@
 #include "LaunchSettings.h"
 #include "Version.h"
 #include "config/ConfigLocation.h"
+#include "config/ConfigReader.h"
 #include "config/SampleConfig.h"
 #include "config/VariableTable.h"
 #include "launch/ChildLauncher.h"
