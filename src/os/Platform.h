@@ -235,7 +235,7 @@ class Platform {
   // too, so that it lasts as long as the application runs.
   virtual ChildStartResult startChild(const ChildStart& start) = 0;
   // Opens a file, or an http(s) URL in the browser, with its associated
-  // program ("open" verb). No shell reads the text.
+  // program ("open" verb). No command interpreter reads the text.
   virtual bool openWithAssociatedProgram(const std::string& file) = 0;
 
   // Claims the one instance of `name` (no separators, not empty) for this
