@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!exited) {
     FUZZ_CHECK(code == 0 || code == 2, "the entry returned an undocumented code");
   } else {
-    static const std::set<int> documented = {0, 1, 2, 4, 5, 11, -3, -1234, -1235};
+    static const std::set<int> documented = {0, 1, 2, 4, 5, 11, 12, -3, -1234, -1235};
     FUZZ_CHECK(documented.count(code) ||
                    (opts.passExitCodeFlag && code == static_cast<int>(childCode)),
                "the launcher ended with an undocumented code");

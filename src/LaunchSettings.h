@@ -46,6 +46,10 @@ struct LaunchSettings {
   bool keepAlive = false;
   int32_t keepAliveMillis = 3000;
   int32_t percentRam = -1;
+  // One instance per this name (singleInstance), when set.
+  OptionalText singleInstanceName;
+  // The page offered when no fitting runtime is found (javaDownloadUrl).
+  OptionalText javaDownloadUrl;
 
   // Whether the VM runs inside the launcher (`javalib`) rather than as a
   // child process.

@@ -10,6 +10,7 @@
 #include "config/VariableTable.h"
 #include "launch/ChildLauncher.h"
 #include "launch/WindowsCommandLine.h"
+#include "launch/SingleInstance.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -324,6 +325,8 @@ int runLauncher(const std::vector<std::string>& argv,
       writeRecord("vmpath " + std::to_string(j) + "=" + s.classPath[j] + "\n");
     }
   }
+
+  keepToSingleInstance();
 
   int result;
   do {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "LaunchSettings.h"
+#include "config/DesktopDirectives.h"
 #include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
 #include "runtime/JreLocator.h"
@@ -283,6 +284,8 @@ const Directive DIRECTIVES[] = {
     {"javalib", applyJavaLib},
     {"runtimeHome", applyRuntimeHome},
     {"rmvmparam", removeVmParams},
+    {"singleInstance", applySingleInstance},
+    {"javaDownloadUrl", applyJavaDownloadUrl},
 };
 
 // A file's bytes as UTF-8 text. Valid UTF-8 is taken as it is; anything

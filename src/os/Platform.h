@@ -197,6 +197,21 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// How a claim on the one instance of a name came out.
+enum class InstanceClaim {
+  // This process holds it now.
+  Claimed,
+  // Another process of this user session holds it.
+  Running,
+  // The system could not tell; `errorText` says why.
+  Failed,
+};
+
+struct InstanceClaimResult {
+  InstanceClaim outcome = InstanceClaim::Failed;
+  std::string errorText;
+};
+
 // Result of rebinding the standard streams to a log file.
 enum class RedirectResult { Done, CannotCreateFile, CannotDuplicateHandle };
 
@@ -237,9 +252,21 @@ class Platform {
   // 0 when it cannot be read.
   virtual uint64_t physicalMemoryBytes() = 0;
 
+  // Once an instance has been claimed, every child started holds the claim
+  // too, so that it lasts as long as the application runs.
   virtual ChildStartResult startChild(const ChildStart& start) = 0;
-  // Opens a file with its associated program ("open" verb).
+  // Opens a file, or an http(s) URL in the browser, with its associated
+  // program ("open" verb). No command interpreter reads the text.
   virtual bool openWithAssociatedProgram(const std::string& file) = 0;
+
+  // Claims the one instance of `name` (no separators, not empty) for this
+  // user and session. A claim ends when the last process holding it ends,
+  // however it ends, so a crashed instance never blocks the next launch.
+  virtual InstanceClaimResult claimInstance(const std::string& name) = 0;
+  // Brings the window of the application that holds the claim on `name`
+  // forward, restored when minimised. False when no visible window was
+  // found, or the system's windows cannot be brought forward this way.
+  virtual bool bringInstanceForward(const std::string& name) = 0;
 
   // Attaches to the parent's console or allocates one, and binds the
   // runtime's standard output and input to it.

@@ -206,6 +206,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
     if (getcwd(here, sizeof here)) program = std::string(here) + "/" + program;
   }
   const pid_t launcher = getpid();
+  const int instanceFd = instanceFd_;
 
   // Exec closes the write end; anything read from it is a failure report.
   int report[2];
@@ -237,6 +238,8 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
     if (start.endsWithLauncher &&
         (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != launcher))
       _exit(127);
+    // The application holds the instance lock as long as it runs.
+    if (instanceFd >= 0) fcntl(instanceFd, F_SETFD, 0);
     StartFailure failure{0, 0};
     if (dir && chdir(dir) != 0) {
       failure.error = errno;

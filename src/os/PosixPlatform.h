@@ -33,6 +33,8 @@ class PosixPlatform : public Platform {
   uint64_t physicalMemoryBytes() override;
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;
+  InstanceClaimResult claimInstance(const std::string& name) override;
+  bool bringInstanceForward(const std::string& name) override;
   void openConsole() override;
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
@@ -62,6 +64,9 @@ class PosixPlatform : public Platform {
 
  private:
   PlatformConventions conventions_;
+  // The locked instance file (singleInstance), close-on-exec except in the
+  // Java child, which inherits it; -1 when none is claimed.
+  int instanceFd_ = -1;
 };
 
 // The launcher's arguments as started (never empty: element 0 is the word

@@ -80,7 +80,8 @@ class Win32Child : public ChildProcess {
 
 }  // namespace
 
-ChildStartResult startWin32Child(const ChildStart& start) {
+ChildStartResult startWin32Child(const ChildStart& start,
+                                 Win32Instance* instance) {
   STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
@@ -120,6 +121,7 @@ ChildStartResult startWin32Child(const ChildStart& start) {
     if (job) CloseHandle(job);
     return result;
   }
+  if (instance) instance->shareWith(info.hProcess, info.dwProcessId);
   if (job) {
     // A launcher in a job that allows no other (before Windows 8) runs
     // the child without one.

@@ -4,10 +4,13 @@
 #define TARVIK_OS_WIN32CHILDPROCESS_H
 
 #include "os/Platform.h"
+#include "os/Win32Instance.h"
 
 namespace tarvik {
 
-ChildStartResult startWin32Child(const ChildStart& start);
+// A started child gets its share of `instance` when one is held.
+ChildStartResult startWin32Child(const ChildStart& start,
+                                 Win32Instance* instance);
 
 }  // namespace tarvik
 

@@ -21,6 +21,7 @@
 
 #include "os/Win32ChildProcess.h"
 #include "os/Win32Files.h"
+#include "os/Win32Instance.h"
 #include "os/Win32Library.h"
 #include "os/Win32Registry.h"
 #include "os/Win32Text.h"
@@ -129,7 +130,7 @@ class Win32Platform : public Platform {
   }
 
   ChildStartResult startChild(const ChildStart& start) override {
-    return startWin32Child(start);
+    return startWin32Child(start, instance_.get());
   }
 
   bool openWithAssociatedProgram(const std::string& file) override {
@@ -137,6 +138,15 @@ class Win32Platform : public Platform {
                                      wideFromUtf8(file).c_str(), L"",
                                      nullptr, SW_SHOW);
     return reinterpret_cast<intptr_t>(result) > 32;
+  }
+
+  InstanceClaimResult claimInstance(const std::string& name) override {
+    if (instance_) return {InstanceClaim::Claimed, std::string()};
+    return Win32Instance::claim(name, instance_);
+  }
+
+  bool bringInstanceForward(const std::string& name) override {
+    return bringWin32InstanceForward(name);
   }
 
   void openConsole() override {
@@ -280,6 +290,8 @@ class Win32Platform : public Platform {
   PlatformConventions conventions_;
   FILE* out_;
   FILE* err_;
+  // Held until the process ends (singleInstance).
+  std::unique_ptr<Win32Instance> instance_;
 };
 
 }  // namespace

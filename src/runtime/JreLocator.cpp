@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "os/Platform.h"
+#include "runtime/JavaDownload.h"
 #include "runtime/RuntimeRelease.h"
 #include "runtime/RuntimeSources.h"
 #include "runtime/VersionRequest.h"
@@ -181,13 +182,13 @@ bool keyHomeUnfit(const std::string& home) {
 }
 
 void showVersionNotFound(const std::string& version) {
-  showMessage(CAPTION_NOT_FOUND,
-              fitBuffer(applicationNameForMessages() +
-                            " requires the Java Runtime Environment "
-                            "version " +
-                            version + ".",
-                        MESSAGE_BUFFER_SIZE),
-              false);
+  showRuntimeFailure(CAPTION_NOT_FOUND,
+                     fitBuffer(applicationNameForMessages() +
+                                   " requires the Java Runtime Environment "
+                                   "version " +
+                                   version + ".",
+                               MESSAGE_BUFFER_SIZE),
+                     MB_STYLE_OK, WhenQuiet::Hidden);
 }
 
 OptionalText failDefaultLookup(const std::string& caption,
@@ -196,7 +197,8 @@ OptionalText failDefaultLookup(const std::string& caption,
   if (OptionalText found = searchOtherSources(std::nullopt)) return found;
   debugErrorBox(caption, text);
   // Without a runtime nothing starts, so this one shows even when quiet.
-  showErrorBox(CAPTION_ERROR, errorText);
+  showRuntimeFailure(CAPTION_ERROR, errorText, MB_STYLE_ICONERROR,
+                     WhenQuiet::Shown);
   return std::nullopt;
 }
 
@@ -269,10 +271,10 @@ OptionalText locateRequiredRuntime() {
   if (!home) {
     if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_READ_FAILED, TEXT_JAVA_HOME);
-    showMessage(CAPTION_ERROR,
-                fitBuffer("No Java Home Directory Found for " + path + " ",
-                          HOME_MESSAGE_BUFFER_SIZE),
-                true);
+    showRuntimeFailure(CAPTION_ERROR,
+                       fitBuffer("No Java Home Directory Found for " + path + " ",
+                                 HOME_MESSAGE_BUFFER_SIZE),
+                       MB_STYLE_ICONERROR, WhenQuiet::Hidden);
     return std::nullopt;
   }
   key.reset();
@@ -288,7 +290,8 @@ OptionalText locateJvmLibrary() {
   const std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath);
   if (OptionalText library = home ? jvmLibraryOfHome(*home) : std::nullopt)
     return library;
-  showErrorBox(CAPTION_ERROR, "No Java Installation Found");
+  showRuntimeFailure(CAPTION_ERROR, "No Java Installation Found",
+                     MB_STYLE_ICONERROR, WhenQuiet::Shown);
   return std::nullopt;
 }
 
@@ -363,7 +366,8 @@ void failRuntimeRequirement(const std::string& caption) {
       applicationNameForMessages() +
       " requires the Java Runtime Environment version " +
       settings().requiredJavaVersion.value_or("(null)") + "\n.";
-  showMessage(caption, fitBuffer(text, MESSAGE_BUFFER_SIZE), false);
+  showRuntimeFailure(caption, fitBuffer(text, MESSAGE_BUFFER_SIZE),
+                     MB_STYLE_OK, WhenQuiet::Hidden);
   exitLauncher(11);
 }
 

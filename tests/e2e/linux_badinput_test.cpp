@@ -425,6 +425,43 @@ TEST_F(LinuxBadInputTest, RegistryValuesLongerThanTheirBuffers) {
   }
 }
 
+// Values the desktop directives refuse: reported, ignored, the launch goes
+// on (a claim, which would fail in the missing lock folder, would say so);
+// a refused page is never offered.
+TEST_F(LinuxBadInputTest, DesktopDirectiveValues) {
+  const std::string start = "javapath /bin/true\nmainclass a.Main\n";
+  const std::string noRuntime = "mainclass a.Main\njavaVersion 99\n";
+  auto said = [](const std::string& text, bool offered) {
+    return [text, offered](const RunResult& r, const std::string&) {
+      EXPECT_TRUE(has(r.err, text)) << r.err;
+      EXPECT_EQ(offered, has(r.err, "Would you like to download Java")) << r.err;
+    };
+  };
+  const std::vector<std::pair<std::string, std::string>> locks = {
+      {"XDG_RUNTIME_DIR", "<dir>/locks"}};
+  runRows({
+      {"empty-instance-name", start + "singleInstance \n", {}, 0,
+       [](const RunResult& r, const std::string&) {
+         EXPECT_EQ("singleInstance  ignored: the name is empty\n", r.err);
+       }, {}, locks},
+      {"backslash-instance-name", start + "singleInstance a\\b\n", {}, 0,
+       [](const RunResult& r, const std::string&) {
+         EXPECT_EQ("singleInstance a\\b ignored: the name must not hold \\ or /\n", r.err);
+       }, {}, locks},
+      {"slash-instance-name", start + "singleInstance ../../x\n", {}, 0,
+       [](const RunResult& r, const std::string&) {
+         EXPECT_EQ("singleInstance ../../x ignored: the name must not hold \\ or /\n", r.err);
+       }, {}, locks},
+      {"file-url", "javaDownloadUrl file:///bin/sh\n" + noRuntime, {}, 11,
+       said("javaDownloadUrl file:///bin/sh ignored: only http and https URLs "
+            "are accepted\n", false)},
+      {"javascript-url", "javaDownloadUrl javascript:alert(1)\n" + noRuntime, {}, 11,
+       said("javaDownloadUrl javascript:alert(1) ignored", false)},
+      {"web-url-answered-no", "javaDownloadUrl https://example.com/java\n" + noRuntime,
+       {}, 11, said("from https://example.com/java?", true)},
+  });
+}
+
 TEST_F(LinuxBadInputTest, NumbersThatOverflow) {
   struct NumberRow {
     std::string name, lines, printed;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "E2e.h"
 
@@ -133,6 +134,31 @@ TEST_F(LinuxLaunchTest, BoundedWaitLeavesTheChildRunning) {
   EXPECT_EQ(0u, r.exitCode) << r.err;
   EXPECT_GE(seconds, 2.9);
   EXPECT_LT(seconds, 15.0) << "the launcher waited for the child";
+}
+
+// The Java child holds the lock after the launcher has ended; a second
+// launch meanwhile is refused with 12, one after Java has ended starts.
+TEST_F(LinuxLaunchTest, SingleInstanceHoldsWhileJavaRuns) {
+  std::string exe = makeApp("single", probeConfig("singleInstance e2e single\n"
+                                                  "keepalive false 0\n"));
+  const std::pair<std::string, std::string> runtimeDir{"XDG_RUNTIME_DIR", caseDir};
+  RunResult first = run(exe, {"sleep", "3000"}, {runtimeDir});
+  EXPECT_EQ(0u, first.exitCode) << first.err;
+  RunResult second = run(exe, {"-q", "second"}, {runtimeDir});
+  EXPECT_EQ(12u, second.exitCode);
+  EXPECT_FALSE(has(second.out, "#Command line")) << second.out;
+  EXPECT_EQ(second.err, "singleInstance e2e single: the application runs already\n");
+  EXPECT_TRUE(fileExists(caseDir + "/tarvik-" + std::to_string(getuid()) +
+                         "-e2e single.lock"));
+  // Refused until the first Java (3 s) has ended.
+  RunResult third;
+  for (int i = 0; i < 100; ++i) {
+    third = run(exe, {"-passExitCode", "third"}, {runtimeDir});
+    if (third.exitCode != 12u) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(0u, third.exitCode) << third.err;
+  EXPECT_TRUE(has(third.out, "arg[0]=third\n")) << third.out;
 }
 
 TEST_F(LinuxLaunchTest, MissingJavaIsReportedWithCodeFour) {

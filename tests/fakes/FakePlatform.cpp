@@ -165,6 +165,23 @@ bool FakePlatform::openWithAssociatedProgram(const std::string& file) {
   return true;
 }
 
+InstanceClaimResult FakePlatform::claimInstance(const std::string& name) {
+  claims.push_back(name);
+  InstanceClaimResult result;
+  if (!instanceClaimError.empty()) {
+    result.errorText = instanceClaimError;
+  } else {
+    result.outcome = runningInstances.count(name) ? InstanceClaim::Running
+                                                  : InstanceClaim::Claimed;
+  }
+  return result;
+}
+
+bool FakePlatform::bringInstanceForward(const std::string& name) {
+  broughtForward.push_back(name);
+  return instanceHasWindow;
+}
+
 RedirectResult FakePlatform::redirectStdStreams(const std::string& path) {
   events.push_back("redirect " + path);
   if (redirectResult != RedirectResult::CannotCreateFile)

@@ -88,6 +88,12 @@ class FakePlatform : public Platform {
   // value, and only characters up to U+00FF fit.
   // Short forms of paths, as the file system would give them.
   std::map<std::string, std::string> shortPaths;
+  // Instance names another process holds; a claim fails with this text
+  // when it is set.
+  std::set<std::string> runningInstances;
+  std::string instanceClaimError;
+  // Whether a running instance shows a window to bring forward.
+  bool instanceHasWindow = true;
 
   // --- records ---
   std::vector<RecordedBox> boxes;
@@ -95,6 +101,8 @@ class FakePlatform : public Platform {
   std::string err;
   std::vector<ChildStart> started;
   std::vector<std::string> opened;    // files opened with their program
+  std::vector<std::string> claims;     // names claimed, in order
+  std::vector<std::string> broughtForward;
   std::vector<std::string> events;    // console and other calls, in order
   std::vector<std::string> chdirs;
   std::vector<std::string> removed;
@@ -127,6 +135,8 @@ class FakePlatform : public Platform {
   uint64_t physicalMemoryBytes() override { return memoryBytes; }
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;
+  InstanceClaimResult claimInstance(const std::string& name) override;
+  bool bringInstanceForward(const std::string& name) override;
   // A console, like a log file, brings standard handles of its own.
   void openConsole() override {
     events.push_back("openConsole");

@@ -23,6 +23,12 @@
  *   FAKEJAVA_CTRL_EXIT on Ctrl-C or Ctrl-Break: writes "ctrl N" (the event)
  *                     to FAKEJAVA_READY.ctrl and exits with this code
  *   FAKEJAVA_SLEEP_MS sleep before exiting
+ *   FAKEJAVA_WINDOW   hidden|minimized: keeps a top-level window of that kind
+ *                     while it sleeps (its messages handled)
+ *   FAKEJAVA_WINDOW_FILE  with a minimized window: "restored" is written here
+ *                     once the window is no longer minimised
+ *   FAKEJAVA_STOP_FILE    ends the sleep early once this file exists, and
+ *                     removes it on the way out
  *   FAKEJAVA_EXIT     exit code (decimal, full 32 bits; default 0)
  *   FAKEJAVA_EXITS    e.g. 999,999,0: code per run, indexed by the number in
  *   FAKEJAVA_COUNTER  (a file; missing = 0, incremented each run); past the
@@ -329,6 +335,52 @@ static void echo_input(void)
         write_all(GetStdHandle(STD_OUTPUT_HANDLE), chunk, got);
 }
 
+static int exists(const char *path)
+{
+    return path && *path && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+/* Sleeps for `ms`, or until the stop file appears, handling the messages
+ * of a window of the kind asked for. */
+static void stay(DWORD ms, const char *window, const char *window_file,
+                 const char *stop_file)
+{
+    HWND hwnd = NULL;
+    int minimized = window && strcmp(window, "minimized") == 0;
+    int restored = 0;
+    ULONGLONG start = GetTickCount64();
+    if (window && *window) {
+        WNDCLASSA wc;
+        memset(&wc, 0, sizeof wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "FakeJavaWindow";
+        RegisterClassA(&wc);
+        hwnd = CreateWindowA("FakeJavaWindow", "fake java", WS_OVERLAPPEDWINDOW,
+                             10, 10, 200, 100, NULL, NULL, wc.hInstance, NULL);
+        if (minimized)
+            ShowWindow(hwnd, SW_SHOWMINIMIZED);
+    }
+    while (GetTickCount64() - start < ms && !exists(stop_file)) {
+        MSG msg;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (minimized && !restored && !IsIconic(hwnd) && window_file) {
+            FILE *f = fopen(window_file, "wb");
+            if (f) {
+                fputs("restored\n", f);
+                fclose(f);
+            }
+            restored = 1;
+        }
+    }
+    if (exists(stop_file))
+        DeleteFileA(stop_file);
+}
+
 int wmain(void)
 {
     char *record = get_env("FAKEJAVA_RECORD");
@@ -373,7 +425,8 @@ int wmain(void)
         write_ready(ready_path);
 
     if (sleep_ms && *sleep_ms)
-        Sleep((DWORD)strtoul(sleep_ms, NULL, 10));
+        stay((DWORD)strtoul(sleep_ms, NULL, 10), get_env("FAKEJAVA_WINDOW"),
+             get_env("FAKEJAVA_WINDOW_FILE"), get_env("FAKEJAVA_STOP_FILE"));
 
     ExitProcess(code);
 }

@@ -5,7 +5,7 @@ import java.lang.management.ManagementFactory;
 // Started by the launcher as its Java child; tells the test what it was
 // given and ends as asked:
 //   exit N        ends with System.exit(N) after printing
-//   sleep MILLIS  sleeps, then ends normally
+//   sleep MILLIS  sleeps, then prints "slept" and ends normally
 //   anything else is just printed
 public class Probe {
     public static void main(String[] args) throws Exception {
@@ -29,6 +29,7 @@ public class Probe {
         }
         if (args.length >= 2 && args[0].equals("sleep")) {
             Thread.sleep(Long.parseLong(args[1]));
+            System.out.println("slept");
         }
     }
 

@@ -1,0 +1,142 @@
+// The real tarvik.exe under Wine as a desktop application: one instance per
+// singleInstance name, and the download page of javaDownloadUrl opened
+// through the shell. fakejava.exe stands in for javaw.exe (keeping a
+// window) and for the browser the https protocol names.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+// Tries `condition` until it holds or `millis` have passed; each try once.
+bool waitFor(const std::function<bool()>& condition, int millis) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+class WineDesktopTest : public ::testing::Test {
+ protected:
+  // A launcher tool.exe with `config` beside it, in a fresh folder.
+  std::string makeApp(const std::string& name, const std::string& config) {
+    dir = newCaseDir(name);
+    writeFile(dir + "/javaw.exe", readFile(wine.testTool("fakejava.exe")));
+    writeFile(dir + "/tool.config", config);
+    return wine.installLauncher(dir, "tool.exe");
+  }
+
+  RunOptions options(std::vector<std::string> args,
+                     std::vector<std::pair<std::string, std::string>> env) {
+    RunOptions o = RunOptions::of(std::move(args));
+    o.env = std::move(env);
+    o.env.push_back({"FAKEJAVA_RECORD", WineEnvironment::windowsPath(dir + "/record.txt")});
+    return o;
+  }
+
+  size_t runs() { return readFakeJavaRuns(dir + "/record.txt").size(); }
+
+  WineEnvironment& wine = WineEnvironment::get();
+  std::string dir;
+};
+
+// The first launch leaves its child running (keepalive 0); a second one
+// starts no child and ends with 12, whether the child's window is hidden or
+// minimised (then it is restored); once the child has ended, a launch
+// starts again.
+TEST_F(WineDesktopTest, SecondLaunchBringsTheRunningOneForward) {
+  for (const std::string window : {"hidden", "minimized"}) {
+    SCOPED_TRACE(window);
+    std::string exe = makeApp("single-" + window, "");
+    writeFile(dir + "/tool.config",
+              "javapath " + WineEnvironment::windowsPath(dir) + "\\javaw.exe\n"
+              "mainclass app.Main\nsingleInstance acme " + window +
+                  "\nkeepalive false 0\n");
+    const std::string stop = dir + "/stop", restored = dir + "/restored";
+    RunOptions o = options({}, {{"FAKEJAVA_SLEEP_MS", "60000"},
+                                {"FAKEJAVA_WINDOW", window},
+                                {"FAKEJAVA_WINDOW_FILE", WineEnvironment::windowsPath(restored)},
+                                {"FAKEJAVA_STOP_FILE", WineEnvironment::windowsPath(stop)}});
+    RunResult first = wine.runLauncher(exe, o);
+    EXPECT_EQ(first.exitCode, 0u) << first.err;
+    ASSERT_TRUE(waitFor([&] { return runs() == 1; }, 10000));
+
+    RunResult second = wine.runLauncher(exe, o);
+    EXPECT_EQ(second.exitCode, 12u) << second.err;
+    EXPECT_TRUE(second.boxes.empty());
+    if (window == "minimized") {
+      EXPECT_TRUE(waitFor([&] { return fileExists(restored); }, 5000));
+    }
+    EXPECT_EQ(runs(), 1u) << "a second child was started";
+
+    writeFile(stop, "");
+    // One round of ending and starting again is enough.
+    if (window == "hidden") continue;
+    ASSERT_TRUE(waitFor([&] { return !fileExists(stop); }, 10000));
+    o.env[0].second = "0";
+    RunResult third;
+    waitFor([&] {
+      third = wine.runLauncher(exe, o);
+      return third.exitCode != 12u;
+    }, 5000);
+    EXPECT_EQ(third.exitCode, 0u) << third.err;
+    EXPECT_TRUE(waitFor([&] { return runs() == 2; }, 10000));
+  }
+}
+
+// No fitting runtime: Yes hands the page, encoded, to the https handler;
+// No and -q open nothing; the exit code stays 11.
+TEST_F(WineDesktopTest, DownloadPageOpensOnYesOnly) {
+  std::string opener = newCaseDir("browser") + "/browser.exe";
+  writeFile(opener, readFile(wine.testTool("fakejava.exe")));
+  wine.registryAdd("HKCR\\https", "URL Protocol", "");
+  wine.registryAdd("HKCR\\https\\shell\\open\\command", "",
+                   "\"" + WineEnvironment::windowsPath(opener) + "\" \"%1\"");
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> answers;
+    bool boxShown, opened;
+  } cases[] = {
+      {{}, {"yes"}, true, true},
+      {{}, {"no"}, true, false},
+      {{"-q"}, {}, false, false},
+  };
+  for (const Case& c : cases) {
+    std::string exe = makeApp("download", "mainclass app.Main\n"
+                              "javaDownloadUrl https://example.com/get java\"x\n"
+                              "javaVersion 17\n");
+    RunOptions o = options(c.args, {});
+    o.answers = c.answers;
+    RunResult run = wine.runLauncher(exe, o);
+    EXPECT_EQ(run.exitCode, 11u) << run.err;
+    ASSERT_EQ(run.boxes.size(), c.boxShown ? 1u : 0u);
+    if (c.boxShown) {
+      EXPECT_EQ(run.boxes[0].caption, "Java Runtime Environment Not Found");
+      EXPECT_EQ(run.boxes[0].text,
+                "app.Main requires the Java Runtime Environment version 17\n."
+                "\n\nWould you like to download Java from "
+                "https://example.com/get%20java%22x?");
+      EXPECT_EQ(run.boxes[0].buttons, "yesno");
+    }
+    // The browser runs on its own; give it time to record.
+    EXPECT_EQ(waitFor([&] { return runs() == 1; }, c.opened ? 10000 : 2000),
+              c.opened);
+    if (c.opened) {
+      std::vector<FakeJavaRun> records = readFakeJavaRuns(dir + "/record.txt");
+      EXPECT_EQ(records[0].args.back(), "https://example.com/get%20java%22x");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik
