@@ -278,7 +278,7 @@ TEST_F(ChildLauncherTest, StandardHandlesAreTakenBeforeTheConsoleOpens) {
     set.javaPath = "java";
     set.showConsole = c.console;
     opt.logToFile = c.log;
-    if (c.log) os.redirectStdStreams("C:\\Temp\\x.log");
+    if (c.log) os.redirectStdStreams("C:\\Temp\\x.log", FileCreation::Replace);
     os.children = {runsOn()};
     launchJava();
     ASSERT_EQ(os.started.size(), 1u);
