@@ -57,6 +57,8 @@ class PosixPlatform : public Platform {
   std::optional<std::string> shortPathForm(const std::string& path) override;
   std::optional<uint64_t> randomNumber() override;
   int64_t timeSeconds() override;
+  bool runOnNewThread(uint64_t stackBytes,
+                      const std::function<void()>& body) override;
   [[noreturn]] void exitProcess(int code) override;
 
  private:

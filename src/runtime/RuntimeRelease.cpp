@@ -59,4 +59,16 @@ std::optional<std::string> runtimeHomeOfExecutable(const std::string& path) {
   return file.substr(0, name - 4);
 }
 
+std::optional<std::string> jvmLibraryOfHome(const std::string& home) {
+  Platform& os = platform();
+  const char separator = os.conventions().separator;
+  for (std::string library : os.conventions().jvmLibraries) {
+    for (char& c : library)
+      if (isFolderSeparator(c)) c = separator;
+    const std::string path = home + separator + library;
+    if (!os.findFiles(path).empty()) return path;
+  }
+  return std::nullopt;
+}
+
 }  // namespace tarvik
