@@ -7,6 +7,20 @@ namespace {
 LaunchSettings gSettings;
 LauncherOptions gOptions;
 StartupState gStartup;
+
+// Java options that may be given many times, each adding to the others
+// (where a later -D value replaces an earlier one).
+const char* const REPEATABLE_JAVA_OPTIONS[] = {
+    "--add-opens",   "--add-exports",      "--add-reads",
+    "--add-modules", "--patch-module",     "-XX:CompileCommand",
+    "--enable-native-access",
+};
+
+bool isRepeatable(const std::string& name) {
+  for (const char* option : REPEATABLE_JAVA_OPTIONS)
+    if (name == option) return true;
+  return false;
+}
 }  // namespace
 
 LaunchSettings& settings() { return gSettings; }
@@ -27,6 +41,12 @@ void storeVmParam(const std::string& param) {
     return;
   }
   std::string name = param.substr(0, equals);
+  // Each line of a repeatable option keeps its value: the whole text is
+  // its name.
+  if (isRepeatable(name)) {
+    s.vmParams.push_back(param);
+    return;
+  }
   std::string value = param.substr(equals + 1);
   if (name == "-DLOGFILE") s.appLogFile = value;
   s.vmParams.push_back(name);

@@ -109,7 +109,8 @@ OptionalText applicationFolder();
 void resetLaunchState();
 
 // Stores one JVM parameter as it is given: a "name=value" text as its name
-// and value, where a later value of a name replaces an earlier one.
+// and value, where a later value of a name replaces an earlier one; an
+// option that Java takes many times (--add-opens=...) as a name of its own.
 void storeVmParam(const std::string& param);
 
 // Removes every JVM parameter named `pattern`, or beginning with its prefix

@@ -15,6 +15,7 @@
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 
@@ -64,11 +65,6 @@ const char* const HELP_LINES[] = {
   }
   os.freeConsole();
   exitLauncher(0);
-}
-
-// A text cut to fit a C buffer of `size` bytes with its terminator.
-std::string fitBuffer(const std::string& text, size_t size) {
-  return text.size() < size ? text : text.substr(0, size - 1);
 }
 
 bool isFullLauncherPath(const std::string& path,

@@ -20,7 +20,7 @@ std::string formConfigPath(const std::string& exePath,
   const LauncherOptions& opts = options();
   if (opts.customConfigPath) return *opts.customConfigPath;
   const char separator = platform().conventions().separator;
-  std::string name = lastComponent(exePath, separator);
+  std::string name = lastComponent(exePath, std::string(1, separator));
   // Only a lower-case ".exe" is the launcher's own ending.
   const std::string ending = ".exe";
   if (name.size() >= ending.size() &&

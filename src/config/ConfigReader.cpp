@@ -288,11 +288,15 @@ const Directive DIRECTIVES[] = {
     {"javaDownloadUrl", applyJavaDownloadUrl},
 };
 
-// A file's bytes as UTF-8 text. Valid UTF-8 is taken as it is; anything
+// A file's bytes as UTF-8 text. UTF-16 with its byte-order mark (Notepad's
+// "Unicode") is text of its own. Valid UTF-8 is taken as it is; anything
 // else was written in the ANSI code page, as every file before UTF-8 was,
 // and reads as it always did.
 std::string configText(std::string bytes) {
   Platform& os = platform();
+  const bool littleEndian = startsWith(bytes, "\xFF\xFE");
+  if (littleEndian || startsWith(bytes, "\xFE\xFF"))
+    bytes = utf8FromUtf16(bytes.substr(2), !littleEndian);
   if (os.conventions().ctrlZEndsTextFiles) {
     const size_t end = bytes.find('\x1A');
     if (end != std::string::npos) bytes.resize(end);

@@ -3,10 +3,11 @@
 #include <memory>
 
 #include "LaunchSettings.h"
-#include "config/ConfigLocation.h"
 #include "os/Platform.h"
 #include "runtime/RuntimeRelease.h"
+#include "support/AppBaseName.h"
 #include "support/LogRedirector.h"
+#include "support/RandomName.h"
 
 namespace tarvik {
 
@@ -48,22 +49,34 @@ bool runtimeReadsArgumentFiles(const std::string& javaPath) {
   return feature && *feature >= FIRST_ARGUMENT_FILE_JAVA;
 }
 
-std::string argumentFilePath() {
-  return inTempDir(appBaseName(startup().exePath) + "-" +
-                   std::to_string(platform().processId()) + ".args");
-}
-
 std::optional<std::string> writeArgumentFile(
-    const std::string& path, const std::vector<std::string>& words) {
+    const std::vector<std::string>& words, std::string& path) {
+  Platform& os = platform();
+  path.clear();
   std::optional<std::string> bytes =
-      platform().toAnsiCodePage(argumentFileText(words));
+      os.toAnsiCodePage(argumentFileText(words));
   if (!bytes)
     return "The arguments cannot be written in the system's code page, in "
            "which Java reads an argument file.";
-  std::unique_ptr<OutputFile> file = platform().createTextFile(path);
-  if (file) file->write(*bytes);
-  if (!file || !file->close())
+  const std::string stem = inTempDir(appBaseName(startup().exePath) + "-");
+  CreatedFile created;
+  for (int tries = 0; tries < NEW_NAME_TRIES && !created.file; ++tries) {
+    std::optional<std::string> name = randomName();
+    if (!name)
+      return "The system gave no random number to name the argument file.";
+    path = stem + *name + ".args";
+    created = os.createNewPrivateTextFile(path);
+    if (!created.file && !created.taken)
+      return "The argument file " + path + " could not be created.";
+  }
+  if (!created.file)
+    return "No new argument file could be created: every name tried, the "
+           "last " + path + ", was taken.";
+  created.file->write(*bytes);
+  if (!created.file->close()) {
+    os.removeFile(path);
     return "The argument file " + path + " could not be written.";
+  }
   return std::nullopt;
 }
 

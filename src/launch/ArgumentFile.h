@@ -19,15 +19,15 @@ std::string argumentFileText(const std::vector<std::string>& words);
 // release file names Java 9 or later. An unknown version does not.
 bool runtimeReadsArgumentFiles(const std::string& javaPath);
 
-// Where the launcher writes the argument file of its child: the temporary
-// folder, named after the application and the launcher's process, so that
-// a restart rewrites the same file.
-std::string argumentFilePath();
-
-// Writes `words` as an argument file at `path`, in the system's ANSI code
-// page as Java's launcher reads it. Nothing when done, else the reason.
+// Writes `words` as a new argument file in the temporary folder, in the
+// system's ANSI code page as Java's launcher reads it, and sets `path` to
+// it. The file has a name nobody can guess (<application>-<16 hex
+// digits>.args), is readable by the user alone where the system allows it,
+// and is never a file or link that was there before: a taken name gives
+// way to another. Nothing when done, else the reason (a file that was
+// created is removed again).
 std::optional<std::string> writeArgumentFile(
-    const std::string& path, const std::vector<std::string>& words);
+    const std::vector<std::string>& words, std::string& path);
 
 }  // namespace tarvik
 

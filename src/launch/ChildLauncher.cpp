@@ -14,6 +14,7 @@
 #include "launch/EmbeddedVmLauncher.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
+#include "support/AnsiCodePage.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "support/Utf8.h"
@@ -34,11 +35,6 @@ constexpr int32_t ARGUMENT_FILE_READ_MILLIS = 3000;
 // What the C runtime's "%s" prints for an absent text.
 std::string orNull(const OptionalText& text) {
   return text ? *text : std::string("(null)");
-}
-
-// A message as a C buffer of `size` bytes would hold it.
-std::string fitBuffer(const std::string& text, size_t size) {
-  return text.size() < size ? text : text.substr(0, size - 1);
 }
 
 // What a child's exit code means to the launcher. A system that cuts exit
@@ -137,25 +133,35 @@ std::optional<std::string> commandLineTooLong(const std::string& line) {
 // then gives the reason.
 std::optional<std::string> passThroughArgumentFile(ChildStart& start,
                                                    std::string& why) {
+  Platform& os = platform();
   const std::string& javaPath = *settings().javaPath;
   if (!runtimeReadsArgumentFiles(javaPath)) return std::nullopt;
   // The words the child would have had, but its program.
   std::vector<std::string> words;
   if (!start.arguments.empty())
     words.assign(start.arguments.begin() + 1, start.arguments.end());
-  const std::string path = argumentFilePath();
-  const std::string argument = "@" + path;
-  ChildCommand command;
-  command.addText(javaPath);
-  command.addBlank();
-  command.addWord(argument, argumentNeedsQuotes(argument));
-  if (std::optional<std::string> failed = writeArgumentFile(path, words)) {
-    platform().removeFile(path);
+  std::string path;
+  if (std::optional<std::string> failed = writeArgumentFile(words, path)) {
     why += " " + *failed;
     return std::nullopt;
   }
+  // Java reads the path in the ANSI code page too: one beyond it goes by
+  // its short form, which exists now that the file does.
+  const std::string readable = ansiReadablePath(path);
+  if (!os.toAnsiCodePage(readable)) {
+    os.removeFile(path);
+    why += " The argument file's path " + path +
+           " cannot be written in the system's code page, in which Java "
+           "reads it, and the file system gives it no short form.";
+    return std::nullopt;
+  }
+  const std::string argument = "@" + readable;
+  ChildCommand command;
+  command.addText(programText(javaPath));
+  command.addBlank();
+  command.addWord(argument, argumentNeedsQuotes(argument));
   if (std::optional<std::string> tooLong = commandLineTooLong(command.line)) {
-    platform().removeFile(path);
+    os.removeFile(path);
     why = *tooLong;
     return std::nullopt;
   }
@@ -166,15 +172,22 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
 
 // The argument file goes once Java has read it, which its launcher does
 // first thing: when the child has ended, or has run for
-// ARGUMENT_FILE_READ_MILLIS. After a failed wait nothing is known, and the
-// file stays (the next launch of this process rewrites it).
-void removeArgumentFile(ChildProcess& child, WaitResult waited,
-                        const std::string& path) {
-  if (waited == WaitResult::Failed) return;
-  const int32_t waitedMillis = settings().keepAliveMillis;
-  if (waited == WaitResult::Running && waitedMillis < ARGUMENT_FILE_READ_MILLIS)
-    child.waitForExit(ARGUMENT_FILE_READ_MILLIS - waitedMillis);
+// ARGUMENT_FILE_READ_MILLIS, however long the launcher waits beside it.
+// After a failed wait nothing is known, and the file stays. The end of the
+// wait the launcher asked for (`millis`, negative for none) is returned.
+WaitResult waitRemovingArgumentFile(ChildProcess& child, int64_t millis,
+                                    const std::string& path) {
+  const bool longer = millis < 0 || millis > ARGUMENT_FILE_READ_MILLIS;
+  const WaitResult first =
+      child.waitForExit(longer ? ARGUMENT_FILE_READ_MILLIS : millis);
+  if (first == WaitResult::Failed) return first;
+  if (first == WaitResult::Running && !longer &&
+      millis < ARGUMENT_FILE_READ_MILLIS)
+    child.waitForExit(ARGUMENT_FILE_READ_MILLIS - millis);
   platform().removeFile(path);
+  if (first != WaitResult::Running || !longer) return first;
+  return child.waitForExit(millis < 0 ? millis
+                                      : millis - ARGUMENT_FILE_READ_MILLIS);
 }
 
 void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
@@ -272,6 +285,10 @@ int launchJava() {
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
+  // What the child is handed holds no look-alike of command-line syntax.
+  const ChildCommand handed = handedToChild(*command);
+  start.commandLine = handed.line;
+  start.arguments = handed.words;
   std::optional<std::string> argumentFile;
   if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
     argumentFile = passThroughArgumentFile(start, *tooLong);
@@ -291,9 +308,10 @@ int launchJava() {
 
   // A negative bound waits without one, as the system's wait would.
   const bool unbounded = s.keepAlive || opts.passExitCodeFlag;
+  const int64_t millis = unbounded ? -1 : s.keepAliveMillis;
   const WaitResult waited =
-      child.waitForExit(unbounded ? -1 : s.keepAliveMillis);
-  if (argumentFile) removeArgumentFile(child, waited, *argumentFile);
+      argumentFile ? waitRemovingArgumentFile(child, millis, *argumentFile)
+                   : child.waitForExit(millis);
   if (waited == WaitResult::Running) return 0;
   if (waited == WaitResult::Failed) {
     // Nothing is known of the child's end: its code is not the system's

@@ -83,15 +83,37 @@ std::string joinClassPath(const std::vector<std::string>& entries,
 }
 
 void ChildCommand::addText(const std::string& text) {
+  const bool program = line.empty();
   const std::vector<std::string> pieceWords =
-      line.empty() ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
+      program ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
   line += text;
   words.insert(words.end(), pieceWords.begin(), pieceWords.end());
+  if (program) {
+    programEnd = line.size();
+    programWords = words.size();
+  }
 }
 
 void ChildCommand::addWord(const std::string& word, bool quoted) {
   line += quoted ? quoteArgument(word) : word;
   words.push_back(word);
+}
+
+std::string programText(const std::string& javaPath) {
+  if (javaPath.find_first_of(" \t") == std::string::npos ||
+      javaPath.find('"') != std::string::npos)
+    return javaPath;
+  return "\"" + javaPath + "\"";
+}
+
+ChildCommand handedToChild(const ChildCommand& command) {
+  ChildCommand handed = command;
+  // '?' is no syntax, so the line of faithful words is the faithful line.
+  handed.line = command.line.substr(0, command.programEnd) +
+                ansiFaithfulText(command.line.substr(command.programEnd));
+  for (size_t i = command.programWords; i < handed.words.size(); ++i)
+    handed.words[i] = ansiFaithfulText(handed.words[i]);
+  return handed;
 }
 
 std::optional<ChildCommand> buildChildCommand() {
@@ -103,7 +125,7 @@ std::optional<ChildCommand> buildChildCommand() {
   debugBox("Javapath is", *s.javaPath);
 
   ChildCommand command;
-  command.addText(*s.javaPath);
+  command.addText(programText(*s.javaPath));
   command.addBlank();
 
   bool heapGiven = false;

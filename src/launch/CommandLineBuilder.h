@@ -15,6 +15,9 @@ namespace tarvik {
 struct ChildCommand {
   std::string line;
   std::vector<std::string> words;
+  // Where the program ends on the line, and its words.
+  size_t programEnd = 0;
+  size_t programWords = 0;
 
   // Text that is command-line syntax already (the Java path, a VM option):
   // it joins the line as it is and gives the words the C runtime reads in
@@ -25,6 +28,16 @@ struct ChildCommand {
   // A blank between pieces, on the line only.
   void addBlank() { line += ' '; }
 };
+
+// The program of a command line: the Java path, between double quotes when
+// it holds a blank and none of its own (else Windows may start
+// "C:\Program.exe" for "C:\Program Files\...").
+std::string programText(const std::string& javaPath);
+
+// The command as the child is handed it: after the program, which must stay
+// as it is to be found, every character that the ANSI code page in which
+// java.exe reads its command line does not hold exactly is '?'.
+ChildCommand handedToChild(const ChildCommand& command);
 
 // The child's command, or nothing when no Java executable was found.
 std::optional<ChildCommand> buildChildCommand();

@@ -11,6 +11,7 @@ PlatformConventions PlatformConventions::windows() {
 PlatformConventions PlatformConventions::posix() {
   PlatformConventions conv;
   conv.separator = '/';
+  conv.folderSeparators = "/";
   conv.classPathSeparator = ':';
   conv.driveLetterPaths = false;
   conv.consoleJava = "java";

@@ -50,6 +50,8 @@ struct RuntimeFolder {
 struct PlatformConventions {
   // Separates folders in paths the launcher builds.
   char separator = '\\';
+  // Each of these ends a folder name in a path the launcher is given.
+  std::string folderSeparators = "\\/";
   // Separates class path entries.
   char classPathSeparator = ';';
   // A launcher path is "full" (names its folder) when it starts with a drive
@@ -212,8 +214,30 @@ struct InstanceClaimResult {
   std::string errorText;
 };
 
-// Result of rebinding the standard streams to a log file.
-enum class RedirectResult { Done, CannotCreateFile, CannotDuplicateHandle };
+// Result of rebinding the standard streams to a log file. NameTaken: a
+// new file was asked for and the name exists (a link included).
+enum class RedirectResult {
+  Done,
+  CannotCreateFile,
+  CannotDuplicateHandle,
+  NameTaken
+};
+
+// How a file is created.
+enum class FileCreation {
+  // Created, or an existing file (or a link's target) emptied.
+  Replace,
+  // Created only where no file or link has the name, readable and writable
+  // by the user alone where the system allows it: for shared folders.
+  NewPrivate,
+};
+
+// A file created for writing; `taken` when a new file was asked for and
+// the name exists.
+struct CreatedFile {
+  std::unique_ptr<OutputFile> file;
+  bool taken = false;
+};
 
 class Platform {
  public:
@@ -275,10 +299,11 @@ class Platform {
   virtual void setConsoleTitle(const std::string& title) = 0;
   // The process's standard output and error handles as they are now.
   virtual StandardHandles standardHandles() = 0;
-  // Makes `path` (created empty, shared for reading, inheritable) the
-  // process's standard output and error and the runtime's standard output
-  // and error.
-  virtual RedirectResult redirectStdStreams(const std::string& path) = 0;
+  // Makes `path` (created empty as `creation` says, shared for reading,
+  // inheritable) the process's standard output and error and the runtime's
+  // standard output and error.
+  virtual RedirectResult redirectStdStreams(const std::string& path,
+                                            FileCreation creation) = 0;
 
   // The temporary directory, ending in a separator.
   virtual std::optional<std::string> tempDirectory() = 0;
@@ -296,6 +321,9 @@ class Platform {
   // Creates or truncates a file for writing in text mode.
   virtual std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) = 0;
+  // Creates a file for writing in text mode as FileCreation::NewPrivate
+  // says.
+  virtual CreatedFile createNewPrivateTextFile(const std::string& path) = 0;
   virtual bool removeFile(const std::string& path) = 0;
   // Whether both paths name one existing file (however they are spelled).
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
@@ -322,6 +350,10 @@ class Platform {
   // system gives none.
   virtual std::optional<std::string> shortPathForm(
       const std::string& path) = 0;
+
+  // 64 bits from the system's random source, which other processes cannot
+  // predict; nothing when it fails.
+  virtual std::optional<uint64_t> randomNumber() = 0;
 
   // Calendar time in whole seconds.
   virtual int64_t timeSeconds() = 0;

@@ -12,6 +12,7 @@
 #include <fnmatch.h>
 #include <limits.h>
 #include <pthread.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,20 @@
 #include <ctime>
 
 namespace tarvik {
+
+namespace {
+
+// A descriptor for writing `path` as `creation` says, or -1 with errno set.
+// A new private file is never an existing name: O_EXCL fails on any entry,
+// a dangling link included, and O_NOFOLLOW says so twice.
+int openForWriting(const std::string& path, FileCreation creation) {
+  if (creation == FileCreation::Replace)
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return open(path.c_str(),
+              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+}  // namespace
 
 std::vector<std::string> posixLauncherArguments(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
@@ -116,10 +131,13 @@ StandardHandles PosixPlatform::standardHandles() {
   return {STDOUT_FILENO, STDERR_FILENO};
 }
 
-RedirectResult PosixPlatform::redirectStdStreams(const std::string& path) {
+RedirectResult PosixPlatform::redirectStdStreams(const std::string& path,
+                                                 FileCreation creation) {
   fflush(stdout);
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return RedirectResult::CannotCreateFile;
+  int fd = openForWriting(path, creation);
+  if (fd < 0)
+    return errno == EEXIST ? RedirectResult::NameTaken
+                           : RedirectResult::CannotCreateFile;
   if (dup2(fd, STDOUT_FILENO) < 0 || dup2(fd, STDERR_FILENO) < 0) {
     close(fd);
     return RedirectResult::CannotDuplicateHandle;
@@ -200,6 +218,22 @@ std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
   return std::make_unique<StdioOutputFile>(file);
 }
 
+CreatedFile PosixPlatform::createNewPrivateTextFile(const std::string& path) {
+  CreatedFile created;
+  const int fd = openForWriting(path, FileCreation::NewPrivate);
+  if (fd < 0) {
+    created.taken = errno == EEXIST;
+    return created;
+  }
+  FILE* file = fdopen(fd, "w");
+  if (!file) {
+    ::close(fd);
+    return created;
+  }
+  created.file = std::make_unique<StdioOutputFile>(file);
+  return created;
+}
+
 bool PosixPlatform::removeFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
@@ -220,6 +254,16 @@ void* PosixPlatform::loadLibraryWithDependenciesIn(
 
 // Linux text is UTF-8 bytes already, and its file systems keep no short
 // names.
+std::optional<uint64_t> PosixPlatform::randomNumber() {
+  uint64_t number = 0;
+  ssize_t got;
+  do {
+    got = getrandom(&number, sizeof number, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got != static_cast<ssize_t>(sizeof number)) return std::nullopt;
+  return number;
+}
+
 std::optional<std::string> PosixPlatform::toAnsiCodePage(
     const std::string& text) {
   return text;

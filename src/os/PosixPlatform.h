@@ -39,7 +39,8 @@ class PosixPlatform : public Platform {
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
   StandardHandles standardHandles() override;
-  RedirectResult redirectStdStreams(const std::string& path) override;
+  RedirectResult redirectStdStreams(const std::string& path,
+                                    FileCreation creation) override;
   std::optional<std::string> tempDirectory() override;
   int makeDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
@@ -47,6 +48,7 @@ class PosixPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) override;
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
+  CreatedFile createNewPrivateTextFile(const std::string& path) override;
   bool removeFile(const std::string& path) override;
   bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
@@ -57,6 +59,7 @@ class PosixPlatform : public Platform {
   std::optional<std::string> toAnsiCodePage(const std::string& text) override;
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;
+  std::optional<uint64_t> randomNumber() override;
   int64_t timeSeconds() override;
   bool runOnNewThread(uint64_t stackBytes,
                       const std::function<void()>& body) override;

@@ -7,10 +7,15 @@
 #include "os/Win32Files.h"
 
 #include <direct.h>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+// after windows.h, which it needs: RtlGenRandom, from ADVAPI32
+#include <ntsecapi.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "os/StdioOutputFile.h"
 #include "os/Win32Text.h"
@@ -60,6 +65,95 @@ std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path) {
   if (_wfopen_s(&file, wideFromUtf8(path).c_str(), L"w") != 0 || !file)
     return nullptr;
   return std::make_unique<StdioOutputFile>(file);
+}
+
+namespace {
+
+// A security descriptor whose one entry gives the process's user all
+// access and which inherits nothing from the folder.
+class UserOnlySecurity {
+ public:
+  UserOnlySecurity() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user_.resize(size);
+    const bool got = size > 0 && GetTokenInformation(token, TokenUser,
+                                                     user_.data(), size, &size);
+    CloseHandle(token);
+    if (!got) return;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+    const DWORD aclSize = static_cast<DWORD>(
+        sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+    acl_.resize(aclSize);
+    PACL acl = reinterpret_cast<PACL>(acl_.data());
+    ready_ = InitializeAcl(acl, aclSize, ACL_REVISION) &&
+             AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) &&
+             InitializeSecurityDescriptor(&descriptor_,
+                                          SECURITY_DESCRIPTOR_REVISION) &&
+             SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+             SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED,
+                                          SE_DACL_PROTECTED);
+  }
+  // Null when the system gave none: the folder's rules then apply.
+  SECURITY_DESCRIPTOR* get() { return ready_ ? &descriptor_ : nullptr; }
+
+ private:
+  std::vector<BYTE> user_;
+  std::vector<BYTE> acl_;
+  SECURITY_DESCRIPTOR descriptor_;
+  bool ready_ = false;
+};
+
+}  // namespace
+
+void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
+                                bool inheritable, bool* taken) {
+  *taken = false;
+  const bool fresh = creation == FileCreation::NewPrivate;
+  UserOnlySecurity userOnly;
+  SECURITY_ATTRIBUTES security;
+  security.nLength = sizeof security;
+  security.lpSecurityDescriptor = fresh ? userOnly.get() : nullptr;
+  security.bInheritHandle = inheritable ? TRUE : FALSE;
+  // CREATE_NEW fails on any existing name; with FILE_FLAG_OPEN_REPARSE_POINT
+  // a symbolic link is the name itself, so a dangling one does not lead to
+  // its target being created.
+  HANDLE file = CreateFileW(
+      wideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security,
+      fresh ? CREATE_NEW : CREATE_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | (fresh ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+      nullptr);
+  if (file != INVALID_HANDLE_VALUE) return file;
+  const DWORD error = GetLastError();
+  *taken = fresh && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+  return nullptr;
+}
+
+CreatedFile win32CreateNewPrivateTextFile(const std::string& path) {
+  CreatedFile created;
+  HANDLE file = static_cast<HANDLE>(win32CreateFileForWriting(
+      path, FileCreation::NewPrivate, false, &created.taken));
+  if (file == nullptr) return created;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_TEXT);
+  if (fd < 0) {
+    CloseHandle(file);
+    return created;
+  }
+  FILE* stream = _fdopen(fd, "w");
+  if (!stream) {
+    _close(fd);
+    return created;
+  }
+  created.file = std::make_unique<StdioOutputFile>(stream);
+  return created;
+}
+
+std::optional<uint64_t> win32RandomNumber() {
+  uint64_t number = 0;
+  if (!RtlGenRandom(&number, sizeof number)) return std::nullopt;
+  return number;
 }
 
 std::optional<std::string> win32ShortPathForm(const std::string& path) {

@@ -16,6 +16,14 @@ int win32MakeDirectory(const std::string& path);
 std::vector<std::string> win32FindFiles(const std::string& pattern);
 std::optional<std::string> win32ReadFile(const std::string& path);
 std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path);
+// A handle (a HANDLE) for writing `path` as `creation` says, inheritable
+// when asked; null when it cannot be created, with `taken` set when a new
+// file was asked for and the name exists.
+void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
+                                bool inheritable, bool* taken);
+CreatedFile win32CreateNewPrivateTextFile(const std::string& path);
+// 64 bits from the system's random number generator.
+std::optional<uint64_t> win32RandomNumber();
 std::optional<std::string> win32ShortPathForm(const std::string& path);
 bool win32RemoveFile(const std::string& path);
 // Whether both paths name one existing file, however they are spelled.

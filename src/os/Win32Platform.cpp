@@ -166,15 +166,14 @@ class Win32Platform : public Platform {
             reinterpret_cast<uintptr_t>(GetStdHandle(STD_INPUT_HANDLE))};
   }
 
-  RedirectResult redirectStdStreams(const std::string& path) override {
-    SECURITY_ATTRIBUTES security;
-    security.nLength = sizeof security;
-    security.lpSecurityDescriptor = nullptr;
-    security.bInheritHandle = TRUE;
-    HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_WRITE,
-                              FILE_SHARE_READ, &security, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return RedirectResult::CannotCreateFile;
+  RedirectResult redirectStdStreams(const std::string& path,
+                                    FileCreation creation) override {
+    bool taken = false;
+    HANDLE file = static_cast<HANDLE>(
+        win32CreateFileForWriting(path, creation, true, &taken));
+    if (file == nullptr)
+      return taken ? RedirectResult::NameTaken
+                   : RedirectResult::CannotCreateFile;
     HANDLE duplicate = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(),
                          &duplicate, 0, TRUE, DUPLICATE_SAME_ACCESS))
@@ -211,6 +210,10 @@ class Win32Platform : public Platform {
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override {
     return win32CreateTextFile(path);
+  }
+
+  CreatedFile createNewPrivateTextFile(const std::string& path) override {
+    return win32CreateNewPrivateTextFile(path);
   }
 
   bool removeFile(const std::string& path) override {
@@ -250,6 +253,10 @@ class Win32Platform : public Platform {
 
   std::optional<std::string> shortPathForm(const std::string& path) override {
     return win32ShortPathForm(path);
+  }
+
+  std::optional<uint64_t> randomNumber() override {
+    return win32RandomNumber();
   }
 
   int64_t timeSeconds() override { return _time64(nullptr); }

@@ -75,7 +75,10 @@ std::string utf8FromWide(const std::wstring& text) {
 std::optional<std::string> ansiFromUtf8(const std::string& text) {
   const std::wstring wide = wideFromUtf8(text);
   BOOL usedDefault = FALSE;
-  std::string ansi = narrowTo(CP_ACP, wide.data(), wide.size(), &usedDefault);
+  // UTF-8 as the ANSI code page ("Use Unicode UTF-8" in Windows' region
+  // settings) takes no default character: the call would fail.
+  std::string ansi = narrowTo(CP_ACP, wide.data(), wide.size(),
+                              GetACP() == CP_UTF8 ? nullptr : &usedDefault);
   // A best-fit mapping (Д to D) is as wrong as a question mark: only a
   // text that converts back to itself fits.
   if (usedDefault || wideFrom(CP_ACP, ansi.data(), ansi.size()) != wide)

@@ -11,6 +11,7 @@
 #include "runtime/VersionRequest.h"
 #include "support/Message.h"
 #include "support/TextUtil.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 
@@ -42,11 +43,6 @@ const char* const CAPTION_NOT_FOUND = "Java Runtime Environment Not Found";
 const char* const CAPTION_INCOMPATIBLE = "Incompatible JRE Version Found";
 const char* const TEXT_CURRENT_VERSION = "Java Current Version";
 const char* const TEXT_JAVA_HOME = "Java Home Directory";
-
-// A message as a C buffer of `size` bytes would hold it.
-std::string fitBuffer(const std::string& text, size_t size) {
-  return text.size() < size ? text : text.substr(0, size - 1);
-}
 
 void debugErrorBox(const std::string& caption, const std::string& text) {
   if (options().debugMode) showErrorBox(caption, text);

@@ -4,6 +4,7 @@
 
 #include "os/Platform.h"
 #include "support/TextUtil.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 
@@ -42,6 +43,29 @@ std::string ansiReadableClassPath(const std::string& classPath) {
     if (end == std::string::npos) break;
     result += separator;
     start = end + 1;
+  }
+  return result;
+}
+
+std::string ansiFaithfulText(const std::string& text) {
+  if (fitsAnsi(text)) return text;
+  std::string result;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    // Every ANSI code page holds ASCII as it is.
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      result += text[pos++];
+      continue;
+    }
+    const size_t start = pos;
+    uint32_t codePoint;
+    if (!nextCodePoint(text, pos, codePoint)) {
+      result += '?';
+      ++pos;
+      continue;
+    }
+    const std::string character = text.substr(start, pos - start);
+    result += fitsAnsi(character) ? character : "?";
   }
   return result;
 }

@@ -20,6 +20,12 @@ std::string ansiReadableClassPathEntry(const std::string& entry);
 // A class path of entries joined with the class path separator.
 std::string ansiReadableClassPath(const std::string& classPath);
 
+// The text as a reader in the ANSI code page may be handed it: each
+// character that the code page does not hold exactly becomes '?'. Windows
+// would give such a character its "best fit", which may be command-line
+// syntax (U+FF02 becomes '"', U+FF20 '@') or another letter (Ł becomes L).
+std::string ansiFaithfulText(const std::string& text);
+
 // A "-D<name>=<value>" option whose value (quoted or not) is such a path;
 // any other option is returned unchanged.
 std::string ansiReadableOption(const std::string& option);

@@ -6,8 +6,9 @@
 
 namespace tarvik {
 
-std::string lastComponent(const std::string& path, char separator) {
-  const size_t cut = path.rfind(separator);
+std::string lastComponent(const std::string& path,
+                          const std::string& separators) {
+  const size_t cut = path.find_last_of(separators);
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
@@ -19,7 +20,7 @@ std::string appBaseName(const std::string& path) {
     const size_t config = name.find(".config");
     if (config != std::string::npos) name.resize(config);
   }
-  name = lastComponent(name, platform().conventions().separator);
+  name = lastComponent(name, platform().conventions().folderSeparators);
   const size_t exe = toLowerCase(name).find(".exe");
   if (exe != std::string::npos) name.resize(exe);
   return name;

@@ -7,12 +7,14 @@
 
 namespace tarvik {
 
-// The text after the last folder separator, or all of it.
-std::string lastComponent(const std::string& path, char separator);
+// The text after the last of the folder separators, or all of it.
+std::string lastComponent(const std::string& path,
+                          const std::string& separators);
 
 // The base name of the application started as `path`: the name of the
 // custom configuration file (-c) up to ".config" when one is given, else
-// the launcher's own name, without its folder and its ".exe".
+// the launcher's own name, without its folder and its ".exe". Every folder
+// separator of the system ends a folder, `/` as well as `\` on Windows.
 std::string appBaseName(const std::string& path);
 
 }  // namespace tarvik

@@ -4,6 +4,7 @@
 #include "os/Platform.h"
 #include "support/AppBaseName.h"
 #include "support/Message.h"
+#include "support/RandomName.h"
 
 namespace tarvik {
 
@@ -11,11 +12,28 @@ void redirectToLog(const std::string& exePath) {
   LauncherOptions& opts = options();
   if (!opts.logToFile || opts.logRedirected) return;
   Platform& os = platform();
+  RedirectResult result;
   if (opts.logFilePath.empty()) {
-    opts.logFilePath = inTempDir(appBaseName(exePath) + "-" +
-                                 std::to_string(os.processId()) + ".log");
+    // In the shared temporary folder the log is a new file of the user's
+    // alone, never a file or link found under its name; when the usual
+    // name is taken, an unguessable one stands in for it.
+    const std::string stem = inTempDir(appBaseName(exePath) + "-" +
+                                       std::to_string(os.processId()));
+    opts.logFilePath = stem + ".log";
+    result = os.redirectStdStreams(opts.logFilePath, FileCreation::NewPrivate);
+    for (int tries = 1;
+         result == RedirectResult::NameTaken && tries < NEW_NAME_TRIES;
+         ++tries) {
+      std::optional<std::string> name = randomName();
+      if (!name) break;
+      opts.logFilePath = stem + "-" + *name + ".log";
+      result = os.redirectStdStreams(opts.logFilePath, FileCreation::NewPrivate);
+    }
+  } else {
+    result = os.redirectStdStreams(opts.logFilePath, FileCreation::Replace);
   }
-  switch (os.redirectStdStreams(opts.logFilePath)) {
+  switch (result) {
+    case RedirectResult::NameTaken:
     case RedirectResult::CannotCreateFile:
       writeNotice("Unable to create file!\n");
       return;

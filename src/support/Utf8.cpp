@@ -114,4 +114,43 @@ std::string modifiedUtf8(const std::string& text) {
   return out;
 }
 
+std::string utf8FromUtf16(const std::string& bytes, bool bigEndian) {
+  constexpr uint32_t REPLACEMENT = 0xFFFD;
+  auto unitAt = [&](size_t at) -> uint32_t {
+    const uint32_t first = static_cast<unsigned char>(bytes[at]);
+    const uint32_t second = static_cast<unsigned char>(bytes[at + 1]);
+    return bigEndian ? (first << 8) | second : (second << 8) | first;
+  };
+  std::string text;
+  size_t at = 0;
+  while (at + 1 < bytes.size()) {
+    const uint32_t unit = unitAt(at);
+    at += 2;
+    if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < bytes.size()) {
+      const uint32_t low = unitAt(at);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        at += 2;
+        appendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        continue;
+      }
+    }
+    appendUtf8(text, unit >= 0xD800 && unit <= 0xDFFF ? REPLACEMENT : unit);
+  }
+  if (at < bytes.size()) appendUtf8(text, REPLACEMENT);
+  return text;
+}
+
+std::string fitBuffer(const std::string& text, size_t size) {
+  if (text.size() < size) return text;
+  size_t cut = size - 1;
+  // At most the three continuation bytes a character can have: bytes that
+  // are not UTF-8 are cut where they stand.
+  for (int back = 0; back < 3 && cut > 0 &&
+                     (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80;
+       ++back)
+    --cut;
+  if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) cut = size - 1;
+  return text.substr(0, cut);
+}
+
 }  // namespace tarvik

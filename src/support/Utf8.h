@@ -21,6 +21,14 @@ bool isValidUtf8(const std::string& text);
 // U+FFFF, one for any other character and for each byte that is not UTF-8.
 size_t utf16Length(const std::string& text);
 
+// UTF-16 bytes (little-endian, or big-endian when asked) as UTF-8; an
+// unpaired surrogate or an odd last byte becomes U+FFFD.
+std::string utf8FromUtf16(const std::string& bytes, bool bigEndian);
+
+// A text cut to fit a C buffer of `size` bytes with its terminator, never
+// inside a character: the cut moves back to the start of one.
+std::string fitBuffer(const std::string& text, size_t size);
+
 // The text as JNI's NewStringUTF reads it: a character beyond U+FFFF as its
 // two surrogates, each encoded alone, and NUL as C0 80. A byte that is not
 // part of well-formed UTF-8 stands for the character of its value, as the

@@ -173,11 +173,12 @@ TEST_F(LinuxBadInputTest, ConfigurationsThatAreNotPlainText) {
          EXPECT_TRUE(endsWith(line, " many.Lines \"99997\" ")) << line;
        }},
       // Only LF ends a line: with CR alone the file is one line, and its
-      // first directive takes all the rest as its argument.
+      // first directive takes all the rest as its argument (a Java path
+      // with a blank, so between quotes).
       {"cr-only", "javapath /bin/true\rmainclass cr.Only\r", {"-o"}, 0,
        [&](const RunResult&, const std::string& d) {
          std::string line = commandLineOf(commandFile(d));
-         EXPECT_EQ(0u, line.rfind("/bin/true\rmainclass cr.Only\r -Dexe.mainConfig=", 0))
+         EXPECT_EQ(0u, line.rfind("\"/bin/true\rmainclass cr.Only\r\" -Dexe.mainConfig=", 0))
              << line;
        }},
       {"includes-itself", "include app.config\n" + java + "mainclass self.Inc\n",

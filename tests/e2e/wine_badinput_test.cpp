@@ -170,10 +170,11 @@ TEST_F(WineBadInputTest, ConfigurationsThatAreNotPlainText) {
          EXPECT_TRUE(endsWith(line(d), " many.Lines \"99997\" ")) << line(d);
        }},
       // Only LF ends a line (CR LF too): with CR alone the file is one
-      // line, and its first directive takes the rest as its argument.
+      // line, and its first directive takes the rest as its argument (a
+      // Java path with a blank, so between quotes).
       {"cr-only", "javapath C:\\j\\java.exe\rmainclass cr.Only\r", {"-o"}, 0,
        [&](const RunResult&, const std::string& d) {
-         EXPECT_EQ(0u, line(d).rfind("C:\\j\\java.exe\rmainclass cr.Only\r "
+         EXPECT_EQ(0u, line(d).rfind("\"C:\\j\\java.exe\rmainclass cr.Only\r\" "
                                      "-Dexe.mainConfig=", 0))
              << line(d);
        }},

@@ -75,6 +75,10 @@ class WineLaunchTest : public ::testing::Test {
   std::string recordPath;
 };
 
+int link_(const std::string& target, const std::string& name) {
+  return link(target.c_str(), name.c_str());
+}
+
 TEST_F(WineLaunchTest, CommandLineReachesJavaAndTheCommandFileHoldsIt) {
   std::string exe = makeApp(
       "cmdline",
@@ -378,6 +382,52 @@ TEST_F(WineLaunchTest, LongCommandLinesPassThroughAnArgumentFile) {
   EXPECT_EQ(old.boxes[0].caption, "Unable To Start Java");
   EXPECT_TRUE(contains(old.boxes[0].text, "The command line has ")) << old.boxes[0].text;
   EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 1u);
+}
+
+// Links another user planted in the temporary folder under every name the
+// argument file and the default log file had (<app>-<pid>): none is
+// followed, whether it leads to a file (symbolic or hard link) or nowhere.
+TEST_F(WineLaunchTest, PlantedLinksAreNeverFollowed) {
+  std::string jdk = newCaseDir("jdk17-links") + "/jdk";
+  makeDirs(jdk + "/bin");
+  writeFile(jdk + "/bin/java.exe", readFile(wine.testTool("fakejava.exe")));
+  writeFile(jdk + "/release", "JAVA_VERSION=\"17.0.2\"\n");
+  std::string config = "mainclass app.Main\njavapath " +
+                       WineEnvironment::windowsPath(jdk) + "\\bin\\java.exe\n";
+  for (int i = 0; i < 1000; ++i)
+    config += "addjar lib\\library-with-a-long-name-" + std::to_string(i) + ".jar\n";
+  std::string exe = makeApp("links", config);
+  // The first launch shows where the temporary folder is.
+  RunResult first = wine.runLauncher(exe, options({"-passExitCode", "-q"}));
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
+  ASSERT_EQ(records.size(), 1u) << first.err;
+  ASSERT_EQ(records[0].args.size(), 2u);
+  const std::string argument = wine.unixPath(records[0].args[1].substr(1));
+  const std::string temp = argument.substr(0, argument.rfind('/'));
+  // A name nobody can guess: tool-<16 hex digits>.args.
+  const std::string name = argument.substr(temp.size() + 1);
+  EXPECT_EQ(name.size(), std::string("tool-0123456789abcdef.args").size()) << name;
+
+  const std::string victim = dir + "/victim.txt", gone = dir + "/gone";
+  writeFile(victim, "precious\n");
+  std::vector<std::string> planted;
+  for (int pid = 0; pid < 0x4000; pid += 4) {
+    for (const char* ext : {".args", ".log"}) {
+      const std::string link = temp + "/tool-" + std::to_string(pid) + ext;
+      const int kind = (pid / 4) % 3;
+      int made = kind == 0   ? symlink(victim.c_str(), link.c_str())
+                 : kind == 1 ? link_(victim, link)
+                             : symlink((gone + std::to_string(pid)).c_str(), link.c_str());
+      if (made == 0) planted.push_back(link);
+    }
+  }
+  RunResult run = wine.runLauncher(exe, options({"-log", "-passExitCode", "-q"}));
+  for (const std::string& link : planted) unlink(link.c_str());
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(readFile(victim), "precious\n");
+  EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 2u);
+  for (int pid = 0; pid < 0x4000; pid += 4)
+    ASSERT_FALSE(fileExists(gone + std::to_string(pid))) << pid;
 }
 
 // -log and -sample refuse to replace the application's own configuration.

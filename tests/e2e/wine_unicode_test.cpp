@@ -23,6 +23,19 @@ bool isAscii(const std::string& text) {
   return true;
 }
 
+// The text as the child is handed it: what cp1252 lacks as '?' (for these
+// texts: Latin-1 is kept, nothing between U+0080 and U+009F occurs).
+std::string handed(const std::string& text) {
+  std::string result;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    result += lead < 0xC4 ? text.substr(i, length) : "?";
+    i += length;
+  }
+  return result;
+}
+
 // The path itself, or a short form: ASCII with a '~' and no '?'.
 bool namesPath(const std::string& seen, const std::string& path) {
   return seen == path || (isAscii(seen) && seen.find('~') != std::string::npos);
@@ -111,16 +124,17 @@ TEST_F(WineUnicodeTest, ConfigurationsInUtf8AndCp1252) {
     std::vector<FakeJavaRun> runs = readFakeJavaRuns(appDir + "/record");
     ASSERT_EQ(1u, runs.size()) << r.err;
     const std::vector<std::string>& args = runs[0].args;
-    EXPECT_EQ(row.property, argAfter(runs[0], "-Dtext=")) << runs[0].cmdline;
+    // What the code page lacks reaches the child as '?'.
+    EXPECT_EQ(handed(row.property), argAfter(runs[0], "-Dtext=")) << runs[0].cmdline;
     // The launcher's own arguments come before the configuration's.
     std::vector<std::string> tail = {"app.Main"};
-    if (!row.args.empty()) tail.push_back(row.args[0]);
-    tail.push_back(row.argument);
+    if (!row.args.empty()) tail.push_back(handed(row.args[0]));
+    tail.push_back(handed(row.argument));
     ASSERT_GE(args.size(), tail.size());
     EXPECT_EQ(tail, std::vector<std::string>(args.end() - tail.size(), args.end()))
         << runs[0].cmdline;
     if (!row.args.empty()) {
-      EXPECT_EQ(WORD, argAfter(runs[0], "-Dswitch=")) << runs[0].cmdline;
+      EXPECT_EQ(handed(WORD), argAfter(runs[0], "-Dswitch=")) << runs[0].cmdline;
     }
     if (row.name.rfind("utf8", 0) == 0) {
       std::string classPath = "<none>";
@@ -128,6 +142,47 @@ TEST_F(WineUnicodeTest, ConfigurationsInUtf8AndCp1252) {
         if (args[i] == "-classpath") classPath = args[i + 1];
       EXPECT_TRUE(namesPath(classPath, winDir + "\\" + jar)) << classPath;
     }
+  }
+}
+
+// java.exe reads its command line in the ANSI code page, where Windows
+// gives U+FF02 the best fit '"', U+FF3C '\\', U+FF20 '@' and Ł 'L'. What
+// the code page lacks reaches it as '?'; é, which it holds, stays.
+TEST_F(WineUnicodeTest, LookAlikesNeverBecomeCommandLineSyntax) {
+  std::string dir = newCaseDir("lookalike");
+  const std::string quote = "\xEF\xBC\x82", backslash = "\xEF\xBC\xBC",
+                    at = "\xEF\xBC\xA0", barredL = "\xC5\x81", e = "\xC3\xA9";
+  std::string exe = tool(dir, "mainclass app.Main\njavapath " + fakeJava() +
+                                  "\nvmparam -Dx=" + at + e + "\n");
+  RunResult r = run(exe, dir + "/record",
+                    {"report" + quote + " --admin " + quote + ".txt",
+                     backslash + quote + " x", at + "opts", barredL + e});
+  ASSERT_FALSE(r.timedOut);
+  std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record");
+  ASSERT_EQ(1u, runs.size()) << r.err;
+  const std::vector<std::string>& args = runs[0].ansiArgs;
+  const std::vector<std::string> tail = {"app.Main", "report? --admin ?.txt",
+                                         "?? x", "?opts", "?" + e};
+  ASSERT_GE(args.size(), tail.size()) << runs[0].ansiCmdline;
+  EXPECT_EQ(tail, std::vector<std::string>(args.end() - tail.size(), args.end()))
+      << runs[0].ansiCmdline;
+  EXPECT_EQ("?" + e, argAfter(runs[0], "-Dx=")) << runs[0].cmdline;
+  // The record shows what was configured.
+  EXPECT_NE(std::string::npos, r.out.find("-Dx=" + at + e)) << r.out;
+
+  // In-process, such an option is refused before it reaches the VM.
+  const std::string fakeJvm =
+      WineEnvironment::windowsPath(wine.testTool("fakejvm.dll"));
+  for (const std::string& value : {quote, at, barredL}) {
+    writeFile(dir + "/tool.config", "javalib " + fakeJvm +
+                                        "\nmainclass app.Main\nvmparam -Dx=" +
+                                        value + "\n");
+    r = run(exe, dir + "/record-vm");
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(1u, r.exitCode);
+    ASSERT_EQ(1u, r.boxes.size());
+    EXPECT_EQ("Unsupported JVM Option", r.boxes[0].caption);
+    EXPECT_FALSE(fileExists(dir + "/record-vm"));
   }
 }
 

@@ -182,8 +182,13 @@ bool FakePlatform::bringInstanceForward(const std::string& name) {
   return instanceHasWindow;
 }
 
-RedirectResult FakePlatform::redirectStdStreams(const std::string& path) {
+RedirectResult FakePlatform::redirectStdStreams(const std::string& path,
+                                                FileCreation creation) {
   events.push_back("redirect " + path);
+  if (creation == FileCreation::NewPrivate &&
+      (files.count(resolve(path)) || planted.count(resolve(path))))
+    return RedirectResult::NameTaken;
+  if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
   if (redirectResult != RedirectResult::CannotCreateFile)
     files[resolve(path)] = "";
   if (redirectResult == RedirectResult::Done) handles = {10, 11};
@@ -236,6 +241,28 @@ std::unique_ptr<OutputFile> FakePlatform::createTextFile(
   std::string full = resolve(path);
   if (unwritable.count(full) || directories.count(full)) return nullptr;
   return std::make_unique<FakeFile>(this, full);
+}
+
+CreatedFile FakePlatform::createNewPrivateTextFile(const std::string& path) {
+  CreatedFile created;
+  const std::string full = resolve(path);
+  if (files.count(full) || planted.count(full) || directories.count(full)) {
+    created.taken = true;
+    return created;
+  }
+  if (unwritable.count(full)) return created;
+  privateFiles.push_back(path);
+  created.file = std::make_unique<FakeFile>(this, full);
+  return created;
+}
+
+std::optional<uint64_t> FakePlatform::randomNumber() {
+  ++randomCalls;
+  if (randomFails) return std::nullopt;
+  if (randomNumbers.empty()) return 0x0123456789abcdefull + randomCalls;
+  const uint64_t number = randomNumbers.front();
+  randomNumbers.pop_front();
+  return number;
 }
 
 bool FakePlatform::removeFile(const std::string& path) {

@@ -80,6 +80,13 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
+  // Names that exist without being files the launcher may write (links
+  // planted by another user): a new private file never takes them.
+  std::set<std::string> planted;
+  // What the system's random source gives, in order; a fixed sequence
+  // when empty, none after `randomFails`.
+  std::deque<uint64_t> randomNumbers;
+  bool randomFails = false;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
@@ -106,6 +113,9 @@ class FakePlatform : public Platform {
   std::vector<std::string> events;    // console and other calls, in order
   std::vector<std::string> chdirs;
   std::vector<std::string> removed;
+  // Files created as new private files.
+  std::vector<std::string> privateFiles;
+  int randomCalls = 0;
   // Each library loaded with the folders for its dependencies.
   std::vector<std::vector<std::string>> libraryFolders;
   // Every registry open: "HKLM default <path>", "HKCU <path>" (64-bit),
@@ -147,7 +157,8 @@ class FakePlatform : public Platform {
     events.push_back("title " + title);
   }
   StandardHandles standardHandles() override { return handles; }
-  RedirectResult redirectStdStreams(const std::string& path) override;
+  RedirectResult redirectStdStreams(const std::string& path,
+                                    FileCreation creation) override;
   std::optional<std::string> tempDirectory() override { return tempDir; }
   int makeDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
@@ -155,6 +166,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) override;
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
+  CreatedFile createNewPrivateTextFile(const std::string& path) override;
   bool removeFile(const std::string& path) override;
   bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
@@ -165,6 +177,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> toAnsiCodePage(const std::string& text) override;
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;
+  std::optional<uint64_t> randomNumber() override;
   int64_t timeSeconds() override { return clock; }
   // Runs the body on the calling thread, so that a test sees its effects.
   bool runOnNewThread(uint64_t stackBytes,

@@ -35,6 +35,21 @@ TEST_F(LaunchSettingsTest, AddVmParamStoresNamesAndLastValues) {
       {{"-server"}, {"-server"}, {}},
       {{"-Da=b=c"}, {"-Da"}, {{"-Da", "b=c"}}},
       {{"=x"}, {""}, {{"", "x"}}},
+      // Options Java takes many times keep each line's value.
+      {{"--add-opens=java.base/java.lang=ALL-UNNAMED",
+        "--add-opens=java.base/java.util=ALL-UNNAMED"},
+       {"--add-opens=java.base/java.lang=ALL-UNNAMED",
+        "--add-opens=java.base/java.util=ALL-UNNAMED"},
+       {}},
+      {{"--add-exports=a/b=c", "--add-reads=a=b", "--add-modules=m",
+        "--patch-module=m=p", "-XX:CompileCommand=quiet",
+        "--enable-native-access=ALL-UNNAMED", "--add-modules=n"},
+       {"--add-exports=a/b=c", "--add-reads=a=b", "--add-modules=m",
+        "--patch-module=m=p", "-XX:CompileCommand=quiet",
+        "--enable-native-access=ALL-UNNAMED", "--add-modules=n"},
+       {}},
+      {{"--add-opensx=1", "--add-opensx=2"}, {"--add-opensx", "--add-opensx"},
+       {{"--add-opensx", "2"}}},
   };
   for (const Case& c : cases) {
     resetLaunchState();

@@ -5,6 +5,7 @@
 #include "Version.h"
 #include "config/SampleConfig.h"
 #include "fakes/LauncherTest.h"
+#include "support/RandomName.h"
 
 namespace tarvik {
 namespace {
@@ -228,6 +229,40 @@ TEST_F(EntryTest, FailedLogRedirectionIsReportedAndTheRunGoesOn) {
   os.redirectResult = RedirectResult::CannotDuplicateHandle;
   run({"-log", "x.log"});
   EXPECT_EQ(os.out.rfind("Unable to create handle!\n", 0), 0u);
+}
+
+// In the shared temporary folder the log is a new file, never one planted
+// under its name.
+TEST_F(EntryTest, DefaultLogIsANewPrivateFile) {
+  struct Case {
+    const char* name;
+    int plantedNames;
+    std::string path;
+  } cases[] = {
+      {"the usual name", 0, "C:\\Temp\\tool-4242.log"},
+      {"a name taken", 1, "C:\\Temp\\tool-4242-0000000000000001.log"},
+      {"every name taken", NEW_NAME_TRIES, "<none>"},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.out.clear();
+    os.privateFiles.clear();
+    os.planted = {"C:\\Temp\\tool-4242.log"};
+    os.randomNumbers.clear();
+    for (int i = 1; i < NEW_NAME_TRIES; ++i) {
+      os.randomNumbers.push_back(static_cast<uint64_t>(i));
+      if (i < c.plantedNames)
+        os.planted.insert("C:\\Temp\\tool-4242-000000000000000" +
+                          std::string(1, "0123456789abcdef"[i]) + ".log");
+    }
+    if (c.plantedNames == 0) os.planted.clear();
+    run({"-log"});
+    EXPECT_EQ(os.privateFiles.empty() ? "<none>" : os.privateFiles[0], c.path)
+        << c.name;
+    EXPECT_EQ(opt.logRedirected, c.plantedNames < NEW_NAME_TRIES) << c.name;
+    if (!opt.logRedirected)
+      EXPECT_EQ(os.out.rfind("Unable to create file!\n", 0), 0u) << c.name;
+  }
 }
 
 TEST_F(EntryTest, MissingTempDirectoryPutsTheLogInTheCurrentDirectory) {

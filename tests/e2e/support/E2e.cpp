@@ -90,6 +90,8 @@ std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
     FakeJavaRun& run = runs.back();
     if (f[0] == "cmdline") run.cmdline = f[1];
     if (f[0] == "arg" && f.size() > 2) run.args.push_back(f[2]);
+    if (f[0] == "acmdline") run.ansiCmdline = f[1];
+    if (f[0] == "aarg" && f.size() > 2) run.ansiArgs.push_back(f[2]);
     if (f[0] == "argfile" && f.size() > 2)
       run.argFiles[std::stoul(f[1])] = f[2];
     if (f[0] == "cwd") run.cwd = f[1];

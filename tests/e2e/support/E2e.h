@@ -62,6 +62,9 @@ struct RunOptions {
 struct FakeJavaRun {
   std::string cmdline;
   std::vector<std::string> args;
+  // The command line as java.exe reads it (GetCommandLineA), and its words.
+  std::string ansiCmdline;
+  std::vector<std::string> ansiArgs;
   // The content of each argument file (@FILE) by argument index.
   std::map<size_t, std::string> argFiles;
   std::string cwd;

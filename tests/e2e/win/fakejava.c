@@ -7,6 +7,9 @@
  *                       cmdline <TAB> GetCommandLineW()
  *                       argc <TAB> N
  *                       arg <TAB> I <TAB> argv[I]        (I = 0 .. N-1)
+ *                       acmdline <TAB> GetCommandLineA(), read back from
+ *                                  the ANSI code page, as java.exe reads it
+ *                       aarg <TAB> I <TAB> each word of that line
  *                       argfile <TAB> I <TAB> CONTENT    (argv[I] is @FILE)
  *                       cwd <TAB> DIR
  *                       env <TAB> NAME <TAB> VALUE|<unset>  (per FAKEJAVA_ENV)
@@ -35,6 +38,7 @@
  *                     end the last code repeats. Wins over FAKEJAVA_EXIT.
  */
 #include <windows.h>
+#include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -188,6 +192,31 @@ static void write_record(const char *path)
         buf_str(&r, num);
         buf_escaped_wide(&r, __wargv[i]);
         buf_str(&r, "\n");
+    }
+    /* java.exe reads GetCommandLineA(): Windows' best fit of the line in
+     * the ANSI code page. Its words, by the same rules. */
+    {
+        const char *ansi = GetCommandLineA();
+        int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, NULL, 0), count = 0;
+        wchar_t *wide = (wchar_t *)malloc((n > 0 ? n : 1) * sizeof(wchar_t));
+        wchar_t **words;
+        if (!wide)
+            ExitProcess(70);
+        wide[0] = 0;
+        if (n > 0)
+            MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, n);
+        buf_str(&r, "acmdline\t");
+        buf_escaped_wide(&r, wide);
+        buf_str(&r, "\n");
+        words = CommandLineToArgvW(wide, &count);
+        for (i = 0; words && i < count; i++) {
+            sprintf(num, "aarg\t%d\t", i);
+            buf_str(&r, num);
+            buf_escaped_wide(&r, words[i]);
+            buf_str(&r, "\n");
+        }
+        LocalFree(words);
+        free(wide);
     }
     /* A Java argument file, as the launcher left it for its child. */
     for (i = 1; i < __argc; i++) {

@@ -113,7 +113,10 @@ TEST_F(ConfigLocationTest, AppBaseName) {
       {std::nullopt, "my.exe.tool.exe", "my"},
       {std::nullopt, "tool", "tool"},
       {std::nullopt, "C:\\Apps.exe\\tool", "tool"},
-      {std::nullopt, "C:/Apps/tool.exe", "C:/Apps/tool"},
+      // Windows ends a folder name at '/' as well.
+      {std::nullopt, "C:/Apps/tool.exe", "tool"},
+      {std::string("sub/app.config"), "C:\\Apps\\tool.exe", "app"},
+      {std::string("D:/cfg\\x/other.config"), "C:\\a.exe", "other"},
       {std::nullopt, "", ""},
       {std::string("D:\\cfg\\other.cfg"), "C:\\Apps\\tool.exe", "other.cfg"},
       {std::string("D:\\cfg\\other.config"), "C:\\Apps\\tool.exe", "other"},

@@ -371,6 +371,14 @@ TEST_F(ConfigReaderTest, EncodingByteOrderMarkAndCtrlZ) {
       {true, "argument a\nargument b\x1A\nargument c\n", {"a", "b"}},
       {false, "argument a\nargument b\x1A\nargument c\n", {"a", "b\x1A", "c"}},
       {false, "\xEF\xBB\xBF" "argument a\n", {"a"}},
+      // Notepad's "Unicode": UTF-16 with its byte-order mark, either order.
+      {true, std::string("\xFF\xFE" "a\0r\0g\0u\0m\0e\0n\0t\0 \0\xE9\0\x14\x04\r\0\n\0", 28),
+       {"\xC3\xA9\xD0\x94"}},
+      {false, std::string("\xFE\xFF\0a\0r\0g\0u\0m\0e\0n\0t\0 \xD8\x3D\xDE\x00\0\n", 26),
+       {"\xF0\x9F\x98\x80"}},
+      // U+011A holds the byte 1A; only the character Ctrl-Z ends the file.
+      {true, std::string("\xFF\xFE" "a\0r\0g\0u\0m\0e\0n\0t\0 \0\x1A\x01\n\0\x1A\0x\0", 28),
+       {"\xC4\x9A"}},
   };
   for (const Case& c : cases) {
     resetLaunchState();

@@ -177,12 +177,66 @@ TEST_F(ChildLauncherTest, ReportsAnEndByItsCodeLogFileAndTiming) {
 }
 
 TEST_F(ChildLauncherTest, LongMessagesAreCutToTheBuffer) {
-  set.appName = std::string(2000, 'n');
-  addVmParam("-DLOGFILE=x.log");
-  os.children.push_back(endsWith(1, 1));
-  launchJava();
-  ASSERT_EQ(os.boxes.size(), 1u);
-  EXPECT_EQ(os.boxes[0].text, std::string(1023, 'n'));
+  struct Case {
+    std::string character;
+    std::string cut;
+  } cases[] = {
+      {"n", std::string(1023, 'n')},
+      // Never inside a character: 1023 bytes would end in half an é.
+      {"\xC3\xA9", ""},
+      {"\xE5\xB7\xA5", ""},
+  };
+  for (Case& c : cases) {
+    if (c.cut.empty())
+      for (size_t i = 0; i < 1023 / c.character.size(); ++i) c.cut += c.character;
+    resetLaunchState();
+    os.boxes.clear();
+    set.javaPath = "java";
+    set.appName.emplace();
+    for (int i = 0; i < 2000; ++i) *set.appName += c.character;
+    addVmParam("-DLOGFILE=x.log");
+    os.children = {endsWith(1, 1)};
+    launchJava();
+    ASSERT_EQ(os.boxes.size(), 1u);
+    EXPECT_EQ(os.boxes[0].text, c.cut) << c.character;
+  }
+}
+
+// Java reads its command line in the ANSI code page (Latin-1 here), with
+// Windows' best fit for what that lacks: what the child is handed holds
+// '?' for such characters, while the records show what was configured.
+TEST_F(ChildLauncherTest, WhatTheChildIsHanded) {
+  struct Case {
+    std::string javaPath, argument, handedLine, handedArgument;
+  } cases[] = {
+      {"java", "report\xEF\xBC\x82 --admin \xEF\xBC\x82.txt",
+       "java -classpath \"\" app.Main \"report? --admin ?.txt\" ",
+       "report? --admin ?.txt"},
+      {"java", "\xEF\xBC\xBC\xEF\xBC\xA0x", "java -classpath \"\" app.Main \"??x\" ", "??x"},
+      {"java", "\xEF\xBC\xA0opts", "java -classpath \"\" app.Main \"?opts\" ", "?opts"},
+      {"java", "\xC5\x81\xC3\xA9", "java -classpath \"\" app.Main \"?\xC3\xA9\" ", "?\xC3\xA9"},
+      {"java", "\xF0\x9F\x98\x80\xFF", "java -classpath \"\" app.Main \"??\" ", "??"},
+      // The program stays as it is, to be found; one with a blank is quoted.
+      {"C:\\\xC5\x81\\java.exe", "a", "C:\\\xC5\x81\\java.exe -classpath \"\" app.Main \"a\" ", "a"},
+      {"C:\\Program Files\\jdk\\bin\\java.exe", "a",
+       "\"C:\\Program Files\\jdk\\bin\\java.exe\" -classpath \"\" app.Main \"a\" ", "a"},
+      {"\"C:\\Program Files\\java.exe\"", "a",
+       "\"C:\\Program Files\\java.exe\" -classpath \"\" app.Main \"a\" ", "a"},
+  };
+  for (const Case& c : cases) {
+    os.started.clear();
+    os.out.clear();
+    set.javaPath = c.javaPath;
+    set.appArguments = {c.argument};
+    opt.vistaOrLater = true;
+    os.children = {runsOn()};
+    launchJava();
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].commandLine, c.handedLine) << c.argument;
+    EXPECT_EQ(os.started[0].arguments.back(), c.handedArgument) << c.argument;
+    EXPECT_NE(os.out.find("app.Main \"" + c.argument + "\" \n"), std::string::npos)
+        << os.out;
+  }
 }
 
 TEST_F(ChildLauncherTest, DebugModeShowsEveryStepInOrder) {
@@ -278,7 +332,7 @@ TEST_F(ChildLauncherTest, StandardHandlesAreTakenBeforeTheConsoleOpens) {
     set.javaPath = "java";
     set.showConsole = c.console;
     opt.logToFile = c.log;
-    if (c.log) os.redirectStdStreams("C:\\Temp\\x.log");
+    if (c.log) os.redirectStdStreams("C:\\Temp\\x.log", FileCreation::Replace);
     os.children = {runsOn()};
     launchJava();
     ASSERT_EQ(os.started.size(), 1u);

@@ -224,18 +224,22 @@ TEST_F(EmbeddedVmLauncherTest, OptionsReachTheVmInTheCodePageOrNotAtAll) {
             vmOptions());
   EXPECT_EQ((Strings{"\xD0\x94\xED\xA0\xBD\xED\xB8\x80"}), jvm.mainArgs);
 
+  // Look-alikes of syntax (U+FF02, U+FF20) and letters whose best fit is
+  // another (Ł) are refused as well: nothing reaches the VM mangled.
+  for (const std::string value :
+       {"\xD0\x94", "\xEF\xBC\x82", "\xEF\xBC\xA0", "\xC5\x81"})
   for (bool quiet : {false, true}) {
     FakeJvm fresh;
     fresh.install(os, JVM);
     os.boxes.clear();
     opt.quietMode = quiet;
-    addVmParam("-Dname=\xD0\x94");
+    addVmParam("-Dname=" + value);
     EXPECT_EQ(1, exitCodeOf([] { launchInProcess(); }));
     EXPECT_EQ(0, fresh.creations);
     ASSERT_EQ(quiet ? 0u : 1u, os.boxes.size());
     if (!quiet) {
       EXPECT_EQ((RecordedBox{"Unsupported JVM Option",
-                             "The Java VM option\n-Dname=\xD0\x94\nholds "
+                             "The Java VM option\n-Dname=" + value + "\nholds "
                              "characters that the system's code page cannot "
                              "represent, so the VM cannot read it. Exiting...",
                              MB_STYLE_ICONERROR}),
