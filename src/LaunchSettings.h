@@ -36,6 +36,8 @@ struct LaunchSettings {
   bool keepAlive = false;
   int32_t keepAliveMillis = 3000;
   int32_t percentRam = -1;
+  // Keep a class-data archive of the application (`startupCache true`).
+  bool startupCache = false;
 };
 
 struct LauncherOptions {
@@ -49,12 +51,15 @@ struct LauncherOptions {
   bool vistaOrLater = false;
   // Set once the log redirection has been done.
   bool logRedirected = false;
+  bool clearCache = false;
 };
 
 // The launcher's own path as started, and the folder it settles on.
 struct StartupState {
   std::string exePath;
   std::string launcherDir;
+  // The archive this launch's VM writes at its exit, until it is in place.
+  std::string pendingArchive;
 };
 
 LaunchSettings& settings();

@@ -2,6 +2,7 @@
 
 #include "LaunchSettings.h"
 #include "Version.h"
+#include "cache/StartupCache.h"
 #include "config/ConfigLocation.h"
 #include "config/SampleConfig.h"
 #include "config/VariableTable.h"
@@ -94,8 +95,8 @@ std::string configurationToBeRead(const std::vector<std::string>& argv) {
   const OptionalText given = opts.customConfigPath;
   for (size_t i = 1; i < argv.size(); ++i) {
     const std::string& word = argv[i];
-    if (word != "-d" && !startsWith(word, "-D") && !startsWith(word, "-con") &&
-        startsWith(word, "-c"))
+    if (word != "-d" && word != "-clearCache" && !startsWith(word, "-D") &&
+        !startsWith(word, "-con") && startsWith(word, "-c"))
       opts.customConfigPath = word.substr(2);
   }
   const std::string& exePath = startup().exePath;
@@ -132,6 +133,8 @@ void walkSwitches(const std::vector<std::string>& argv) {
     const std::string& word = argv[i];
     if (word == "-d") {
       opts.debugMode = 1;
+    } else if (word == "-clearCache") {
+      opts.clearCache = true;
     } else if (startsWith(word, "-D")) {
       addVmParam(substituteVariables(word));
     } else if (startsWith(word, "-con")) {
@@ -186,6 +189,8 @@ int runLauncher(const std::vector<std::string>& argv) {
   start.exePath = argv.empty() ? std::string() : argv[0];
 
   walkSwitches(argv);
+  // After the walk, so that a -c anywhere names the application.
+  if (opts.clearCache) exitLauncher(clearStartupCache());
 
   if (opts.quietMode) opts.debugMode = 0;
   opts.vistaOrLater = os.osMajorVersion() > 5;

@@ -3,8 +3,10 @@
 #include <cstdint>
 
 #include "LaunchSettings.h"
+#include "cache/StartupCache.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
+#include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
@@ -85,6 +87,10 @@ std::optional<std::string> buildCommandLine() {
   debugBox("Javapath is", *s.javaPath);
 
   std::string line = *s.javaPath + " ";
+  if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
+    for (const std::string& option :
+         startupCacheOptions(*home, opts.writeCommandFile))
+      line += (argumentNeedsQuotes(option) ? quoteArgument(option) : option) + " ";
 
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {

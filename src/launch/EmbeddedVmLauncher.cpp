@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LaunchSettings.h"
+#include "cache/StartupCache.h"
 #include "launch/CommandLineBuilder.h"
 #include "support/AnsiCodePage.h"
 #include "support/LogRedirector.h"
@@ -124,7 +125,11 @@ std::vector<std::string> jvmDependencyFolders(const std::string& library) {
   return {library.substr(0, folder)};
 }
 
-void JNICALL vmExitHook(jint status) { exitLauncher(status); }
+// The VM has written its archive before it calls the hook.
+void JNICALL vmExitHook(jint status) {
+  finishStartupCache();
+  exitLauncher(status);
+}
 
 int launchInProcess() {
   const LaunchSettings& s = settings();
@@ -160,6 +165,16 @@ int launchInProcess() {
                   ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
   os.writeStdout("Classpath: " + texts.front() + "\n");
   os.flushStdout();
+  const std::vector<std::string> binFolder = jvmDependencyFolders(s.javaLib);
+  if (!binFolder.empty()) {
+    const std::string& bin = binFolder.front();
+    const size_t cut = bin.find_last_of("/\\");
+    if (cut != std::string::npos) {
+      std::vector<std::string> cache =
+          startupCacheOptions(bin.substr(0, cut), false);
+      texts.insert(texts.end(), cache.begin(), cache.end());
+    }
+  }
   std::vector<std::string> vmTexts = vmOptionTexts(s);
   texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());
 
@@ -210,7 +225,9 @@ int launchInProcess() {
                 true);
     return RESULT_FAILED;
   }
-  return runMain(vm, static_cast<JNIEnv*>(env), s);
+  const int result = runMain(vm, static_cast<JNIEnv*>(env), s);
+  finishStartupCache();
+  return result;
 }
 
 }  // namespace tarvik

@@ -18,6 +18,12 @@ std::optional<std::string> win32ReadFile(const std::string& path);
 std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path);
 std::optional<std::string> win32ShortPathForm(const std::string& path);
 bool win32RemoveFile(const std::string& path);
+std::optional<FileFacts> win32FileFacts(const std::string& path);
+std::optional<std::string> win32ReadFileStart(const std::string& path,
+                                              size_t count);
+bool win32CreateNewFile(const std::string& path);
+bool win32RenameFile(const std::string& from, const std::string& to);
+std::optional<uint64_t> win32FreeDiskBytes(const std::string& folder);
 // Whether both paths name one existing file, however they are spelled.
 bool win32SameFile(const std::string& a, const std::string& b);
 

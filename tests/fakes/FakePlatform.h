@@ -80,6 +80,11 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
+  // Files' modification times (the clock's when not given) and folders in
+  // which no file can be made.
+  std::map<std::string, int64_t> fileTimes;
+  std::set<std::string> readOnlyFolders;
+  uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
@@ -143,6 +148,14 @@ class FakePlatform : public Platform {
   std::unique_ptr<OutputFile> createTextFile(
       const std::string& path) override;
   bool removeFile(const std::string& path) override;
+  std::optional<FileFacts> fileFacts(const std::string& path) override;
+  std::optional<std::string> readFileStart(const std::string& path,
+                                           size_t count) override;
+  bool createNewFile(const std::string& path) override;
+  bool renameFile(const std::string& from, const std::string& to) override;
+  std::optional<uint64_t> freeDiskBytes(const std::string&) override {
+    return freeBytes;
+  }
   bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
