@@ -90,7 +90,8 @@ std::optional<std::string> buildCommandLine() {
   if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
     for (const std::string& option :
          startupCacheOptions(*home, opts.writeCommandFile))
-      line += (argumentNeedsQuotes(option) ? quoteArgument(option) : option) + " ";
+      line += (argumentNeedsQuotes(option) ? quoteArgument(option) : option) +
+              " ";
 
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {

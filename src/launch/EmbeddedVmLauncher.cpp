@@ -8,6 +8,7 @@
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
 #include "launch/CommandLineBuilder.h"
+#include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
@@ -165,15 +166,9 @@ int launchInProcess() {
                   ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
   os.writeStdout("Classpath: " + texts.front() + "\n");
   os.flushStdout();
-  const std::vector<std::string> binFolder = jvmDependencyFolders(s.javaLib);
-  if (!binFolder.empty()) {
-    const std::string& bin = binFolder.front();
-    const size_t cut = bin.find_last_of("/\\");
-    if (cut != std::string::npos) {
-      std::vector<std::string> cache =
-          startupCacheOptions(bin.substr(0, cut), false);
-      texts.insert(texts.end(), cache.begin(), cache.end());
-    }
+  if (std::optional<std::string> home = runtimeHomeOfLibrary(s.javaLib)) {
+    std::vector<std::string> cache = startupCacheOptions(*home, false);
+    texts.insert(texts.end(), cache.begin(), cache.end());
   }
   std::vector<std::string> vmTexts = vmOptionTexts(s);
   texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());
