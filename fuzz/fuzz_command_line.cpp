@@ -12,6 +12,7 @@
 #include <climits>
 
 #include "FuzzSupport.h"
+#include "config/ConfigReader.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/WindowsCommandLine.h"
 

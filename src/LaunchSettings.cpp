@@ -1,8 +1,5 @@
 #include "LaunchSettings.h"
 
-#include "config/EnvironmentReferences.h"
-#include "config/VariableTable.h"
-#include "support/TextUtil.h"
 
 namespace tarvik {
 
@@ -20,11 +17,9 @@ void resetLaunchState() {
   gSettings = LaunchSettings();
   gOptions = LauncherOptions();
   gStartup = StartupState();
-  variables() = VariableTable();
 }
 
-void addVmParam(const std::string& text) {
-  std::string param = expandEnvironmentReferences(text, true);
+void storeVmParam(const std::string& param) {
   LaunchSettings& s = settings();
   size_t equals = param.find('=');
   if (equals == std::string::npos) {
@@ -47,7 +42,8 @@ void removeVmParams(const std::string& pattern) {
       wildcard ? pattern.substr(0, pattern.size() - 1) : pattern;
   for (size_t i = s.vmParams.size(); i-- > 0;) {
     const std::string& entry = s.vmParams[i];
-    bool matches = wildcard ? startsWith(entry, prefix) : entry == pattern;
+    bool matches = wildcard ? entry.compare(0, prefix.size(), prefix) == 0
+                            : entry == pattern;
     if (!matches) continue;
     s.vmParamValues.erase(entry);
     s.vmParams.erase(s.vmParams.begin() + static_cast<long>(i));

@@ -30,6 +30,9 @@ struct LaunchSettings {
   std::vector<std::string> appArguments;
   std::vector<std::string> vmParams;
   std::map<std::string, std::string> vmParamValues;
+  // The `var` definitions: byte-wise, case-sensitive names; a later
+  // definition replaces an earlier one.
+  std::map<std::string, std::string> variables;
   OptionalText appLogFile;
   std::string javaLib;
   bool showConsole = false;
@@ -66,13 +69,13 @@ LaunchSettings& settings();
 LauncherOptions& options();
 StartupState& startup();
 
-// Replaces every piece of process-wide state (settings, options, start-up
-// state and variables) by a fresh one.
+// Replaces every piece of process-wide state (settings with their
+// variables, options and start-up state) by a fresh one.
 void resetLaunchState();
 
-// Adds one JVM parameter: `$` references are expanded (a spaced value is
-// quoted) and a "name=value" text is stored as its name and value.
-void addVmParam(const std::string& text);
+// Stores one JVM parameter as it is given: a "name=value" text as its name
+// and value, where a later value of a name replaces an earlier one.
+void storeVmParam(const std::string& param);
 
 // Removes every JVM parameter named `pattern`, or beginning with its prefix
 // when it ends in '*'.

@@ -4,6 +4,7 @@
 #include "Version.h"
 #include "cache/StartupCache.h"
 #include "config/ConfigLocation.h"
+#include "config/ConfigReader.h"
 #include "config/SampleConfig.h"
 #include "config/VariableTable.h"
 #include "launch/ChildLauncher.h"

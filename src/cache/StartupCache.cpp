@@ -6,7 +6,7 @@
 #include "LaunchSettings.h"
 #include "cache/ArchiveHeader.h"
 #include "cache/CacheKey.h"
-#include "config/ConfigLocation.h"
+#include "support/AppBaseName.h"
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"

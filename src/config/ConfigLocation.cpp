@@ -6,6 +6,7 @@
 #include "config/ConfigReader.h"
 #include "support/Message.h"
 #include "os/Platform.h"
+#include "support/AppBaseName.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -13,12 +14,6 @@ namespace tarvik {
 namespace {
 
 constexpr size_t DIAGNOSTIC_TEXT_LIMIT = 8191;
-
-// The text after the last folder separator, or all of it.
-std::string lastComponent(const std::string& path, char separator) {
-  const size_t cut = path.rfind(separator);
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 std::string formConfigPath(const std::string& exePath,
                            const std::string& launcherDir) {
@@ -67,20 +62,6 @@ int readApplicationConfig(const std::string& exePath,
   // a `rmvmparam` there can still take it away.
   addVmParam("-Dexe.mainConfig=\"" + path + "\"");
   return readConfigFile(path);
-}
-
-std::string appBaseName(const std::string& path) {
-  const LauncherOptions& opts = options();
-  std::string name = path;
-  if (opts.customConfigPath) {
-    name = *opts.customConfigPath;
-    const size_t config = name.find(".config");
-    if (config != std::string::npos) name.resize(config);
-  }
-  name = lastComponent(name, platform().conventions().separator);
-  const size_t exe = toLowerCase(name).find(".exe");
-  if (exe != std::string::npos) name.resize(exe);
-  return name;
 }
 
 }  // namespace tarvik

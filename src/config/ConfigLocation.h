@@ -1,8 +1,11 @@
-// Which configuration file is read, and the application's base name.
+// Which configuration file is read. The application's base name, which
+// follows from it, is a service of support/ that this header passes on.
 #ifndef TARVIK_CONFIG_CONFIGLOCATION_H
 #define TARVIK_CONFIG_CONFIGLOCATION_H
 
 #include <string>
+
+#include "support/AppBaseName.h"
 
 namespace tarvik {
 
@@ -14,9 +17,6 @@ int readApplicationConfig(const std::string& exePath,
 // The path of the configuration file that readApplicationConfig reads.
 std::string configPathFor(const std::string& exePath,
                           const std::string& launcherDir);
-
-// The application's base name, which names the command and log files.
-std::string appBaseName(const std::string& path);
 
 }  // namespace tarvik
 

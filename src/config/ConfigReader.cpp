@@ -178,6 +178,14 @@ std::string expandPlain(const std::string& text) {
   return expandEnvironmentReferences(text, false);
 }
 
+}  // namespace
+
+void addVmParam(const std::string& text) {
+  storeVmParam(expandQuoted(text));
+}
+
+namespace {
+
 // A path written for Windows in a configuration shared between systems:
 // where folders are separated by '/', a backslash in a path means one too.
 std::string localPath(std::string path) {

@@ -6,10 +6,7 @@
 
 namespace tarvik {
 
-VariableTable& variables() {
-  static VariableTable table;
-  return table;
-}
+VariableTable& variables() { return settings().variables; }
 
 void defineVariable(const std::string& argument) {
   Platform& os = platform();

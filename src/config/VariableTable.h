@@ -7,8 +7,9 @@
 
 namespace tarvik {
 
-// The process-wide map of `var` definitions: byte-wise, case-sensitive
-// names; later definitions replace earlier ones; nothing is ever removed.
+// The process-wide map of `var` definitions (the settings hold it):
+// byte-wise, case-sensitive names; later definitions replace earlier ones;
+// nothing is ever removed.
 using VariableTable = std::map<std::string, std::string>;
 VariableTable& variables();
 

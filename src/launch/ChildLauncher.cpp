@@ -136,25 +136,28 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
                                                    std::string& why) {
   const std::string& javaPath = *settings().javaPath;
   if (!runtimeReadsArgumentFiles(javaPath)) return std::nullopt;
-  // The words the child would have had, as its C runtime splits them.
-  std::vector<std::string> words = splitWindowsCommandLine(start.commandLine);
-  words.erase(words.begin());
+  // The words the child would have had, but its program.
+  std::vector<std::string> words;
+  if (!start.arguments.empty())
+    words.assign(start.arguments.begin() + 1, start.arguments.end());
   const std::string path = argumentFilePath();
   const std::string argument = "@" + path;
-  const std::string line =
-      javaPath + " " +
-      (argumentNeedsQuotes(argument) ? quoteArgument(argument) : argument);
+  ChildCommand command;
+  command.addText(javaPath);
+  command.addBlank();
+  command.addWord(argument, argumentNeedsQuotes(argument));
   if (std::optional<std::string> failed = writeArgumentFile(path, words)) {
     platform().removeFile(path);
     why += " " + *failed;
     return std::nullopt;
   }
-  if (std::optional<std::string> tooLong = commandLineTooLong(line)) {
+  if (std::optional<std::string> tooLong = commandLineTooLong(command.line)) {
     platform().removeFile(path);
     why = *tooLong;
     return std::nullopt;
   }
-  start.commandLine = line;
+  start.commandLine = command.line;
+  start.arguments = command.words;
   return path;
 }
 
@@ -211,8 +214,9 @@ int launchJava() {
 
   if (!s.javaLib.empty()) return launchInProcess();
 
-  const std::optional<std::string> commandLine = buildCommandLine();
-  if (!commandLine) return NO_RUNTIME_RESULT;
+  const std::optional<ChildCommand> command = buildChildCommand();
+  if (!command) return NO_RUNTIME_RESULT;
+  const std::optional<std::string> commandLine = command->line;
 
   debugBox("Starting dir", s.workingDir.value_or(""));
   if (s.appLogFile && !s.appLogFile->empty())
@@ -220,7 +224,8 @@ int launchJava() {
   debugBox("Command Line is", *commandLine);
 
   ChildStart start;
-  start.commandLine = *commandLine;
+  start.commandLine = command->line;
+  start.arguments = command->words;
   start.workingDir = s.workingDir;
   start.useStdHandles = opts.logToFile;
   // Taken before a console is opened, which may rebind them: the child of

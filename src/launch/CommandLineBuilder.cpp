@@ -78,7 +78,19 @@ std::string joinClassPath(const std::vector<std::string>& entries,
   return quoted ? quoteArgument(joined) : joined;
 }
 
-std::optional<std::string> buildCommandLine() {
+void ChildCommand::addText(const std::string& text) {
+  const std::vector<std::string> pieceWords =
+      line.empty() ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
+  line += text;
+  words.insert(words.end(), pieceWords.begin(), pieceWords.end());
+}
+
+void ChildCommand::addWord(const std::string& word, bool quoted) {
+  line += quoted ? quoteArgument(word) : word;
+  words.push_back(word);
+}
+
+std::optional<ChildCommand> buildChildCommand() {
   LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
 
@@ -86,50 +98,60 @@ std::optional<std::string> buildCommandLine() {
   if (!s.javaPath) return std::nullopt;
   debugBox("Javapath is", *s.javaPath);
 
-  std::string line = *s.javaPath + " ";
+  ChildCommand command;
+  command.addText(*s.javaPath);
+  command.addBlank();
   if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
     for (const std::string& option :
-         startupCacheOptions(*home, opts.writeCommandFile))
-      line += (argumentNeedsQuotes(option) ? quoteArgument(option) : option) +
-              " ";
+         startupCacheOptions(*home, opts.writeCommandFile)) {
+      command.addWord(option, argumentNeedsQuotes(option));
+      command.addBlank();
+    }
 
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
     // java.exe reads its options and class path in the ANSI code page.
-    line += ansiReadableOption(vmOptionText(s, name));
-    line += ' ';
+    command.addText(ansiReadableOption(vmOptionText(s, name)));
+    command.addBlank();
   }
   if (!heapGiven) {
     std::string heap = heapLimitOption(s.percentRam);
-    if (!heap.empty()) line += heap + " ";
+    if (!heap.empty()) {
+      command.addText(heap);
+      command.addBlank();
+    }
   }
 
-  line += "-classpath ";
+  command.addText("-classpath");
+  command.addBlank();
   std::vector<std::string> entries;
   for (const std::string& entry : s.classPath)
     entries.push_back(ansiReadableClassPathEntry(entry));
-  line += joinClassPath(entries, false);
-  line += ' ';
+  command.addText(joinClassPath(entries, false));
+  command.addBlank();
 
-  if (s.mainClass) line += *s.mainClass;
+  if (s.mainClass) command.addText(*s.mainClass);
 
   if (!s.appArguments.empty()) {
-    line += ' ';
+    command.addBlank();
     for (const std::string& argument : s.appArguments) {
       // Quoting is what keeps an argument whole and unchanged; escaping
       // inside the quotes keeps a trailing backslash or a quote from
       // changing the argument list.
-      if (argumentNeedsQuotes(argument) || opts.vistaOrLater) {
-        debugBox("Adding double quotes around", argument);
-        line += quoteArgument(argument);
-      } else {
-        line += argument;
-      }
-      line += ' ';
+      const bool quoted = argumentNeedsQuotes(argument) || opts.vistaOrLater;
+      if (quoted) debugBox("Adding double quotes around", argument);
+      command.addWord(argument, quoted);
+      command.addBlank();
     }
   }
-  return line;
+  return command;
+}
+
+std::optional<std::string> buildCommandLine() {
+  std::optional<ChildCommand> command = buildChildCommand();
+  if (!command) return std::nullopt;
+  return command->line;
 }
 
 }  // namespace tarvik

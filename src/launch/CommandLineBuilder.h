@@ -9,7 +9,27 @@
 
 namespace tarvik {
 
-// The whole command line, or nothing when no Java executable was found.
+// The command that starts a child in both the forms systems take: the
+// Windows command line, and the words the child's C runtime reads from it,
+// the program first.
+struct ChildCommand {
+  std::string line;
+  std::vector<std::string> words;
+
+  // Text that is command-line syntax already (the Java path, a VM option):
+  // it joins the line as it is and gives the words the C runtime reads in
+  // it. The first piece of a command is its program.
+  void addText(const std::string& text);
+  // One word, between quotes on the line when `quoted`.
+  void addWord(const std::string& word, bool quoted);
+  // A blank between pieces, on the line only.
+  void addBlank() { line += ' '; }
+};
+
+// The child's command, or nothing when no Java executable was found.
+std::optional<ChildCommand> buildChildCommand();
+
+// The whole command line of buildChildCommand().
 std::optional<std::string> buildCommandLine();
 
 // The class path entries without their double quotes (they only group a

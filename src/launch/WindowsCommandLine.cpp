@@ -37,26 +37,13 @@ std::string quoteArgument(const std::string& argument) {
   return quoted;
 }
 
-std::vector<std::string> splitWindowsCommandLine(
-    const std::string& commandLine) {
-  std::vector<std::string> words;
+namespace {
+
+// Appends the words of `commandLine` from `i` on, as the C runtime splits
+// arguments.
+void splitArgumentsFrom(const std::string& commandLine, size_t i,
+                        std::vector<std::string>& words) {
   const size_t n = commandLine.size();
-  size_t i = 0;
-
-  // The program name: quotes group, nothing is escaped.
-  {
-    std::string program;
-    bool inQuotes = false;
-    while (i < n && (inQuotes || !isSeparator(commandLine[i]))) {
-      if (commandLine[i] == '"')
-        inQuotes = !inQuotes;
-      else
-        program += commandLine[i];
-      ++i;
-    }
-    words.push_back(program);
-  }
-
   for (;;) {
     while (i < n && isSeparator(commandLine[i])) ++i;
     if (i >= n) break;
@@ -87,6 +74,36 @@ std::vector<std::string> splitWindowsCommandLine(
     }
     words.push_back(word);
   }
+}
+
+}  // namespace
+
+std::vector<std::string> splitWindowsCommandLine(
+    const std::string& commandLine) {
+  std::vector<std::string> words;
+  const size_t n = commandLine.size();
+  size_t i = 0;
+
+  // The program name: quotes group, nothing is escaped.
+  {
+    std::string program;
+    bool inQuotes = false;
+    while (i < n && (inQuotes || !isSeparator(commandLine[i]))) {
+      if (commandLine[i] == '"')
+        inQuotes = !inQuotes;
+      else
+        program += commandLine[i];
+      ++i;
+    }
+    words.push_back(program);
+  }
+  splitArgumentsFrom(commandLine, i, words);
+  return words;
+}
+
+std::vector<std::string> splitWindowsArguments(const std::string& text) {
+  std::vector<std::string> words;
+  splitArgumentsFrom(text, 0, words);
   return words;
 }
 

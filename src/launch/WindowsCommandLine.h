@@ -1,7 +1,7 @@
 // Windows command lines: how the launcher quotes an argument so that the
 // child's C runtime gives it back unchanged, and how that C runtime splits a
-// command line into argv (used by the POSIX backend to hand a Linux child
-// exactly the arguments a Windows child would see).
+// command line into argv (so that the words a Linux child is given are the
+// ones a Windows child would see).
 #ifndef TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H
 #define TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H
 
@@ -28,6 +28,10 @@ std::string quoteArgument(const std::string& argument);
 // Blanks and tabs outside quoted runs separate words.
 std::vector<std::string> splitWindowsCommandLine(
     const std::string& commandLine);
+
+// The words of a piece of command line that stands after the program, by the
+// rule for arguments above.
+std::vector<std::string> splitWindowsArguments(const std::string& text);
 
 }  // namespace tarvik
 

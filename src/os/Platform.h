@@ -140,9 +140,12 @@ class RegistryPlace {
   RegistryView view_;
 };
 
-// How a child process is started.
+// How a child process is started: one command in the two forms systems
+// take. Windows starts `commandLine` as it stands; POSIX systems hand
+// `arguments` (the program first) to the child as its argv.
 struct ChildStart {
   std::string commandLine;
+  std::vector<std::string> arguments;
   std::optional<std::string> workingDir;
   // Hand these standard output and error handles (the launcher's, taken
   // before a console was opened) to the child.

@@ -1,6 +1,5 @@
-// Child processes on Linux: the Windows command line is split the way the
-// Windows C runtime splits it, so a Linux child receives exactly the
-// arguments a Windows child would.
+// Child processes on Linux: the child is given the start's words as its
+// argv, the program first.
 #ifdef _WIN32
 #error "PosixChildProcess.cpp is for POSIX builds only"
 #endif
@@ -18,7 +17,6 @@
 #include <cstring>
 #include <thread>
 
-#include "launch/WindowsCommandLine.h"
 #include "os/PosixPlatform.h"
 
 namespace tarvik {
@@ -99,7 +97,7 @@ void writeAll(int fd, const void* data, size_t size) {
 
 ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   ChildStartResult result;
-  std::vector<std::string> words = splitWindowsCommandLine(start.commandLine);
+  std::vector<std::string> words = start.arguments;
   if (words.empty() || words[0].empty()) {
     result.errorText = "The command line names no program.";
     return result;

@@ -1,8 +1,8 @@
 #include "support/LogRedirector.h"
 
 #include "LaunchSettings.h"
-#include "config/ConfigLocation.h"
 #include "os/Platform.h"
+#include "support/AppBaseName.h"
 
 namespace tarvik {
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "LaunchSettings.h"
+#include "config/ConfigReader.h"
 #include "fakes/FakePlatform.h"
 
 namespace tarvik {

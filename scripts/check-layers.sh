@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Checks that the sources keep to their layers, by their #include lines:
+#   src/os                  includes nothing but src/os;
+#   src/support             includes nothing but src/support, src/os and the
+#                           settings record;
+#   LaunchSettings, Version include nothing of src/ but themselves;
+#   src/brand               includes nothing of the launcher but support/Utf8.h.
+# Prints each include that climbs, and fails when there is one.
+set -euo pipefail
+src=${1:-"$(cd "$(dirname "$0")/.." && pwd)/src"}
+cd "$src"
+
+# allowed <file> <include>: whether the file may include the quoted path.
+allowed() {
+  local file=$1 path=$2
+  case $file in
+    os/*) [[ $path == os/* ]] ;;
+    support/*) [[ $path == support/* || $path == os/* || $path == LaunchSettings.h ]] ;;
+    LaunchSettings.* | Version.*) [[ $path == LaunchSettings.h || $path == Version.h ]] ;;
+    brand/*) [[ $path == brand/* || $path == support/Utf8.h ]] ;;
+    *) true ;;
+  esac
+}
+
+found=0
+while IFS= read -r file; do
+  lineno=0
+  while IFS= read -r line; do
+    lineno=$((lineno + 1))
+    [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]] || continue
+    if ! allowed "$file" "${BASH_REMATCH[1]}"; then
+      echo "src/$file:$lineno: $line"
+      found=1
+    fi
+  done < "$file"
+done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC_ALL=C sort)
+
+if [ $found -ne 0 ]; then
+  echo "check-layers: the includes above climb out of their layer" >&2
+  exit 1
+fi
+echo "check-layers: every include keeps to its layer"
