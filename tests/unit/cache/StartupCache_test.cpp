@@ -149,16 +149,16 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
     bool newArchive;
   } cases[] = {
       {"nothing", [](FakePlatform&, LaunchSettings&) {}, false},
-      {"a jar's size", [](FakePlatform& os, LaunchSettings& set) { os.files["C:\\Apps\\a.jar"] = "jar2"; }, true},
-      {"a jar's time", [](FakePlatform& os, LaunchSettings& set) { os.fileTimes["C:\\Apps\\a.jar"] = 5; }, true},
-      {"a jar more", [](FakePlatform& os, LaunchSettings& set) { set.classPath.push_back("C:\\Apps\\b.jar"); }, true},
-      {"the release file", [](FakePlatform& os, LaunchSettings& set) { os.files["C:\\jdk\\release"] += "X=1\n"; }, true},
+      {"a jar's size", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\Apps\\a.jar"] = "jar2"; }, true},
+      {"a jar's time", [](FakePlatform& os, LaunchSettings&) { os.fileTimes["C:\\Apps\\a.jar"] = 5; }, true},
+      {"a jar more", [](FakePlatform&, LaunchSettings& set) { set.classPath.push_back("C:\\Apps\\b.jar"); }, true},
+      {"the release file", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\release"] += "X=1\n"; }, true},
       {"a module option", [](FakePlatform&, LaunchSettings&) { addVmParam("--add-modules=java.sql"); }, true},
       {"compressed pointers", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:-UseCompressedOops"); }, true},
       {"a property", [](FakePlatform&, LaunchSettings&) { addVmParam("-Dmode=1"); }, false},
       {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, false},
-      {"the main class", [](FakePlatform& os, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
-      {"the arguments", [](FakePlatform& os, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
+      {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
+      {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
   };
   for (const auto& row : cases) {
     const std::string before = keyOfOptions();
@@ -177,8 +177,8 @@ TEST_F(StartupCacheTest, TheCacheStandsAside) {
       {"the user's own archive", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:SharedArchiveFile=x.jsa"); }},
       {"a loader of the user's", [](FakePlatform&, LaunchSettings&) { addVmParam("-Djava.system.class.loader=a.L"); }},
       {"a folder on the class path", [](FakePlatform& os, LaunchSettings& set) { os.directories.insert("C:\\Apps\\classes"); set.classPath.push_back("C:\\Apps\\classes"); }},
-      {"a runtime without its base archive", [](FakePlatform& os, LaunchSettings& set) { os.files.erase("C:\\jdk\\bin\\server\\classes.jsa"); }},
-      {"no LOCALAPPDATA", [](FakePlatform& os, LaunchSettings& set) { os.env.erase("LOCALAPPDATA"); }},
+      {"a runtime without its base archive", [](FakePlatform& os, LaunchSettings&) { os.files.erase("C:\\jdk\\bin\\server\\classes.jsa"); }},
+      {"no LOCALAPPDATA", [](FakePlatform& os, LaunchSettings&) { os.env.erase("LOCALAPPDATA"); }},
   };
   for (const auto& row : cases) {
     reset();
@@ -193,11 +193,11 @@ TEST_F(StartupCacheTest, AReadOnlyOrFullFolderIsANormalStartWithOneLogLine) {
     std::function<void(FakePlatform&, LaunchSettings&)> apply;
     const char* line;
   } cases[] = {
-      {"read-only", [](FakePlatform& os, LaunchSettings& set) { os.readOnlyFolders.insert(FOLDER); },
+      {"read-only", [](FakePlatform& os, LaunchSettings&) { os.readOnlyFolders.insert(FOLDER); },
        "Startup cache not used: cannot create a file in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
-      {"full", [](FakePlatform& os, LaunchSettings& set) { os.freeBytes = 10 << 20; },
+      {"full", [](FakePlatform& os, LaunchSettings&) { os.freeBytes = 10 << 20; },
        "Startup cache not used: less than 256 MiB free in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
-      {"cannot be made", [](FakePlatform& os, LaunchSettings& set) { os.mkdirErrors["C:\\Users\\u\\AppData\\Local\\Tarvik"] = 13; },
+      {"cannot be made", [](FakePlatform& os, LaunchSettings&) { os.mkdirErrors["C:\\Users\\u\\AppData\\Local\\Tarvik"] = 13; },
        "Startup cache not used: cannot create the folder C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
   };
   for (const auto& row : cases) {
