@@ -1,10 +1,12 @@
 // The .ico reader, the PE reader and the whole of tarvik-brand over files in
 // memory. Input: a 16-bit little-endian length, that many bytes of icon,
 // then the launcher. Refused input writes nothing; accepted input gives an
-// image that reads back with the icon and version asked for.
+// image that reads back with the icon and version asked for, each image
+// once, and no larger than its inputs allow.
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,8 @@ class MemorySystem : public BrandSystem {
     return {"--icon", "app.ico", "--name", "Fuzz \xCE\xA9", "--version", "1.2.3.4",
             "tarvik.exe", "out/fuzz.exe"};
   }
-  std::optional<std::string> readFile(const std::string& path, std::string&) override {
-    return files[path];
+  std::optional<std::string> readFile(const std::string& path, size_t limit, std::string&) override {
+    return files[path].substr(0, limit);
   }
   bool replaceFile(const std::string& path, const std::string& bytes, std::string&) override {
     written.push_back(path);
@@ -51,17 +53,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(read.icon.has_value() == read.error.empty(), "an icon is read or refused with a reason");
   if (read.icon) {
     FUZZ_CHECK(!read.icon->images.empty(), "an accepted icon has images");
+    size_t imageBytes = 0;
     for (const IconImage& image : read.icon->images)
-      FUZZ_CHECK(image.data.size() == image.entry.dwBytesInRes && !image.data.empty(),
+      FUZZ_CHECK(image.data < read.icon->data.size() &&
+                     read.icon->data[image.data].size() == image.entry.dwBytesInRes &&
+                     image.entry.dwBytesInRes > 0,
                  "each image is whole");
+    for (const std::string& image : read.icon->data) imageBytes += image.size();
+    FUZZ_CHECK(imageBytes <= icon.size(), "the images, each once, are no larger than the file");
   }
+  size_t launcherResources = 0;
   PeReadResult pe = readPeImage(launcher);
   FUZZ_CHECK(pe.image.has_value() == pe.error.empty(), "a PE is read or refused with a reason");
   if (pe.image) {
     for (const IMAGE_SECTION_HEADER& s : pe.image->sections)
       FUZZ_CHECK(s.SizeOfRawData == 0 || uint64_t(s.PointerToRawData) + s.SizeOfRawData <= launcher.size(),
                  "sections lie inside the file");
-    readResourceTree(*pe.image);
+    ResourceReadResult resources = readResourceTree(*pe.image);
+    if (resources.tree)
+      for (const auto& type : *resources.tree)
+        for (const auto& name : type.second) launcherResources += name.second.size();
   }
 
   MemorySystem system;
@@ -75,6 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(read.icon && pe.image, "branded only what both readers accept");
 
   const std::string& out = system.files["out/fuzz.exe"];
+  // The launcher, its resources' data and names again (each bounded by
+  // the file), the icon's images once each and a group entry for each of
+  // its entries, for every resource its directory entries and padding;
+  // beyond that the version resource and two file alignments.
+  const size_t entries = launcherResources + read.icon->images.size() + 2;
+  FUZZ_CHECK(out.size() <= 3 * launcher.size() + 2 * icon.size() + 64 * entries +
+                               MAX_VERSION_INFO_BYTES + 2 * 0x10000,
+             "the copy's size is bounded by its inputs");
   PeReadResult branded = readPeImage(out);
   FUZZ_CHECK(branded.image.has_value(), "the copy reads as a PE32+ image");
   FUZZ_CHECK(branded.image->nt.OptionalHeader.CheckSum ==
@@ -89,9 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   NameMap& icons = (*tree.tree)[ResourceId::number(RT_ICON)];
   for (size_t i = 0; i < ids.size(); ++i) {
     LanguageMap& image = icons[ResourceId::number(ids[i])];
-    FUZZ_CHECK(!image.empty() && image.begin()->second.data == read.icon->images[i].data,
+    FUZZ_CHECK(!image.empty() &&
+                   image.begin()->second.data == read.icon->data[read.icon->images[i].data],
                "each image is stored whole under its ID");
   }
+  std::set<uint16_t> distinct(ids.begin(), ids.end());
+  FUZZ_CHECK(distinct.size() == read.icon->data.size(), "each image is stored once");
   NameMap& versions = (*tree.tree)[ResourceId::number(RT_VERSION)];
   LanguageMap& version = versions[ResourceId::number(1)];
   FUZZ_CHECK(!version.empty(), "the copy has a version resource");

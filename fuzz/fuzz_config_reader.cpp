@@ -50,6 +50,7 @@ bool sameSettings(const LaunchSettings& a, const LaunchSettings& b) {
          a.classPath == b.classPath && a.appArguments == b.appArguments &&
          a.vmParams == b.vmParams && a.vmParamValues == b.vmParamValues &&
          a.appLogFile == b.appLogFile && a.javaLib == b.javaLib &&
+         a.javaLibAuto == b.javaLibAuto && a.runtimeHomes == b.runtimeHomes &&
          a.showConsole == b.showConsole && a.keepAlive == b.keepAlive &&
          a.keepAliveMillis == b.keepAliveMillis &&
          a.percentRam == b.percentRam;
@@ -141,8 +142,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              "keepAliveMillis out of its range");
   FUZZ_CHECK(s.percentRam >= -1, "percentRam below -1");
   if (!first.exited) {
+    // Where a Ctrl-Z ends a text file (as on the fake's system), the lines
+    // after it are never read.
+    static const bool ctrlZEnds = FakePlatform().conventions().ctrlZEndsTextFiles;
+    std::string mainText = files[0];
+    if (ctrlZEnds)
+      mainText = mainText.substr(0, mainText.find('\x1A'));
     const std::string own = std::string("\ninclude ") + FILE_NAMES[0] + "\n";
-    if (("\n" + files[0] + "\n").find(own) != std::string::npos)
+    if (("\n" + mainText + "\n").find(own) != std::string::npos)
       FUZZ_CHECK(first.err.find("Skipped include of a.config: the file is "
                                 "already being read") != std::string::npos,
                  "a file that includes itself was not reported");

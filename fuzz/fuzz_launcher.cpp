@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    (opts.passExitCodeFlag && code == static_cast<int>(childCode)),
                "the launcher ended with an undocumented code");
   }
-  if (opts.writeCommandFile || !settings().javaLib.empty())
+  if (opts.writeCommandFile || settings().inProcess())
     FUZZ_CHECK(os.started.empty(), "a child was started with -o or javalib");
   // After the scripted children, a started child ends with 0.
   const size_t restarts = (childFlag('r') ? 1u : 0u) + (childCode == 999 ? 1u : 0u);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the release archives scripts/release.sh wrote into DIR: each holds
-# its launcher, tarvik-brand, the README and the sample configuration its
-# launcher writes, and the programs in it run (tarvik.exe under Wine).
+# its launcher, tarvik-brand, the README, the license, the changelog and the
+# sample configuration its launcher writes, and the programs in it run
+# (tarvik.exe under Wine); DIR/SHA256SUMS holds the archives' sums.
 #
 #   scripts/check-release.sh DIR
 set -u
@@ -21,15 +22,25 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
-listing() { printf '%s\n' "$1/" "$1/README.md" "$1/sample.config" "$1/$2" "$1/$3" | sort; }
+listing() {
+  printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" | sort
+}
 
-check "$win.zip holds the Windows programs, README and sample" \
+check "$win.zip holds the Windows programs, README, license, changelog and sample" \
   '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvik-brand.exe)" ]'
-check "$lin.tar.gz holds the Linux programs, README and sample" \
+check "$lin.tar.gz holds the Linux programs, README, license, changelog and sample" \
   '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvik-brand)" ]'
 unzip -q "$dist/$win.zip" -d "$work" && tar -xzf "$dist/$lin.tar.gz" -C "$work"
-check "the README is the project's" \
-  'cmp -s "$top/README.md" "$work/$win/README.md" && cmp -s "$top/README.md" "$work/$lin/README.md"'
+for file in README.md LICENSE CHANGELOG.md; do
+  check "the $file is the project's" \
+    'cmp -s "$top/$file" "$work/$win/$file" && cmp -s "$top/$file" "$work/$lin/$file"'
+done
+check "the license is MIT, in the name of The Tarvik authors" \
+  'head -1 "$top/LICENSE" | grep -qx "MIT License" && grep -q "^Copyright (c) [0-9]* The Tarvik authors$" "$top/LICENSE"'
+check "the changelog names version $version" 'grep -q "^## $version\b" "$top/CHANGELOG.md"'
+check "SHA256SUMS lists the two archives" \
+  '[ "$(awk "{print \$2}" "$dist/SHA256SUMS" | sed "s/^\*//" | sort)" = "$(printf "%s\n" "$lin.tar.gz" "$win.zip" | sort)" ]'
+check "sha256sum -c accepts SHA256SUMS" '(cd "$dist" && sha256sum -c --strict --quiet SHA256SUMS)'
 
 mkdir -p "$work/run-linux" "$work/run-windows"
 cp "$work/$lin/tarvik" "$work/run-linux/" && cp "$work/$win/tarvik.exe" "$work/run-windows/"

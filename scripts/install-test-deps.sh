@@ -5,7 +5,8 @@ packages=(cmake make g++ googletest libgtest-dev
           g++-mingw-w64-x86-64 wine wine64 xvfb
           openjdk-17-jdk-headless icoutils libxml2-utils
           clang libclang-rt-14-dev
-          zip unzip)
+          zip unzip openssl osslsigncode
+          rhino)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,6 +2,8 @@
 # Builds the release archives:
 #   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvik-brand.exe, README.md, sample.config
 #   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvik-brand, README.md, sample.config
+# both with LICENSE and CHANGELOG.md, and dist/SHA256SUMS of the two, which
+# `sha256sum -c SHA256SUMS` in dist checks.
 # <version> is the project's (CMakeLists.txt). Each sample.config is the one
 # its own launcher writes with -sample (tarvik.exe under Wine).
 #
@@ -53,6 +55,7 @@ lin="tarvik-$version-linux-x64"
 mkdir -p "$work/$win" "$work/$lin" "$dist"
 cp "$windows/tarvik.exe" "$windows/tarvik-brand.exe" "$top/README.md" "$work/$win/"
 cp "$linux/tarvik" "$linux/tarvik-brand" "$top/README.md" "$work/$lin/"
+for dir in "$work/$win" "$work/$lin"; do cp "$top/LICENSE" "$top/CHANGELOG.md" "$dir/"; done
 strip "$work/$lin/tarvik" "$work/$lin/tarvik-brand"
 (cd "$work/$lin" && ./tarvik -sample)
 (cd "$work/$win" && wine ./tarvik.exe -sample >/dev/null 2>&1)
@@ -60,8 +63,9 @@ for dir in "$work/$win" "$work/$lin"; do
   [ -s "$dir/sample.config" ] || { echo "release: no sample.config in $dir" >&2; exit 1; }
 done
 
-rm -f "$dist/$win.zip" "$dist/$lin.tar.gz"
+rm -f "$dist/$win.zip" "$dist/$lin.tar.gz" "$dist/SHA256SUMS"
 (cd "$work" && zip -qrX "$dist/$win.zip" "$win")
 (cd "$work" && tar --owner=0 --group=0 --numeric-owner -czf "$dist/$lin.tar.gz" "$lin")
+(cd "$dist" && sha256sum "$win.zip" "$lin.tar.gz" >SHA256SUMS)
 echo "$dist/$win.zip"
 echo "$dist/$lin.tar.gz"

@@ -35,12 +35,20 @@ struct LaunchSettings {
   std::map<std::string, std::string> variables;
   OptionalText appLogFile;
   std::string javaLib;
+  // `javalib auto`: the JVM library of the runtime discovery chooses.
+  bool javaLibAuto = false;
+  // Runtime homes to try before any other source, in the order written.
+  std::vector<std::string> runtimeHomes;
   bool showConsole = false;
   bool keepAlive = false;
   int32_t keepAliveMillis = 3000;
   int32_t percentRam = -1;
   // Keep a class-data archive of the application (`startupCache true`).
   bool startupCache = false;
+
+  // Whether the VM runs inside the launcher (`javalib`) rather than as a
+  // child process.
+  bool inProcess() const { return javaLibAuto || !javaLib.empty(); }
 };
 
 struct LauncherOptions {

@@ -16,8 +16,10 @@ class BrandSystem {
   virtual ~BrandSystem() = default;
   // The command line's words after the program's name, in UTF-8.
   virtual std::vector<std::string> arguments() = 0;
-  // The whole file, or nothing and the system's reason in `error`.
-  virtual std::optional<std::string> readFile(const std::string& path, std::string& error) = 0;
+  // The file, at most its first `limit` bytes, or nothing and the
+  // system's reason in `error`.
+  virtual std::optional<std::string> readFile(const std::string& path, size_t limit,
+                                              std::string& error) = 0;
   // Writes a temporary file beside `path` and renames it into place, so
   // `path` is either as it was or whole; false and the reason in `error`.
   virtual bool replaceFile(const std::string& path, const std::string& bytes,

@@ -1,6 +1,7 @@
 #include "brand/BrandTool.h"
 
 #include <map>
+#include <new>
 
 #include "brand/Branding.h"
 #include "brand/IconFile.h"
@@ -25,6 +26,8 @@ struct Options {
   std::vector<std::string> files;
 };
 
+std::string mebibytes(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
 const char* const SWITCHES[] = {"icon", "name", "version", "company", "copyright", "description"};
 
 class Tool {
@@ -47,23 +50,29 @@ class Tool {
     const std::string& launcherPath = options.files[0];
     const std::string& iconPath = options.values["icon"];
     const std::string& outputPath = options.files[1];
-    std::string error;
-    std::optional<std::string> launcher = system_.readFile(launcherPath, error);
-    if (!launcher) return fail(BRAND_BAD_LAUNCHER, launcherPath + ": cannot be read: " + error);
-    std::optional<std::string> iconBytes = system_.readFile(iconPath, error);
-    if (!iconBytes) return fail(BRAND_BAD_ICON, iconPath + ": cannot be read: " + error);
-    IconReadResult icon = readIconFile(*iconBytes);
-    if (!icon.icon) return fail(BRAND_BAD_ICON, iconPath + ": " + icon.error);
-
     BrandInput input;
-    input.launcher = std::move(*launcher);
-    input.icon = std::move(*icon.icon);
     input.version = *version;
     input.productName = options.values["name"];
     input.fileDescription = options.values["description"];
     input.companyName = options.values["company"];
     input.legalCopyright = options.values["copyright"];
     input.outputFileName = outputPath;
+    const std::string stringsError = versionStringsError(input);
+    if (!stringsError.empty()) return usage(stringsError);
+
+    std::string error;
+    std::optional<std::string> launcher = system_.readFile(launcherPath, MAX_LAUNCHER_FILE_BYTES + 1, error);
+    if (!launcher) return fail(BRAND_BAD_LAUNCHER, launcherPath + ": cannot be read: " + error);
+    if (launcher->size() > MAX_LAUNCHER_FILE_BYTES)
+      return fail(BRAND_BAD_LAUNCHER, launcherPath + ": the launcher is larger than " + mebibytes(MAX_LAUNCHER_FILE_BYTES));
+    std::optional<std::string> iconBytes = system_.readFile(iconPath, MAX_ICON_FILE_BYTES + 1, error);
+    if (!iconBytes) return fail(BRAND_BAD_ICON, iconPath + ": cannot be read: " + error);
+    if (iconBytes->size() > MAX_ICON_FILE_BYTES)
+      return fail(BRAND_BAD_ICON, iconPath + ": the icon file is larger than " + mebibytes(MAX_ICON_FILE_BYTES));
+    IconReadResult icon = readIconFile(*iconBytes);
+    if (!icon.icon) return fail(BRAND_BAD_ICON, iconPath + ": " + icon.error);
+    input.launcher = std::move(*launcher);
+    input.icon = std::move(*icon.icon);
     BrandResult branded = brandLauncher(input);
     if (!branded.image) return fail(BRAND_BAD_LAUNCHER, launcherPath + ": " + branded.error);
     if (branded.droppedSignature)
@@ -128,7 +137,16 @@ class Tool {
 
 }  // namespace
 
-int runBrandTool(BrandSystem& system) { return Tool(system).run(); }
+int runBrandTool(BrandSystem& system) {
+  // The files read are bounded, and so is what is made of them; a machine
+  // short of memory still gets a documented end, with nothing written.
+  try {
+    return Tool(system).run();
+  } catch (const std::bad_alloc&) {
+    system.writeStderr("tarvik-brand: not enough memory; nothing written\n");
+    return BRAND_NO_MEMORY;
+  }
+}
 
 }  // namespace brand
 }  // namespace tarvik

@@ -7,6 +7,7 @@
 #include "brand/ByteIo.h"
 #include "brand/PeImage.h"
 #include "brand/ResourceTree.h"
+#include "brand/Utf16.h"
 
 namespace tarvik {
 namespace brand {
@@ -63,11 +64,11 @@ bool replaceIcon(ResourceTree& tree, const IconFile& icon) {
     if (!kept.count(id)) icons.erase(ResourceId::number(id));
   std::vector<uint16_t> ids;
   uint32_t next = 1;
-  for (const IconImage& image : icon.images) {
+  for (const std::string& image : icon.data) {
     while (next <= 0xFFFF && icons.count(ResourceId::number(static_cast<uint16_t>(next)))) ++next;
     if (next > 0xFFFF) return false;
     ids.push_back(static_cast<uint16_t>(next));
-    icons[ResourceId::number(static_cast<uint16_t>(next))][language] = {image.data, 0};
+    icons[ResourceId::number(static_cast<uint16_t>(next))][language] = {image, 0};
     ++next;
   }
   groups[group][language] = {groupIconResource(icon, ids), 0};
@@ -126,6 +127,16 @@ bool named(const IMAGE_SECTION_HEADER& section, const char* name) {
 
 }  // namespace
 
+std::string versionStringsError(const BrandInput& input) {
+  if (!utf8ToUtf16(baseName(input.outputFileName))) return "the output's name is not valid UTF-8";
+  if (!versionResource(input, DEFAULT_LANGUAGE))
+    return "the version information would take more than the " +
+           std::to_string(MAX_VERSION_INFO_BYTES) +
+           " bytes a version resource holds (its lengths are 16-bit numbers); "
+           "shorten --name, --description, --company or --copyright";
+  return "";
+}
+
 BrandResult brandLauncher(const BrandInput& input) {
   PeReadResult read = readPeImage(input.launcher);
   if (!read.image) return failed(read.error);
@@ -146,7 +157,7 @@ BrandResult brandLauncher(const BrandInput& input) {
   NameMap& versions = tree[ResourceId::number(RT_VERSION)];
   const ResourceId language = languageOf(versions, ResourceId::number(VS_VERSION_INFO));
   std::optional<std::string> version = versionResource(input, language.isName ? DEFAULT_LANGUAGE : language.id);
-  if (!version) return failed("a version string is not valid UTF-8");
+  if (!version) return failed(versionStringsError(input));
   versions.erase(ResourceId::number(VS_VERSION_INFO));
   versions[ResourceId::number(VS_VERSION_INFO)][language] = {*version, 0};
   if (!replaceIcon(tree, input.icon)) return failed("the launcher has no free icon IDs left");

@@ -35,7 +35,14 @@ struct BrandResult {
   bool droppedSignature = false;
 };
 
+// The largest launcher read; a Tarvik launcher is well under 1 MiB.
+constexpr size_t MAX_LAUNCHER_FILE_BYTES = 64 << 20;
+
 BrandResult brandLauncher(const BrandInput& input);
+
+// Why the copy's version strings cannot be written, or nothing. They do
+// not depend on the launcher, so this can be asked before reading it.
+std::string versionStringsError(const BrandInput& input);
 
 }  // namespace brand
 }  // namespace tarvik

@@ -1,5 +1,8 @@
 #include "brand/IconFile.h"
 
+#include <algorithm>
+#include <map>
+
 #include "brand/ByteIo.h"
 
 namespace tarvik {
@@ -48,6 +51,25 @@ std::optional<uint64_t> dibSize(const std::string& data, uint16_t& bitCount) {
   return headerSize + palette * 4 + (colorRow + maskRow) * height;
 }
 
+// Why an image cannot be shown, or nothing; its bit count in `bitCount`.
+std::string imageError(const std::string& data, const std::string& number, uint16_t& bitCount) {
+  if (data.compare(0, 8, PNG_SIGNATURE, 8) == 0) {
+    // Signature, then the IHDR chunk: length, "IHDR", width, height, depth, colour type.
+    if (data.size() < 33 || data.compare(12, 4, "IHDR") != 0)
+      return "damaged icon file: " + number + " is a PNG without its header";
+    const uint8_t depth = uint8_t(data[24]);
+    const uint8_t colorType = uint8_t(data[25]);
+    const unsigned channels = colorType == 6 ? 4 : colorType == 2 ? 3 : colorType == 4 ? 2 : 1;
+    bitCount = static_cast<uint16_t>(depth * channels);
+    return "";
+  }
+  std::optional<uint64_t> needed = dibSize(data, bitCount);
+  if (!needed) return "damaged icon file: " + number + " is neither a PNG nor an icon bitmap";
+  if (*needed > data.size())
+    return "truncated icon file: " + number + " holds fewer pixels than its size needs";
+  return "";
+}
+
 }  // namespace
 
 IconReadResult readIconFile(const std::string& bytes) {
@@ -74,6 +96,14 @@ IconReadResult readIconFile(const std::string& bytes) {
     return result;
   }
   IconFile icon;
+  // Each distinct image by its place in the file, with the first entry
+  // that names it and its bit count.
+  struct Place {
+    size_t data;
+    uint32_t entry;
+    uint16_t bitCount;
+  };
+  std::map<std::pair<uint32_t, uint32_t>, Place> places;
   for (uint32_t i = 0; i < dir.idCount; ++i) {
     IconImage image;
     readStruct(bytes, ICONDIR_SIZE + i * ICONDIRENTRY_SIZE, image.entry);
@@ -83,33 +113,35 @@ IconReadResult readIconFile(const std::string& bytes) {
       result.error = "truncated icon file: " + number + " lies beyond the end of the file";
       return result;
     }
-    image.data = bytes.substr(image.entry.dwImageOffset, image.entry.dwBytesInRes);
-    uint16_t bitCount = 0;
-    if (image.data.compare(0, 8, PNG_SIGNATURE, 8) == 0) {
-      // Signature, then the IHDR chunk: length, "IHDR", width, height, depth, colour type.
-      if (image.data.size() < 33 || image.data.compare(12, 4, "IHDR") != 0) {
-        result.error = "damaged icon file: " + number + " is a PNG without its header";
-        return result;
-      }
-      const uint8_t depth = uint8_t(image.data[24]);
-      const uint8_t colorType = uint8_t(image.data[25]);
-      const unsigned channels = colorType == 6 ? 4 : colorType == 2 ? 3 : colorType == 4 ? 2 : 1;
-      bitCount = static_cast<uint16_t>(depth * channels);
-    } else {
-      std::optional<uint64_t> needed = dibSize(image.data, bitCount);
-      if (!needed) {
-        result.error = "damaged icon file: " + number + " is neither a PNG nor an icon bitmap";
-        return result;
-      }
-      if (*needed > image.data.size()) {
-        result.error = "truncated icon file: " + number + " holds fewer pixels than its size needs";
-        return result;
-      }
+    const std::pair<uint32_t, uint32_t> range{image.entry.dwImageOffset, image.entry.dwBytesInRes};
+    auto place = places.find(range);
+    if (place == places.end()) {
+      std::string data = bytes.substr(range.first, range.second);
+      uint16_t bitCount = 0;
+      result.error = imageError(data, number, bitCount);
+      if (!result.error.empty()) return result;
+      place = places.emplace(range, Place{icon.data.size(), i + 1, bitCount}).first;
+      icon.data.push_back(std::move(data));
     }
+    image.data = place->second.data;
     // Windows picks an image by these; files often leave them 0.
     if (image.entry.wPlanes == 0) image.entry.wPlanes = 1;
-    if (image.entry.wBitCount == 0) image.entry.wBitCount = bitCount;
-    icon.images.push_back(std::move(image));
+    if (image.entry.wBitCount == 0) image.entry.wBitCount = place->second.bitCount;
+    icon.images.push_back(image);
+  }
+  // Distinct images that overlap would let the copy outgrow the file.
+  uint64_t reach = 0;   // the end of the furthest-reaching image so far
+  uint32_t reacher = 0;  // its first entry
+  for (const auto& [range, place] : places) {
+    if (reacher && range.first < reach) {
+      result.error = "damaged icon file: images " + std::to_string(std::min(reacher, place.entry)) +
+                     " and " + std::to_string(std::max(reacher, place.entry)) + " overlap";
+      return result;
+    }
+    if (range.first + uint64_t(range.second) > reach) {
+      reach = range.first + uint64_t(range.second);
+      reacher = place.entry;
+    }
   }
   result.icon = std::move(icon);
   return result;
@@ -122,7 +154,7 @@ std::string groupIconResource(const IconFile& icon, const std::vector<uint16_t>&
   for (size_t i = 0; i < icon.images.size(); ++i) {
     const ICONDIRENTRY& e = icon.images[i].entry;
     GRPICONDIRENTRY group{e.bWidth, e.bHeight, e.bColorCount, e.bReserved,
-                          e.wPlanes, e.wBitCount, e.dwBytesInRes, ids[i]};
+                          e.wPlanes, e.wBitCount, e.dwBytesInRes, ids[icon.images[i].data]};
     writeStruct(out, out.size(), group);
   }
   return out;

@@ -45,14 +45,23 @@ struct GRPICONDIRENTRY {
 };
 constexpr uint32_t GRPICONDIRENTRY_SIZE = 14;
 
+// An entry of the icon's directory. Entries may name the same image, which
+// is then kept (and written) once.
 struct IconImage {
   ICONDIRENTRY entry;  // wPlanes and wBitCount filled in from the image
-  std::string data;    // a DIB (BITMAPINFOHEADER, pixels, mask) or a PNG
+  size_t data;         // its bytes: IconFile::data[data]
 };
 
 struct IconFile {
-  std::vector<IconImage> images;
+  std::vector<IconImage> images;  // the directory's entries, in order
+  // Each distinct image once: a DIB (BITMAPINFOHEADER, pixels, mask) or a PNG.
+  std::vector<std::string> data;
 };
+
+// The largest icon file read. Windows shows no icon image above 256 x 256;
+// a file with every size and depth of those is a few hundred KB. With
+// images that never overlap, the file's size bounds the copy's growth.
+constexpr size_t MAX_ICON_FILE_BYTES = 16 << 20;
 
 struct IconReadResult {
   std::optional<IconFile> icon;
@@ -61,8 +70,8 @@ struct IconReadResult {
 
 IconReadResult readIconFile(const std::string& bytes);
 
-// The RT_GROUP_ICON resource of the icon's images, the i-th one stored as
-// the RT_ICON resource ids[i].
+// The RT_GROUP_ICON resource of the icon's entries, the image data[i]
+// stored as the RT_ICON resource ids[i].
 std::string groupIconResource(const IconFile& icon, const std::vector<uint16_t>& ids);
 
 // The RT_ICON IDs a group icon resource names (none for a damaged one).

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,8 @@ class PosixBrandSystem : public BrandSystem {
 
   std::vector<std::string> arguments() override { return args_; }
 
-  std::optional<std::string> readFile(const std::string& path, std::string& error) override {
+  std::optional<std::string> readFile(const std::string& path, size_t limit,
+                                      std::string& error) override {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       error = std::strerror(errno);
@@ -33,8 +35,8 @@ class PosixBrandSystem : public BrandSystem {
     }
     std::string bytes;
     char buffer[65536];
-    for (;;) {
-      const ssize_t n = read(fd, buffer, sizeof buffer);
+    while (bytes.size() < limit) {
+      const ssize_t n = read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) {
         error = std::strerror(errno);

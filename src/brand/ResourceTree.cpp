@@ -88,6 +88,11 @@ class TreeReader {
     const uint16_t length = le16(bytes_, base_ + offset);
     if (!inside(offset + 2, uint32_t(length) * 2))
       return fail("a resource name lies outside the resource section");
+    // Shared directories may name one long string many times; the copy
+    // writes a name for each entry.
+    nameBytes_ += 2 + 2 * uint64_t(length);
+    if (nameBytes_ > bytes_.size())
+      return fail("the resources' names together are larger than the file");
     std::u16string text;
     for (uint32_t i = 0; i < length; ++i)
       text += static_cast<char16_t>(le16(bytes_, base_ + offset + 2 + 2 * i));
@@ -124,6 +129,7 @@ class TreeReader {
   size_t limit_;
   size_t entries_ = 0;
   uint64_t dataBytes_ = 0;
+  uint64_t nameBytes_ = 0;
 };
 
 void putDirectory(std::string& out, size_t at, uint16_t named, uint16_t ids) {
@@ -242,7 +248,9 @@ std::string buildResourceSection(const ResourceTree& tree, uint32_t sectionRva) 
       writeStruct(out, entryAt, data);
       entryAt += IMAGE_SIZEOF_RESOURCE_DATA_ENTRY;
       out += resource.data;
-      out.resize(alignUp(out.size(), 8), '\0');
+      // An empty resource gets room too: its address must lie inside the
+      // section, where readers look it up, even when it comes last.
+      out.resize(alignUp(out.size() + (resource.data.empty() ? 1 : 0), 8), '\0');
     }
   }
   return out;

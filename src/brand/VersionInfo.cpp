@@ -144,8 +144,12 @@ std::optional<std::string> versionInfoResource(const VersionResource& version) {
   LeWriter(translation, 0)(uint32_t(version.language) | uint32_t(1200) << 16);
   std::string var = block(u"Translation", TYPE_BINARY, translation, 4, {});
   std::string varFileInfo = block(u"VarFileInfo", TYPE_TEXT, "", 0, {var});
-  return block(u"VS_VERSION_INFO", TYPE_BINARY, bytesOf(fixed), VS_FIXEDFILEINFO_SIZE,
-               {stringFileInfo, varFileInfo});
+  // Every block lies within the outermost one, so its length fitting
+  // means that every length fits.
+  std::string resource = block(u"VS_VERSION_INFO", TYPE_BINARY, bytesOf(fixed), VS_FIXEDFILEINFO_SIZE,
+                               {stringFileInfo, varFileInfo});
+  if (resource.size() > MAX_VERSION_INFO_BYTES) return std::nullopt;
+  return resource;
 }
 
 std::map<std::string, std::string> readVersionStrings(const std::string& resource) {

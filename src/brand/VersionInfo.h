@@ -52,7 +52,11 @@ struct VersionResource {
   std::vector<std::pair<std::string, std::string>> strings;
 };
 
-// The VS_VERSIONINFO bytes; nothing when a string is not valid UTF-8.
+// The most bytes a version resource holds: its lengths are 16-bit numbers.
+constexpr size_t MAX_VERSION_INFO_BYTES = 0xFFFF;
+
+// The VS_VERSIONINFO bytes; nothing when a string is not valid UTF-8 or
+// the whole would take more than MAX_VERSION_INFO_BYTES.
 std::optional<std::string> versionInfoResource(const VersionResource& version);
 
 // The strings of every StringTable of a VS_VERSIONINFO (UTF-8), empty for

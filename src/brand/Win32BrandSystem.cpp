@@ -59,7 +59,8 @@ class Win32BrandSystem : public BrandSystem {
     return args;
   }
 
-  std::optional<std::string> readFile(const std::string& path, std::string& error) override {
+  std::optional<std::string> readFile(const std::string& path, size_t limit,
+                                      std::string& error) override {
     HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -68,9 +69,11 @@ class Win32BrandSystem : public BrandSystem {
     }
     std::string bytes;
     char buffer[65536];
-    for (;;) {
+    while (bytes.size() < limit) {
       DWORD n = 0;
-      if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) {
+      const size_t left = limit - bytes.size();
+      const DWORD wanted = static_cast<DWORD>(left < sizeof buffer ? left : sizeof buffer);
+      if (!ReadFile(file, buffer, wanted, &n, nullptr)) {
         error = errorText(GetLastError());
         CloseHandle(file);
         return std::nullopt;

@@ -193,6 +193,35 @@ std::string localPath(std::string path) {
   return path;
 }
 
+// javaVersion chooses its runtime where it stands, so a directive that
+// changes the choice must come before it.
+void noteLateDirective(const std::string& line) {
+  if (settings().requiredJavaVersion)
+    platform().writeStderr(line + " follows javaVersion, which has chosen its "
+                           "runtime already: write it before javaVersion.\n");
+}
+
+// `javalib auto` runs in-process on the runtime discovery chooses; any
+// other value names the library.
+void applyJavaLib(const std::string& argument) {
+  LaunchSettings& s = settings();
+  const std::vector<std::string> words = splitWords(argument);
+  s.javaLibAuto = words.size() == 1 && words[0] == "auto";
+  s.javaLib = s.javaLibAuto ? std::string() : localPath(expandPlain(argument));
+  if (s.javaLibAuto) noteLateDirective("javalib auto");
+}
+
+// A runtime home relative to the launcher's folder, or absolute.
+void applyRuntimeHome(const std::string& argument) {
+  std::string home = withoutSurroundingQuotes(localPath(expandPlain(argument)));
+  if (home.empty()) return;
+  const PlatformConventions& conv = platform().conventions();
+  if (!isAbsolutePath(home, conv))
+    home = startup().launcherDir + conv.separator + home;
+  settings().runtimeHomes.push_back(home);
+  noteLateDirective("runtimeHome " + home);
+}
+
 using DirectiveAction = void (*)(const std::string& argument);
 
 struct Directive {
@@ -226,7 +255,8 @@ const Directive DIRECTIVES[] = {
     {"var", defineVariable},
     {"percentRam", applyPercentRam},
     {"createDir", makeDirectories},
-    {"javalib", [](const std::string& a) { settings().javaLib = localPath(expandPlain(a)); }},
+    {"javalib", applyJavaLib},
+    {"runtimeHome", applyRuntimeHome},
     {"rmvmparam", removeVmParams},
 };
 

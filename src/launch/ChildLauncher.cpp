@@ -14,6 +14,7 @@
 #include "launch/CommandLineBuilder.h"
 #include "launch/EmbeddedVmLauncher.h"
 #include "launch/WindowsCommandLine.h"
+#include "runtime/JreLocator.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "support/Utf8.h"
@@ -70,7 +71,11 @@ std::string commandRecord(const std::string& commandLine) {
   return "#Command line=\n" + commandLine + "\n";
 }
 
-[[noreturn]] void writeCommandFileAndExit(const std::string& commandLine) {
+std::string libraryRecord(const std::string& library) {
+  return "#JVM library=\n" + library + "\n";
+}
+
+[[noreturn]] void writeCommandFileAndExit(const std::string& records) {
   Platform& os = platform();
   const std::string name = appBaseName(startup().exePath) + ".out";
   std::string path = name;
@@ -84,8 +89,7 @@ std::string commandRecord(const std::string& commandLine) {
       exitLauncher(COMMAND_FILE_FAILED_EXIT_CODE);
     }
   }
-  file->write(versionRecord());
-  file->write(commandRecord(commandLine));
+  file->write(records);
   // A file that is not whole is no command file: fail as when none opens.
   if (!file->close()) {
     os.writeStderr("Error writing .out file: " + path + "\n");
@@ -212,6 +216,15 @@ int launchJava() {
   const LauncherOptions& opts = options();
   Platform& os = platform();
 
+  if (s.javaLibAuto) {
+    const OptionalText library = locateJvmLibrary();
+    if (!library) return NO_RUNTIME_RESULT;
+    const std::string records = versionRecord() + libraryRecord(*library);
+    if (opts.writeCommandFile) writeCommandFileAndExit(records);
+    os.writeStdout(records);
+    os.flushStdout();
+    return launchInProcess(*library);
+  }
   if (!s.javaLib.empty()) return launchInProcess();
 
   const std::optional<ChildCommand> command = buildChildCommand();
@@ -244,7 +257,8 @@ int launchJava() {
       !opts.debugMode)
     openConsole();
 
-  if (opts.writeCommandFile) writeCommandFileAndExit(*commandLine);
+  if (opts.writeCommandFile)
+    writeCommandFileAndExit(versionRecord() + commandRecord(*commandLine));
 
   os.writeStdout(versionRecord());
   os.writeStdout(commandRecord(*commandLine));

@@ -8,6 +8,8 @@
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
 #include "launch/CommandLineBuilder.h"
+#include "launch/JavaLauncherOptions.h"
+#include "launch/SplashScreen.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/LogRedirector.h"
@@ -28,6 +30,8 @@ constexpr int RESULT_NO_LIBRARY = -1234;
 constexpr int RESULT_NO_EXPORT = -1235;
 
 const char* const LIBRARY_CAPTION = "Unable To Load JVM Library";
+const char* const JAVA_OPTIONS_VARIABLE = "JDK_JAVA_OPTIONS";
+const char* const COMMAND_PROPERTY = "-Dsun.java.command=";
 const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
 // Option texts reach the VM verbatim, while the settings hold some values
@@ -113,6 +117,73 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
   return RESULT_OK;
 }
 
+// Java's launcher reads JDK_JAVA_OPTIONS from Java 9 on, before the
+// options of its command line. False, after a line on standard error, when
+// the variable cannot be used.
+bool readJavaOptionsVariable(const std::string& library,
+                             std::vector<std::string>& words) {
+  Platform& os = platform();
+  const std::optional<std::string> value = os.getEnv(JAVA_OPTIONS_VARIABLE);
+  if (!value || value->empty()) return true;
+  const std::vector<std::string> folders = jvmDependencyFolders(library);
+  if (!folders.empty()) {
+    const std::string& folder = folders.front();
+    const size_t cut = folder.find_last_of("/\\");
+    if (cut != std::string::npos) {
+      std::optional<std::string> version =
+          readRuntimeVersion(folder.substr(0, cut));
+      std::optional<int> feature = version ? featureVersion(*version) : std::nullopt;
+      if (feature && *feature < 9) return true;
+    }
+  }
+  os.writeStderr(std::string("NOTE: Picked up ") + JAVA_OPTIONS_VARIABLE +
+                 ": " + *value + "\n");
+  std::optional<std::vector<std::string>> split = splitJavaOptionsVariable(*value);
+  if (!split) {
+    os.writeStderr(std::string(JAVA_OPTIONS_VARIABLE) +
+                   " holds a quote that is not closed. The VM is not started.\n");
+    return false;
+  }
+  for (size_t i = 0; i < split->size(); ++i) {
+    const std::string& word = (*split)[i];
+    if (std::optional<std::string> why = refusedInJavaOptionsVariable(word)) {
+      os.writeStderr(std::string(JAVA_OPTIONS_VARIABLE) + " holds " + word +
+                     ", which may not stand there: " + *why +
+                     ". The VM is not started.\n");
+      return false;
+    }
+    if (word[0] == '@') {
+      os.writeStderr(std::string(JAVA_OPTIONS_VARIABLE) + ": the argument file " +
+                     word + " is not read by a VM run in-process; it is left out.\n");
+      continue;
+    }
+    // The configured class path comes later and wins, as it does on the
+    // child's command line.
+    if (word == "-cp" || word == "-classpath" || word == "--class-path") {
+      ++i;
+      continue;
+    }
+    words.push_back(ansiReadableOption(word));
+  }
+  return true;
+}
+
+// "-Dsun.java.command=<main class> <arguments>", by which jps and jcmd name
+// the application; nothing when the configuration sets it itself. What the
+// code page cannot hold is left out (the arguments, else the whole
+// property): main gets its arguments, and FindClass its class, whole anyway.
+std::optional<std::string> commandProperty(const LaunchSettings& s,
+                                           const std::vector<std::string>& texts) {
+  for (const std::string& text : texts)
+    if (startsWith(text, COMMAND_PROPERTY)) return std::nullopt;
+  const std::string command = COMMAND_PROPERTY + *s.mainClass;
+  std::string withArguments = command;
+  for (const std::string& argument : s.appArguments) withArguments += " " + argument;
+  if (platform().toAnsiCodePage(withArguments)) return withArguments;
+  if (platform().toAnsiCodePage(command)) return command;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<std::string> jvmDependencyFolders(const std::string& library) {
@@ -132,7 +203,9 @@ void JNICALL vmExitHook(jint status) {
   exitLauncher(status);
 }
 
-int launchInProcess() {
+int launchInProcess() { return launchInProcess(settings().javaLib); }
+
+int launchInProcess(const std::string& javaLib) {
   const LaunchSettings& s = settings();
   Platform& os = platform();
 
@@ -146,9 +219,9 @@ int launchInProcess() {
   if (s.workingDir) os.changeDirectory(*s.workingDir);
 
   void* library =
-      os.loadLibraryWithDependenciesIn(s.javaLib, jvmDependencyFolders(s.javaLib));
+      os.loadLibraryWithDependenciesIn(javaLib, jvmDependencyFolders(javaLib));
   if (library == nullptr) {
-    showMessage(LIBRARY_CAPTION, "Unable to load JVM library: " + s.javaLib,
+    showMessage(LIBRARY_CAPTION, "Unable to load JVM library: " + javaLib,
                 true);
     return RESULT_NO_LIBRARY;
   }
@@ -166,12 +239,22 @@ int launchInProcess() {
                   ansiReadableClassPath(joinClassPathEntries(s.classPath, true)));
   os.writeStdout("Classpath: " + texts.front() + "\n");
   os.flushStdout();
-  if (std::optional<std::string> home = runtimeHomeOfLibrary(s.javaLib)) {
+  if (std::optional<std::string> home = runtimeHomeOfLibrary(javaLib)) {
     std::vector<std::string> cache = startupCacheOptions(*home, false);
     texts.insert(texts.end(), cache.begin(), cache.end());
   }
-  std::vector<std::string> vmTexts = vmOptionTexts(s);
-  texts.insert(texts.end(), vmTexts.begin(), vmTexts.end());
+  // What Java's launcher would make of the same options: the variable's
+  // first, then the configured ones.
+  std::vector<std::string> variableWords;
+  if (!readJavaOptionsVariable(javaLib, variableWords)) return RESULT_FAILED;
+  LauncherOptionResult translated;
+  translateLauncherOptions(variableWords, translated);
+  translateLauncherOptions(vmOptionTexts(s), translated);
+  texts.insert(texts.end(), translated.vmOptions.begin(),
+               translated.vmOptions.end());
+  if (s.mainClass && !s.mainClass->empty())
+    if (std::optional<std::string> command = commandProperty(s, texts))
+      texts.push_back(*command);
 
   // The VM reads its options in the ANSI code page; one that cannot be
   // written there would reach it mangled.
@@ -211,16 +294,29 @@ int launchInProcess() {
     return RESULT_FAILED;
   }
 
-  JavaVM* vm = nullptr;
-  void* env = nullptr;
-  jint created = createJavaVm(&vm, &env, &initArgs);
-  // A library that claims success without a VM cannot be used either.
-  if (created < 0 || vm == nullptr || env == nullptr) {
-    showMessage("Error creating JVM", "Error creating Java VM. Exiting...",
-                true);
-    return RESULT_FAILED;
-  }
-  const int result = runMain(vm, static_cast<JNIEnv*>(env), s);
+  void* splash = translated.splashImage
+                     ? showSplashScreen(javaLib, *translated.splashImage)
+                     : nullptr;
+
+  // As Java's launcher does, the VM is made and main run on a thread of
+  // the stack size -Xss asks for; where none can be made, on this one.
+  int result = RESULT_FAILED;
+  const auto createAndRun = [&] {
+    JavaVM* vm = nullptr;
+    void* env = nullptr;
+    jint created = createJavaVm(&vm, &env, &initArgs);
+    // A library that claims success without a VM cannot be used either.
+    if (created < 0 || vm == nullptr || env == nullptr) {
+      closeSplashScreen(splash);
+      showMessage("Error creating JVM", "Error creating Java VM. Exiting...",
+                  true);
+      result = RESULT_FAILED;
+      return;
+    }
+    result = runMain(vm, static_cast<JNIEnv*>(env), s);
+  };
+  if (!os.runOnNewThread(translated.mainStackBytes, createAndRun))
+    createAndRun();
   finishStartupCache();
   return result;
 }

@@ -9,7 +9,10 @@
 
 namespace tarvik {
 
-// 0, 1, -1234 (library not loadable) or -1235 (no JNI_CreateJavaVM).
+// Runs the application on the JVM library `javaLib`: 0, 1, -1234 (library
+// not loadable) or -1235 (no JNI_CreateJavaVM).
+int launchInProcess(const std::string& javaLib);
+// The same on the configured library (`javalib <path>`).
 int launchInProcess();
 
 // Where the DLLs a JVM library needs ship: the runtime's bin folder above

@@ -15,6 +15,8 @@ PlatformConventions PlatformConventions::posix() {
   conv.driveLetterPaths = false;
   conv.consoleJava = "java";
   conv.windowedJava = "java";
+  conv.jvmLibraries = {"lib/server/libjvm.so", "lib/client/libjvm.so"};
+  conv.splashLibrary = "libsplashscreen.so";
   conv.textModeCrLf = false;
   conv.exitCodeBits = 8;
   conv.commandLineLimit = 0;

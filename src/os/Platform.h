@@ -11,6 +11,7 @@
 #define TARVIK_OS_PLATFORM_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,11 @@ struct PlatformConventions {
   // Executable names below a runtime's "bin" folder.
   std::string consoleJava = "java.exe";
   std::string windowedJava = "javaw.exe";
+  // A runtime's JVM libraries below its home, the one preferred first.
+  std::vector<std::string> jvmLibraries = {"bin\\server\\jvm.dll",
+                                           "bin\\client\\jvm.dll"};
+  // The splash screen library, in the folder that holds server and client.
+  std::string splashLibrary = "splashscreen.dll";
   // Files opened for writing in text mode get CR LF line ends.
   bool textModeCrLf = true;
   // Exit codes are cut to this many bits by the system (0 for none).
@@ -314,6 +320,12 @@ class Platform {
 
   // Calendar time in whole seconds.
   virtual int64_t timeSeconds() = 0;
+
+  // Runs `body` on a new thread whose stack is `stackBytes` (0: the
+  // system's size for new threads) and waits for it to end. False, with
+  // `body` not run, when no such thread can be made.
+  virtual bool runOnNewThread(uint64_t stackBytes,
+                              const std::function<void()>& body) = 0;
 
   // Ends the process with `code`; exit-time handlers run.
   [[noreturn]] virtual void exitProcess(int code) = 0;

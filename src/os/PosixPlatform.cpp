@@ -10,6 +10,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -277,6 +279,37 @@ void* PosixPlatform::findSymbol(void* library, const std::string& name) {
 
 int64_t PosixPlatform::timeSeconds() {
   return static_cast<int64_t>(time(nullptr));
+}
+
+namespace {
+
+void* runBody(void* body) {
+  (*static_cast<const std::function<void()>*>(body))();
+  return nullptr;
+}
+
+}  // namespace
+
+bool PosixPlatform::runOnNewThread(uint64_t stackBytes,
+                                   const std::function<void()>& body) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  bool made = true;
+  if (stackBytes > 0) {
+    // The system takes whole pages, and no fewer than its minimum.
+    const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    uint64_t size = stackBytes < PTHREAD_STACK_MIN ? PTHREAD_STACK_MIN : stackBytes;
+    if (page > 0 && size % page != 0) size += page - size % page;
+    made = size <= SIZE_MAX &&
+           pthread_attr_setstacksize(&attributes, static_cast<size_t>(size)) == 0;
+  }
+  pthread_t thread;
+  made = made && pthread_create(&thread, &attributes, &runBody,
+                                const_cast<std::function<void()>*>(&body)) == 0;
+  pthread_attr_destroy(&attributes);
+  if (!made) return false;
+  pthread_join(thread, nullptr);
+  return true;
 }
 
 void PosixPlatform::exitProcess(int code) {

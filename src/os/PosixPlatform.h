@@ -60,6 +60,8 @@ class PosixPlatform : public Platform {
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override;
+  bool runOnNewThread(uint64_t stackBytes,
+                      const std::function<void()>& body) override;
   [[noreturn]] void exitProcess(int code) override;
 
  private:

@@ -13,9 +13,11 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 
 #include "os/Win32ChildProcess.h"
 #include "os/Win32Files.h"
@@ -262,12 +264,31 @@ class Win32Platform : public Platform {
 
   int64_t timeSeconds() override { return _time64(nullptr); }
 
+  bool runOnNewThread(uint64_t stackBytes,
+                      const std::function<void()>& body) override {
+    if (stackBytes > SIZE_MAX) return false;
+    // The size reserves the stack, as the linker's does for the first
+    // thread; committing it all would cost memory the thread never uses.
+    HANDLE thread = CreateThread(nullptr, static_cast<SIZE_T>(stackBytes),
+                                 &runBody, const_cast<std::function<void()>*>(&body),
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (thread == nullptr) return false;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return true;
+  }
+
   [[noreturn]] void exitProcess(int code) override {
     fflush(nullptr);
     exit(code);
   }
 
  private:
+  static DWORD WINAPI runBody(LPVOID body) {
+    (*static_cast<std::function<void()>*>(body))();
+    return 0;
+  }
+
   // Binds the runtime's standard output and input to the current standard
   // handles (after a console was opened or the log file installed).
   void rebindStandardStreams() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "os/Platform.h"
+#include "runtime/RuntimeRelease.h"
 #include "runtime/RuntimeSources.h"
 #include "runtime/VersionRequest.h"
 #include "support/Message.h"
@@ -115,17 +116,46 @@ std::string runtimeExecutable(const std::string& home) {
   return path;
 }
 
+// The executable of a chosen runtime, with its line on standard output
+// (and its box in debug mode).
+std::string chooseRuntime(const RuntimeCandidate& runtime) {
+  const std::string chosen = runtime.version.value_or("(unknown version)") +
+                             " at " + runtime.home + " from " + runtime.source;
+  platform().writeStdout("runtime chosen: " + chosen + "\n");
+  debugBox("Java Runtime Chosen", chosen);
+  return runtimeExecutable(runtime.home);
+}
+
+// The request as a version rule; false when it names none, so that
+// nothing fits it. No request fits every runtime.
+bool parseRequest(const OptionalText& request,
+                  std::optional<VersionRequest>& wanted) {
+  if (!request) return true;
+  wanted = VersionRequest::parse(*request);
+  return wanted.has_value();
+}
+
+// The homes the configuration names come before every other source: the
+// first that fits `request` (any, when there is none), in the order
+// written.
+OptionalText searchConfiguredHomes(const OptionalText& request) {
+  if (settings().runtimeHomes.empty()) return std::nullopt;
+  std::optional<VersionRequest> wanted;
+  if (!parseRequest(request, wanted)) return std::nullopt;
+  for (const RuntimeCandidate& candidate : findConfiguredHomes())
+    if (!wanted || wanted->matches(candidate.version))
+      return chooseRuntime(candidate);
+  return std::nullopt;
+}
+
 // Where the registry road fails, the other sources get their turn before
 // its failure is shown: the newest runtime that fits `request` (any
 // runtime when there is none), or nothing.
 OptionalText searchOtherSources(const OptionalText& request) {
   std::optional<VersionRequest> wanted;
-  if (request) {
-    wanted = VersionRequest::parse(*request);
-    if (!wanted) return std::nullopt;
-  }
+  if (!parseRequest(request, wanted)) return std::nullopt;
   const std::vector<RuntimeCandidate> candidates =
-      findRuntimeCandidates(settings().javaLib.empty());
+      findRuntimeCandidates(!settings().inProcess());
   const RuntimeCandidate* best = nullptr;
   for (const RuntimeCandidate& candidate : candidates) {
     if (wanted && !wanted->matches(candidate.version)) continue;
@@ -137,11 +167,24 @@ OptionalText searchOtherSources(const OptionalText& request) {
       best = &candidate;
   }
   if (!best) return std::nullopt;
-  const std::string chosen = best->version.value_or("(unknown version)") +
-                             " at " + best->home + " from " + best->source;
-  platform().writeStdout("runtime chosen: " + chosen + "\n");
-  debugBox("Java Runtime Chosen", chosen);
-  return runtimeExecutable(best->home);
+  return chooseRuntime(*best);
+}
+
+// A home the JavaSoft key names that cannot serve an in-process launch of
+// `javalib auto` (it holds no JVM library) is passed over, as a key left
+// behind; for a child it is taken as it always was.
+bool keyHomeUnfit(const std::string& home) {
+  return settings().javaLibAuto && !homeServesLaunch(home);
+}
+
+void showVersionNotFound(const std::string& version) {
+  showMessage(CAPTION_NOT_FOUND,
+              fitBuffer(applicationNameForMessages() +
+                            " requires the Java Runtime Environment "
+                            "version " +
+                            version + ".",
+                        MESSAGE_BUFFER_SIZE),
+              false);
 }
 
 OptionalText failDefaultLookup(const std::string& caption,
@@ -157,6 +200,7 @@ OptionalText failDefaultLookup(const std::string& caption,
 }  // namespace
 
 OptionalText locateDefaultRuntime() {
+  if (OptionalText found = searchConfiguredHomes(std::nullopt)) return found;
   std::unique_ptr<RegistryKey> runtimes =
       platform().openRegistryKey(RUNTIME_REGISTRY_KEY);
   if (!runtimes)
@@ -176,6 +220,9 @@ OptionalText locateDefaultRuntime() {
   if (!home)
     return failDefaultLookup(CAPTION_READ_FAILED, TEXT_JAVA_HOME,
                              "No Java Installation Home Directory Found");
+  if (keyHomeUnfit(*home))
+    return failDefaultLookup(CAPTION_READ_FAILED, TEXT_JAVA_HOME,
+                             "No Java Installation Found");
   return runtimeExecutable(*home);
 }
 
@@ -184,6 +231,7 @@ OptionalText locateRequiredRuntime() {
   if (!s.requiredJavaVersion || s.requiredJavaVersion->empty())
     return std::nullopt;
   const std::string asked = *s.requiredJavaVersion;
+  if (OptionalText found = searchConfiguredHomes(asked)) return found;
   if (asked.find('_') == std::string::npos ||
       asked.find('+') != std::string::npos) {
     const Selection selection = chooseRegisteredVersion();
@@ -200,16 +248,16 @@ OptionalText locateRequiredRuntime() {
   if (!key) {
     if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_ACCESS_FAILED, TEXT_CURRENT_VERSION);
-    showMessage(CAPTION_NOT_FOUND,
-                fitBuffer(applicationNameForMessages() +
-                              " requires the Java Runtime Environment "
-                              "version " +
-                              version + ".",
-                          MESSAGE_BUFFER_SIZE),
-                false);
+    showVersionNotFound(version);
     return std::nullopt;
   }
   OptionalText home = key->readString(VALUE_JAVA_HOME, JAVA_HOME_CAPACITY);
+  if (home && keyHomeUnfit(*home)) {
+    key.reset();
+    if (OptionalText found = searchOtherSources(asked)) return found;
+    showVersionNotFound(version);
+    return std::nullopt;
+  }
   if (!home) {
     if (OptionalText found = searchOtherSources(asked)) return found;
     debugErrorBox(CAPTION_READ_FAILED, TEXT_JAVA_HOME);
@@ -221,6 +269,17 @@ OptionalText locateRequiredRuntime() {
   }
   key.reset();
   return runtimeExecutable(*home);
+}
+
+OptionalText locateJvmLibrary() {
+  LaunchSettings& s = settings();
+  if (!s.javaPath) s.javaPath = locateDefaultRuntime();
+  if (!s.javaPath) return std::nullopt;
+  const std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath);
+  if (OptionalText library = home ? jvmLibraryOfHome(*home) : std::nullopt)
+    return library;
+  showErrorBox(CAPTION_ERROR, "No Java Installation Found");
+  return std::nullopt;
 }
 
 void selectRuntimeVersion() {

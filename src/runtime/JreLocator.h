@@ -19,6 +19,11 @@ OptionalText locateDefaultRuntime();
 // after the failure has been shown. May end the process (code 11).
 OptionalText locateRequiredRuntime();
 
+// For `javalib auto`: the JVM library of the runtime `javaPath` names, or
+// of the one discovery chooses (which then becomes `javaPath`). Nothing
+// after the failure for no runtime has been shown.
+OptionalText locateJvmLibrary();
+
 // Replaces `requiredJavaVersion` by the best registered match.
 void selectRuntimeVersion();
 

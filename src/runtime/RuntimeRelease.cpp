@@ -75,4 +75,16 @@ std::optional<std::string> runtimeHomeOfLibrary(const std::string& path) {
   return path.substr(0, end);
 }
 
+std::optional<std::string> jvmLibraryOfHome(const std::string& home) {
+  Platform& os = platform();
+  const char separator = os.conventions().separator;
+  for (std::string library : os.conventions().jvmLibraries) {
+    for (char& c : library)
+      if (isFolderSeparator(c)) c = separator;
+    const std::string path = home + separator + library;
+    if (!os.findFiles(path).empty()) return path;
+  }
+  return std::nullopt;
+}
+
 }  // namespace tarvik

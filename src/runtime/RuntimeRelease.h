@@ -36,6 +36,10 @@ std::optional<std::string> runtimeHomeOfExecutable(const std::string& path);
 // elsewhere.
 std::optional<std::string> runtimeHomeOfLibrary(const std::string& path);
 
+// The JVM library of the runtime whose home is `home`: the first of the
+// platform's library paths (server, then client) that exists there.
+std::optional<std::string> jvmLibraryOfHome(const std::string& home);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_RUNTIME_RUNTIMERELEASE_H

@@ -54,6 +54,11 @@ std::vector<std::string> subkeyNames(RegistryKey& key) {
   return names;
 }
 
+std::string childExecutable() {
+  const PlatformConventions& conv = platform().conventions();
+  return options().debugMode ? conv.consoleJava : conv.windowedJava;
+}
+
 class CandidateList {
  public:
   explicit CandidateList(bool childLaunch) : childLaunch_(childLaunch) {}
@@ -85,7 +90,7 @@ class CandidateList {
       const std::string folder = trimHome(path->substr(start, end - start));
       start = end + 1;
       if (folder.empty()) continue;
-      const std::string exe = folder + separator() + executable();
+      const std::string exe = folder + separator() + childExecutable();
       if (platform().findFiles(exe).empty()) continue;
       if (std::optional<std::string> home = runtimeHomeOfExecutable(exe))
         add(*home, std::nullopt, "PATH");
@@ -117,15 +122,15 @@ class CandidateList {
     }
   }
 
+  void readConfiguredHomes() {
+    for (const std::string& home : settings().runtimeHomes)
+      add(home, std::nullopt, "runtimeHome");
+  }
+
   std::vector<RuntimeCandidate> take() { return std::move(found_); }
 
  private:
   static char separator() { return platform().conventions().separator; }
-
-  static std::string executable() {
-    const PlatformConventions& conv = platform().conventions();
-    return options().debugMode ? conv.consoleJava : conv.windowedJava;
-  }
 
   // A home as a key or variable may give it: quoted, or with a trailing
   // separator (an installer's Path value has one).
@@ -176,10 +181,9 @@ class CandidateList {
         !seen_.insert(home).second)
       return;
     Platform& os = platform();
-    const std::string bin = std::string("bin") + separator() + executable();
     // A key left behind by an uninstalled runtime is passed over without a
     // word, so that a machine without any runtime fails as it always has.
-    if (os.findFiles(home + separator() + bin).empty()) return;
+    if (!homeServesLaunch(home)) return;
     std::optional<std::string> version = readRuntimeVersion(home);
     if (!version || versionNumbers(*version).empty()) version = nameVersion;
     if (version && versionNumbers(*version).empty()) version.reset();
@@ -194,6 +198,20 @@ class CandidateList {
 };
 
 }  // namespace
+
+bool homeServesLaunch(const std::string& home) {
+  if (settings().javaLibAuto) return jvmLibraryOfHome(home).has_value();
+  const char separator = platform().conventions().separator;
+  return !platform()
+              .findFiles(home + separator + "bin" + separator + childExecutable())
+              .empty();
+}
+
+std::vector<RuntimeCandidate> findConfiguredHomes() {
+  CandidateList list(false);
+  list.readConfiguredHomes();
+  return list.take();
+}
 
 std::vector<RuntimeCandidate> findRuntimeCandidates(bool childLaunch) {
   CandidateList list(childLaunch);

@@ -24,6 +24,15 @@ struct RuntimeCandidate {
 // for a child launch: a 64-bit launcher cannot load a 32-bit JVM itself.
 std::vector<RuntimeCandidate> findRuntimeCandidates(bool childLaunch);
 
+// The homes the configuration names with `runtimeHome`, in the order
+// written, that hold what this launch needs: each reported on standard
+// output as a candidate from "runtimeHome".
+std::vector<RuntimeCandidate> findConfiguredHomes();
+
+// Whether a runtime home holds what this launch needs: its JVM library
+// for `javalib auto`, else the executable the child starts.
+bool homeServesLaunch(const std::string& home);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_RUNTIME_RUNTIMESOURCES_H

@@ -89,6 +89,18 @@ std::string icoFile(const std::vector<TestImage>& images, uint16_t type = 1) {
   return out;
 }
 
+// An .ico file whose entries name (offset, size) ranges of `images`, which
+// follow the directory.
+std::string icoOf(const std::string& images, const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+  std::string out;
+  put(out, 0, 2); put(out, 1, 2); put(out, entries.size(), 2);
+  for (const auto& entry : entries) {
+    put(out, 0x1010, 4); put(out, 1, 2); put(out, 32, 2);
+    put(out, entry.second, 4); put(out, 6 + 16 * entries.size() + entry.first, 4);
+  }
+  return out + images;
+}
+
 std::string hex(const std::string& bytes) {
   std::string out;
   char pair[3];
@@ -289,6 +301,11 @@ void writeBadInputs(WineEnvironment& wine, const std::string& dir) {
   writeFile(dir + "/cut.ico", icon.substr(0, icon.size() - 100));
   writeFile(dir + "/empty.ico", icoFile({}));
   writeFile(dir + "/cursor.ico", icoFile({image32(16)}, 2));
+  const std::string image = image32(16).data;
+  const uint32_t size = static_cast<uint32_t>(image.size());
+  writeFile(dir + "/shared.ico", icoOf(image, std::vector<std::pair<uint32_t, uint32_t>>(65535, {0, size})));
+  writeFile(dir + "/overlap.ico", icoOf(image + image, {{0, 2 * size}, {size, size}}));
+  writeFile(dir + "/huge.ico", icon + std::string((16 << 20) + 1 - icon.size(), '\0'));
   makeDirs(dir + "/dist");
   makeDirs(dir + "/folder.exe");
 }
@@ -298,6 +315,7 @@ struct BadInput {
   std::vector<std::string> args;
   uint32_t exitCode;
   const char* message;
+  size_t copyAtMost = 0;  // for a copy written (exit code 0), its largest size
 };
 
 const std::vector<std::string> GOOD = {"--icon", "app.ico", "--name", "Acme", "--version",
@@ -331,6 +349,11 @@ const std::vector<BadInput>& badInputs() {
        "--icon is required"},
       {"output in a missing folder", with("output", "nosuch/acme.exe"), 5, "nosuch/acme.exe: cannot be written: "},
       {"output is a folder", with("output", "folder.exe"), 5, "folder.exe: cannot be written: "},
+      {"65535 entries of one image", with("--icon", "shared.ico"), 0, "", 4 << 20},
+      {"images that overlap", with("--icon", "overlap.ico"), 4, "overlap.ico: damaged icon file: images 1 and 2 overlap"},
+      {"icon above 16 MiB", with("--icon", "huge.ico"), 4, "huge.ico: the icon file is larger than 16 MiB"},
+      {"name of 20000 characters", with("--name", std::string(20000, 'n')), 2,
+       "the version information would take more than the 65535 bytes"},
   };
   return table;
 }
@@ -350,6 +373,11 @@ TEST_F(WineBrandTest, BadInputsAreRefusedAndNothingIsWritten) {
       const std::string tool = windowsTool ? "tarvik-brand.exe: " : "tarvik-brand: ";
       EXPECT_EQ(run.exitCode, row.exitCode) << tool << row.what << "\n" << run.err;
       const std::string said = toolLines(run.err);
+      if (row.exitCode == 0) {
+        EXPECT_EQ(said, "") << tool << row.what;
+        EXPECT_LE(readFile(dir + "/dist/acme.exe").size(), row.copyAtMost) << tool << row.what;
+        continue;
+      }
       EXPECT_EQ(said.rfind("tarvik-brand: ", 0), 0u) << tool << row.what << "\n" << run.err;
       EXPECT_NE(said.find(row.message), std::string::npos) << tool << row.what << "\n" << run.err;
       EXPECT_EQ(readFile(dir + "/dist/acme.exe"), "previous") << tool << row.what;

@@ -5,6 +5,9 @@
 // as its bin\javaw.exe.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "E2e.h"
 
 namespace tarvik {
@@ -170,6 +173,32 @@ TEST_F(WineDiscoveryTest, NothingFoundFailsAsBefore) {
             "Error! | No Java Installation Found");
   EXPECT_EQ(crlfToLf(run.out).find("runtime"), std::string::npos) << run.out;
   EXPECT_EQ(javaPathOf("javaVersion 1.8.0_31\n"), "exit 5");
+}
+
+// A runtime the application brings in a folder beside the exe comes
+// before the registry's; without the folder the registry's runs again.
+TEST_F(WineDiscoveryTest, BundledRuntimeWinsOverTheRegistrysUntilItIsRemoved) {
+  const std::string registered = home("jdk-21", "21.0.5");
+  registry({{HKLM + "JavaSoft\\Java Runtime Environment", "CurrentVersion", "21"},
+            {HKLM + "JavaSoft\\Java Runtime Environment\\21", "JavaHome", registered}});
+  const std::string bundled = home("runtime", "17.0.9");
+  const std::string exe = wine.installLauncher(dir_, "tool.exe");
+  writeFile(dir_ + "/tool.config",
+            "mainclass com.acme.Main\nruntimeHome missing\nruntimeHome runtime\n"
+            "setenv FAKEJAVA_RECORD=" + WineEnvironment::windowsPath(dir_ + "/record") + "\n");
+  for (const std::string& expected : {bundled, registered}) {
+    RunResult run = wine.runLauncher(exe, RunOptions::of({"-q", "-passExitCode"}));
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir_ + "/record");
+    ASSERT_EQ(runs.size(), 1u) << expected;
+    EXPECT_EQ(runs[0].args.at(0), expected + "\\bin\\javaw.exe");
+    const bool fromHome = expected == bundled;
+    EXPECT_EQ(crlfToLf(run.out).find("runtime chosen: 17.0.9 at " + bundled +
+                                     " from runtimeHome\n") != std::string::npos,
+              fromHome) << run.out;
+    std::remove((dir_ + "/record").c_str());
+    ASSERT_EQ(std::system(("rm -rf '" + dir_ + "/runtime'").c_str()), 0);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "E2e.h"
@@ -104,7 +105,7 @@ TEST_F(WineJniTest, HandsTheVmTheOptionsInOrderAndRunsMain) {
   Lines lines = record();
   ASSERT_GE(lines.size(), 7u) << readFile(dir + "/record");
   std::string config = WineEnvironment::windowsPath(dir) + "\\tool.config";
-  EXPECT_EQ("create|0x00010002|6|1", lines[0]);
+  EXPECT_EQ("create|0x00010002|7|1", lines[0]);
   EXPECT_EQ("option|0|-Djava.class.path=C:\\My Libs\\a.jar;b.jar|nohook",
             lines[1]);
   EXPECT_EQ("option|1|exit|hook", lines[2]);
@@ -136,22 +137,23 @@ TEST_F(WineJniTest, ConfiguredHeapStandsLastAndNoArgumentsGiveAnEmptyArray) {
   EXPECT_EQ(0u, r.exitCode);
   Lines lines = record();
   ASSERT_GE(lines.size(), 7u);
-  EXPECT_EQ("create|0x00010002|6|1", lines[0]);
+  EXPECT_EQ("create|0x00010002|7|1", lines[0]);
   EXPECT_EQ("option|5|-Xmx1g|nohook", lines[6]);
   EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "NewObjectArray|0"));
   EXPECT_TRUE(brokenRules(lines).empty());
 }
 
-TEST_F(WineJniTest, EveryOptionRemovedLeavesClassPathAndExit) {
+TEST_F(WineJniTest, EveryOptionRemovedLeavesClassPathExitAndCommand) {
   std::string exe = makeTool("bare", "javalib " + fakeJvm() +
                                          "\nmainclass app.Main\nrmvmparam *\n");
   RunResult r = run(exe, {"-passExitCode"});
   EXPECT_EQ(0u, r.exitCode);
   Lines lines = record();
   ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ("create|0x00010002|2|1", lines[0]);
+  EXPECT_EQ("create|0x00010002|3|1", lines[0]);
   EXPECT_EQ("option|0|-Djava.class.path=|nohook", lines[1]);
   EXPECT_EQ("option|1|exit|hook", lines[2]);
+  EXPECT_EQ("option|2|-Dsun.java.command=app.Main|nohook", lines.at(3));
 }
 
 TEST_F(WineJniTest, ExitHookEndsTheLauncherWithTheFullStatus) {
@@ -304,6 +306,41 @@ TEST_F(WineJniTest, TheJvmLibrarysDependenciesComeFromTheRuntimesBinFolder) {
     ASSERT_FALSE(lines.empty()) << javalib;
     EXPECT_EQ("dependency|42", lines[0]) << javalib;
   }
+}
+
+// javalib auto runs the JVM library of the runtime discovery chose, and
+// shows -splash: through that runtime's splash library before the VM is
+// made, on a scaled screen in the image's scaled form.
+TEST_F(WineJniTest, AutoLoadsTheChosenHomesLibraryAndItsSplashScreen) {
+  std::string exe = makeTool("auto", "runtimeHome rt\njavalib auto\nmainclass app.Main\n"
+                                     "vmparam -splash:splash.png\n");
+  makeDirs(dir + "/rt/bin/server");
+  writeFile(dir + "/rt/bin/server/jvm.dll", readFile(wine.testTool("fakejvm.dll")));
+  writeFile(dir + "/rt/bin/splashscreen.dll", readFile(wine.testTool("splashscreen.dll")));
+  writeFile(dir + "/splash.png", "png");
+  writeFile(dir + "/splash@2x.png", "png");
+  const std::string library = WineEnvironment::windowsPath(dir) + "\\rt\\bin\\server\\jvm.dll";
+  RunResult r = run(exe, {"-passExitCode"}, {{"FAKEJVM_RECORD_PATH", "1"}, {"FAKESPLASH_SCALED", "1"}});
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_TRUE(r.boxes.empty());
+  EXPECT_NE(std::string::npos, crlfToLf(r.out).find("#JVM library=\n" + library + "\n")) << r.out;
+  Lines lines = record();
+  ASSERT_GE(lines.size(), 6u) << readFile(dir + "/record");
+  EXPECT_EQ((Lines{"splash|SplashInit", "splash|SplashSetScaleFactor|2",
+                   "splash|SplashLoadFile|splash@2x.png",
+                   "splash|SplashSetFileJarName|splash.png|<null>",
+                   "library|" + library, "create|0x00010002|4|1"}),
+            Lines(lines.begin(), lines.begin() + 6));
+  EXPECT_EQ("option|2|-Dexe.mainConfig=" + WineEnvironment::windowsPath(dir) +
+                "\\tool.config|nohook", lines.at(8));
+  EXPECT_TRUE(brokenRules(lines).empty());
+  // -o names the library and starts nothing.
+  std::remove((dir + "/record").c_str());
+  r = run(exe, {"-o"});
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_NE(std::string::npos,
+            crlfToLf(readFile(dir + "/tool.out")).find("\n#JVM library=\n" + library + "\n"));
+  EXPECT_FALSE(fileExists(dir + "/record"));
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ class FakePlatform : public Platform {
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
+  bool threadFails = false;  // no new thread can be made
   // The ANSI code page is Latin-1 here: a byte is the character of its
   // value, and only characters up to U+00FF fit.
   // Short forms of paths, as the file system would give them.
@@ -109,6 +110,8 @@ class FakePlatform : public Platform {
   std::vector<std::string> registryOpens;
   std::vector<uint32_t> idleWaits;
   std::vector<int64_t> exitWaits;
+  // The stack size of each thread asked for.
+  std::vector<uint64_t> threadStacks;
 
   // --- Platform ---
   const PlatformConventions& conventions() const override { return conv; }
@@ -166,6 +169,14 @@ class FakePlatform : public Platform {
   std::string fromAnsiCodePage(const std::string& bytes) override;
   std::optional<std::string> shortPathForm(const std::string& path) override;
   int64_t timeSeconds() override { return clock; }
+  // Runs the body on the calling thread, so that a test sees its effects.
+  bool runOnNewThread(uint64_t stackBytes,
+                      const std::function<void()>& body) override {
+    threadStacks.push_back(stackBytes);
+    if (threadFails) return false;
+    body();
+    return true;
+  }
   [[noreturn]] void exitProcess(int code) override;
 
   // A file as relative paths resolve: against the current directory.

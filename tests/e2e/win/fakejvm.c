@@ -20,6 +20,7 @@
  *   bad <TAB> WHAT <TAB> WHY        (the caller broke a JNI rule)
  *
  *   dependency <TAB> 42             (depjvm.dll: tvdep.dll was loaded)
+ *   library <TAB> PATH              (its own path, with FAKEJVM_RECORD_PATH)
  *
  * Behaviour: FAKEJVM_CREATE_RESULT (returned jint, <0 = failure),
  * FAKEJVM_NO_CLASS, FAKEJVM_NO_MAIN, FAKEJVM_THROW, FAKEJVM_EXIT_STATUS.
@@ -539,6 +540,15 @@ __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(void **pvm, void **penv,
 #ifdef FAKEJVM_NEEDS_DEPENDENCY
     record("dependency\t%d", tvdep_answer());
 #endif
+    if (env_set("FAKEJVM_RECORD_PATH")) {
+        char self[MAX_PATH * 4];
+        HMODULE module = NULL;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           (LPCSTR)&JNI_CreateJavaVM, &module);
+        if (GetModuleFileNameA(module, self, sizeof self) > 0)
+            record("library\t%s", self);
+    }
 
     if (!args) {
         record("bad\tJNI_CreateJavaVM\tno init args");

@@ -15,10 +15,14 @@ namespace {
 ResourceId id(uint16_t n) { return ResourceId::number(n); }
 const ResourceId ENGLISH = id(0x409);
 
-IconFile iconOf(const std::vector<std::string>& images) {
+// An icon of `images`, its entries naming them by index (each once when
+// not given).
+IconFile iconOf(const std::vector<std::string>& images, std::vector<size_t> entries = {}) {
   IconFile icon;
-  for (const std::string& data : images)
-    icon.images.push_back({ICONDIRENTRY{16, 16, 0, 0, 1, 32, uint32_t(data.size()), 0}, data});
+  icon.data = images;
+  for (size_t i = 0; entries.size() < images.size(); ++i) entries.push_back(i);
+  for (size_t i : entries)
+    icon.images.push_back({ICONDIRENTRY{16, 16, 0, 0, 1, 32, uint32_t(images[i].size()), 0}, i});
   return icon;
 }
 
@@ -29,7 +33,7 @@ std::string launcherVersion() {
 }
 
 // A PE32+ image with a code section and `tree` as its resource section.
-std::string peImage(const ResourceTree& tree) {
+std::string peImage(const ResourceTree& tree, uint32_t fileAlignment = 0x200) {
   PeImage pe;
   pe.bytes.assign(0x200, '\0');
   LeWriter(pe.bytes, 0)(IMAGE_DOS_SIGNATURE);
@@ -40,7 +44,7 @@ std::string peImage(const ResourceTree& tree) {
   IMAGE_OPTIONAL_HEADER64& o = pe.nt.OptionalHeader;
   o.Magic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
   o.SectionAlignment = 0x1000;
-  o.FileAlignment = 0x200;
+  o.FileAlignment = fileAlignment;
   o.SizeOfHeaders = 0x200;
   o.SizeOfImage = 0x3000;
   o.NumberOfRvaAndSizes = 16;
@@ -115,6 +119,47 @@ TEST(BrandingTest, ReplacesTheShownIconAndTheVersionAndKeepsEverythingElse) {
                                                 {"OriginalFilename", "Acme Tool.exe"},
                                                 {"ProductName", "Acme"},
                                                 {"ProductVersion", "1.4.2.0"}}));
+}
+
+// Launchers whose copies must read back with the icon asked for and every
+// other resource as it was.
+TEST(BrandingTest, CopiesReadBack) {
+  const ResourceTree emptyManifest = {{id(RT_MANIFEST), {{id(1), {{ENGLISH, {"", 0}}}}}}};
+  struct Case {
+    const char* what;
+    uint32_t fileAlignment;
+    ResourceTree kept;
+    IconFile icon;
+    std::vector<uint16_t> groupIds;
+  } cases[] = {
+      {"an empty resource last, no file padding", 2, emptyManifest, iconOf({"img"}), {1}},
+      {"entries that share images", 0x200, {}, iconOf({"a", "b"}, {0, 1, 0, 0, 1}), {1, 2, 1, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    ResourceTree tree = c.kept;
+    tree[id(RT_VERSION)][id(1)][ENGLISH] = {launcherVersion(), 0};
+    BrandInput in;
+    in.launcher = peImage(tree, c.fileAlignment);
+    in.icon = c.icon;
+    in.productName = "Acme";
+    in.outputFileName = "acme.exe";
+    BrandResult result = brandLauncher(in);
+    ASSERT_TRUE(result.image) << c.what << ": " << result.error;
+    PeReadResult pe = readPeImage(*result.image);
+    ASSERT_TRUE(pe.image) << c.what << ": " << pe.error;
+    ResourceReadResult back = readResourceTree(*pe.image);
+    ASSERT_TRUE(back.tree) << c.what << ": " << back.error;
+    for (const auto& type : c.kept)
+      for (const auto& name : type.second)
+        for (const auto& language : name.second)
+          EXPECT_EQ((*back.tree)[type.first][name.first][language.first].data, language.second.data) << c.what;
+    NameMap& icons = (*back.tree)[id(RT_ICON)];
+    EXPECT_EQ(icons.size(), c.icon.data.size()) << c.what << ": each image once";
+    const std::vector<uint16_t> ids = groupIconIds((*back.tree)[id(RT_GROUP_ICON)][id(1)][ENGLISH].data);
+    EXPECT_EQ(ids, c.groupIds) << c.what;
+    for (size_t i = 0; i < ids.size() && i < c.icon.images.size(); ++i)
+      EXPECT_EQ(icons[id(ids[i])][ENGLISH].data, c.icon.data[c.icon.images[i].data]) << c.what;
+  }
 }
 
 TEST(BrandingTest, RefusesWhatItCannotBrand) {
@@ -196,12 +241,12 @@ class MemorySystem : public BrandSystem {
   std::vector<std::string> written;
   std::string err;
   std::vector<std::string> arguments() override { return args; }
-  std::optional<std::string> readFile(const std::string& path, std::string& error) override {
+  std::optional<std::string> readFile(const std::string& path, size_t limit, std::string& error) override {
     if (!files.count(path)) {
       error = "No such file";
       return std::nullopt;
     }
-    return files[path];
+    return files[path].substr(0, limit);
   }
   bool replaceFile(const std::string& path, const std::string& bytes, std::string&) override {
     written.push_back(path);
@@ -231,6 +276,8 @@ TEST(BrandToolTest, SwitchesAndTheirMistakes) {
       {{"--icon", "a.ico", "--name", "\xFF", "--version", "1.0.0.0", "t.exe", "o.exe"}, BRAND_USAGE,
        "tarvik-brand: the value of --name is not valid UTF-8\n"},
       {{"--icon", "a.ico", "--name", "Acme", "--version"}, BRAND_USAGE, "tarvik-brand: --version needs a value\n"},
+      {{"--icon", "a.ico", "--name", "Acme", "--version", "1.0.0.0", "t.exe", "\xFF.exe"}, BRAND_USAGE,
+       "tarvik-brand: the output's name is not valid UTF-8\n"},
   };
   for (const Case& c : cases) {
     MemorySystem system;

@@ -484,3 +484,40 @@ TEST_F(SharedConfigTest, WindowsPathsInAConfigurationWorkWithSlashSeparators) {
 
 }  // namespace
 }  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST_F(ConfigReaderTest, RuntimeHomeIsBesideTheLauncherAndJavalibAutoIsAValue) {
+  const struct {
+    const char* line;
+    Texts homes;
+    bool automatic;
+    const char* javaLib;
+  } cases[] = {
+      {"runtimeHome runtime", {"C:\\Apps\\runtime"}, false, ""},
+      {"runtimeHome \"D:\\My Runtimes\\17\"", {"D:\\My Runtimes\\17"}, false, ""},
+      {"runtimeHome /opt/rt", {"/opt/rt"}, false, ""},
+      {"runtimeHome ", {}, false, ""},
+      {"javalib auto", {}, true, ""},
+      {"javalib  auto ", {}, true, ""},
+      {"javalib autox", {}, false, "autox"},
+  };
+  for (const auto& c : cases) {
+    resetLaunchState();
+    startup().launcherDir = "C:\\Apps";
+    parseDirectiveLine(c.line);
+    EXPECT_EQ(set.runtimeHomes, c.homes) << c.line;
+    EXPECT_EQ(set.javaLibAuto, c.automatic) << c.line;
+    EXPECT_EQ(set.javaLib, c.javaLib) << c.line;
+    EXPECT_EQ(os.err, "") << c.line;
+  }
+  // Written after javaVersion, which has chosen already: said so.
+  set.requiredJavaVersion = "17";
+  parseDirectiveLine("runtimeHome rt");
+  EXPECT_EQ(os.err, "runtimeHome C:\\Apps\\rt follows javaVersion, which has "
+                    "chosen its runtime already: write it before javaVersion.\n");
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -21,10 +21,11 @@ class EmbeddedVmLauncherTest : public LauncherTest {
     set.mainClass = "app.Main";
   }
 
-  // The options after the class path and "exit".
+  // The options after the class path and "exit", without the command
+  // property that ends them.
   Strings vmOptions() const {
-    if (jvm.options.size() < 2) return {};
-    return Strings(jvm.options.begin() + 2, jvm.options.end());
+    if (jvm.options.size() < 3) return {};
+    return Strings(jvm.options.begin() + 2, jvm.options.end() - 1);
   }
 
   FakeJvm jvm;
@@ -35,9 +36,10 @@ TEST_F(EmbeddedVmLauncherTest, HandsTheVmTheInitArgumentsAndTheExitHook) {
   EXPECT_EQ(1, jvm.creations);
   EXPECT_EQ(0x00010002, jvm.version);
   EXPECT_EQ(1, jvm.ignoreUnrecognized);
-  // Nothing configured: the class path option and "exit", nothing else.
-  EXPECT_EQ(2, jvm.nOptions);
-  EXPECT_EQ((Strings{"-Djava.class.path=", "exit"}), jvm.options);
+  // Nothing configured: the class path option, "exit" and the command.
+  EXPECT_EQ(3, jvm.nOptions);
+  EXPECT_EQ((Strings{"-Djava.class.path=", "exit", "-Dsun.java.command=app.Main"}),
+            jvm.options);
   EXPECT_EQ(nullptr, jvm.extraInfo[0]);
   EXPECT_EQ(reinterpret_cast<void*>(&vmExitHook), jvm.extraInfo[1]);
   EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
@@ -59,7 +61,7 @@ TEST_P(VmOptions, FollowTheClassPathAndExitInListOrder) {
   set.percentRam = GetParam().percentRam;
   EXPECT_EQ(0, launchInProcess());
   EXPECT_EQ(GetParam().expected, vmOptions());
-  EXPECT_EQ(static_cast<int>(GetParam().expected.size()) + 2, jvm.nOptions);
+  EXPECT_EQ(static_cast<int>(GetParam().expected.size()) + 3, jvm.nOptions);
   for (size_t i = 2; i < jvm.extraInfo.size(); ++i)
     EXPECT_EQ(nullptr, jvm.extraInfo[i]) << i;
 }
@@ -126,11 +128,11 @@ TEST_F(EmbeddedVmLauncherTest, SpacedEnvironmentValueReachesTheVmUnquoted) {
   EXPECT_EQ((Strings{"-Dh=C:/Program Files/x"}), vmOptions());
 }
 
-TEST_F(EmbeddedVmLauncherTest, EveryVmParamRemovedLeavesTwoOptions) {
+TEST_F(EmbeddedVmLauncherTest, EveryVmParamRemovedLeavesThreeOptions) {
   addVmParam("-Dexe.mainConfig=\"C:\\Apps\\tool.config\"");
   removeVmParams("*");
   EXPECT_EQ(0, launchInProcess());
-  EXPECT_EQ(2, jvm.nOptions);
+  EXPECT_EQ(3, jvm.nOptions);
 }
 
 struct ClassPathCase {
@@ -449,6 +451,127 @@ TEST_F(EmbeddedVmLauncherTest, TheRuntimesBinFolderServesTheLibrarysDependencies
 
   EXPECT_EQ(0, launchInProcess());
   EXPECT_EQ(os.libraryFolders, std::vector<Strings>{{"C:\\Java\\bin"}});
+}
+
+}  // namespace
+}  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST_F(EmbeddedVmLauncherTest, BehavesAsJavasLauncher) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> variable;  // JDK_JAVA_OPTIONS
+    const char* release;                  // JAVA_VERSION, "" for no file
+    Strings params;
+    Strings options;  // everything after "exit"
+    uint64_t stack;
+    const char* err;
+  } cases[] = {
+      {"two words and the main thread's stack", std::nullopt, "17.0.9",
+       {"--add-opens java.base/java.lang=ALL-UNNAMED", "-Xss64m"},
+       {"--add-opens=java.base/java.lang=ALL-UNNAMED", "-Xss64m",
+        "-Dsun.java.command=app.Main a b"},
+       64ull << 20, ""},
+      {"the variable first; its class path gives way", "-Da=\"x y\" -cp c.jar -Xss1m",
+       "17.0.9", {"-Xss2m"},
+       {"-Da=x y", "-Xss1m", "-Xss2m", "-Dsun.java.command=app.Main a b"},
+       2ull << 20, "NOTE: Picked up JDK_JAVA_OPTIONS: -Da=\"x y\" -cp c.jar -Xss1m\n"},
+      {"Java 8 does not read it", "-Da=1", "1.8.0_392", {},
+       {"-Dsun.java.command=app.Main a b"}, 0, ""},
+      {"the configured command property stays", std::string(), "",
+       {"-Dsun.java.command=mine"}, {"-Dsun.java.command=mine"}, 0, ""},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    FakeJvm fresh;
+    fresh.install(os, JVM);
+    set.javaLib = JVM;
+    set.mainClass = "app.Main";
+    set.appArguments = {"a", "b"};
+    if (c.variable) os.env["JDK_JAVA_OPTIONS"] = *c.variable;
+    if (*c.release)
+      os.files["C:\\Java\\release"] = std::string("JAVA_VERSION=\"") + c.release + "\"\n";
+    for (const std::string& param : c.params) addVmParam(param);
+    EXPECT_EQ(0, launchInProcess()) << c.name;
+    EXPECT_EQ(c.options, Strings(fresh.options.begin() + 2, fresh.options.end()))
+        << c.name;
+    EXPECT_EQ(os.threadStacks, std::vector<uint64_t>{c.stack}) << c.name;
+    EXPECT_EQ(os.err, c.err) << c.name;
+  }
+}
+
+TEST_F(EmbeddedVmLauncherTest, VariableThatJavaRefusesStopsTheLaunch) {
+  for (const char* variable : {"-Da=\"open", "-jar app.jar", "app.Main"}) {
+    os.env["JDK_JAVA_OPTIONS"] = variable;
+    os.err.clear();
+    EXPECT_EQ(1, launchInProcess()) << variable;
+    EXPECT_EQ(0, jvm.creations) << variable;
+    EXPECT_NE(os.err.find("The VM is not started"), std::string::npos)
+        << variable << os.err;
+  }
+}
+
+// The fake's code page is Latin-1, where D with a stroke (U+0414) has no
+// place: what it cannot hold is left out, and the launch goes on.
+TEST_F(EmbeddedVmLauncherTest, CommandPropertyKeepsToTheCodePage) {
+  const struct {
+    const char* mainClass;
+    Strings args;
+    Strings last;
+  } cases[] = {
+      {"app.Main", {"\xc3\xa9", "x"}, {"-Dsun.java.command=app.Main \xe9 x"}},
+      {"app.Main", {"\xd0\x94"}, {"-Dsun.java.command=app.Main"}},
+      {"app.\xd0\x94", {}, {"exit"}},
+  };
+  for (const auto& c : cases) {
+    FakeJvm fresh;
+    fresh.install(os, JVM);
+    set.mainClass = c.mainClass;
+    set.appArguments = c.args;
+    EXPECT_EQ(0, launchInProcess()) << c.mainClass;
+    EXPECT_EQ(c.last, Strings{fresh.options.back()}) << c.mainClass;
+    EXPECT_TRUE(os.boxes.empty());
+  }
+}
+
+TEST_F(EmbeddedVmLauncherTest, WithoutANewThreadMainRunsOnThisOne) {
+  os.threadFails = true;
+  EXPECT_EQ(0, launchInProcess());
+  EXPECT_EQ("DestroyJavaVM", jvm.calls.back());
+}
+
+TEST_F(EmbeddedVmLauncherTest, SplashThatCannotShowLeavesALineAndTheLaunchGoesOn) {
+  struct Case {
+    const char* library;  // the JVM library
+    bool splashLibrary;
+    bool image;
+    const char* line;
+  } cases[] = {
+      {JVM, false, true,
+       "No splash screen: C:\\Java\\bin\\splashscreen.dll does not exist\n"},
+      {JVM, true, false, "No splash screen: the image s.png does not exist\n"},
+      {"C:\\jvm.dll", true, true,
+       "No splash screen: the JVM library C:\\jvm.dll is not in a runtime's "
+       "server or client folder\n"},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    FakeJvm fresh;
+    fresh.install(os, c.library);
+    set.javaLib = c.library;
+    set.mainClass = "app.Main";
+    addVmParam("-splash:s.png");
+    if (c.splashLibrary) os.files["C:\\Java\\bin\\splashscreen.dll"] = "MZ";
+    if (c.image) os.files["s.png"] = "PNG";
+    EXPECT_EQ(0, launchInProcess());
+    EXPECT_EQ(os.err, c.line);
+    EXPECT_EQ(Strings(fresh.options.begin() + 2, fresh.options.end()),
+              Strings{"-Dsun.java.command=app.Main"});
+  }
 }
 
 }  // namespace

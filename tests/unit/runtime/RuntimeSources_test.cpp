@@ -168,6 +168,100 @@ TEST_F(RuntimeSourcesTest, ThirtyTwoBitViewOnlyForAChildLaunch) {
   for (const std::string& open : os.registryOpens)
     EXPECT_EQ(open.find("32-bit"), std::string::npos) << open;
   EXPECT_EQ(findRuntimeCandidates(true).size(), 1u);
+  // javalib auto is in-process too: the 32-bit runtime is not chosen.
+  os.files["C:\\x86\\jdk17\\bin\\client\\jvm.dll"] = "MZ";
+  set.javaLib.clear();
+  set.javaLibAuto = true;
+  os.registryOpens.clear();
+  EXPECT_FALSE(locateJvmLibrary());
+  for (const std::string& open : os.registryOpens)
+    EXPECT_EQ(open.find("32-bit"), std::string::npos) << open;
+}
+
+TEST_F(RuntimeSourcesTest, ConfiguredHomesComeFirstInTheOrderWritten) {
+  struct Case {
+    const char* request;  // "" for the default road
+    std::vector<std::string> homes;
+    const char* chosen;  // the executable; nullptr: the failure as today
+  } cases[] = {
+      // The first home that holds javaw.exe wins, not the newest.
+      {"", {"C:\\App\\gone", "C:\\App\\rt17", "C:\\App\\rt21"}, "C:\\App\\rt17"},
+      {"21", {"C:\\App\\rt17", "C:\\App\\rt21"}, "C:\\App\\rt21"},
+      // None fits: the registry's runtimes follow as they do today.
+      {"", {"C:\\App\\gone"}, "C:\\Java\\jre8"},
+      {"1.8", {"C:\\App\\rt17"}, "C:\\Java\\jre8"},
+      {"11..11", {"C:\\App\\rt17"}, nullptr},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    named(os.registry, LEGACY, "1.8.0_60", "JavaHome", "C:\\Java\\jre8");
+    os.registry[LEGACY].values["CurrentVersion"] = "1.8.0_60";
+    home("C:\\App\\rt17", "17.0.9");
+    home("C:\\App\\rt21", "21.0.5");
+    os.files["C:\\App\\gone\\release"] = "JAVA_VERSION=\"25\"\n";
+    set.runtimeHomes = c.homes;
+    OptionalText path;
+    const int code = exitCodeOf(
+        [&] { path = *c.request ? require(c.request) : locateDefaultRuntime(); });
+    EXPECT_EQ(code, kReturned) << c.request;
+    if (!c.chosen) {
+      EXPECT_FALSE(path) << c.request;
+      ASSERT_EQ(os.boxes.size(), 1u) << c.request;
+      EXPECT_EQ(os.boxes[0].caption, "Java Runtime Environment Not Found");
+      continue;
+    }
+    EXPECT_EQ(path, std::string(c.chosen) + "\\bin\\javaw.exe") << c.request;
+    EXPECT_EQ(os.out.find("gone"), std::string::npos) << os.out;
+    const bool bundled = std::string(c.chosen).rfind("C:\\App", 0) == 0;
+    // The JavaSoft key's choice has no line of its own.
+    EXPECT_EQ(os.out.find("runtime chosen: ") != std::string::npos, bundled)
+        << os.out;
+  }
+  // The lines name the source.
+  os = FakePlatform();
+  resetLaunchState();
+  home("C:\\App\\rt17", "17.0.9");
+  set.runtimeHomes = {"C:\\App\\rt17"};
+  EXPECT_EQ(locateDefaultRuntime(), "C:\\App\\rt17\\bin\\javaw.exe");
+  EXPECT_EQ(os.out,
+            "runtime 17.0.9 at C:\\App\\rt17 from runtimeHome\n"
+            "runtime chosen: 17.0.9 at C:\\App\\rt17 from runtimeHome\n");
+  EXPECT_TRUE(os.registryOpens.empty());
+}
+
+TEST_F(RuntimeSourcesTest, JavaLibAutoTakesTheLibraryOfTheChosenHome) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> libraries;  // below C:\App\rt
+    const char* library;                 // nullptr: no runtime
+  } cases[] = {
+      {"server", {"bin\\server\\jvm.dll", "bin\\client\\jvm.dll"},
+       "C:\\App\\rt\\bin\\server\\jvm.dll"},
+      {"client only", {"bin\\client\\jvm.dll"}, "C:\\App\\rt\\bin\\client\\jvm.dll"},
+      {"neither: the JAVA_HOME runtime", {}, "C:\\jdk17\\bin\\server\\jvm.dll"},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    set.javaLibAuto = true;
+    set.runtimeHomes = {"C:\\App\\rt"};
+    home("C:\\App\\rt", "17.0.9");
+    for (const std::string& library : c.libraries)
+      os.files["C:\\App\\rt\\" + library] = "MZ";
+    os.env["JAVA_HOME"] = "C:\\jdk17";
+    home("C:\\jdk17", "17.0.1");
+    os.files["C:\\jdk17\\bin\\server\\jvm.dll"] = "MZ";
+    EXPECT_EQ(locateJvmLibrary(), c.library) << c.name;
+  }
+  // javapath's runtime without a library is no runtime.
+  os = FakePlatform();
+  resetLaunchState();
+  set.javaLibAuto = true;
+  set.javaPath = "\"C:\\jre\\bin\\javaw.exe\"";
+  home("C:\\jre", "17.0.1");
+  EXPECT_FALSE(locateJvmLibrary());
+  EXPECT_EQ(os.boxes.at(0).text, "No Java Installation Found");
 }
 
 TEST_F(RuntimeSourcesTest, DebugModeShowsTheChoiceInOneBox) {

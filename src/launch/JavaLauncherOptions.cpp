@@ -1,0 +1,147 @@
+#include "launch/JavaLauncherOptions.h"
+
+#include <cctype>
+#include <cstddef>
+
+#include "support/TextUtil.h"
+
+namespace tarvik {
+
+namespace {
+
+// Options Java's launcher takes with their value as the next word; the VM
+// takes them only as one word, joined by '='. A new one is one row.
+struct TwoWordOption {
+  const char* word;
+  const char* vmForm;
+};
+
+const TwoWordOption TWO_WORD_OPTIONS[] = {
+    {"--add-opens", "--add-opens="},
+    {"--add-exports", "--add-exports="},
+    {"--add-reads", "--add-reads="},
+    {"--add-modules", "--add-modules="},
+    {"--limit-modules", "--limit-modules="},
+    {"--module-path", "--module-path="},
+    {"-p", "--module-path="},
+    {"--upgrade-module-path", "--upgrade-module-path="},
+    {"--patch-module", "--patch-module="},
+    {"--enable-native-access", "--enable-native-access="},
+};
+
+const char SPLASH_PREFIX[] = "-splash:";
+const char STACK_PREFIX[] = "-Xss";
+// No thread runs the VM's start on less.
+constexpr uint64_t MINIMUM_STACK_BYTES = 64 * 1024;
+
+// Words of JDK_JAVA_OPTIONS that name the main class or end the launch
+// without running it.
+const char* const REFUSED_WORDS[] = {
+    "-jar",       "-m",          "--module",         "--source",
+    "-h",         "-?",          "-help",            "--help",
+    "-X",         "--help-extra", "-version",        "--version",
+    "-fullversion", "--full-version", "--list-modules", "-d",
+    "--describe-module", "--validate-modules", "--dry-run",
+};
+
+const TwoWordOption* twoWordOption(const std::string& word) {
+  for (const TwoWordOption& option : TWO_WORD_OPTIONS)
+    if (word == option.word) return &option;
+  return nullptr;
+}
+
+bool isBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+}  // namespace
+
+std::optional<uint64_t> parseMemorySize(const std::string& text) {
+  size_t i = 0;
+  uint64_t number = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (number > (UINT64_MAX - 9) / 10) return std::nullopt;
+    number = number * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  if (i == 0) return std::nullopt;
+  if (i == text.size()) return number;
+  if (i + 1 != text.size()) return std::nullopt;
+  int shift = 0;
+  switch (text[i]) {
+    case 'k': case 'K': shift = 10; break;
+    case 'm': case 'M': shift = 20; break;
+    case 'g': case 'G': shift = 30; break;
+    case 't': case 'T': shift = 40; break;
+    default: return std::nullopt;
+  }
+  if (number > (UINT64_MAX >> shift)) return std::nullopt;
+  return number << shift;
+}
+
+void translateLauncherOptions(const std::vector<std::string>& texts,
+                              LauncherOptionResult& result) {
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::string& text = texts[i];
+    if (startsWith(text, SPLASH_PREFIX)) {
+      result.splashImage = text.substr(sizeof SPLASH_PREFIX - 1);
+      continue;
+    }
+    if (startsWith(text, STACK_PREFIX)) {
+      if (std::optional<uint64_t> size =
+              parseMemorySize(text.substr(sizeof STACK_PREFIX - 1)))
+        result.mainStackBytes =
+            *size < MINIMUM_STACK_BYTES ? MINIMUM_STACK_BYTES : *size;
+    }
+    if (const TwoWordOption* option = twoWordOption(text)) {
+      // The value is the next text; without one the VM gets the word and
+      // says what it makes of it.
+      if (i + 1 < texts.size()) {
+        result.vmOptions.push_back(option->vmForm + texts[++i]);
+        continue;
+      }
+    }
+    // One text holding both words, as a vmparam line writes them.
+    const size_t blank = text.find(' ');
+    if (blank != std::string::npos) {
+      if (const TwoWordOption* option = twoWordOption(text.substr(0, blank))) {
+        size_t value = blank;
+        while (value < text.size() && text[value] == ' ') ++value;
+        result.vmOptions.push_back(option->vmForm + text.substr(value));
+        continue;
+      }
+    }
+    result.vmOptions.push_back(text);
+  }
+}
+
+std::optional<std::vector<std::string>> splitJavaOptionsVariable(
+    const std::string& value) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < value.size()) {
+    while (i < value.size() && isBlank(value[i])) ++i;
+    if (i == value.size()) break;
+    std::string word;
+    while (i < value.size() && !isBlank(value[i])) {
+      const char c = value[i++];
+      if (c != '"' && c != '\'') {
+        word += c;
+        continue;
+      }
+      const size_t close = value.find(c, i);
+      if (close == std::string::npos) return std::nullopt;
+      word += value.substr(i, close - i);
+      i = close + 1;
+    }
+    words.push_back(word);
+  }
+  return words;
+}
+
+std::optional<std::string> refusedInJavaOptionsVariable(const std::string& word) {
+  if (word.empty() || (word[0] != '-' && word[0] != '@'))
+    return "it would name the main class";
+  for (const char* refused : REFUSED_WORDS)
+    if (word == refused) return "it names the main class or ends the launch";
+  return std::nullopt;
+}
+
+}  // namespace tarvik
