@@ -2,7 +2,7 @@
 # Builds what the benchmarks need (Release, in build-bench/ and, with the
 # MinGW toolchain, build-win-bench/) and prints the table. Not a test: it
 # fails only when something cannot be built or run.
-#   bench/run.sh [--pairs N] [--warmup N] [--only startup|memory|config|sizes]...
+#   bench/run.sh [--pairs N] [--warmup N] [--only startup|cache|memory|config|sizes]...
 # BENCH_JAVA_HOME selects the JDK (default: the machine's OpenJDK 17).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

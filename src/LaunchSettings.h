@@ -50,6 +50,8 @@ struct LaunchSettings {
   OptionalText singleInstanceName;
   // The page offered when no fitting runtime is found (javaDownloadUrl).
   OptionalText javaDownloadUrl;
+  // Keep a class-data archive of the application (`startupCache true`).
+  bool startupCache = false;
 
   // Whether the VM runs inside the launcher (`javalib`) rather than as a
   // child process.
@@ -73,6 +75,7 @@ struct LauncherOptions {
   bool vistaOrLater = false;
   // Set once the log redirection has been done.
   bool logRedirected = false;
+  bool clearCache = false;
 };
 
 // The launcher's own path, the word it was started with, and the folder it
@@ -83,6 +86,8 @@ struct StartupState {
   std::string launcherDir;
   // The console launcher: the folder the user typed the command in.
   std::string callerDir;
+  // The archive this launch's VM writes at its exit, until it is in place.
+  std::string pendingArchive;
 };
 
 LaunchSettings& settings();

@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "Version.h"
+#include "cache/StartupCache.h"
 #include "config/ConfigLocation.h"
 #include "config/ConfigReader.h"
 #include "config/SampleConfig.h"
@@ -172,6 +173,8 @@ const LauncherSwitch SWITCHES[] = {
     {"-v", SwitchForm::Whole,
      [](SwitchWalk&) { showMessage("Version", LAUNCHER_VERSION, false); }},
     {"-log", SwitchForm::Whole, logToFile},
+    {"-clearCache", SwitchForm::Whole,
+     [](SwitchWalk&) { options().clearCache = true; }},
 };
 
 // The switch a word is, or null. A whole word is tried before the forms
@@ -294,6 +297,8 @@ int runLauncher(const std::vector<std::string>& argv,
   } else {
     walkSwitches(argv);
   }
+  // After the walk, so that a -c anywhere names the application.
+  if (opts.clearCache) exitLauncher(clearStartupCache());
 
   if (opts.quietMode) opts.debugMode = 0;
   opts.vistaOrLater = os.osMajorVersion() > 5;

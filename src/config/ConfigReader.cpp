@@ -275,6 +275,7 @@ const Directive DIRECTIVES[] = {
     {"workingDir", [](const std::string& a) { settings().workingDir = withoutQuotes(localPath(expandQuoted(a))); }},
     {"outputFile", [](const std::string& a) { settings().outputFile = withoutQuotes(expandQuoted(a)); }},
     {"showConsole", [](const std::string& a) { settings().showConsole = toLowerCase(a) == "true"; }},
+    {"startupCache", [](const std::string& a) { settings().startupCache = toLowerCase(a) == "true"; }},
     {"setenv", applySetenv},
     {"keepalive", applyKeepalive},
     {"addToPath", applyAddToPath},

@@ -8,6 +8,7 @@
 
 #include "LaunchSettings.h"
 #include "Version.h"
+#include "cache/StartupCache.h"
 #include "config/ConfigLocation.h"
 #include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
@@ -322,6 +323,7 @@ int launchJava() {
     return 0;
   }
 
+  finishStartupCache();
   const uint32_t exitCode = child.exitCode();
   const int64_t endTime = os.timeSeconds();
   const double elapsedSeconds = static_cast<double>(endTime - startTime);

@@ -3,8 +3,10 @@
 #include <cstdint>
 
 #include "LaunchSettings.h"
+#include "cache/StartupCache.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
+#include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
@@ -127,6 +129,12 @@ std::optional<ChildCommand> buildChildCommand() {
   ChildCommand command;
   command.addText(programText(*s.javaPath));
   command.addBlank();
+  if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
+    for (const std::string& option :
+         startupCacheOptions(*home, opts.writeCommandFile)) {
+      command.addWord(option, argumentNeedsQuotes(option));
+      command.addBlank();
+    }
 
   bool heapGiven = false;
   for (const std::string& name : s.vmParams) {

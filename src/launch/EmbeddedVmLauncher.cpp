@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "LaunchSettings.h"
+#include "cache/StartupCache.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/JavaLauncherOptions.h"
 #include "launch/SplashScreen.h"
@@ -203,7 +204,11 @@ std::vector<std::string> jvmDependencyFolders(const std::string& library) {
   return {library.substr(0, folder)};
 }
 
-void JNICALL vmExitHook(jint status) { exitLauncher(status); }
+// The VM has written its archive before it calls the hook.
+void JNICALL vmExitHook(jint status) {
+  finishStartupCache();
+  exitLauncher(status);
+}
 
 int launchInProcess() { return launchInProcess(settings().javaLib); }
 
@@ -246,6 +251,10 @@ int launchInProcess(const std::string& givenLibrary) {
                   ansiReadableClassPath(joinClassPathEntries(entries, true)));
   writeRecord("Classpath: " + texts.front() + "\n");
   os.flushStdout();
+  if (std::optional<std::string> home = runtimeHomeOfLibrary(javaLib)) {
+    std::vector<std::string> cache = startupCacheOptions(*home, false);
+    texts.insert(texts.end(), cache.begin(), cache.end());
+  }
   // What Java's launcher would make of the same options: the variable's
   // first, then the configured ones.
   std::vector<std::string> variableWords;
@@ -320,6 +329,7 @@ int launchInProcess(const std::string& givenLibrary) {
   };
   if (!os.runOnNewThread(translated.mainStackBytes, createAndRun))
     createAndRun();
+  finishStartupCache();
   return result;
 }
 

@@ -26,6 +26,8 @@ PlatformConventions PlatformConventions::posix() {
       {"/.sdkman/candidates/java", "HOME", ""},
   };
   conv.ctrlZEndsTextFiles = false;
+  conv.cacheFolders = {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}};
+  conv.baseClassArchive = "lib/server/classes.jsa";
   return conv;
 }
 

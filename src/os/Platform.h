@@ -46,6 +46,13 @@ struct RuntimeFolder {
   std::string overrideVariable;
 };
 
+// A per-user folder: `below` placed below the value of `variable`, used
+// when that variable is set and not empty.
+struct UserFolder {
+  std::string variable;
+  std::string below;
+};
+
 // What differs between systems as plain data, so the core has no #ifdefs.
 struct PlatformConventions {
   // Separates folders in paths the launcher builds.
@@ -79,6 +86,12 @@ struct PlatformConventions {
   // A Ctrl-Z (byte 1A) ends a text file, as the C runtime's text mode reads
   // it on Windows; old editors append one.
   bool ctrlZEndsTextFiles = true;
+  // Where the launcher keeps its per-user cache: the first of these whose
+  // variable is set.
+  std::vector<UserFolder> cacheFolders = {{"LOCALAPPDATA", "Tarvik\\cache"}};
+  // The runtime's own class-data archive, below its home; archives of an
+  // application's classes are made on top of it.
+  std::string baseClassArchive = "bin\\server\\classes.jsa";
 
   static PlatformConventions windows();
   static PlatformConventions posix();
@@ -238,6 +251,14 @@ struct CreatedFile {
   std::unique_ptr<OutputFile> file;
   bool taken = false;
 };
+// What the file system says of a file or folder.
+struct FileFacts {
+  bool isDirectory = false;
+  uint64_t size = 0;
+  int64_t modifiedSeconds = 0;
+  uint32_t modifiedNanoseconds = 0;
+};
+
 
 class Platform {
  public:
@@ -324,7 +345,23 @@ class Platform {
   // Creates a file for writing in text mode as FileCreation::NewPrivate
   // says.
   virtual CreatedFile createNewPrivateTextFile(const std::string& path) = 0;
+  // Removes a file, read-only or not.
   virtual bool removeFile(const std::string& path) = 0;
+  // Size, time and kind of an existing path; nothing when it cannot be had.
+  virtual std::optional<FileFacts> fileFacts(const std::string& path) = 0;
+  // At most the first `count` bytes of a file; nothing when it cannot be
+  // read.
+  virtual std::optional<std::string> readFileStart(const std::string& path,
+                                                   size_t count) = 0;
+  // Creates an empty file, failing when one of that name exists already,
+  // so that two processes never get the same name.
+  virtual bool createNewFile(const std::string& path) = 0;
+  // Gives a file a new name in the same folder at once, replacing a file
+  // of that name; false when the system refuses (on Windows: a file open in
+  // another process).
+  virtual bool renameFile(const std::string& from, const std::string& to) = 0;
+  // The bytes the user may still write on the volume of `folder`.
+  virtual std::optional<uint64_t> freeDiskBytes(const std::string& folder) = 0;
   // Whether both paths name one existing file (however they are spelled).
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
 

@@ -14,6 +14,7 @@
 #include <pthread.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -236,6 +237,54 @@ CreatedFile PosixPlatform::createNewPrivateTextFile(const std::string& path) {
 
 bool PosixPlatform::removeFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
+}
+
+std::optional<FileFacts> PosixPlatform::fileFacts(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  FileFacts facts;
+  facts.isDirectory = S_ISDIR(info.st_mode);
+  facts.size = static_cast<uint64_t>(info.st_size);
+  facts.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+  facts.modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+  return facts;
+}
+
+std::optional<std::string> PosixPlatform::readFileStart(const std::string& path,
+                                                        size_t count) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string content(count, '\0');
+  size_t used = 0;
+  while (used < count) {
+    const ssize_t got = read(fd, &content[used], count - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    used += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  content.resize(used);
+  return content;
+}
+
+bool PosixPlatform::createNewFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  return ::close(fd) == 0;
+}
+
+bool PosixPlatform::renameFile(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::optional<uint64_t> PosixPlatform::freeDiskBytes(const std::string& folder) {
+  struct statvfs info;
+  if (statvfs(folder.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
 bool PosixPlatform::sameFile(const std::string& a, const std::string& b) {

@@ -50,6 +50,12 @@ class PosixPlatform : public Platform {
       const std::string& path) override;
   CreatedFile createNewPrivateTextFile(const std::string& path) override;
   bool removeFile(const std::string& path) override;
+  std::optional<FileFacts> fileFacts(const std::string& path) override;
+  std::optional<std::string> readFileStart(const std::string& path,
+                                           size_t count) override;
+  bool createNewFile(const std::string& path) override;
+  bool renameFile(const std::string& from, const std::string& to) override;
+  std::optional<uint64_t> freeDiskBytes(const std::string& folder) override;
   bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;

@@ -168,7 +168,71 @@ std::optional<std::string> win32ShortPathForm(const std::string& path) {
 }
 
 bool win32RemoveFile(const std::string& path) {
-  return DeleteFileW(wideFromUtf8(path).c_str()) != 0;
+  const std::wstring wide = wideFromUtf8(path);
+  if (DeleteFileW(wide.c_str())) return true;
+  // The JVM writes its archives read-only, which DeleteFile refuses.
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  if (!SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+    return false;
+  if (DeleteFileW(wide.c_str())) return true;
+  SetFileAttributesW(wide.c_str(), attributes);
+  return false;
+}
+
+std::optional<FileFacts> win32FileFacts(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(wideFromUtf8(path).c_str(), GetFileExInfoStandard,
+                            &data))
+    return std::nullopt;
+  FileFacts facts;
+  facts.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+               data.nFileSizeLow;
+  // 100-nanosecond intervals since 1601 to the Unix epoch.
+  const uint64_t ticks =
+      (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime;
+  const uint64_t unixTicks = ticks - 116444736000000000ull;
+  facts.modifiedSeconds = static_cast<int64_t>(unixTicks / 10000000ull);
+  facts.modifiedNanoseconds = static_cast<uint32_t>(unixTicks % 10000000ull) * 100;
+  return facts;
+}
+
+std::optional<std::string> win32ReadFileStart(const std::string& path,
+                                              size_t count) {
+  FILE* file = _wfopen(wideFromUtf8(path).c_str(), L"rb");
+  if (!file) return std::nullopt;
+  std::string content(count, '\0');
+  const size_t got = fread(&content[0], 1, count, file);
+  const bool failed = ferror(file) != 0;
+  fclose(file);
+  if (failed) return std::nullopt;
+  content.resize(got);
+  return content;
+}
+
+bool win32CreateNewFile(const std::string& path) {
+  HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_WRITE, 0,
+                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  return CloseHandle(file) != 0;
+}
+
+bool win32RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+std::optional<uint64_t> win32FreeDiskBytes(const std::string& folder) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(wideFromUtf8(folder).c_str(), &available, nullptr,
+                           nullptr))
+    return std::nullopt;
+  return static_cast<uint64_t>(available.QuadPart);
 }
 
 namespace {

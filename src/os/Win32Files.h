@@ -26,6 +26,12 @@ CreatedFile win32CreateNewPrivateTextFile(const std::string& path);
 std::optional<uint64_t> win32RandomNumber();
 std::optional<std::string> win32ShortPathForm(const std::string& path);
 bool win32RemoveFile(const std::string& path);
+std::optional<FileFacts> win32FileFacts(const std::string& path);
+std::optional<std::string> win32ReadFileStart(const std::string& path,
+                                              size_t count);
+bool win32CreateNewFile(const std::string& path);
+bool win32RenameFile(const std::string& from, const std::string& to);
+std::optional<uint64_t> win32FreeDiskBytes(const std::string& folder);
 // Whether both paths name one existing file, however they are spelled.
 bool win32SameFile(const std::string& a, const std::string& b);
 

@@ -220,6 +220,27 @@ class Win32Platform : public Platform {
     return win32RemoveFile(path);
   }
 
+  std::optional<FileFacts> fileFacts(const std::string& path) override {
+    return win32FileFacts(path);
+  }
+
+  std::optional<std::string> readFileStart(const std::string& path,
+                                           size_t count) override {
+    return win32ReadFileStart(path, count);
+  }
+
+  bool createNewFile(const std::string& path) override {
+    return win32CreateNewFile(path);
+  }
+
+  bool renameFile(const std::string& from, const std::string& to) override {
+    return win32RenameFile(from, to);
+  }
+
+  std::optional<uint64_t> freeDiskBytes(const std::string& folder) override {
+    return win32FreeDiskBytes(folder);
+  }
+
   bool sameFile(const std::string& a, const std::string& b) override {
     return win32SameFile(a, b);
   }

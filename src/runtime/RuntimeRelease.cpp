@@ -59,6 +59,22 @@ std::optional<std::string> runtimeHomeOfExecutable(const std::string& path) {
   return file.substr(0, name - 4);
 }
 
+std::optional<std::string> runtimeHomeOfLibrary(const std::string& path) {
+  size_t end = path.size();
+  std::string folders[3];
+  for (std::string& folder : folders) {
+    const size_t cut = end == 0 ? std::string::npos : path.find_last_of("/\\", end - 1);
+    if (cut == std::string::npos || cut == 0) return std::nullopt;
+    folder = path.substr(cut + 1, end - cut - 1);
+    for (char& c : folder) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    end = cut;
+  }
+  // folders: the library's name, its variant folder, then lib or bin.
+  if (folders[1] != "server" && folders[1] != "client") return std::nullopt;
+  if (folders[2] != "lib" && folders[2] != "bin") return std::nullopt;
+  return path.substr(0, end);
+}
+
 std::optional<std::string> jvmLibraryOfHome(const std::string& home) {
   Platform& os = platform();
   const char separator = os.conventions().separator;

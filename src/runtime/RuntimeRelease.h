@@ -30,6 +30,12 @@ std::optional<std::string> readRuntimeVersion(const std::string& home);
 // in a folder named bin.
 std::optional<std::string> runtimeHomeOfExecutable(const std::string& path);
 
+// The home of a runtime from the path of its JVM library: the folder above
+// the `lib` or `bin` folder that holds its `server` or `client` folder
+// ("C:\jdk\bin\server\jvm.dll" gives "C:\jdk"). Nothing for a library
+// elsewhere.
+std::optional<std::string> runtimeHomeOfLibrary(const std::string& path);
+
 // The JVM library of the runtime whose home is `home`: the first of the
 // platform's library paths (server, then client) that exists there.
 std::optional<std::string> jvmLibraryOfHome(const std::string& home);

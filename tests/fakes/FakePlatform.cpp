@@ -212,13 +212,41 @@ std::string FakePlatform::errorText(int errorNumber) {
   }
 }
 
+namespace {
+
+// '*' matches any run of characters, '?' any one.
+bool globMatches(const std::string& mask, const std::string& name) {
+  if (mask.empty()) return name.empty();
+  if (mask[0] == '*')
+    for (size_t skip = 0; skip <= name.size(); ++skip)
+      if (globMatches(mask.substr(1), name.substr(skip))) return true;
+  if (name.empty() || mask[0] == '*') return false;
+  if (mask[0] != '?' && mask[0] != name[0]) return false;
+  return globMatches(mask.substr(1), name.substr(1));
+}
+
+}  // namespace
+
 std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
   auto it = findResults.find(pattern);
   if (it != findResults.end()) return it->second;
   // A pattern without wildcards finds the file of that name, if any.
   if (pattern.find_first_of("*?") == std::string::npos && files.count(pattern))
     return {pattern.substr(pattern.find_last_of("/\\") + 1)};
-  return {};
+  // Otherwise the files of that folder whose names match.
+  const size_t cut = pattern.find_last_of("/\\");
+  if (cut == std::string::npos) return {};
+  const std::string folder = pattern.substr(0, cut + 1);
+  const std::string mask = pattern.substr(cut + 1);
+  std::vector<std::string> names;
+  for (const auto& file : files) {
+    if (file.first.compare(0, folder.size(), folder) != 0) continue;
+    const std::string name = file.first.substr(folder.size());
+    if (name.find_first_of("/\\") == std::string::npos &&
+        globMatches(mask, name))
+      names.push_back(name);
+  }
+  return names;
 }
 
 std::string FakePlatform::resolve(const std::string& path) const {
@@ -268,6 +296,50 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
   return files.erase(resolve(path)) > 0;
+}
+
+std::optional<FileFacts> FakePlatform::fileFacts(const std::string& path) {
+  const std::string full = resolve(path);
+  FileFacts facts;
+  if (directories.count(full)) {
+    facts.isDirectory = true;
+    return facts;
+  }
+  auto file = files.find(full);
+  if (file == files.end()) return std::nullopt;
+  facts.size = file->second.size();
+  auto time = fileTimes.find(full);
+  facts.modifiedSeconds = time == fileTimes.end() ? clock : time->second;
+  return facts;
+}
+
+std::optional<std::string> FakePlatform::readFileStart(const std::string& path,
+                                                       size_t count) {
+  std::optional<std::string> content = readFile(path);
+  if (content && content->size() > count) content->resize(count);
+  return content;
+}
+
+bool FakePlatform::createNewFile(const std::string& path) {
+  const std::string full = resolve(path);
+  const std::string folder = full.substr(0, full.find_last_of("/\\"));
+  if (files.count(full) || directories.count(full) ||
+      readOnlyFolders.count(folder) || unwritable.count(full))
+    return false;
+  files[full] = "";
+  fileTimes[full] = clock;
+  return true;
+}
+
+bool FakePlatform::renameFile(const std::string& from, const std::string& to) {
+  auto file = files.find(resolve(from));
+  if (file == files.end()) return false;
+  const std::string content = file->second;
+  files.erase(file);
+  files[resolve(to)] = content;
+  auto time = fileTimes.find(resolve(from));
+  if (time != fileTimes.end()) fileTimes[resolve(to)] = time->second;
+  return true;
 }
 
 bool FakePlatform::sameFile(const std::string& a, const std::string& b) {

@@ -87,6 +87,11 @@ class FakePlatform : public Platform {
   // when empty, none after `randomFails`.
   std::deque<uint64_t> randomNumbers;
   bool randomFails = false;
+  // Files' modification times (the clock's when not given) and folders in
+  // which no file can be made.
+  std::map<std::string, int64_t> fileTimes;
+  std::set<std::string> readOnlyFolders;
+  uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
   int64_t clock = 1000000;
@@ -168,6 +173,14 @@ class FakePlatform : public Platform {
       const std::string& path) override;
   CreatedFile createNewPrivateTextFile(const std::string& path) override;
   bool removeFile(const std::string& path) override;
+  std::optional<FileFacts> fileFacts(const std::string& path) override;
+  std::optional<std::string> readFileStart(const std::string& path,
+                                           size_t count) override;
+  bool createNewFile(const std::string& path) override;
+  bool renameFile(const std::string& from, const std::string& to) override;
+  std::optional<uint64_t> freeDiskBytes(const std::string&) override {
+    return freeBytes;
+  }
   bool sameFile(const std::string& a, const std::string& b) override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;

@@ -55,6 +55,23 @@ TEST(RuntimeReleaseTest, HomeOfExecutableIsTheFolderAboveBin) {
     EXPECT_EQ(runtimeHomeOfExecutable(c.path), c.home) << c.path;
 }
 
+TEST(RuntimeReleaseTest, HomeOfLibraryIsTheFolderAboveLibOrBin) {
+  struct Case {
+    const char* path;
+    std::optional<std::string> home;
+  } cases[] = {
+      {"C:\\jdk\\bin\\server\\jvm.dll", "C:\\jdk"},
+      {"/usr/lib/jvm/java-17/lib/server/libjvm.so", "/usr/lib/jvm/java-17"},
+      {"C:\\jdk\\jre\\BIN\\Client\\jvm.dll", "C:\\jdk\\jre"},
+      {"C:\\jdk\\bin\\jvm.dll", std::nullopt},
+      {"C:\\jdk\\x\\server\\jvm.dll", std::nullopt},
+      {"lib/server/libjvm.so", std::nullopt},
+      {"libjvm.so", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(runtimeHomeOfLibrary(c.path), c.home) << c.path;
+}
+
 class ReadRuntimeVersionTest : public LauncherTest {};
 
 TEST_F(ReadRuntimeVersionTest, ReadsTheReleaseFileBesideBin) {

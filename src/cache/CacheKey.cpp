@@ -1,0 +1,127 @@
+#include "cache/CacheKey.h"
+
+#include <cstdint>
+
+#include "os/Platform.h"
+#include "support/TextUtil.h"
+
+namespace tarvik {
+
+namespace {
+
+// Options by their beginning.
+const char* const KEEP_CACHE_AWAY[] = {
+    "-Xshare:",
+    "-XX:SharedArchiveFile",
+    "-XX:ArchiveClassesAtExit",
+    "-XX:+AutoCreateSharedArchive",
+    "-XX:SharedClassListFile",
+    "-XX:DumpLoadedClassList",
+    "-XX:+RecordDynamicDumpInfo",
+    "-XX:AOTCache",
+    "-XX:AOTMode",
+    "-XX:AOTConfiguration",
+    "-XX:AOTCacheOutput",
+    // The VM declines archived application classes with its own loader,
+    // with a warning on standard output.
+    "-Djava.system.class.loader",
+};
+
+const char* const CHANGE_CLASS_LOADING[] = {
+    "-Xbootclasspath",
+    "--module-path",
+    "-p",
+    "--upgrade-module-path",
+    "--add-modules",
+    "--limit-modules",
+    "--patch-module",
+    "--add-exports",
+    "--add-opens",
+    "--add-reads",
+    "--enable-preview",
+    "-javaagent",
+    "-agentlib",
+    "-agentpath",
+    "-Xverify",
+    "-XX:+UseCompressedOops",
+    "-XX:-UseCompressedOops",
+    "-XX:+UseCompressedClassPointers",
+    "-XX:-UseCompressedClassPointers",
+    "-XX:ObjectAlignmentInBytes",
+    "-XX:+BytecodeVerification",
+    "-XX:-BytecodeVerification",
+};
+
+template <size_t N>
+bool beginsWithAny(const std::string& option, const char* const (&table)[N]) {
+  for (const char* prefix : table) {
+    const std::string text = prefix;
+    // "-p" stands alone; the others may carry their value after ":" or "=".
+    if (text == "-p" ? option == text : startsWith(option, text)) return true;
+  }
+  return false;
+}
+
+// 64-bit FNV-1a: stable across builds and systems, which a name on disk
+// must be.
+class Fnv64 {
+ public:
+  void add(const std::string& text) {
+    for (unsigned char c : text) {
+      hash_ ^= c;
+      hash_ *= 0x100000001b3ull;
+    }
+    // A separator, so that ("ab", "c") and ("a", "bc") differ.
+    hash_ ^= 0xff;
+    hash_ *= 0x100000001b3ull;
+  }
+  std::string hex() const {
+    static const char digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 0; i < 16; ++i)
+      text[static_cast<size_t>(i)] = digits[(hash_ >> (60 - 4 * i)) & 0xf];
+    return text;
+  }
+
+ private:
+  uint64_t hash_ = 0xcbf29ce484222325ull;
+};
+
+}  // namespace
+
+bool optionKeepsCacheAway(const std::string& option) {
+  return beginsWithAny(option, KEEP_CACHE_AWAY);
+}
+
+bool optionChangesClassLoading(const std::string& option) {
+  return beginsWithAny(option, CHANGE_CLASS_LOADING);
+}
+
+std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
+                                    const std::string& releaseText,
+                                    const std::vector<std::string>& classPath,
+                                    const std::vector<std::string>& vmOptions) {
+  Platform& os = platform();
+  Fnv64 runtime;
+  runtime.add(runtimeHome);
+  Fnv64 application;
+  application.add(releaseText);
+  for (const std::string& entry : classPath) {
+    application.add(entry);
+    std::optional<FileFacts> facts = os.fileFacts(entry);
+    if (!facts) {
+      application.add("missing");
+      continue;
+    }
+    if (facts->isDirectory) return std::nullopt;
+    application.add(std::to_string(facts->size) + " " +
+                    std::to_string(facts->modifiedSeconds) + "." +
+                    std::to_string(facts->modifiedNanoseconds));
+  }
+  application.add("options");
+  for (const std::string& option : vmOptions)
+    if (optionChangesClassLoading(option)) application.add(option);
+  return CacheKey{runtime.hex(), application.hex()};
+}
+
+}  // namespace tarvik

@@ -1,0 +1,40 @@
+// The key of an application's class-data archive: everything that makes an
+// archive unusable when it changes.
+#ifndef TARVIK_CACHE_CACHEKEY_H
+#define TARVIK_CACHE_CACHEKEY_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvik {
+
+// Two hashes as 16 hexadecimal digits each: `runtime` of the runtime's
+// home, `application` of its `release` file, the class path (each entry
+// with its size and modification time) and the VM options that change
+// class loading.
+struct CacheKey {
+  std::string runtime;
+  std::string application;
+};
+
+// Whether the user's VM option takes class-data sharing into its own hands
+// or keeps the VM from using an archive, so the launcher adds nothing.
+bool optionKeepsCacheAway(const std::string& option);
+
+// Whether a VM option changes which classes load, or how, so that an
+// archive made without it does not fit.
+bool optionChangesClassLoading(const std::string& option);
+
+// The key, reading each class path entry's facts through the platform
+// (`classPath`: the entries as the VM will find them). Nothing when an entry
+// is a folder: the VM archives classes from JAR files only, and fails at
+// exit on a folder that holds any.
+std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
+                                    const std::string& releaseText,
+                                    const std::vector<std::string>& classPath,
+                                    const std::vector<std::string>& vmOptions);
+
+}  // namespace tarvik
+
+#endif  // TARVIK_CACHE_CACHEKEY_H

@@ -1,0 +1,154 @@
+// The startup cache with the machine's real OpenJDK 17: the archive is made
+// by one launch and used by the next, in child and in-process mode, and no
+// launch is harmed by a damaged archive or by another launch beside it.
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+// The test application as a JAR file: the VM archives classes from JAR
+// files only.
+const std::string& greeterJar() {
+  static const std::string jar = [] {
+    const std::string dir = newCaseDir("greeter");
+    if (!compileJava("tests/e2e/java/cache/*.java", dir + "/classes"))
+      return std::string();
+    const std::string path = dir + "/greeter.jar";
+    const std::string command = "'" + javaHome() + "/bin/jar' cf '" + path +
+                                "' -C '" + dir + "/classes' .";
+    return std::system(command.c_str()) == 0 ? path : std::string();
+  }();
+  return jar;
+}
+
+struct Mode {
+  const char* name;
+  std::string runtimeLine;
+};
+
+std::vector<Mode> modes() {
+  return {{"child", "javapath " + javaHome() + "/bin/java\n"},
+          {"in-process", "javalib " + javaHome() + "/lib/server/libjvm.so\n"}};
+}
+
+// Everything but the launcher's record of the command line, which names
+// the cache's options.
+std::string applicationOutput(const std::string& out) {
+  const size_t record = out.find("#Command line=\n");
+  if (record == std::string::npos) return out;
+  const size_t line = out.find('\n', record + 15);
+  return out.substr(0, record) + out.substr(line + 1);
+}
+
+class LinuxCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(greeterJar().empty()) << "javac failed"; }
+
+  // A launcher "app" in a case folder of its own, with its cache there.
+  std::string makeApp(const Mode& mode, bool cache = true) {
+    dir = newCaseDir(std::string("cache-") + mode.name);
+    return installNativeLauncher(
+        dir, "app",
+        mode.runtimeLine + "addjar " + greeterJar() + "\nmainclass cache.Greeter\n" +
+            (cache ? "startupCache true\n" : "") +
+            "vmparam -Xlog:class+load=info:file=" + dir + "/load.txt\n");
+  }
+
+  RunResult run(const std::string& exe, std::vector<std::string> args) {
+    RunOptions options = RunOptions::of(std::move(args));
+    options.env = {{"XDG_CACHE_HOME", dir + "/cache"}};
+    return runWithoutDesktop(exe, options);
+  }
+
+  std::vector<std::string> cacheFiles() const {
+    std::vector<std::string> names;
+    if (DIR* folder = opendir((dir + "/cache/tarvik").c_str())) {
+      while (dirent* entry = readdir(folder))
+        if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+      closedir(folder);
+    }
+    return names;
+  }
+
+  std::string archive() const {
+    for (const std::string& name : cacheFiles())
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jsa") == 0)
+        return dir + "/cache/tarvik/" + name;
+    return std::string();
+  }
+
+  // Whether the last run loaded the application's class from the archive.
+  bool classCameFromArchive() const {
+    const std::string log = readFile(dir + "/load.txt");
+    const size_t line = log.find("cache.Greeter ");
+    return line != std::string::npos &&
+           log.compare(line + 14, 33, "source: shared objects file (top)") == 0;
+  }
+
+  bool crashReportLeft() const {
+    return std::system(("ls '" + dir + "' | grep -q hs_err").c_str()) == 0;
+  }
+
+  std::string dir;
+};
+
+TEST_F(LinuxCacheTest, FirstLaunchMakesTheArchiveAndTheSecondUsesIt) {
+  for (const Mode& mode : modes()) {
+    const std::string plain = makeApp(mode, false);
+    const RunResult without = run(plain, {"-passExitCode", "exit", "0"});
+    const std::string exe = makeApp(mode);
+    const RunResult first = run(exe, {"-passExitCode", "exit", "0"});
+    EXPECT_FALSE(classCameFromArchive()) << mode.name;
+    ASSERT_FALSE(archive().empty()) << mode.name << first.err;
+    const RunResult second = run(exe, {"-passExitCode", "exit", "0"});
+    EXPECT_TRUE(classCameFromArchive()) << mode.name << readFile(dir + "/load.txt");
+    for (const RunResult* r : {&first, &second}) {
+      EXPECT_EQ(r->exitCode, 0u) << mode.name;
+      EXPECT_EQ(applicationOutput(r->out), applicationOutput(without.out)) << mode.name;
+      EXPECT_EQ(r->err, without.err) << mode.name;
+    }
+  }
+}
+
+TEST_F(LinuxCacheTest, ATruncatedArchiveStillLaunchesAndIsMadeAgain) {
+  for (const Mode& mode : modes()) {
+    const std::string exe = makeApp(mode);
+    run(exe, {"-passExitCode"});
+    const std::string made = archive();
+    ASSERT_FALSE(made.empty()) << mode.name;
+    ASSERT_EQ(truncate(made.c_str(), 50000), 0);
+    const RunResult r = run(exe, {"-passExitCode", "again"});
+    EXPECT_EQ(r.exitCode, 0u) << mode.name << r.err;
+    EXPECT_EQ(r.err, "greeter stderr line\n") << mode.name;
+    EXPECT_FALSE(crashReportLeft()) << mode.name;
+    run(exe, {"-passExitCode"});
+    EXPECT_TRUE(classCameFromArchive()) << mode.name;
+  }
+}
+
+TEST_F(LinuxCacheTest, TwoLaunchesAtOnceBothSucceedAndAThirdUsesTheArchive) {
+  const Mode mode = modes()[0];
+  const std::string exe = makeApp(mode);
+  const std::string one = "XDG_CACHE_HOME='" + dir + "/cache' '" + exe +
+                          "' -passExitCode >/dev/null 2>&1; echo $? >";
+  const std::string both = "(" + one + "'" + dir + "/rc1') & (" + one + "'" +
+                           dir + "/rc2') & wait";
+  ASSERT_EQ(std::system(both.c_str()), 0);
+  EXPECT_EQ(readFile(dir + "/rc1"), "0\n");
+  EXPECT_EQ(readFile(dir + "/rc2"), "0\n");
+  const RunResult third = run(exe, {"-passExitCode"});
+  EXPECT_EQ(third.exitCode, 0u);
+  EXPECT_TRUE(classCameFromArchive());
+  EXPECT_EQ(cacheFiles().size(), 1u);
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik

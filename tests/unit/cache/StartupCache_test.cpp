@@ -1,0 +1,310 @@
+#include "cache/StartupCache.h"
+
+#include <functional>
+#include <regex>
+
+#include "Tarvik.h"
+#include "cache/ArchiveHeader.h"
+#include "fakes/LauncherTest.h"
+
+namespace tarvik {
+namespace {
+
+const char FOLDER[] = "C:\\Users\\u\\AppData\\Local\\Tarvik\\cache";
+
+// A dynamic archive of Java 17's header layout: regions at 4096 and 8192 of
+// 4096 bytes each, so the file is whole at 12288 bytes.
+std::string archive17(size_t size = 12288) {
+  std::string bytes(std::max<size_t>(size, 600), '\0');
+  const auto put = [&bytes](size_t at, uint64_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i)
+      bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xff);
+  };
+  put(0, 0xf00baba8, 4);
+  put(8, 11, 4);
+  put(16 + 24, 4096, 8);
+  put(16 + 40, 4096, 8);
+  put(16 + 72 + 24, 8192, 8);
+  put(16 + 72 + 40, 4096, 8);
+  bytes.resize(size);
+  return bytes;
+}
+
+class StartupCacheTest : public LauncherTest {
+ protected:
+  StartupCacheTest() { prepare(); }
+
+  // A fresh fixture state for the next row of a table.
+  void reset() {
+    resetLaunchState();
+    os = FakePlatform();
+    prepare();
+  }
+
+  void prepare() {
+    startup().exePath = "C:\\Apps\\tool.exe";
+    set.startupCache = true;
+    set.javaPath = "C:\\jdk\\bin\\java.exe";
+    set.classPath = {"C:\\Apps\\a.jar"};
+    os.env["LOCALAPPDATA"] = "C:\\Users\\u\\AppData\\Local";
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"17.0.9\"\n";
+    os.files["C:\\jdk\\bin\\server\\classes.jsa"] = "base";
+    os.files["C:\\Apps\\a.jar"] = "jar";
+  }
+
+  std::string options(bool dryRun = false) {
+    std::string text;
+    for (const std::string& option : startupCacheOptions("C:\\jdk", dryRun))
+      text += option + " ";
+    return text;
+  }
+
+  // The options with the folder as F and each key as K.
+  std::string shownOptions(bool dryRun = false) {
+    return hidden(options(dryRun));
+  }
+
+  static std::string hidden(std::string text) {
+    text = std::regex_replace(text, std::regex("[0-9a-f]{32}"), "K");
+    size_t at;
+    while ((at = text.find(FOLDER)) != std::string::npos)
+      text.replace(at, sizeof FOLDER - 1, "F");
+    return text;
+  }
+
+  // The names of the files in the cache folder (keys hidden when asked).
+  std::vector<std::string> cacheFiles(bool hideKeys = true) {
+    std::vector<std::string> names;
+    for (const auto& file : os.files)
+      if (file.first.rfind(FOLDER, 0) == 0)
+        names.push_back(hideKeys ? hidden(file.first)
+                                 : file.first.substr(sizeof FOLDER));
+    return names;
+  }
+
+  // The key part of the options' archive name.
+  std::string keyOfOptions() {
+    std::smatch match;
+    const std::string text = options(true);
+    return std::regex_search(text, match, std::regex("[0-9a-f]{32}"))
+               ? match.str()
+               : std::string();
+  }
+
+  std::string file(const std::string& name) {
+    return std::string(FOLDER) + "\\" + name;
+  }
+};
+
+TEST_F(StartupCacheTest, OptionsByRuntimeVersion) {
+  const std::string quiet = "-Xshare:auto -Xlog:cds*=off ";
+  const struct {
+    const char* release;
+    std::string options;
+  } cases[] = {
+      {"JAVA_VERSION=\"1.8.0_392\"", ""},
+      {"JAVA_VERSION=\"11.0.2\"", ""},
+      {"JAVA_VERSION=\"17.0.9\"",
+       quiet + "-XX:ArchiveClassesAtExit=F\\tool.K.4242-1000000.part "},
+      {"JAVA_VERSION=\"21.0.5\"",
+       quiet + "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=F\\tool.K.jsa "},
+      {"JAVA_VERSION=\"25\"",
+       quiet + "-Xlog:aot*=off -XX:+AutoCreateSharedArchive "
+               "-XX:SharedArchiveFile=F\\tool.K.jsa "},
+      {"IMPLEMENTOR=\"unknown\"", ""},
+  };
+  for (const auto& row : cases) {
+    os.files["C:\\jdk\\release"] = row.release;
+    EXPECT_EQ(shownOptions(true), row.options) << row.release;
+  }
+  // Nothing at all without the directive.
+  set.startupCache = false;
+  EXPECT_EQ(options(), "");
+}
+
+TEST_F(StartupCacheTest, AWholeArchiveIsUsedAndAnyOtherMadeAgain) {
+  const std::string key = keyOfOptions();
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* options;
+  } cases[] = {
+      {"whole", archive17(), "-XX:SharedArchiveFile=F\\tool.K.12288.jsa"},
+      {"cut short after it was named", archive17().substr(0, 9000),
+       "-XX:ArchiveClassesAtExit="},
+      {"header of another kind", std::string(12288, 'x'),
+       "-XX:ArchiveClassesAtExit="},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files[file("tool." + key + ".12288.jsa")] = row.bytes;
+    EXPECT_NE(shownOptions().find(row.options), std::string::npos) << row.name;
+  }
+}
+
+TEST_F(StartupCacheTest, WhatChangesTheKey) {
+  const struct {
+    const char* change;
+    std::function<void(FakePlatform&, LaunchSettings&)> apply;
+    bool newArchive;
+  } cases[] = {
+      {"nothing", [](FakePlatform&, LaunchSettings&) {}, false},
+      {"a jar's size", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\Apps\\a.jar"] = "jar2"; }, true},
+      {"a jar's time", [](FakePlatform& os, LaunchSettings&) { os.fileTimes["C:\\Apps\\a.jar"] = 5; }, true},
+      {"a jar more", [](FakePlatform&, LaunchSettings& set) { set.classPath.push_back("C:\\Apps\\b.jar"); }, true},
+      {"the release file", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\release"] += "X=1\n"; }, true},
+      {"a module option", [](FakePlatform&, LaunchSettings&) { addVmParam("--add-modules=java.sql"); }, true},
+      {"compressed pointers", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:-UseCompressedOops"); }, true},
+      {"a property", [](FakePlatform&, LaunchSettings&) { addVmParam("-Dmode=1"); }, false},
+      {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, false},
+      {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
+      {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
+  };
+  for (const auto& row : cases) {
+    const std::string before = keyOfOptions();
+    row.apply(os, set);
+    EXPECT_EQ(keyOfOptions() != before, row.newArchive) << row.change;
+    reset();
+  }
+}
+
+TEST_F(StartupCacheTest, TheCacheStandsAside) {
+  const struct {
+    const char* why;
+    std::function<void(FakePlatform&, LaunchSettings&)> apply;
+  } cases[] = {
+      {"the user's own sharing option", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xshare:off"); }},
+      {"the user's own archive", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:SharedArchiveFile=x.jsa"); }},
+      {"a loader of the user's", [](FakePlatform&, LaunchSettings&) { addVmParam("-Djava.system.class.loader=a.L"); }},
+      {"a folder on the class path", [](FakePlatform& os, LaunchSettings& set) { os.directories.insert("C:\\Apps\\classes"); set.classPath.push_back("C:\\Apps\\classes"); }},
+      {"a runtime without its base archive", [](FakePlatform& os, LaunchSettings&) { os.files.erase("C:\\jdk\\bin\\server\\classes.jsa"); }},
+      {"no LOCALAPPDATA", [](FakePlatform& os, LaunchSettings&) { os.env.erase("LOCALAPPDATA"); }},
+  };
+  for (const auto& row : cases) {
+    reset();
+    row.apply(os, set);
+    EXPECT_EQ(options(), "") << row.why;
+  }
+}
+
+TEST_F(StartupCacheTest, AReadOnlyOrFullFolderIsANormalStartWithOneLogLine) {
+  const struct {
+    const char* name;
+    std::function<void(FakePlatform&, LaunchSettings&)> apply;
+    const char* line;
+  } cases[] = {
+      {"read-only", [](FakePlatform& os, LaunchSettings&) { os.readOnlyFolders.insert(FOLDER); },
+       "Startup cache not used: cannot create a file in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
+      {"full", [](FakePlatform& os, LaunchSettings&) { os.freeBytes = 10 << 20; },
+       "Startup cache not used: less than 256 MiB free in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
+      {"cannot be made", [](FakePlatform& os, LaunchSettings&) { os.mkdirErrors["C:\\Users\\u\\AppData\\Local\\Tarvik"] = 13; },
+       "Startup cache not used: cannot create the folder C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
+  };
+  for (const auto& row : cases) {
+    for (bool logging : {false, true}) {
+      reset();
+      row.apply(os, set);
+      opt.logToFile = logging;
+      EXPECT_EQ(options(), "") << row.name;
+      EXPECT_EQ(os.err, logging ? row.line : "") << row.name;
+      EXPECT_EQ(cacheFiles(), std::vector<std::string>()) << row.name;
+    }
+  }
+}
+
+TEST_F(StartupCacheTest, StaleFilesGoAndTheCacheStaysBounded) {
+  const std::string key = keyOfOptions();
+  const std::string runtime = key.substr(0, 16);
+  const std::string other = "00000000000000000000000000000000";
+  os.files[file("tool." + runtime + other.substr(16) + ".12288.jsa")] = archive17();
+  for (int i = 1; i <= 3; ++i) {
+    const std::string name = "tool." + std::string(15, '1') + std::to_string(i) +
+                             other.substr(16) + ".jsa";
+    os.files[file(name)] = archive17();
+    os.fileTimes[file(name)] = os.clock - i;
+  }
+  os.files[file("tool." + other + ".1-1.part")] = "";
+  os.fileTimes[file("tool." + other + ".1-1.part")] = os.clock - 601;
+  os.files[file("tool." + other + ".2-2.part")] = "";
+  os.files[file("tool." + key + ".3-3.part")] = archive17();
+  os.files[file("other." + other + ".jsa")] = archive17();
+  os.files[file("tool.notours.jsa")] = "x";
+
+  EXPECT_EQ(shownOptions(), "-Xshare:auto -Xlog:cds*=off "
+                            "-XX:SharedArchiveFile=F\\tool.K.12288.jsa ");
+  const std::string others = other.substr(16) + ".jsa";
+  EXPECT_EQ(cacheFiles(false),
+            (std::vector<std::string>{
+                "other." + other + ".jsa",                    // another application
+                "tool." + other + ".2-2.part",                // still being written
+                "tool." + std::string(15, '1') + "1" + others,  // the newest two
+                "tool." + std::string(15, '1') + "2" + others,  // of other runtimes
+                "tool." + key + ".12288.jsa",                 // moved into place
+                "tool.notours.jsa",
+            }));
+}
+
+TEST_F(StartupCacheTest, TheArchiveWrittenAtExitMovesIntoPlaceWhenWhole) {
+  const struct {
+    const char* name;
+    std::string written;
+    std::vector<std::string> after;
+  } cases[] = {
+      {"whole", archive17(), {"F\\tool.K.12288.jsa"}},
+      {"not written", "", {}},
+      {"cut short", archive17().substr(0, 5000), {}},
+  };
+  for (const auto& row : cases) {
+    reset();
+    const std::string line = options();
+    const std::string partial = startup().pendingArchive;
+    ASSERT_NE(line.find("-XX:ArchiveClassesAtExit=" + partial), std::string::npos);
+    os.files[partial] = row.written;
+    finishStartupCache();
+    EXPECT_EQ(cacheFiles(), row.after) << row.name;
+  }
+}
+
+TEST_F(StartupCacheTest, DryRunChangesNothingOnDisk) {
+  os.files[file("tool." + std::string(32, '0') + ".jsa")] = "stale";
+  options(true);
+  EXPECT_EQ(os.directories.count(FOLDER), 0u);
+  EXPECT_EQ(cacheFiles().size(), 1u);
+  EXPECT_EQ(startup().pendingArchive, "");
+}
+
+TEST_F(StartupCacheTest, ClearCacheRemovesThisApplicationsFilesOnly) {
+  os.files[file("tool." + std::string(32, '0') + ".1234.jsa")] = "a";
+  os.files[file("tool." + std::string(32, '1') + ".jsa")] = "b";
+  os.files[file("tool." + std::string(32, '2') + ".9-9.part")] = "c";
+  os.files[file("toolbox." + std::string(32, '0') + ".jsa")] = "d";
+  os.files[file("tool.readme.txt")] = "e";
+  EXPECT_EQ(exitCodeOf([] { runLauncher({"C:\\Apps\\tool.exe", "-clearCache"}); }), 0);
+  EXPECT_EQ(cacheFiles(), (std::vector<std::string>{"F\\tool.readme.txt",
+                                                    "F\\toolbox.K.jsa"}));
+  EXPECT_TRUE(os.started.empty());
+  EXPECT_EQ(os.out + os.err, "");
+}
+
+TEST(ArchiveHeaderTest, WholeOnlyWithItsHeaderAndEveryRegion) {
+  const struct {
+    const char* name;
+    std::string start;
+    uint64_t size;
+    bool whole;
+  } cases[] = {
+      {"Java 17, whole", archive17(), 12288, true},
+      {"Java 17, cut in its last region", archive17(), 12287, false},
+      {"header not yet written", std::string(4096, '\0'), 12288, false},
+      {"shorter than a header", archive17().substr(0, 12), 12, false},
+      {"another header version: its magic is enough",
+       archive17().replace(8, 1, "\x13"), 12288, true},
+  };
+  for (const auto& row : cases)
+    EXPECT_EQ(archiveLooksWhole(row.start.substr(0, ARCHIVE_HEADER_BYTES), row.size),
+              row.whole)
+        << row.name;
+}
+
+}  // namespace
+}  // namespace tarvik
