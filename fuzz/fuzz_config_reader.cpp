@@ -10,6 +10,7 @@
 #include "config/ConfigReader.h"
 #include "config/VariableTable.h"
 #include "runtime/JreLocator.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 namespace {
@@ -142,10 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              "keepAliveMillis out of its range");
   FUZZ_CHECK(s.percentRam >= -1, "percentRam below -1");
   if (!first.exited) {
-    // Where a Ctrl-Z ends a text file (as on the fake's system), the lines
-    // after it are never read.
+    // The lines as the reader sees them: UTF-16 after its byte-order mark is
+    // decoded first, and where a Ctrl-Z ends a text file (as on the fake's
+    // system), the lines after it are never read.
     static const bool ctrlZEnds = FakePlatform().conventions().ctrlZEndsTextFiles;
     std::string mainText = files[0];
+    const bool littleEndian = mainText.rfind("\xFF\xFE", 0) == 0;
+    if (littleEndian || mainText.rfind("\xFE\xFF", 0) == 0)
+      mainText = utf8FromUtf16(mainText.substr(2), !littleEndian);
     if (ctrlZEnds)
       mainText = mainText.substr(0, mainText.find('\x1A'));
     const std::string own = std::string("\ninclude ") + FILE_NAMES[0] + "\n";
