@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "config/ConfigReader.h"
+#include "launch/WindowsCommandLine.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/AppBaseName.h"
@@ -59,7 +60,9 @@ int readApplicationConfig(const std::string& exePath,
 
   // Added before the file is read, so the file's own options follow it and
   // a `rmvmparam` there can still take it away.
-  addVmParam("-Dexe.mainConfig=\"" + path + "\"");
+  // Quoted and escaped as one argument: where a folder name may hold a
+  // double quote (POSIX), it cannot end the value and add options.
+  addVmParam("-Dexe.mainConfig=" + quoteArgument(path));
   return readConfigFile(path);
 }
 

@@ -50,6 +50,10 @@ TEST_F(ConfigLocationTest, CustomPathIsTakenVerbatim) {
       {"D:\\cfg\\other.cfg", "\"D:\\cfg\\other.cfg\""},
       {"rel.txt", "\"rel.txt\""},
       {"", "\"\""},
+      // A quote of a POSIX folder name is escaped: it ends no value.
+      {"/tmp/q\" -Dp=x -cp h.jar H \"q/t.config",
+       "\"/tmp/q\\\" -Dp=x -cp h.jar H \\\"q/t.config\""},
+      {"C:\\cfg\\", "\"C:\\cfg\\\\\""},
   };
   for (const Case& c : cases) {
     resetLaunchState();
