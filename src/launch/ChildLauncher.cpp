@@ -78,7 +78,10 @@ std::string libraryRecord(const std::string& library) {
   std::unique_ptr<OutputFile> file = os.createTextFile(name);
   if (!file) {
     path = inTempDir(name);
-    file = os.createTextFile(path);
+    // The temporary folder is shared: the file is made anew there, never a
+    // file or link that another user left under its name.
+    os.removeFile(path);
+    file = os.createNewPrivateTextFile(path).file;
     if (!file) {
       os.writeStderr("Error opening .out files: " + name + "\n");
       os.writeStderr("and " + path + "\n");
@@ -234,7 +237,7 @@ int launchJava() {
     if (!library) return NO_RUNTIME_RESULT;
     const std::string records = versionRecord() + libraryRecord(*library);
     if (opts.writeCommandFile) writeCommandFileAndExit(records);
-    os.writeStdout(records);
+    writeRecord(records);
     os.flushStdout();
     return launchInProcess(*library);
   }

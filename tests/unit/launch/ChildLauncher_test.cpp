@@ -392,6 +392,21 @@ TEST_F(ChildLauncherTest, CommandFileFallsBackToTheTemporaryDirectory) {
                 line + "\r\n");
 }
 
+TEST_F(ChildLauncherTest, CommandFileInTheTemporaryFolderIsMadeAnew) {
+  opt.writeCommandFile = true;
+  os.unwritable.insert("C:\\Work\\tool.out");
+  // An old file of the user's goes; a link planted by another user stays,
+  // is not followed, and no command file is written through it.
+  for (bool planted : {false, true}) {
+    os.err.clear();
+    os.files["C:\\Temp\\tool.out"] = "old";
+    if (planted) os.planted.insert("C:\\Temp\\tool.out");
+    EXPECT_EQ(exitCodeOf([] { launchJava(); }), planted ? -3 : 0);
+    EXPECT_EQ(os.files.count("C:\\Temp\\tool.out"), planted ? 0u : 1u);
+    EXPECT_EQ(os.privateFiles.size(), 1u);
+  }
+}
+
 TEST_F(ChildLauncherTest, CommandFileThatCannotBeOpenedAnywhere) {
   opt.writeCommandFile = true;
   os.unwritable = {"C:\\Work\\tool.out", "C:\\Temp\\tool.out"};
