@@ -248,6 +248,9 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
   if (const OptionalText value = platform().getEnv(OPTIONS_VARIABLE)) {
     const std::vector<std::string> given = splitWindowsArguments(*value);
     words.insert(words.end(), given.begin(), given.end());
+    // The switches are this launch's: a tool the application starts through
+    // another launcher must not log over this one's file, or stop at -o.
+    platform().setEnv(OPTIONS_VARIABLE, "");
   }
   walkSwitches(words);
   if (!s.appArguments.empty()) {

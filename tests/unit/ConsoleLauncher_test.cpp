@@ -108,6 +108,8 @@ TEST_F(ConsoleLauncherTest, SwitchesComeFromTarvikOptionsAndWordsGoToTheApplicat
       EXPECT_EQ(set.appArguments, words);
     }
     EXPECT_TRUE(os.boxes.empty());
+    // Tools the application starts through a launcher get none of them.
+    EXPECT_EQ(os.env["TARVIK_OPTIONS"], "");
   }
   EXPECT_EQ(os.files.count("C:\\Apps\\tool.out"), 1u);
 }
@@ -122,14 +124,28 @@ TEST_F(ConsoleLauncherTest, AMissingConfigurationIsALineAndCodeTwo) {
 }
 
 TEST_F(ConsoleLauncherTest, InProcessTheVmRunsInTheCallersFolder) {
-  FakeJvm jvm;
-  jvm.install(os, "C:\\Apps\\jvm\\server\\jvm.dll");
-  os.files["C:\\Apps\\tool.config"] = std::string(CONFIG) + "javalib jvm\\server\\jvm.dll\n";
-  run(LauncherKind::Console);
-  ASSERT_EQ(jvm.creations, 1);
-  EXPECT_EQ(jvm.cwdAtCreate, "C:\\Work");
-  EXPECT_EQ(jvm.options[0], "-Djava.class.path=C:\\Apps\\lib\\a.jar;C:\\abs\\b.jar");
-  EXPECT_TRUE(os.out.empty()) << os.out;
+  struct Row {
+    const char* javalib;
+    const char* library;
+  } rows[] = {
+      {"javalib jvm\\server\\jvm.dll\n", "C:\\Apps\\jvm\\server\\jvm.dll"},
+      // The library discovery chooses: its records are no output either.
+      {"javalib auto\n", "C:\\jdk\\bin\\server\\jvm.dll"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.javalib);
+    resetLaunchState();
+    os.out.clear();
+    FakeJvm jvm;
+    jvm.install(os, row.library);
+    os.findResults[row.library] = {"jvm.dll"};
+    os.files["C:\\Apps\\tool.config"] = std::string(CONFIG) + row.javalib;
+    run(LauncherKind::Console);
+    ASSERT_EQ(jvm.creations, 1);
+    EXPECT_EQ(jvm.cwdAtCreate, "C:\\Work");
+    EXPECT_EQ(jvm.options[0], "-Djava.class.path=C:\\Apps\\lib\\a.jar;C:\\abs\\b.jar");
+    EXPECT_TRUE(os.out.empty()) << os.out;
+  }
 }
 
 }  // namespace
