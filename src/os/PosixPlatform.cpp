@@ -52,7 +52,20 @@ std::string posixOwnExecutable() {
   return std::string(buffer, static_cast<size_t>(length));
 }
 
-PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {}
+PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
+  // A launcher started with standard input, output or error closed would
+  // hand those numbers to the next files it opens (a lock, a log), and the
+  // application's output would land in them: they stand for /dev/null, as
+  // for a daemon.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0 && null != fd) {
+      dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
 
 void PosixPlatform::writeStdout(const std::string& text) {
   fwrite(text.data(), 1, text.size(), stdout);
