@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "LaunchSettings.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
 
@@ -104,6 +105,10 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   Platform& os = platform();
   Fnv64 runtime;
   runtime.add(runtimeHome);
+  // Two applications of one name in different folders are two
+  // applications: neither takes the other's archive for a stale one of its
+  // own.
+  runtime.add(startup().launcherDir);
   Fnv64 application;
   application.add(releaseText);
   for (const std::string& entry : classPath) {

@@ -10,7 +10,7 @@
 namespace tarvik {
 
 // Two hashes as 16 hexadecimal digits each: `runtime` of the runtime's
-// home, `application` of its `release` file, the class path (each entry
+// home and the launcher's folder, `application` of its `release` file, the class path (each entry
 // with its size and modification time) and the VM options that change
 // class loading.
 struct CacheKey {

@@ -159,6 +159,8 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
       {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, false},
       {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
       {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
+      {"the launcher's folder (another application of that name)",
+       [](FakePlatform&, LaunchSettings&) { startup().launcherDir = "D:\\Other"; }, true},
   };
   for (const auto& row : cases) {
     const std::string before = keyOfOptions();
