@@ -88,6 +88,8 @@ struct StartupState {
   std::string callerDir;
   // The archive this launch's VM writes at its exit, until it is in place.
   std::string pendingArchive;
+  // The archive this launch's VM was given to start from.
+  std::string archiveInUse;
 };
 
 LaunchSettings& settings();

@@ -388,11 +388,13 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
     }
     vmOptions.push_back("-XX:+AutoCreateSharedArchive");
     vmOptions.push_back("-XX:SharedArchiveFile=" + archive);
+    if (!dryRun) startup().archiveInUse = archive;
     return vmOptions;
   }
 
   if (std::optional<std::string> archive = shelf.wholeArchive()) {
     vmOptions.push_back("-XX:SharedArchiveFile=" + *archive);
+    if (!dryRun) startup().archiveInUse = *archive;
     return vmOptions;
   }
   if (!dryRun) {
@@ -422,6 +424,22 @@ void finishStartupCache() {
   Shelf(folder, app,
         CacheKey{file->key.substr(0, 16), file->key.substr(16)})
       .promote(partial);
+}
+
+void dropArchiveAfterCrash(uint32_t exitCode) {
+  StartupState& start = startup();
+  const std::string archive = start.archiveInUse;
+  start.archiveInUse.clear();
+  if (archive.empty()) return;
+  for (const auto& range : platform().conventions().crashExitCodes) {
+    if (exitCode < range.first || exitCode > range.second) continue;
+    if (options().logToFile)
+      platform().writeStderr("Startup cache: " + archive +
+                             " removed after the VM's crash (exit code " +
+                             std::to_string(exitCode) + ")\n");
+    platform().removeFile(archive);
+    return;
+  }
 }
 
 int clearStartupCache() {

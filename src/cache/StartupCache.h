@@ -12,6 +12,7 @@
 #ifndef TARVIK_CACHE_STARTUPCACHE_H
 #define TARVIK_CACHE_STARTUPCACHE_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,11 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
 // Once the VM of this launch has ended: the archive it wrote at its exit
 // moves into place when whole, and goes when not.
 void finishStartupCache();
+
+// Once a child VM has ended with `exitCode`: when it died of a fault, the
+// archive it started from goes, so that an archive damaged in place (its
+// size unchanged) costs one launch, not every launch.
+void dropArchiveAfterCrash(uint32_t exitCode);
 
 // -clearCache: removes every file the cache holds for this application.
 // 0, or CLEAR_CACHE_FAILED_EXIT_CODE when one stays (a line on standard

@@ -328,6 +328,7 @@ int launchJava() {
 
   finishStartupCache();
   const uint32_t exitCode = child.exitCode();
+  dropArchiveAfterCrash(exitCode);
   const int64_t endTime = os.timeSeconds();
   const double elapsedSeconds = static_cast<double>(endTime - startTime);
 

@@ -20,6 +20,8 @@ PlatformConventions PlatformConventions::posix() {
   conv.splashLibrary = "libsplashscreen.so";
   conv.textModeCrLf = false;
   conv.exitCodeBits = 8;
+  // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
+  conv.crashExitCodes = {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}};
   conv.commandLineLimit = 0;
   conv.runtimeFolders = {
       {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},

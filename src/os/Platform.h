@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvik {
@@ -77,6 +78,11 @@ struct PlatformConventions {
   bool textModeCrLf = true;
   // Exit codes are cut to this many bits by the system (0 for none).
   int exitCodeBits = 0;
+  // Ranges of exit codes (both ends included) that say a program died of a
+  // fault rather than ending: an NTSTATUS error on Windows, 128 + a fault's
+  // signal on POSIX systems.
+  std::vector<std::pair<uint32_t, uint32_t>> crashExitCodes = {
+      {0xC0000000u, 0xFFFFFFFFu}};
   // The longest command line a child can be given, terminator included
   // (0: the launcher sets no limit; the system reports what it refuses).
   size_t commandLineLimit = 32767;

@@ -267,6 +267,30 @@ TEST_F(StartupCacheTest, TheArchiveWrittenAtExitMovesIntoPlaceWhenWhole) {
   }
 }
 
+TEST_F(StartupCacheTest, AnArchiveTheVmCrashedOnGoes) {
+  const struct {
+    uint32_t exitCode;
+    bool posix;
+    bool kept;
+  } rows[] = {
+      {0, false, true},           {1, false, true},
+      {0xC0000005u, false, false},  // an access violation
+      {134, true, false},         // SIGABRT, as after the JVM's fatal error
+      {139, true, false},         // SIGSEGV
+      {143, true, true},          // SIGTERM: ended, not crashed
+      {130, true, true},
+  };
+  for (const auto& row : rows) {
+    reset();
+    if (row.posix) os.conv.crashExitCodes = PlatformConventions::posix().crashExitCodes;
+    const std::string archive = file("tool." + keyOfOptions() + ".12288.jsa");
+    os.files[archive] = archive17();
+    ASSERT_NE(options().find(archive), std::string::npos);
+    dropArchiveAfterCrash(row.exitCode);
+    EXPECT_EQ(os.files.count(archive), row.kept ? 1u : 0u) << row.exitCode;
+  }
+}
+
 TEST_F(StartupCacheTest, DryRunChangesNothingOnDisk) {
   os.files[file("tool." + std::string(32, '0') + ".jsa")] = "stale";
   options(true);
