@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <ctime>
 
 namespace tarvik {
@@ -35,6 +36,31 @@ int openForWriting(const std::string& path, FileCreation creation) {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   return open(path.c_str(),
               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// Reads `fd` into `content` up to its end, closing it: a full text grows
+// when `grow`, else the read stops there. The bytes read, or nothing when a
+// read fails.
+std::optional<std::string> readAndClose(int fd, std::string content,
+                                        bool grow) {
+  size_t used = 0;
+  for (;;) {
+    if (used == content.size()) {
+      if (!grow) break;
+      content.resize(content.size() * 2);
+    }
+    const ssize_t got = read(fd, &content[used], content.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    used += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  content.resize(used);
+  return content;
 }
 
 }  // namespace
@@ -208,21 +234,7 @@ std::optional<std::string> PosixPlatform::readFile(const std::string& path) {
   // /proc) grow as they are read.
   std::string content(
       info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
-  size_t used = 0;
-  for (;;) {
-    if (used == content.size()) content.resize(content.size() * 2);
-    const ssize_t got = read(fd, &content[used], content.size() - used);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    used += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  content.resize(used);
-  return content;
+  return readAndClose(fd, std::move(content), true);
 }
 
 std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
@@ -267,21 +279,7 @@ std::optional<std::string> PosixPlatform::readFileStart(const std::string& path,
                                                         size_t count) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  std::string content(count, '\0');
-  size_t used = 0;
-  while (used < count) {
-    const ssize_t got = read(fd, &content[used], count - used);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    used += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  content.resize(used);
-  return content;
+  return readAndClose(fd, std::string(count, '\0'), false);
 }
 
 bool PosixPlatform::createNewFile(const std::string& path) {
