@@ -172,8 +172,9 @@ struct ChildStart {
   bool noWindow = true;
   std::optional<std::string> consoleTitle;
   // While the child runs, the launcher leaves the terminal's interrupts to
-  // it: Windows: Ctrl-C and Ctrl-Break; POSIX: SIGINT and SIGQUIT, as
-  // system(3) does.
+  // it: Windows: Ctrl-C and Ctrl-Break, from the child's start until the
+  // launcher ends (they may reach the launcher after the child is gone);
+  // POSIX: SIGINT and SIGQUIT, as system(3) does.
   bool leaveInterruptsToChild = false;
   // The child ends with the launcher: Windows: a job object ends it;
   // POSIX: it is sent SIGTERM when the launcher dies.

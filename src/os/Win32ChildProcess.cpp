@@ -15,11 +15,24 @@ namespace tarvik {
 
 namespace {
 
-// The launcher's answer to the console's interrupts while its child runs:
+// The launcher's answer to the console's interrupts once a child has them:
 // handled, that is ignored; the child, on the same console, gets them too.
 // (A NULL handler would be inherited by the child and silence it as well.)
 BOOL WINAPI leaveToChild(DWORD event) {
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+// The handler stays for the rest of the launcher's life. The system hands
+// an interrupt to each process of the console on a thread of its own, run
+// when it gets its turn: a child that ends at once on Ctrl-C may be gone,
+// and waited for, before the launcher's thread runs, and the launcher must
+// still be ignoring the event then, or the default handling ends it and
+// the child's exit code is lost. The launcher ends, or starts the next
+// child, right after a child.
+void leaveInterruptsToChildren() {
+  static bool left = false;
+  if (left) return;
+  left = SetConsoleCtrlHandler(leaveToChild, TRUE) != FALSE;
 }
 
 // A job that ends the child when its last handle, the launcher's, closes:
@@ -42,10 +55,8 @@ HANDLE jobEndingWithLauncher() {
 
 class Win32Child : public ChildProcess {
  public:
-  Win32Child(PROCESS_INFORMATION info, HANDLE job, bool interruptsLeft)
-      : info_(info), job_(job), interruptsLeft_(interruptsLeft) {}
+  Win32Child(PROCESS_INFORMATION info, HANDLE job) : info_(info), job_(job) {}
   ~Win32Child() override {
-    if (interruptsLeft_) SetConsoleCtrlHandler(leaveToChild, FALSE);
     CloseHandle(info_.hThread);
     CloseHandle(info_.hProcess);
     if (job_) CloseHandle(job_);
@@ -74,7 +85,6 @@ class Win32Child : public ChildProcess {
  private:
   PROCESS_INFORMATION info_;
   HANDLE job_;
-  bool interruptsLeft_;
   std::string waitError_;
 };
 
@@ -111,13 +121,12 @@ ChildStartResult startWin32Child(const ChildStart& start,
   DWORD flags = start.noWindow ? CREATE_NO_WINDOW : 0;
   // Suspended until it is in the job, so that nothing it starts escapes.
   if (job) flags |= CREATE_SUSPENDED;
-  if (start.leaveInterruptsToChild) SetConsoleCtrlHandler(leaveToChild, TRUE);
+  if (start.leaveInterruptsToChild) leaveInterruptsToChildren();
   BOOL created = CreateProcessW(
       nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr,
       start.workingDir ? workingDir.c_str() : nullptr, &startup, &info);
   if (!created) {
     result.errorText = systemErrorText(GetLastError());
-    if (start.leaveInterruptsToChild) SetConsoleCtrlHandler(leaveToChild, FALSE);
     if (job) CloseHandle(job);
     return result;
   }
@@ -131,7 +140,7 @@ ChildStartResult startWin32Child(const ChildStart& start,
     }
     ResumeThread(info.hThread);
   }
-  result.child = std::make_unique<Win32Child>(info, job, start.leaveInterruptsToChild);
+  result.child = std::make_unique<Win32Child>(info, job);
   return result;
 }
 
