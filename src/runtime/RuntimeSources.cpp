@@ -187,7 +187,6 @@ class CandidateList {
     if (home.empty() || home.find('\0') != std::string::npos ||
         !seen_.insert(home).second)
       return;
-    Platform& os = platform();
     // A key left behind by an uninstalled runtime is passed over without a
     // word, so that a machine without any runtime fails as it always has.
     if (!homeServesLaunch(home)) return;
