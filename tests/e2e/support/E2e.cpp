@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -326,8 +327,34 @@ std::string WineEnvironment::testTool(const std::string& name) {
   throw std::runtime_error("test tool not built: " + name);
 }
 
+namespace {
+
+// Wine, when busy, now and then fails to start a process at all: the
+// program never runs and the caller gets "Internal error." (a system error
+// Windows gives for no start the launcher makes). Such a run tells nothing
+// of the launcher.
+bool wineFailedToStartAProcess(const RunResult& run) {
+  const std::string sign = "Internal error.";
+  if (run.err.find(sign) != std::string::npos) return true;
+  for (const Box& box : run.boxes)
+    if (box.text.find(sign) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace
+
 RunResult WineEnvironment::runLauncher(const std::string& exe,
-                                 const RunOptions& options) {
+                                       const RunOptions& options) {
+  RunResult run = runLauncherOnce(exe, options);
+  for (int again = 0; again < 2 && wineFailedToStartAProcess(run); ++again) {
+    std::fprintf(stderr, "Wine failed to start a process; running again\n");
+    run = runLauncherOnce(exe, options);
+  }
+  return run;
+}
+
+RunResult WineEnvironment::runLauncherOnce(const std::string& exe,
+                                           const RunOptions& options) {
   std::string dir = newCaseDir("wine-run");
   std::string report = dir + "/report", outPath = dir + "/out",
               errPath = dir + "/err";

@@ -145,6 +145,7 @@ class WineEnvironment {
  private:
   WineEnvironment();
   std::string shellPrefix() const;
+  RunResult runLauncherOnce(const std::string& exe, const RunOptions& options);
   std::string prefix_;
   std::string display_;
   int xvfbPid_ = -1;
