@@ -138,8 +138,9 @@ TEST_F(LinuxOwnRuntimeTest, InProcessBehavesAsTheChildJava) {
       RunResult r = run(probe + row.config + mode, args, row.env);
       EXPECT_EQ(0u, r.exitCode) << row.name << " " << mode << r.err;
       EXPECT_EQ(row.seen, lastLine(r.out)) << row.name << " " << mode << r.out;
-      if (!row.env.empty())
+      if (!row.env.empty()) {
         EXPECT_TRUE(has(r.err, "NOTE: Picked up JDK_JAVA_OPTIONS")) << mode << r.err;
+      }
     }
   }
 }

@@ -60,8 +60,9 @@ TEST_F(EntryTest, SwitchesAreMatchedInOrderWithTheirPrefixRules) {
     EXPECT_EQ(set.appArguments, c.arguments);
     EXPECT_EQ(opt.customConfigPath, c.custom);
     EXPECT_FALSE(opt.logToFile);
-    if (!c.debug)
+    if (!c.debug) {
       for (const RecordedBox& box : os.boxes) EXPECT_NE(box.caption, "Version");
+    }
   }
 }
 
@@ -260,8 +261,9 @@ TEST_F(EntryTest, DefaultLogIsANewPrivateFile) {
     EXPECT_EQ(os.privateFiles.empty() ? "<none>" : os.privateFiles[0], c.path)
         << c.name;
     EXPECT_EQ(opt.logRedirected, c.plantedNames < NEW_NAME_TRIES) << c.name;
-    if (!opt.logRedirected)
+    if (!opt.logRedirected) {
       EXPECT_EQ(os.out.rfind("Unable to create file!\n", 0), 0u) << c.name;
+    }
   }
 }
 
