@@ -90,8 +90,14 @@ std::string launcherDirFor(const std::string& exePath) {
 
 // Only a launcher started by its full path settles in its own folder; the
 // word it was started with decides, not the file the system says it is.
+// The console launcher, typed by its name or a relative path wherever the
+// user is, settles in the folder of its own file: the configuration's
+// relative paths are that folder's, and the application still runs in the
+// caller's.
 bool settlesInItsFolder() {
-  return isFullLauncherPath(startup().startedAs, platform().conventions());
+  const StartupState& start = startup();
+  return isFullLauncherPath(isConsoleLauncher() ? start.exePath : start.startedAs,
+                            platform().conventions());
 }
 
 // The folder relative configuration paths are read from: the current
@@ -161,7 +167,7 @@ void logToFile(SwitchWalk& walk) {
 const LauncherSwitch SWITCHES[] = {
     {"-d", SwitchForm::Whole, [](SwitchWalk&) { options().debugMode = 1; }},
     {"-D", SwitchForm::ValueInWord,
-     [](SwitchWalk& w) { addVmParam(substituteVariables(w.word())); }},
+     [](SwitchWalk& w) { addVmParamWord(substituteVariables(w.word())); }},
     {"-con", SwitchForm::Whole, [](SwitchWalk&) { settings().showConsole = true; }},
     {"-c", SwitchForm::ValueInWord, chooseConfigurationFile},
     {"-sample", SwitchForm::Whole, writeSampleAndStop},

@@ -114,6 +114,40 @@ TEST_F(ConsoleLauncherTest, SwitchesComeFromTarvikOptionsAndWordsGoToTheApplicat
   EXPECT_EQ(os.files.count("C:\\Apps\\tool.out"), 1u);
 }
 
+// A command-line tool is typed by its name (found through PATH) or by a
+// relative path; its configuration's relative paths stay its folder's.
+TEST_F(ConsoleLauncherTest, RelativePathsAreTheLaunchersFolderHoweverItIsTyped) {
+  struct Row {
+    LauncherKind kind;
+    const char* typed;
+    const char* java;  // the runtime the included file names
+    const char* launcherFolder;
+  } rows[] = {
+      {LauncherKind::Console, "tool", "jre\\bin\\java.exe", "C:\\Apps"},
+      {LauncherKind::Console, "..\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Apps"},
+      {LauncherKind::Console, "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Apps"},
+      // The windowed launcher settles only when started by its full path.
+      {LauncherKind::Windowed, "tool", "C:\\decoy\\java.exe", "C:\\Work"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    resetLaunchState();
+    os.started.clear();
+    os.cwd = "C:\\Work";
+    os.files["C:\\Apps\\tool.config"] = "mainclass app.Main\ninclude common.config\n";
+    os.files["C:\\Apps\\common.config"] = "javapath jre\\bin\\java.exe\n";
+    os.files["C:\\Work\\common.config"] = "javapath C:\\decoy\\java.exe\n";
+    opt.kind = row.kind;
+    exitCodeOf([&] { runLauncher({row.typed, "-x"}, "C:\\Apps\\tool.exe"); });
+    ASSERT_EQ(os.started.size(), 1u);
+    EXPECT_EQ(os.started[0].commandLine.rfind(row.java, 0), 0u) << os.started[0].commandLine;
+    EXPECT_EQ(os.cwd, row.launcherFolder);
+    if (row.kind == LauncherKind::Console) {
+      EXPECT_EQ(os.started[0].workingDir, OptionalText("C:\\Work"));
+    }
+  }
+}
+
 TEST_F(ConsoleLauncherTest, AMissingConfigurationIsALineAndCodeTwo) {
   os.files.clear();
   EXPECT_EQ(run(LauncherKind::Console), 2);
