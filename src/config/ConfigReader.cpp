@@ -186,6 +186,21 @@ void addVmParam(const std::string& text) {
   storeVmParam(expandQuoted(text));
 }
 
+void addVmParamWord(const std::string& word) {
+  std::string param = expandQuoted(word);
+  // Quotes of the word's own, or of a spaced expansion, are kept as they
+  // are; so is a value ending in a backslash, which would escape the quote.
+  if (param.find_first_of(" \t") != std::string::npos &&
+      param.find('"') == std::string::npos && param.back() != '\\') {
+    const size_t equals = param.find('=');
+    if (equals == std::string::npos)
+      param = "\"" + param + "\"";
+    else
+      param = param.substr(0, equals + 1) + "\"" + param.substr(equals + 1) + "\"";
+  }
+  storeVmParam(param);
+}
+
 namespace {
 
 // A path written for Windows in a configuration shared between systems:

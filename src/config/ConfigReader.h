@@ -22,10 +22,14 @@ std::vector<std::string> configurationFiles(const std::string& path,
 // Applies one non-empty line of a configuration file.
 void parseDirectiveLine(const std::string& line);
 
-// Adds one JVM parameter as a `vmparam` line or a `-D` switch gives it:
+// Adds one JVM parameter as a `vmparam` line gives it:
 // `$` references are expanded (a spaced value is quoted) before the text is
 // stored as its name and value.
 void addVmParam(const std::string& text);
+// The same for a -D word of the launcher's switches, which is one JVM
+// option whatever it holds: a value with blanks is quoted for the command
+// line, as a vmparam line would have it written.
+void addVmParamWord(const std::string& word);
 
 }  // namespace tarvik
 

@@ -76,6 +76,35 @@ TEST_F(EntryTest, DashCapitalDWordsBecomeVmParamsBeforeTheConfiguration) {
   EXPECT_EQ(set.vmParams[3], "-Dexe.mainConfig");
 }
 
+// A -D word is one JVM option; a JVM given "-Dx=a b" unquoted takes "b" for
+// its main class.
+TEST_F(EntryTest, ADashCapitalDWordWithBlanksStaysOneOption) {
+  struct Row {
+    const char* word;
+    const char* name;
+    const char* value;  // nullptr: no value of its own
+  } rows[] = {
+      {"-Dgreeting=hello world", "-Dgreeting", "\"hello world\""},
+      {"-Dtab=a\tb", "-Dtab", "\"a\tb\""},
+      {"-Dplain=1", "-Dplain", "1"},
+      {"-Dflag with blank", "\"-Dflag with blank\"", nullptr},
+      // Quotes of the user's own are the user's.
+      {"-Dq=\"a b\"", "-Dq", "\"a b\""},
+      // A closing quote after a backslash would be escaped: left as given.
+      {"-Ddir=C:\\a b\\", "-Ddir", "C:\\a b\\"},
+  };
+  for (const Row& row : rows) {
+    resetLaunchState();
+    run({row.word});
+    ASSERT_FALSE(set.vmParams.empty()) << row.word;
+    EXPECT_EQ(set.vmParams[0], row.name) << row.word;
+    EXPECT_EQ(set.vmParamValues.count(row.name), row.value ? 1u : 0u) << row.word;
+    if (row.value) {
+      EXPECT_EQ(set.vmParamValues[row.name], row.value) << row.word;
+    }
+  }
+}
+
 TEST_F(EntryTest, HelpPrintsItsLinesIntoAConsoleAndEndsWithZero) {
   EXPECT_EQ(run({"-d", "-help", "-v"}), 0);
   EXPECT_TRUE(os.boxes.empty()) << "words after -help are not looked at";
