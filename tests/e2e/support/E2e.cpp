@@ -266,8 +266,11 @@ WineEnvironment::WineEnvironment() {
   std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
   for (int i = 0; i < 200 && !fileExists(socket); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  // The first start creates the prefix, which takes a few seconds.
+  // The first start creates the prefix, which takes a few seconds; its
+  // last programs end after wineboot does, and a program started while
+  // they run may fail to start children of its own ("Internal error.").
   runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
+  runShell(shellPrefix() + "wineserver -w");
   // Without a window manager Wine waits about two seconds for each closed
   // box; unmanaged windows close at once. And a crash must end the program
   // instead of waiting for a debugger.
@@ -334,6 +337,8 @@ namespace {
 // Windows gives for no start the launcher makes). Such a run tells nothing
 // of the launcher.
 bool wineFailedToStartAProcess(const RunResult& run) {
+  // (A harness that could not start the program gives no exit record and
+  // says why on standard error.)
   const std::string sign = "Internal error.";
   if (run.err.find(sign) != std::string::npos) return true;
   for (const Box& box : run.boxes)
@@ -345,16 +350,18 @@ bool wineFailedToStartAProcess(const RunResult& run) {
 
 RunResult WineEnvironment::runLauncher(const std::string& exe,
                                        const RunOptions& options) {
-  RunResult run = runLauncherOnce(exe, options);
-  for (int again = 0; again < 2 && wineFailedToStartAProcess(run); ++again) {
+  const int tries = 3;
+  RunResult run = runLauncherOnce(exe, options, true);
+  for (int again = 1; again < tries && wineFailedToStartAProcess(run); ++again) {
     std::fprintf(stderr, "Wine failed to start a process; running again\n");
-    run = runLauncherOnce(exe, options);
+    run = runLauncherOnce(exe, options, again + 1 < tries);
   }
   return run;
 }
 
 RunResult WineEnvironment::runLauncherOnce(const std::string& exe,
-                                           const RunOptions& options) {
+                                           const RunOptions& options,
+                                           bool mayTryAgain) {
   std::string dir = newCaseDir("wine-run");
   std::string report = dir + "/report", outPath = dir + "/out",
               errPath = dir + "/err";
@@ -409,7 +416,7 @@ RunResult WineEnvironment::runLauncherOnce(const std::string& exe,
       run.records.push_back(line);
     }
   }
-  if (!sawExit) {
+  if (!sawExit && !(mayTryAgain && wineFailedToStartAProcess(run))) {
     throw std::runtime_error("harness gave no exit record; stderr: " +
                              run.err);
   }

@@ -145,7 +145,10 @@ class WineEnvironment {
  private:
   WineEnvironment();
   std::string shellPrefix() const;
-  RunResult runLauncherOnce(const std::string& exe, const RunOptions& options);
+  // Throws when the harness gives no exit code, unless Wine failed to start
+  // the program and `mayTryAgain`.
+  RunResult runLauncherOnce(const std::string& exe, const RunOptions& options,
+                            bool mayTryAgain);
   std::string prefix_;
   std::string display_;
   int xvfbPid_ = -1;
