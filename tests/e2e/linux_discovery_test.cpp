@@ -12,10 +12,6 @@ namespace tarvik {
 namespace e2e {
 namespace {
 
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class LinuxDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -49,10 +49,6 @@ class LinuxJniTest : public ::testing::Test {
     return runWithoutDesktop(exe, options);
   }
 
-  static bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-  }
-
   std::string caseDir;
 };
 

@@ -25,10 +25,6 @@ const std::string& classesDir() {
   return dir;
 }
 
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 class LinuxLaunchTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -91,10 +91,6 @@ class LinuxOwnRuntimeTest : public ::testing::Test {
     return text.substr(start == std::string::npos ? 0 : start + 1, end - (start + 1));
   }
 
-  static bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-  }
-
   const std::string probe =
       "runtimeHome runtime\nmainclass ownrt.Probe\naddpath classes\n";
 };

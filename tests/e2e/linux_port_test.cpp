@@ -12,10 +12,6 @@ namespace tarvik {
 namespace e2e {
 namespace {
 
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 size_t count(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t pos = text.find(part); pos != std::string::npos;

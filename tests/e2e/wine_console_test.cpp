@@ -12,10 +12,6 @@ namespace {
 
 const std::string RUNTIMES = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 bool hasRecord(const RunResult& run, const std::string& record) {
   for (const std::string& line : run.records)
     if (line == record) return true;

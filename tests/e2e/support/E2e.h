@@ -85,6 +85,11 @@ std::string regString(const std::string& text);
 // The same `count` bytes of any value on every run (a fixed-seed generator).
 std::string binaryBytes(size_t count);
 
+// Whether `part` stands anywhere in `text`.
+inline bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
