@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Checks that each rule of the launcher keeps its one road: the calls that
+# do a rule's work stand only in the files that keep the rule. A second
+# place that makes such a call is a second road, which a later change would
+# keep apart from the first.
+#
+# Each row: the rule, an extended regular expression of the call, and the
+# files (below src/, shell patterns) where it may stand. Comments are not
+# read.
+# Prints each call outside its road, and fails when there is one.
+set -euo pipefail
+src=${1:-"$(cd "$(dirname "$0")/.." && pwd)/src"}
+cd "$src"
+
+roads=(
+  # rule | call | where it may stand
+)
+
+found=0
+for road in "${roads[@]}"; do
+  IFS='|' read -r rule pattern places <<<"$road"
+  rule=$(echo "$rule" | xargs)
+  pattern=$(echo "$pattern" | sed 's/^ *//; s/ *$//')
+  while IFS= read -r file; do
+    allowed=0
+    for place in $places; do
+      # shellcheck disable=SC2053
+      [[ $file == $place ]] && allowed=1
+    done
+    [ $allowed -eq 1 ] && continue
+    # Lines without their // comments.
+    while IFS=: read -r lineno text; do
+      echo "src/$file:$lineno: $rule: ${text#"${text%%[![:space:]]*}"}"
+      found=1
+    done < <(sed 's|//.*$||' "$file" | grep -nE -- "$pattern" || true)
+  done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC_ALL=C sort)
+done
+
+if [ $found -ne 0 ]; then
+  echo "check-roads: the calls above open a second road for their rule" >&2
+  exit 1
+fi
+echo "check-roads: each rule keeps its one road"
