@@ -5,7 +5,9 @@
 #                           settings record;
 #   LaunchSettings, Version include nothing of src/ but themselves;
 #   src/brand               includes nothing of the launcher but support/Utf8.h.
-# Prints each include that climbs, and fails when there is one.
+# Prints each include that climbs, and fails when there is one. Every folder
+# of src/ must be named (as `src/<folder>/`) in ARCHITECTURE.md beside src/,
+# so the page stays true to the tree.
 set -euo pipefail
 src=${1:-"$(cd "$(dirname "$0")/.." && pwd)/src"}
 cd "$src"
@@ -37,6 +39,22 @@ done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC
 
 if [ $found -ne 0 ]; then
   echo "check-layers: the includes above climb out of their layer" >&2
+  exit 1
+fi
+
+page=../ARCHITECTURE.md
+if [ ! -f "$page" ]; then
+  echo "check-layers: no ARCHITECTURE.md beside src/" >&2
+  exit 1
+fi
+while IFS= read -r folder; do
+  if ! grep -qF "\`src/$folder/\`" "$page"; then
+    echo "src/$folder/: a folder ARCHITECTURE.md does not name"
+    found=1
+  fi
+done < <(find . -mindepth 1 -maxdepth 1 -type d | sed 's|^\./||' | LC_ALL=C sort)
+if [ $found -ne 0 ]; then
+  echo "check-layers: ARCHITECTURE.md must name every folder of src/" >&2
   exit 1
 fi
 echo "check-layers: every include keeps to its layer"

@@ -23,11 +23,20 @@ rows=(
   "brand/BrandTool.cpp       LaunchSettings.h               yes"
   "launch/ChildLauncher.cpp  config/ConfigLocation.h        no"
 )
+# The page names the folder of each row's file.
+named() {
+  local folder
+  folder=$(dirname "$1")
+  [ "$folder" = . ] && folder=none
+  printf 'Rooms: `src/%s/`.\n' "$folder" >"$work/ARCHITECTURE.md"
+}
+
 failed=0
 for row in "${rows[@]}"; do
   read -r file include refused <<<"$row"
   rm -rf "$work/src" && mkdir -p "$work/src/$(dirname "$file")"
   printf '#include <string>\n  #  include "%s"\n' "$include" >"$work/src/$file"
+  named "$file"
   status=0
   output=$("$check" "$work/src" 2>&1) || status=$?
   if [ "$refused" = yes ]; then
@@ -40,5 +49,24 @@ for row in "${rows[@]}"; do
     failed=1
   fi
 done
-[ $failed -eq 0 ] && echo "${#rows[@]} passed, 0 failed"
+# A folder of src/ the page does not name is refused; once named, it passes.
+rm -rf "$work/src" && mkdir -p "$work/src/service" "$work/src/os"
+printf '#include "os/Platform.h"\n' >"$work/src/service/Service.cpp"
+printf 'Rooms: `src/os/`.\n' >"$work/ARCHITECTURE.md"
+if "$check" "$work/src" >/dev/null 2>&1; then
+  echo "FAIL: src/service/, not named in ARCHITECTURE.md, was not refused"
+  failed=1
+fi
+printf 'Rooms: `src/os/`, `src/service/`.\n' >"$work/ARCHITECTURE.md"
+if ! "$check" "$work/src" >/dev/null 2>&1; then
+  echo "FAIL: src/service/, named in ARCHITECTURE.md, was refused"
+  failed=1
+fi
+rm -f "$work/ARCHITECTURE.md"
+if "$check" "$work/src" >/dev/null 2>&1; then
+  echo "FAIL: a tree without ARCHITECTURE.md was not refused"
+  failed=1
+fi
+
+[ $failed -eq 0 ] && echo "$((${#rows[@]} + 3)) passed, 0 failed"
 exit $failed
