@@ -14,6 +14,9 @@ cd "$src"
 
 roads=(
   # rule | call | where it may stand
+  "the folder of the launcher | currentDirectory\( | os/* support/LauncherFolder.cpp"
+  "the folder of the launcher | changeDirectory\( | os/* support/LauncherFolder.cpp launch/EmbeddedVmLauncher.cpp"
+  "the folder of the launcher | \[1\] *== *':' | os/* support/LauncherFolder.cpp"
 )
 
 found=0

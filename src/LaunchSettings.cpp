@@ -73,7 +73,7 @@ void removeVmParams(const std::string& pattern) {
 OptionalText applicationFolder() {
   if (settings().workingDir) return settings().workingDir;
   // A caller's folder that cannot be named (removed meanwhile) is none.
-  if (isConsoleLauncher() && !startup().callerDir.empty())
+  if (runsInCallersFolder() && !startup().callerDir.empty())
     return startup().callerDir;
   return std::nullopt;
 }

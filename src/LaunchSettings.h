@@ -84,8 +84,12 @@ struct StartupState {
   std::string exePath;
   std::string startedAs;
   std::string launcherDir;
-  // The console launcher: the folder the user typed the command in.
+  // The folder the user typed the command in, where the application runs
+  // in it.
   std::string callerDir;
+  // The windowed launcher was typed by its name or a relative path: it
+  // reads from its own folder, and its application runs in the caller's.
+  bool appInCallersFolder = false;
   // The archive this launch's VM writes at its exit, until it is in place.
   std::string pendingArchive;
   // The archive this launch's VM was given to start from.
@@ -100,6 +104,12 @@ inline bool isConsoleLauncher() {
   return options().kind == LauncherKind::Console;
 }
 
+// Whether the application runs in the folder the launcher was started in
+// rather than in the launcher's own: always for the console launcher.
+inline bool runsInCallersFolder() {
+  return isConsoleLauncher() || startup().appInCallersFolder;
+}
+
 // Whether the child is the console Java (java.exe) rather than the windowed
 // one (javaw.exe): in debug mode, and always for the console launcher.
 inline bool startsConsoleJava() {
@@ -107,7 +117,7 @@ inline bool startsConsoleJava() {
 }
 
 // The folder the application runs in: the workingDir directive's, else the
-// caller's for the console launcher; nothing where the launcher's own
+// caller's where it runs there; nothing where the launcher's own
 // current folder serves.
 OptionalText applicationFolder();
 

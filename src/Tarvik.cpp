@@ -12,6 +12,7 @@
 #include "launch/ChildLauncher.h"
 #include "launch/WindowsCommandLine.h"
 #include "launch/SingleInstance.h"
+#include "support/LauncherFolder.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"
@@ -22,7 +23,6 @@ namespace tarvik {
 
 namespace {
 
-constexpr size_t LAUNCHER_DIR_SIZE = 8192;
 constexpr size_t DIAGNOSTIC_BUFFER_SIZE = 1024;
 // -log or -sample refused to replace the configuration file.
 constexpr int FILE_KEPT_EXIT_CODE = 1;
@@ -66,53 +66,6 @@ const char* const HELP_LINES[] = {
   }
   os.freeConsole();
   exitLauncher(0);
-}
-
-bool isFullLauncherPath(const std::string& path,
-                        const PlatformConventions& conv) {
-  if (path.find(conv.separator) == std::string::npos) return false;
-  if (conv.driveLetterPaths) return path.size() > 1 && path[1] == ':';
-  return path[0] == conv.separator;
-}
-
-// The folder the launcher's configuration sits in: its own when its path
-// is full, else the current one.
-std::string launcherDirFor(const std::string& exePath) {
-  Platform& os = platform();
-  const PlatformConventions& conv = os.conventions();
-  if (!isFullLauncherPath(exePath, conv))
-    return fitBuffer(os.currentDirectory(), LAUNCHER_DIR_SIZE);
-  std::string dir = exePath.substr(0, exePath.rfind(conv.separator));
-  // A folder of just "/" keeps its root.
-  if (dir.empty()) dir = std::string(1, conv.separator);
-  return fitBuffer(dir, LAUNCHER_DIR_SIZE);
-}
-
-// Only a launcher started by its full path settles in its own folder; the
-// word it was started with decides, not the file the system says it is.
-// The console launcher, typed by its name or a relative path wherever the
-// user is, settles in the folder of its own file: the configuration's
-// relative paths are that folder's, and the application still runs in the
-// caller's.
-bool settlesInItsFolder() {
-  const StartupState& start = startup();
-  return isFullLauncherPath(isConsoleLauncher() ? start.exePath : start.startedAs,
-                            platform().conventions());
-}
-
-// The folder relative configuration paths are read from: the current
-// directory once the launcher has settled.
-std::string readingFolder() {
-  if (settlesInItsFolder()) return launcherDirFor(startup().exePath);
-  return fitBuffer(platform().currentDirectory(), LAUNCHER_DIR_SIZE);
-}
-
-bool isAbsolute(const std::string& path, const PlatformConventions& conv) {
-  if (path.empty()) return false;
-  if (conv.driveLetterPaths)
-    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
-           path[0] == '/';
-  return path[0] == conv.separator;
 }
 
 // A switch is its whole word, or its name with the value it carries joined
@@ -195,8 +148,7 @@ const LauncherSwitch* launcherSwitch(const std::string& word) {
 }
 
 // The configuration file this run will read, while the switches are still
-// walked: a -c word counts wherever it stands, and a relative -c path is
-// read from the folder the launcher reads its configuration in.
+// walked: a -c word counts wherever it stands.
 std::string configurationToBeRead(const std::vector<std::string>& argv) {
   LauncherOptions& opts = options();
   const OptionalText given = opts.customConfigPath;
@@ -205,11 +157,7 @@ std::string configurationToBeRead(const std::vector<std::string>& argv) {
     if (row && row->apply == chooseConfigurationFile)
       opts.customConfigPath = argv[i].substr(2);
   }
-  const std::string& exePath = startup().exePath;
-  std::string path = configPathFor(exePath, launcherDirFor(exePath));
-  const PlatformConventions& conv = platform().conventions();
-  if (opts.customConfigPath && !isAbsolute(path, conv))
-    path = readingFolder() + conv.separator + path;
+  const std::string path = configPathFor(startup().exePath, launcherFolder());
   opts.customConfigPath = given;
   return path;
 }
@@ -222,7 +170,7 @@ void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
                                   const std::string& what,
                                   const std::string& advice) {
   const std::vector<std::string> read =
-      configurationFiles(configurationToBeRead(argv), readingFolder());
+      configurationFiles(configurationToBeRead(argv), launcherFolder());
   for (const std::string& config : read) {
     if (!platform().sameFile(file, config)) continue;
     const std::string text = "The " + what + " " + file +
@@ -283,11 +231,8 @@ void requireConfiguration() {
 }
 
 void settleWorkingDirectory() {
-  Platform& os = platform();
-  StartupState& start = startup();
-  start.launcherDir = launcherDirFor(start.exePath);
-  if (settlesInItsFolder()) os.changeDirectory(start.launcherDir);
-  debugBox("CWD", start.launcherDir);
+  settleInLauncherFolder();
+  debugBox("CWD", startup().launcherDir);
 }
 
 }  // namespace
@@ -301,7 +246,6 @@ int runLauncher(const std::vector<std::string>& argv,
   start.exePath = ownFile.empty() ? start.startedAs : ownFile;
 
   if (isConsoleLauncher()) {
-    start.callerDir = os.currentDirectory();
     walkConsoleSwitches(argv.empty() ? std::vector<std::string>{""} : argv);
   } else {
     walkSwitches(argv);

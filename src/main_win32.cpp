@@ -15,6 +15,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   // Never destroyed: exit-time handlers may still write through it.
   static tarvik::Platform* platform = tarvik::makeWin32Platform().release();
   tarvik::setPlatform(platform);
-  // The C runtime's parsed argument vector, element 0 as started.
-  return tarvik::runLauncher(tarvik::win32Arguments(__argc, __wargv));
+  // The C runtime's parsed argument vector, element 0 as started; the
+  // configuration is read beside the program's own file.
+  return tarvik::runLauncher(tarvik::win32Arguments(__argc, __wargv),
+                             tarvik::win32ModulePath());
 }

@@ -11,6 +11,7 @@
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/FileSystem.h"
+#include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -139,28 +140,20 @@ void note(const std::string& text) {
     platform().writeStderr("Startup cache not used: " + text + "\n");
 }
 
-bool isAbsolutePath(const std::string& path) {
-  const PlatformConventions& conv = platform().conventions();
-  if (path.empty()) return false;
-  if (conv.driveLetterPaths)
-    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
-           path[0] == '/';
-  return path[0] == '/';
-}
-
 // The class path as the VM will read it: wildcards expanded, and relative
-// entries against the folder the application runs in.
+// entries against the folder the application runs in (the launcher's where
+// the launcher hands them on as its folder's).
 std::vector<std::string> classPathFiles(const LaunchSettings& s) {
   const PlatformConventions& conv = platform().conventions();
   std::vector<std::string> files;
   for (const std::string& written : s.classPath) {
-    const std::string entry = withoutQuotes(written);
+    const std::string entry = withoutQuotes(fromLauncherFolder(written));
     const std::vector<std::string> expanded =
         entry.find('*') == std::string::npos
             ? std::vector<std::string>{entry}
             : splitOn(expandWildcard(entry), conv.classPathSeparator);
     for (const std::string& file : expanded) {
-      if (s.workingDir && !isAbsolutePath(file))
+      if (s.workingDir && !isAbsolutePath(file, conv))
         files.push_back(*s.workingDir + conv.separator + file);
       else
         files.push_back(file);

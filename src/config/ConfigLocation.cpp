@@ -8,6 +8,7 @@
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/AppBaseName.h"
+#include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -19,8 +20,15 @@ constexpr size_t DIAGNOSTIC_TEXT_LIMIT = 8191;
 std::string formConfigPath(const std::string& exePath,
                            const std::string& launcherDir) {
   const LauncherOptions& opts = options();
-  if (opts.customConfigPath) return *opts.customConfigPath;
-  const char separator = platform().conventions().separator;
+  const PlatformConventions& conv = platform().conventions();
+  const char separator = conv.separator;
+  // A -c file named without its folder is the launcher's folder's too, and
+  // the application is told its full path.
+  if (opts.customConfigPath)
+    return opts.customConfigPath->empty() ||
+                   isAbsolutePath(*opts.customConfigPath, conv)
+               ? *opts.customConfigPath
+               : launcherDir + separator + *opts.customConfigPath;
   std::string name = lastComponent(exePath, std::string(1, separator));
   // Only a lower-case ".exe" is the launcher's own ending.
   const std::string ending = ".exe";
@@ -61,8 +69,10 @@ int readApplicationConfig(const std::string& exePath,
   // Added before the file is read, so the file's own options follow it and
   // a `rmvmparam` there can still take it away.
   // Quoted and escaped as one argument: where a folder name may hold a
-  // double quote (POSIX), it cannot end the value and add options.
-  addVmParam("-Dexe.mainConfig=" + quoteArgument(path));
+  // double quote (POSIX), it cannot end the value and add options. The
+  // launcher's own path is stored as it is: a '$' or '%' in a folder name
+  // is part of the name, never a reference to expand.
+  storeVmParam("-Dexe.mainConfig=" + quoteArgument(path));
   return readConfigFile(path);
 }
 

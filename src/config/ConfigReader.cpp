@@ -14,6 +14,7 @@
 #include "config/VariableTable.h"
 #include "runtime/JreLocator.h"
 #include "support/FileSystem.h"
+#include "support/LauncherFolder.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
@@ -34,23 +35,13 @@ std::vector<std::string>& filesBeingRead() {
   return files;
 }
 
-bool isAbsolutePath(const std::string& path, const PlatformConventions& conv) {
-  if (path.empty()) return false;
-  if (conv.driveLetterPaths)
-    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
-           path[0] == '/';
-  return path[0] == conv.separator;
-}
-
-// The path resolved against the current directory, with one kind of
+// The path resolved against the launcher's folder, with one kind of
 // separator, no "." components or doubled separators and, where paths
 // ignore letter case, lower-cased: equal keys name the same file.
 std::string fileKey(const std::string& path) {
   Platform& os = platform();
   const PlatformConventions& conv = os.conventions();
-  std::string full = isAbsolutePath(path, conv)
-                         ? path
-                         : os.currentDirectory() + conv.separator + path;
+  std::string full = inLauncherFolder(path);
   if (conv.driveLetterPaths) {
     toForwardSlashes(full);
     full = toLowerCase(full);
@@ -232,9 +223,7 @@ void applyJavaLib(const std::string& argument) {
 void applyRuntimeHome(const std::string& argument) {
   std::string home = withoutSurroundingQuotes(localPath(expandPlain(argument)));
   if (home.empty()) return;
-  const PlatformConventions& conv = platform().conventions();
-  if (!isAbsolutePath(home, conv))
-    home = startup().launcherDir + conv.separator + home;
+  home = inLauncherFolder(home);
   settings().runtimeHomes.push_back(home);
   noteLateDirective("runtimeHome " + home);
 }

@@ -9,6 +9,7 @@
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
+#include "support/LauncherFolder.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"

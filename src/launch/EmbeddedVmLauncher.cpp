@@ -13,6 +13,7 @@
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
+#include "support/LauncherFolder.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "os/Platform.h"

@@ -335,16 +335,20 @@ std::vector<std::string> win32Arguments(int count, wchar_t** arguments) {
   return argv;
 }
 
-std::vector<std::string> win32ModuleArguments(int count, wchar_t** arguments) {
-  std::vector<std::string> argv = win32Arguments(count, arguments);
-  if (argv.empty()) argv.emplace_back();
+std::string win32ModulePath() {
   std::wstring path(32768, L'\0');
   DWORD length = GetModuleFileNameW(nullptr, &path[0],
                                     static_cast<DWORD>(path.size()));
-  if (length > 0 && length < path.size()) {
-    path.resize(length);
-    argv[0] = utf8FromWide(path);
-  }
+  if (length == 0 || length >= path.size()) return std::string();
+  path.resize(length);
+  return utf8FromWide(path);
+}
+
+std::vector<std::string> win32ModuleArguments(int count, wchar_t** arguments) {
+  std::vector<std::string> argv = win32Arguments(count, arguments);
+  if (argv.empty()) argv.emplace_back();
+  const std::string own = win32ModulePath();
+  if (!own.empty()) argv[0] = own;
   return argv;
 }
 

@@ -16,6 +16,10 @@ std::unique_ptr<Platform> makeWin32Platform();
 // started.
 std::vector<std::string> win32Arguments(int count, wchar_t** arguments);
 
+// The program's own file (GetModuleFileNameW), however it was started;
+// empty where the system cannot name it.
+std::string win32ModulePath();
+
 // The same with element 0 the program's own file, however it was started
 // (a command typed in a console names no folder), so its configuration is
 // found beside it.

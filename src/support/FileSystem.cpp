@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "LaunchSettings.h"
 #include "os/Platform.h"
 #include "support/Message.h"
 #include "support/TextUtil.h"
@@ -27,19 +26,6 @@ void makeDirectories(const std::string& path) {
                    std::to_string(error) + ")");
     return;
   }
-}
-
-std::string fromLauncherFolder(const std::string& path) {
-  if (!isConsoleLauncher()) return path;
-  const PlatformConventions& conv = platform().conventions();
-  const std::string bare = withoutQuotes(path);
-  if (bare.empty()) return path;
-  const bool absolute =
-      bare[0] == conv.separator || bare[0] == '/' ||
-      (conv.driveLetterPaths && (bare[0] == '\\' ||
-                                 (bare.size() > 1 && bare[1] == ':')));
-  if (absolute) return path;
-  return startup().launcherDir + conv.separator + bare;
 }
 
 namespace {

@@ -17,12 +17,6 @@ void makeDirectories(const std::string& path);
 // matches the files ending in ".jar" or ".JAR" only.
 std::string expandWildcard(const std::string& pattern);
 
-// The console launcher runs its application in another folder than its
-// own: a relative path of the configuration (a class path entry, the JVM
-// library) becomes the launcher's folder's, without the quotes that grouped
-// it. Any other path is returned as it is.
-std::string fromLauncherFolder(const std::string& path);
-
 }  // namespace tarvik
 
 #endif  // TARVIK_SUPPORT_FILESYSTEM_H

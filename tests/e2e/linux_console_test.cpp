@@ -19,11 +19,7 @@ namespace {
 
 std::string java() { return javaHome() + "/bin/java"; }
 
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+std::string quoted(const std::string& text) { return shellQuoted(text); }
 
 const std::string& toolClasses() {
   static const std::string dir = [] {

@@ -114,37 +114,72 @@ TEST_F(ConsoleLauncherTest, SwitchesComeFromTarvikOptionsAndWordsGoToTheApplicat
   EXPECT_EQ(os.files.count("C:\\Apps\\tool.out"), 1u);
 }
 
-// A command-line tool is typed by its name (found through PATH) or by a
-// relative path; its configuration's relative paths stay its folder's.
+// Either launcher is typed by its name (found through PATH), by a relative
+// path, through a link or by its full path; its configuration and the
+// configuration's relative paths are always the folder of its own file.
+// The application runs in the launcher's folder only when the windowed
+// launcher was typed by its full path, else in the caller's.
 TEST_F(ConsoleLauncherTest, RelativePathsAreTheLaunchersFolderHoweverItIsTyped) {
+  const LauncherKind W = LauncherKind::Windowed, C = LauncherKind::Console;
   struct Row {
     LauncherKind kind;
+    bool posix;
     const char* typed;
+    const char* own;  // the launcher's file as the system names it
     const char* java;  // the runtime the included file names
-    const char* launcherFolder;
+    OptionalText runsIn;  // the application's folder, when not the launcher's
+    const char* jar;  // the class path entry of "addjar lib\\a.jar"
+    const char* options = "";  // -c and the like, for either launcher
+    const char* mainConfig = nullptr;  // when not the launcher's tool.config
   } rows[] = {
-      {LauncherKind::Console, "tool", "jre\\bin\\java.exe", "C:\\Apps"},
-      {LauncherKind::Console, "..\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Apps"},
-      {LauncherKind::Console, "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Apps"},
-      // The windowed launcher settles only when started by its full path.
-      {LauncherKind::Windowed, "tool", "C:\\decoy\\java.exe", "C:\\Work"},
+      {C, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
+      {C, false, "..\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
+      {C, false, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
+      {W, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
+      {W, false, "..\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
+      {W, false, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar"},
+      {W, false, "\\\\?\\C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar"},
+      {W, false, "\\\\srv\\share\\tool.exe", "\\\\srv\\share\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar", "", "\\\\srv\\share\\tool.config"},
+      // A -c file named without a folder is the launcher's folder's.
+      {W, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar", "-ctool.config", "C:\\Apps\\tool.config"},
+      {C, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar", "-ctool.config", "C:\\Apps\\tool.config"},
+      {W, true, "tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
+      {W, true, "bin/tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
+      {W, true, "/usr/local/bin/tool", "/opt/app/tool", "jre/bin/java", {}, "lib/a.jar"},
+      {C, true, "tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.typed);
+    SCOPED_TRACE(std::string(row.typed) + " " + row.options);
     resetLaunchState();
     os.started.clear();
-    os.cwd = "C:\\Work";
-    os.files["C:\\Apps\\tool.config"] = "mainclass app.Main\ninclude common.config\n";
-    os.files["C:\\Apps\\common.config"] = "javapath jre\\bin\\java.exe\n";
-    os.files["C:\\Work\\common.config"] = "javapath C:\\decoy\\java.exe\n";
+    os.files.clear();
+    os.env.clear();
+    os.conv = row.posix ? PlatformConventions::posix() : PlatformConventions::windows();
+    const std::string folder = row.posix ? "/opt/app" : std::string(row.own).substr(0, std::string(row.own).rfind('\\'));
+    const std::string sep = row.posix ? "/" : "\\";
+    const std::string work = row.posix ? "/home/u" : "C:\\Work";
+    os.cwd = work;
+    os.files[folder + sep + "tool.config"] =
+        "mainclass app.Main\ninclude common.config\naddjar lib" + sep + "a.jar\n";
+    os.files[folder + sep + "common.config"] = std::string("javapath ") + row.java + "\n";
+    os.files[work + sep + "tool.config"] = "mainclass evil.Main\n";
+    os.files[work + sep + "common.config"] = "javapath " + work + sep + "decoy\n";
     opt.kind = row.kind;
-    exitCodeOf([&] { runLauncher({row.typed, "-x"}, "C:\\Apps\\tool.exe"); });
-    ASSERT_EQ(os.started.size(), 1u);
-    EXPECT_EQ(os.started[0].commandLine.rfind(row.java, 0), 0u) << os.started[0].commandLine;
-    EXPECT_EQ(os.cwd, row.launcherFolder);
-    if (row.kind == LauncherKind::Console) {
-      EXPECT_EQ(os.started[0].workingDir, OptionalText("C:\\Work"));
+    std::vector<std::string> argv = {row.typed};
+    if (*row.options) {
+      if (row.kind == C) os.env["TARVIK_OPTIONS"] = row.options;
+      else argv.push_back(row.options);
     }
+    exitCodeOf([&] { runLauncher(argv, row.own); });
+    ASSERT_EQ(os.started.size(), 1u);
+    const std::string& command = os.started[0].commandLine;
+    EXPECT_EQ(command.rfind(row.java, 0), 0u) << command;
+    EXPECT_NE(command.find(row.jar), std::string::npos) << command;
+    const std::string config = row.mainConfig ? row.mainConfig : folder + sep + "tool.config";
+    EXPECT_NE(command.find("-Dexe.mainConfig=\"" + config + "\" "), std::string::npos)
+        << command;
+    EXPECT_EQ(os.cwd, folder);
+    EXPECT_EQ(os.started[0].workingDir, row.runsIn);
   }
 }
 

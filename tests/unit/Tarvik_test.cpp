@@ -166,8 +166,9 @@ TEST_F(EntryTest, WorkingDirectoryFollowsAFullLauncherPathOnly) {
     const char* ownFile = "";  // the launcher's file, where the system says
   } cases[] = {
       // Linux: found through PATH, the configuration's folder is the
-      // launcher's own, and the current directory stays.
-      {"tool", "/opt/app", false, "/opt/app/tool"},
+      // launcher's own, and the launcher reads from it (its application
+      // runs in the caller's).
+      {"tool", "/opt/app", true, "/opt/app/tool"},
       {"/usr/local/bin/tool", "/opt/app", true, "/opt/app/tool"},
       {"C:\\apps\\tool.exe", "C:\\apps", true},
       {"C:\\a\\b\\c\\tool.exe", "C:\\a\\b\\c", true},

@@ -78,6 +78,8 @@ int runShell(const std::string& command) {
 
 }  // namespace
 
+std::string shellQuoted(const std::string& text) { return quote(text); }
+
 std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
   std::vector<FakeJavaRun> runs;
   std::istringstream lines(readFile(recordPath));
@@ -381,7 +383,7 @@ RunResult WineEnvironment::runLauncherOnce(const std::string& exe,
     command += " --interrupt-when " + quote(windowsPath(options.interruptWhen));
   if (!options.endWhen.empty())
     command += " --end-when " + quote(windowsPath(options.endWhen));
-  command += " -- " + quote(windowsPath(exe));
+  command += " -- " + quote(options.program.empty() ? windowsPath(exe) : options.program);
   for (const std::string& arg : options.args) command += " " + quote(arg);
   if (options.pipes) {
     writeFile(dir + "/in", options.input);

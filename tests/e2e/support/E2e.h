@@ -37,6 +37,9 @@ struct RunOptions {
   std::vector<std::string> answers;
   // Unix path of the working directory; empty for the launcher's folder.
   std::string cwd;
+  // Wine: the program as typed (a relative path, a bare name, a "\\?\"
+  // path), in place of the launcher's own Windows path.
+  std::string program;
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutMs = 60000;
   // Wine: standard input and output are pipes (input given, output read
@@ -84,6 +87,9 @@ std::string commandLineOf(const std::string& commandFile);
 std::string regString(const std::string& text);
 // The same `count` bytes of any value on every run (a fixed-seed generator).
 std::string binaryBytes(size_t count);
+
+// `text` as one word of a POSIX shell's command, in single quotes.
+std::string shellQuoted(const std::string& text);
 
 // Whether `part` stands anywhere in `text`.
 inline bool has(const std::string& text, const std::string& part) {

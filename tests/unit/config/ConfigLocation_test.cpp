@@ -29,7 +29,11 @@ TEST_F(ConfigLocationTest, PathFormedFromLauncherDirAndExeName) {
       {"C:\\", "C:", "C:\\.config"},
       {"C:\\x.exe", "C:\\", "C:\\\\x.config"},  // no check for a trailing
                                                 // separator
+      // The launcher's own folder is a name: nothing in it is expanded.
+      {"C:\\d$TEMP\\tool.exe", "C:\\d$TEMP", "C:\\d$TEMP\\tool.config"},
+      {"C:\\d$TEMP$\\tool.exe", "C:\\d$TEMP$", "C:\\d$TEMP$\\tool.config"},
   };
+  os.env["TEMP"] = "C:\\Temp";
   for (const Case& c : cases) {
     resetLaunchState();
     os.boxes.clear();
@@ -48,7 +52,9 @@ TEST_F(ConfigLocationTest, CustomPathIsTakenVerbatim) {
     const char* value;
   } cases[] = {
       {"D:\\cfg\\other.cfg", "\"D:\\cfg\\other.cfg\""},
-      {"rel.txt", "\"rel.txt\""},
+      // Named without its folder: the launcher's, so the application is told
+      // a full path wherever it runs.
+      {"rel.txt", "\"C:\\Apps\\rel.txt\""},
       {"", "\"\""},
       // A quote of a POSIX folder name is escaped: it ends no value.
       {"/tmp/q\" -Dp=x -cp h.jar H \"q/t.config",
@@ -73,7 +79,7 @@ TEST_F(ConfigLocationTest, TheFileIsReadAfterTheOptionIsAdded) {
             (Texts{"-Dfrom.switch", "-Dexe.mainConfig", "-Xmx1g"}));
 
   resetLaunchState();
-  os.files["C:\\Work\\custom.cfg"] = "rmvmparam -Dexe.mainConfig\n";
+  os.files["C:\\Apps\\custom.cfg"] = "rmvmparam -Dexe.mainConfig\n";
   opt.customConfigPath = "custom.cfg";
   readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
   EXPECT_TRUE(set.vmParams.empty());
@@ -92,10 +98,10 @@ TEST_F(ConfigLocationTest, DebugModeShowsThePath) {
 
 TEST_F(ConfigLocationTest, DebugBoxTextIsCut) {
   opt.debugMode = 1;
-  opt.customConfigPath = std::string(9000, 'p');
+  opt.customConfigPath = "C:\\" + std::string(9000, 'p');
   readApplicationConfig("C:\\Apps\\tool.exe", "C:\\Apps");
   ASSERT_FALSE(os.boxes.empty());
-  EXPECT_EQ(os.boxes[0].text, "[" + std::string(8190, 'p'));
+  EXPECT_EQ(os.boxes[0].text, "[C:\\" + std::string(8187, 'p'));
 }
 
 TEST_F(ConfigLocationTest, ADirectoryAsConfigIsReadAsNothing) {

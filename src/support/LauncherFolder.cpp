@@ -1,0 +1,86 @@
+#include "support/LauncherFolder.h"
+
+#include "LaunchSettings.h"
+#include "support/TextUtil.h"
+#include "support/Utf8.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr size_t LAUNCHER_DIR_SIZE = 8192;
+
+// "\\?\C:\..." and "\\server\share\...": full paths that name no drive
+// letter up front.
+bool isLongOrUncPath(const std::string& path, const PlatformConventions& conv) {
+  return conv.driveLetterPaths && path.size() > 2 && path[0] == '\\' &&
+         path[1] == '\\';
+}
+
+// The folder of the launcher's file `exePath`, or the current folder where
+// the path is not a full one.
+std::string folderOfLauncher(const std::string& exePath) {
+  Platform& os = platform();
+  const PlatformConventions& conv = os.conventions();
+  if (!isFullLauncherPath(exePath, conv))
+    return fitBuffer(os.currentDirectory(), LAUNCHER_DIR_SIZE);
+  std::string dir = exePath.substr(0, exePath.rfind(conv.separator));
+  // A folder of just "/" keeps its root.
+  if (dir.empty()) dir = std::string(1, conv.separator);
+  return fitBuffer(dir, LAUNCHER_DIR_SIZE);
+}
+
+}  // namespace
+
+bool isAbsolutePath(const std::string& path, const PlatformConventions& conv) {
+  if (path.empty()) return false;
+  if (conv.driveLetterPaths)
+    return (path.size() > 1 && path[1] == ':') || path[0] == '\\' ||
+           path[0] == '/';
+  return path[0] == conv.separator;
+}
+
+bool isFullLauncherPath(const std::string& path, const PlatformConventions& conv) {
+  if (path.find(conv.separator) == std::string::npos) return false;
+  if (isLongOrUncPath(path, conv)) return true;
+  if (conv.driveLetterPaths) return path.size() > 1 && path[1] == ':';
+  return path[0] == conv.separator;
+}
+
+std::string launcherFolder() {
+  const StartupState& start = startup();
+  if (!start.launcherDir.empty()) return start.launcherDir;
+  return folderOfLauncher(start.exePath);
+}
+
+void settleInLauncherFolder() {
+  Platform& os = platform();
+  const PlatformConventions& conv = os.conventions();
+  StartupState& start = startup();
+  const std::string caller = os.currentDirectory();
+  start.launcherDir = folderOfLauncher(start.exePath);
+  // Where the system cannot name the launcher's file, the current folder is
+  // taken for its own and nobody moves.
+  const bool fileKnown = isFullLauncherPath(start.exePath, conv);
+  if (fileKnown) os.changeDirectory(start.launcherDir);
+  // The windowed launcher runs its application in its own folder only when
+  // it was typed by its full path; the console launcher never does.
+  start.appInCallersFolder =
+      fileKnown && !isConsoleLauncher() && !isFullLauncherPath(start.startedAs, conv);
+  if (runsInCallersFolder()) start.callerDir = caller;
+}
+
+std::string inLauncherFolder(const std::string& path) {
+  const PlatformConventions& conv = platform().conventions();
+  if (isAbsolutePath(path, conv)) return path;
+  return launcherFolder() + conv.separator + path;
+}
+
+std::string fromLauncherFolder(const std::string& path) {
+  if (!runsInCallersFolder()) return path;
+  const std::string bare = withoutQuotes(path);
+  if (bare.empty() || isAbsolutePath(bare, platform().conventions())) return path;
+  return inLauncherFolder(bare);
+}
+
+}  // namespace tarvik
