@@ -14,6 +14,8 @@ cd "$src"
 
 roads=(
   # rule | call | where it may stand
+  "what the user is told: a box | [.>]messageBox\( | support/Message.cpp"
+  "what the user is told: a file or page opened for the user | [.>]openWithAssociatedProgram\( | support/Message.cpp"
 )
 
 found=0

@@ -197,7 +197,6 @@ WaitResult waitRemovingArgumentFile(ChildProcess& child, int64_t millis,
 void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
   const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
-  Platform& os = platform();
   if (s.appLogFile && !s.appLogFile->empty()) {
     const std::string name =
         s.appName && !s.appName->empty() ? *s.appName : "Application";
@@ -209,19 +208,19 @@ void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
             std::to_string(exitCode),
         MESSAGE_BUFFER_SIZE);
     if (opts.quietMode) return;
-    if (os.messageBox(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
+    if (tellUser(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
         ANSWER_YES)
       // The value is command-line text; the file is the path without the
       // quotes that grouped it there.
-      os.openWithAssociatedProgram(withoutQuotes(*s.appLogFile));
+      openForUser(withoutQuotes(*s.appLogFile));
     return;
   }
   if (elapsedSeconds < QUICK_FAILURE_SECONDS && !opts.quietMode) {
-    os.messageBox(fitBuffer("Error launching Class " + orNull(s.mainClass) +
-                                "\n with Java " + orNull(s.javaPath) +
-                                ".\nError=" + std::to_string(exitCode),
-                            MESSAGE_BUFFER_SIZE),
-                  "Error", MB_STYLE_ICONERROR);
+    tellUser(fitBuffer("Error launching Class " + orNull(s.mainClass) +
+                           "\n with Java " + orNull(s.javaPath) +
+                           ".\nError=" + std::to_string(exitCode),
+                       MESSAGE_BUFFER_SIZE),
+             "Error", MB_STYLE_ICONERROR);
   }
 }
 
