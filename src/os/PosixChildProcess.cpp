@@ -234,6 +234,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   if (pid == 0) {
     close(report[0]);
     signals->restore();
+    defaultSignalsForChild();
     // Asked to end with the launcher; it may have died before this.
     if (start.endsWithLauncher &&
         (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != launcher))

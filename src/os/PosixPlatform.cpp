@@ -12,6 +12,7 @@
 #include <fnmatch.h>
 #include <limits.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -65,6 +66,14 @@ std::optional<std::string> readAndClose(int fd, std::string content,
 
 }  // namespace
 
+void defaultSignalsForChild() {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
 std::vector<std::string> posixLauncherArguments(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.empty()) args.emplace_back();
@@ -91,6 +100,9 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
       ::close(null);
     }
   }
+  // A standard stream that is a pipe closed at its far end is an error to
+  // write to, not the launcher's death: the application still runs.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void PosixPlatform::writeStdout(const std::string& text) {
@@ -142,6 +154,7 @@ bool PosixPlatform::openWithAssociatedProgram(const std::string& file) {
   pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
+    defaultSignalsForChild();
     int devnull = open("/dev/null", O_RDWR);
     if (devnull >= 0) {
       dup2(devnull, 0);

@@ -78,6 +78,10 @@ class PosixPlatform : public Platform {
   int instanceFd_ = -1;
 };
 
+// In a child after fork: SIGPIPE back to its default, which the launcher
+// ignores for itself. Async-signal-safe.
+void defaultSignalsForChild();
+
 // The launcher's arguments as started (never empty: element 0 is the word
 // it was started with).
 std::vector<std::string> posixLauncherArguments(int argc, char** argv);
