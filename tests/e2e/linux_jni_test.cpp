@@ -75,6 +75,8 @@ TEST_F(LinuxJniTest, ApplicationSeesItsClassPathPropertiesHeapAndArguments) {
   EXPECT_TRUE(has(r.out, "prop probe.mode=1\n"));
   EXPECT_TRUE(has(r.out, "prop probe.home=/opt/my home\n")) << r.out;
   EXPECT_TRUE(has(r.out, "prop java.class.path=" + classesDir() + "\n"));
+  // As Java's own launcher names itself.
+  EXPECT_TRUE(has(r.out, "prop sun.java.launcher=SUN_STANDARD\n")) << r.out;
 
   uint64_t mib = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
                      static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) >> 20;

@@ -40,7 +40,8 @@ public class Probe {
             System.out.println("arg[" + i + "]=" + escaped(args[i]));
         }
         for (String name : new String[] {"exe.mainConfig", "probe.mode",
-                "probe.home", "java.class.path", "user.dir"}) {
+                "probe.home", "java.class.path", "user.dir",
+                "sun.java.launcher"}) {
             System.out.println("prop " + name + "=" + System.getProperty(name));
         }
         for (String option :
