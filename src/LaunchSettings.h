@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvik {
@@ -84,8 +85,12 @@ struct StartupState {
   std::string exePath;
   std::string startedAs;
   std::string launcherDir;
-  // The console launcher: the folder the user typed the command in.
+  // The folder the launcher was started in: for the console launcher the
+  // one the user typed the command in, where the application runs.
   std::string callerDir;
+  // Variables this launch cleared once read, with the values it found: a
+  // restarted launcher is given them again.
+  std::vector<std::pair<std::string, std::string>> clearedVariables;
   // The archive this launch's VM writes at its exit, until it is in place.
   std::string pendingArchive;
   // The archive this launch's VM was given to start from.

@@ -252,6 +252,7 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
   LaunchSettings& s = settings();
   std::vector<std::string> words(argv.begin(), argv.begin() + 1);
   if (const OptionalText value = platform().getEnv(OPTIONS_VARIABLE)) {
+    startup().clearedVariables.push_back({OPTIONS_VARIABLE, *value});
     const std::vector<std::string> given = splitWindowsArguments(*value);
     words.insert(words.end(), given.begin(), given.end());
     // The switches are this launch's: a tool the application starts through
@@ -300,8 +301,8 @@ int runLauncher(const std::vector<std::string>& argv,
   start.startedAs = argv.empty() ? std::string() : argv[0];
   start.exePath = ownFile.empty() ? start.startedAs : ownFile;
 
+  start.callerDir = os.currentDirectory();
   if (isConsoleLauncher()) {
-    start.callerDir = os.currentDirectory();
     walkConsoleSwitches(argv.empty() ? std::vector<std::string>{""} : argv);
   } else {
     walkSwitches(argv);

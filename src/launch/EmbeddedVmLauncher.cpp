@@ -7,8 +7,10 @@
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
+#include "launch/ChildLauncher.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/JavaLauncherOptions.h"
+#include "launch/LauncherRestart.h"
 #include "launch/SplashScreen.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
@@ -216,6 +218,7 @@ std::vector<std::string> jvmDependencyFolders(const std::string& library) {
 // The VM has written its archive before it calls the hook.
 void JNICALL vmExitHook(jint status) {
   finishStartupCache();
+  if (asksForRestart(static_cast<uint32_t>(status))) restartLauncherFor(status);
   exitLauncher(status);
 }
 

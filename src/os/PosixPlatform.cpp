@@ -100,6 +100,8 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
       ::close(null);
     }
   }
+  sigprocmask(SIG_SETMASK, nullptr, &startSignalMask_);
+  fileLimitKnown_ = getrlimit(RLIMIT_NOFILE, &startFileLimit_) == 0;
   // A standard stream that is a pipe closed at its far end is an error to
   // write to, not the launcher's death: the application still runs.
   signal(SIGPIPE, SIG_IGN);

@@ -309,7 +309,7 @@ TEST_F(EmbeddedVmLauncherTest, ArgumentsThatCannotBeBuiltStopTheLaunch) {
 }
 
 TEST_F(EmbeddedVmLauncherTest, ExitHookEndsTheLauncherWithTheStatus) {
-  for (int status : {3, 0, -7, 999}) {
+  for (int status : {3, 0, -7, 998}) {
     FakeJvm fresh;
     fresh.install(os, JVM);
     fresh.exitStatus = status;
