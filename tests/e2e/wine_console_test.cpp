@@ -153,6 +153,10 @@ TEST_F(WineConsoleTest, FailuresAreLinesOnStandardError) {
        "C:\\nowhere\\java.exe."},
       {"mainclass app.Main\n", "-q word", 3,
        "Not A Tarvik Switch: TARVIK_OPTIONS holds \"word\", which is not a switch"},
+      // No fitting runtime: the line names the download page, and no box asks.
+      {"mainclass app.Main\njavaDownloadUrl https://example.com/java\njavaVersion 99\n", "", 5,
+       "Java Runtime Environment Not Found: app.Main requires the Java Runtime Environment "
+       "version 99. Java can be downloaded from https://example.com/java\r\n"},
   };
   for (const Row& row : rows) {
     const std::string exe = makeTool("failure", row.config);
