@@ -100,7 +100,8 @@ TEST_F(LinuxConsoleTest, DiscoveryFailuresAreLinesEvenOnADesktop) {
     writeFile(exe + ".config", row.config);
     RunOptions options;
     options.env = {{"DISPLAY", ":9"}, {"PATH", tools}, {"JAVA_HOME", ""},
-                   {"TARVIK_JVM_DIR", dir + "/no-jvm"}, {"HOME", dir}};
+                   {"TARVIK_JVM_DIR", dir + "/no-jvm"}, {"HOME", dir},
+                   {"TARVIK_REGISTRY", dir + "/no-registry"}};
     RunResult r = runNative(exe, options);
     EXPECT_EQ(r.exitCode, row.code) << r.err;
     EXPECT_TRUE(has(r.err, row.line)) << r.err;
