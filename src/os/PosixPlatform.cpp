@@ -381,7 +381,9 @@ bool PosixPlatform::runOnNewThread(uint64_t stackBytes,
   if (stackBytes > 0) {
     // The system takes whole pages, and no fewer than its minimum.
     const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-    uint64_t size = stackBytes < PTHREAD_STACK_MIN ? PTHREAD_STACK_MIN : stackBytes;
+    // A number of its own, or a sysconf call where <signal.h> asks for one.
+    const uint64_t least = static_cast<uint64_t>(PTHREAD_STACK_MIN);
+    uint64_t size = stackBytes < least ? least : stackBytes;
     if (page > 0 && size % page != 0) size += page - size % page;
     made = size <= SIZE_MAX &&
            pthread_attr_setstacksize(&attributes, static_cast<size_t>(size)) == 0;

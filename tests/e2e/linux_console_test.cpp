@@ -80,7 +80,7 @@ TEST_F(LinuxConsoleTest, DiscoveryFailuresAreLinesEvenOnADesktop) {
       {"mainclass app.Main\n", 2, "Error!: No Java Installation Found\n"},
       {"mainclass app.Main\njavaDownloadUrl " + url + "\n", 2,
        "Error!: No Java Installation Found Java can be downloaded from " + url + "\n"},
-      {"mainclass app.Main\njavaDownloadUrl " + url + "\njavaVersion 17\n", 2,
+      {"mainclass app.Main\njavaDownloadUrl " + url + "\njavaVersion 17\n", 5,
        "Java Runtime Environment Not Found: app.Main requires the Java Runtime "
        "Environment version 17. Java can be downloaded from " + url + "\n"},
   };

@@ -402,7 +402,7 @@ void* FakePlatform::findSymbol(void* library, const std::string& name) {
 std::string FakePlatform::restartLauncher(const std::string& workingDir) {
   restarts.push_back({workingDir, env});
   if (!restartError.empty()) return restartError;
-  exitProcess(restartExitCode);
+  throw ProcessExit{restartExitCode};
 }
 
 void FakePlatform::exitProcess(int code) { throw ProcessExit{code}; }
