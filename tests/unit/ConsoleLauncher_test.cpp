@@ -219,7 +219,8 @@ TEST_F(ConsoleLauncherTest, InProcessRestartStartsTheLauncherAnew) {
     // Linux's 8-bit exit codes are what matters here.
     if (row.posix) os.conv.exitCodeBits = PlatformConventions::posix().exitCodeBits;
     os.cwd = "C:\\Work";
-    os.files["C:\\Apps\\tool.config"] = std::string(CONFIG) + "javalib jvm\\server\\jvm.dll\n";
+    os.files["C:\\Apps\\tool.config"] =
+        std::string(CONFIG) + "javalib C:\\Apps\\jvm\\server\\jvm.dll\n";
     os.env["TARVIK_OPTIONS"] = row.options;
     os.restartExitCode = 5;
     os.restartError = row.restartError;
