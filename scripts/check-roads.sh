@@ -17,6 +17,8 @@ roads=(
   "the folder of the launcher | currentDirectory\( | os/* support/LauncherFolder.cpp"
   "the folder of the launcher | changeDirectory\( | os/* support/LauncherFolder.cpp launch/EmbeddedVmLauncher.cpp"
   "the folder of the launcher | \[1\] *== *':' | os/* support/LauncherFolder.cpp"
+  "what the user is told: a box | [.>]messageBox\( | support/Message.cpp"
+  "what the user is told: a file or page opened for the user | [.>]openWithAssociatedProgram\( | support/Message.cpp"
 )
 
 found=0

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvik {
@@ -84,12 +85,16 @@ struct StartupState {
   std::string exePath;
   std::string startedAs;
   std::string launcherDir;
-  // The folder the user typed the command in, where the application runs
-  // in it.
+  // The folder the launcher was started in: the one the user typed the
+  // command in, where the application runs unless the windowed launcher
+  // was started by its full path.
   std::string callerDir;
   // The windowed launcher was typed by its name or a relative path: it
   // reads from its own folder, and its application runs in the caller's.
   bool appInCallersFolder = false;
+  // Variables this launch cleared once read, with the values it found: a
+  // restarted launcher is given them again.
+  std::vector<std::pair<std::string, std::string>> clearedVariables;
   // The archive this launch's VM writes at its exit, until it is in place.
   std::string pendingArchive;
   // The archive this launch's VM was given to start from.

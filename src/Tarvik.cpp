@@ -200,6 +200,7 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
   LaunchSettings& s = settings();
   std::vector<std::string> words(argv.begin(), argv.begin() + 1);
   if (const OptionalText value = platform().getEnv(OPTIONS_VARIABLE)) {
+    startup().clearedVariables.push_back({OPTIONS_VARIABLE, *value});
     const std::vector<std::string> given = splitWindowsArguments(*value);
     words.insert(words.end(), given.begin(), given.end());
     // The switches are this launch's: a tool the application starts through

@@ -40,7 +40,9 @@ std::string orNull(const OptionalText& text) {
 
 // What a child's exit code means to the launcher. A system that cuts exit
 // codes to fewer bits (Linux: 8, so 999 arrives as 231) delivers the restart
-// code cut the same way, and that is taken as the restart request.
+// code cut the same way, and that is taken as the restart request. The
+// status of a VM in the launcher's process comes whole and is cut as the
+// system would cut it.
 enum class ChildEnd { Success, Relaunch, Failure };
 
 ChildEnd classifyExitCode(uint32_t exitCode) {
@@ -48,7 +50,7 @@ ChildEnd classifyExitCode(uint32_t exitCode) {
   const int bits = platform().conventions().exitCodeBits;
   const uint32_t mask = bits > 0 && bits < 32 ? (1u << bits) - 1 : ~0u;
   const uint32_t relaunch = static_cast<uint32_t>(RELAUNCH_EXIT_CODE) & mask;
-  if (exitCode == relaunch) return ChildEnd::Relaunch;
+  if ((exitCode & mask) == relaunch) return ChildEnd::Relaunch;
   return ChildEnd::Failure;
 }
 
@@ -58,6 +60,14 @@ int launchResultFor(uint32_t exitCode) {
     return RELAUNCH_EXIT_CODE;
   return static_cast<int>(exitCode);
 }
+
+}  // namespace
+
+bool asksForRestart(uint32_t exitCode) {
+  return classifyExitCode(exitCode) == ChildEnd::Relaunch;
+}
+
+namespace {
 
 std::string versionRecord() {
   return "#Version " + identificationString() + "\n";
@@ -197,7 +207,6 @@ WaitResult waitRemovingArgumentFile(ChildProcess& child, int64_t millis,
 void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
   const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
-  Platform& os = platform();
   if (s.appLogFile && !s.appLogFile->empty()) {
     const std::string name =
         s.appName && !s.appName->empty() ? *s.appName : "Application";
@@ -209,19 +218,19 @@ void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
             std::to_string(exitCode),
         MESSAGE_BUFFER_SIZE);
     if (opts.quietMode) return;
-    if (os.messageBox(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
+    if (tellUser(text, "Unexpected Close", MB_STYLE_UNEXPECTED_CLOSE) ==
         ANSWER_YES)
       // The value is command-line text; the file is the path without the
       // quotes that grouped it there.
-      os.openWithAssociatedProgram(withoutQuotes(*s.appLogFile));
+      openForUser(withoutQuotes(*s.appLogFile));
     return;
   }
   if (elapsedSeconds < QUICK_FAILURE_SECONDS && !opts.quietMode) {
-    os.messageBox(fitBuffer("Error launching Class " + orNull(s.mainClass) +
-                                "\n with Java " + orNull(s.javaPath) +
-                                ".\nError=" + std::to_string(exitCode),
-                            MESSAGE_BUFFER_SIZE),
-                  "Error", MB_STYLE_ICONERROR);
+    tellUser(fitBuffer("Error launching Class " + orNull(s.mainClass) +
+                           "\n with Java " + orNull(s.javaPath) +
+                           ".\nError=" + std::to_string(exitCode),
+                       MESSAGE_BUFFER_SIZE),
+             "Error", MB_STYLE_ICONERROR);
   }
 }
 

@@ -2,6 +2,8 @@
 #ifndef TARVIK_LAUNCH_CHILDLAUNCHER_H
 #define TARVIK_LAUNCH_CHILDLAUNCHER_H
 
+#include <cstdint>
+
 namespace tarvik {
 
 // launchJava's result when no Java runtime was found.
@@ -19,6 +21,10 @@ constexpr int CHILD_WAIT_FAILED_EXIT_CODE = 6;
 
 // One launch; 999 asks the entry to launch again.
 int launchJava();
+
+// Whether an application's exit code asks for a restart: 999, as the
+// system delivers it (Linux: cut to 8 bits, 231).
+bool asksForRestart(uint32_t exitCode);
 
 }  // namespace tarvik
 

@@ -7,8 +7,10 @@
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
+#include "launch/ChildLauncher.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/JavaLauncherOptions.h"
+#include "launch/LauncherRestart.h"
 #include "launch/SplashScreen.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
@@ -34,6 +36,9 @@ constexpr int RESULT_NO_EXPORT = -1235;
 const char* const LIBRARY_CAPTION = "Unable To Load JVM Library";
 const char* const JAVA_OPTIONS_VARIABLE = "JDK_JAVA_OPTIONS";
 const char* const COMMAND_PROPERTY = "-Dsun.java.command=";
+// Java's own launcher names itself so to the VM.
+const char* const LAUNCHER_PROPERTY = "-Dsun.java.launcher=";
+const char* const LAUNCHER_NAME = "SUN_STANDARD";
 const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
 // Option texts reach the VM verbatim, while the settings hold some values
@@ -176,14 +181,20 @@ bool readJavaOptionsVariable(const std::string& library,
   return true;
 }
 
+// Whether one of the option texts sets `property` ("-Dname=").
+bool propertyGiven(const std::vector<std::string>& texts, const char* property) {
+  for (const std::string& text : texts)
+    if (startsWith(text, property)) return true;
+  return false;
+}
+
 // "-Dsun.java.command=<main class> <arguments>", by which jps and jcmd name
 // the application; nothing when the configuration sets it itself. What the
 // code page cannot hold is left out (the arguments, else the whole
 // property): main gets its arguments, and FindClass its class, whole anyway.
 std::optional<std::string> commandProperty(const LaunchSettings& s,
                                            const std::vector<std::string>& texts) {
-  for (const std::string& text : texts)
-    if (startsWith(text, COMMAND_PROPERTY)) return std::nullopt;
+  if (propertyGiven(texts, COMMAND_PROPERTY)) return std::nullopt;
   const std::string command = COMMAND_PROPERTY + *s.mainClass;
   std::string withArguments = command;
   for (const std::string& argument : s.appArguments) withArguments += " " + argument;
@@ -208,6 +219,7 @@ std::vector<std::string> jvmDependencyFolders(const std::string& library) {
 // The VM has written its archive before it calls the hook.
 void JNICALL vmExitHook(jint status) {
   finishStartupCache();
+  if (asksForRestart(static_cast<uint32_t>(status))) restartLauncherFor(status);
   exitLauncher(status);
 }
 
@@ -268,6 +280,10 @@ int launchInProcess(const std::string& givenLibrary) {
   if (s.mainClass && !s.mainClass->empty())
     if (std::optional<std::string> command = commandProperty(s, texts))
       texts.push_back(*command);
+  // After the command, as Java's launcher adds them; one the configuration
+  // sets stays, like the command.
+  if (!propertyGiven(texts, LAUNCHER_PROPERTY))
+    texts.push_back(std::string(LAUNCHER_PROPERTY) + LAUNCHER_NAME);
 
   // The VM reads its options in the ANSI code page; one that cannot be
   // written there would reach it mangled.

@@ -20,8 +20,9 @@ int launchInProcess();
 // "C:\jdk\bin"); none for a library elsewhere.
 std::vector<std::string> jvmDependencyFolders(const std::string& library);
 
-// The VM's "exit" hook: ends the launcher with exactly `status`. The VM may
-// call it from any of its threads.
+// The VM's "exit" hook: ends the launcher with exactly `status`, or, when
+// it asks for a restart, with the exit code of the launcher started anew.
+// The VM may call it from any of its threads.
 [[noreturn]] void JNICALL vmExitHook(jni::jint status);
 
 }  // namespace tarvik

@@ -311,6 +311,16 @@ class Platform {
   // program ("open" verb). No command interpreter reads the text.
   virtual bool openWithAssociatedProgram(const std::string& file) = 0;
 
+  // Starts this launcher anew: its own file with the words this process
+  // was started with, in `workingDir`, with the standard handles as they
+  // are now; the instance this process claimed is let go first, for the
+  // new launcher to claim. This process then ends with the new launcher's
+  // exit code (Windows: it waits for it; POSIX: the new launcher replaces
+  // it, under the same process id, and nothing it opened passes on but the
+  // standard streams). Returns only when the new launcher could not be
+  // started, with the system's text.
+  virtual std::string restartLauncher(const std::string& workingDir) = 0;
+
   // Claims the one instance of `name` (no separators, not empty) for this
   // user and session. A claim ends when the last process holding it ends,
   // however it ends, so a crashed instance never blocks the next launch.

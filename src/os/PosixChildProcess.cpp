@@ -4,6 +4,7 @@
 #error "PosixChildProcess.cpp is for POSIX builds only"
 #endif
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,8 +18,10 @@
 #include <chrono>
 #include <cstdio>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -234,6 +237,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   if (pid == 0) {
     close(report[0]);
     signals->restore();
+    defaultSignalsForChild();
     // Asked to end with the launcher; it may have died before this.
     if (start.endsWithLauncher &&
         (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != launcher))
@@ -283,6 +287,50 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
     result.errorText = strerror(failure.error);
   }
   return result;
+}
+
+namespace {
+
+// Every descriptor but the standard streams closes when the new launcher
+// replaces this process: the application's files, sockets and locks, and
+// the instance lock, go with it.
+void closeOnExecAboveStandardStreams() {
+  DIR* folder = opendir("/proc/self/fd");
+  if (!folder) return;
+  while (const struct dirent* entry = readdir(folder)) {
+    char* end = nullptr;
+    const long fd = strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd <= 2) continue;
+    const int flags = fcntl(static_cast<int>(fd), F_GETFD);
+    if (flags >= 0) fcntl(static_cast<int>(fd), F_SETFD, flags | FD_CLOEXEC);
+  }
+  closedir(folder);
+}
+
+}  // namespace
+
+std::string PosixPlatform::restartLauncher(const std::string& workingDir) {
+  // The words as the kernel keeps them from the start, each ended by NUL.
+  const std::optional<std::string> line = readFile("/proc/self/cmdline");
+  if (!line || line->empty())
+    return "The launcher's own command line cannot be read.";
+  std::vector<std::string> words;
+  for (size_t start = 0; start < line->size();) {
+    const size_t end = std::min(line->find('\0', start), line->size());
+    words.push_back(line->substr(start, end - start));
+    start = end + 1;
+  }
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  if (chdir(workingDir.c_str()) != 0)
+    return std::string(strerror(errno)) + " (working directory " + workingDir + ")";
+  fflush(nullptr);
+  closeOnExecAboveStandardStreams();
+  if (fileLimitKnown_) setrlimit(RLIMIT_NOFILE, &startFileLimit_);
+  sigprocmask(SIG_SETMASK, &startSignalMask_, nullptr);
+  execv("/proc/self/exe", argv.data());
+  return strerror(errno);
 }
 
 }  // namespace tarvik

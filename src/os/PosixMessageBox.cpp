@@ -52,6 +52,7 @@ int runDialog(const std::vector<std::string>& args) {
   pid_t pid = fork();
   if (pid < 0) return -1;
   if (pid == 0) {
+    defaultSignalsForChild();
     std::vector<char*> argv;
     for (const std::string& arg : args)
       argv.push_back(const_cast<char*>(arg.c_str()));

@@ -12,6 +12,7 @@
 #include <fnmatch.h>
 #include <limits.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -65,6 +66,14 @@ std::optional<std::string> readAndClose(int fd, std::string content,
 
 }  // namespace
 
+void defaultSignalsForChild() {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
 std::vector<std::string> posixLauncherArguments(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (args.empty()) args.emplace_back();
@@ -91,6 +100,11 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
       ::close(null);
     }
   }
+  sigprocmask(SIG_SETMASK, nullptr, &startSignalMask_);
+  fileLimitKnown_ = getrlimit(RLIMIT_NOFILE, &startFileLimit_) == 0;
+  // A standard stream that is a pipe closed at its far end is an error to
+  // write to, not the launcher's death: the application still runs.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 void PosixPlatform::writeStdout(const std::string& text) {
@@ -142,6 +156,7 @@ bool PosixPlatform::openWithAssociatedProgram(const std::string& file) {
   pid_t pid = fork();
   if (pid < 0) return false;
   if (pid == 0) {
+    defaultSignalsForChild();
     int devnull = open("/dev/null", O_RDWR);
     if (devnull >= 0) {
       dup2(devnull, 0);
@@ -366,7 +381,9 @@ bool PosixPlatform::runOnNewThread(uint64_t stackBytes,
   if (stackBytes > 0) {
     // The system takes whole pages, and no fewer than its minimum.
     const uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
-    uint64_t size = stackBytes < PTHREAD_STACK_MIN ? PTHREAD_STACK_MIN : stackBytes;
+    // A number of its own, or a sysconf call where <signal.h> asks for one.
+    const uint64_t least = static_cast<uint64_t>(PTHREAD_STACK_MIN);
+    uint64_t size = stackBytes < least ? least : stackBytes;
     if (page > 0 && size % page != 0) size += page - size % page;
     made = size <= SIZE_MAX &&
            pthread_attr_setstacksize(&attributes, static_cast<size_t>(size)) == 0;

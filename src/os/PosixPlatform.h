@@ -2,6 +2,9 @@
 #ifndef TARVIK_OS_POSIXPLATFORM_H
 #define TARVIK_OS_POSIXPLATFORM_H
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,6 +38,7 @@ class PosixPlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  std::string restartLauncher(const std::string& workingDir) override;
   void openConsole() override;
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
@@ -76,7 +80,16 @@ class PosixPlatform : public Platform {
   // The locked instance file (singleInstance), close-on-exec except in the
   // Java child, which inherits it; -1 when none is claimed.
   int instanceFd_ = -1;
+  // What the process was started with and a VM may have changed: a
+  // restarted launcher starts with them again.
+  sigset_t startSignalMask_;
+  struct rlimit startFileLimit_;
+  bool fileLimitKnown_ = false;
 };
+
+// In a child after fork: SIGPIPE back to its default, which the launcher
+// ignores for itself. Async-signal-safe.
+void defaultSignalsForChild();
 
 // The launcher's arguments as started (never empty: element 0 is the word
 // it was started with).

@@ -144,4 +144,63 @@ ChildStartResult startWin32Child(const ChildStart& start,
   return result;
 }
 
+std::string runWin32LauncherAgain(const std::string& workingDir,
+                                  uint32_t& exitCode) {
+  std::wstring self(32768, L'\0');
+  const DWORD length =
+      GetModuleFileNameW(nullptr, &self[0], static_cast<DWORD>(self.size()));
+  if (length == 0 || length >= self.size())
+    return systemErrorText(GetLastError());
+  self.resize(length);
+  // The wide call may write into the command line it is given.
+  std::wstring commandLine = GetCommandLineW();
+  commandLine.push_back(L'\0');
+  const std::wstring folder = wideFromUtf8(workingDir);
+
+  STARTUPINFOW startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  STARTUPINFOW own;
+  memset(&own, 0, sizeof own);
+  own.cb = sizeof own;
+  GetStartupInfoW(&own);
+  if (own.dwFlags & STARTF_USESHOWWINDOW) {
+    startup.dwFlags |= STARTF_USESHOWWINDOW;
+    startup.wShowWindow = own.wShowWindow;
+  }
+  startup.dwFlags |= STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+    if (handle && handle != INVALID_HANDLE_VALUE)
+      SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+
+  // The new launcher ends with this one, as the application did, and the
+  // console's interrupts are its own.
+  HANDLE job = jobEndingWithLauncher();
+  leaveInterruptsToChildren();
+  PROCESS_INFORMATION info;
+  memset(&info, 0, sizeof info);
+  if (!CreateProcessW(self.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                      job ? CREATE_SUSPENDED : 0, nullptr, folder.c_str(),
+                      &startup, &info)) {
+    const std::string error = systemErrorText(GetLastError());
+    if (job) CloseHandle(job);
+    return error;
+  }
+  if (job) {
+    if (!AssignProcessToJobObject(job, info.hProcess)) {
+      CloseHandle(job);
+      job = nullptr;
+    }
+    ResumeThread(info.hThread);
+  }
+  Win32Child launcher(info, job);
+  if (launcher.waitForExit(-1) != WaitResult::Ended)
+    return launcher.waitErrorText();
+  exitCode = launcher.exitCode();
+  return std::string();
+}
+
 }  // namespace tarvik

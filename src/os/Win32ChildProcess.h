@@ -3,6 +3,9 @@
 #ifndef TARVIK_OS_WIN32CHILDPROCESS_H
 #define TARVIK_OS_WIN32CHILDPROCESS_H
 
+#include <cstdint>
+#include <string>
+
 #include "os/Platform.h"
 #include "os/Win32Instance.h"
 
@@ -11,6 +14,12 @@ namespace tarvik {
 // A started child gets its share of `instance` when one is held.
 ChildStartResult startWin32Child(const ChildStart& start,
                                  Win32Instance* instance);
+
+// Starts the launcher's own file with the process's own command line in
+// `workingDir`, handing on the standard handles, and waits for it to end:
+// empty with its `exitCode`, or the system's text when it did not start.
+std::string runWin32LauncherAgain(const std::string& workingDir,
+                                  uint32_t& exitCode);
 
 }  // namespace tarvik
 

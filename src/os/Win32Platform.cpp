@@ -149,6 +149,15 @@ class Win32Platform : public Platform {
     return bringWin32InstanceForward(name);
   }
 
+  std::string restartLauncher(const std::string& workingDir) override {
+    // The new launcher claims the instance anew.
+    instance_.reset();
+    uint32_t code = 0;
+    const std::string error = runWin32LauncherAgain(workingDir, code);
+    if (!error.empty()) return error;
+    exitProcess(static_cast<int>(code));
+  }
+
   void openConsole() override {
     if (!AttachConsole(ATTACH_PARENT_PROCESS)) AllocConsole();
     rebindStandardStreams();

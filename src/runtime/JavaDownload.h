@@ -12,7 +12,8 @@ enum class WhenQuiet { Hidden, Shown };
 
 // Shows the box of `style` (OK button). With a download page it also asks
 // whether to open it (Yes/No), and Yes opens it in the browser; in quiet
-// mode it never asks and nothing opens.
+// mode it never asks and nothing opens. The console launcher's line names
+// the page instead.
 void showRuntimeFailure(const std::string& caption, const std::string& text,
                         unsigned style, WhenQuiet whenQuiet);
 

@@ -67,7 +67,8 @@ void settleInLauncherFolder() {
   // it was typed by its full path; the console launcher never does.
   start.appInCallersFolder =
       fileKnown && !isConsoleLauncher() && !isFullLauncherPath(start.startedAs, conv);
-  if (runsInCallersFolder()) start.callerDir = caller;
+  // Recorded for every launch: a launcher started anew starts there too.
+  start.callerDir = caller;
 }
 
 std::string inLauncherFolder(const std::string& path) {

@@ -8,10 +8,32 @@
 
 namespace tarvik {
 
+namespace {
+
+// The log file a restarting launcher hands on; the standard streams the
+// new one is given are that file already. Cleared once read, as the
+// application's own tools must not take it.
+const char* const HANDED_ON_LOG_VARIABLE = "TARVIK_LOG_HANDED_ON";
+
+}  // namespace
+
+void handOnLog() {
+  const LauncherOptions& opts = options();
+  if (opts.logRedirected)
+    platform().setEnv(HANDED_ON_LOG_VARIABLE, opts.logFilePath);
+}
+
 void redirectToLog(const std::string& exePath) {
   LauncherOptions& opts = options();
   if (!opts.logToFile || opts.logRedirected) return;
   Platform& os = platform();
+  const std::optional<std::string> handedOn = os.getEnv(HANDED_ON_LOG_VARIABLE);
+  if (handedOn && !handedOn->empty()) {
+    os.setEnv(HANDED_ON_LOG_VARIABLE, "");
+    opts.logFilePath = *handedOn;
+    opts.logRedirected = true;
+    return;
+  }
   RedirectResult result;
   if (opts.logFilePath.empty()) {
     // In the shared temporary folder the log is a new file of the user's

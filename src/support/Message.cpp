@@ -31,6 +31,11 @@ void debugBox(const std::string& caption, const std::string& text) {
   if (options().debugMode) showBox(caption, text);
 }
 
+bool openForUser(const std::string& file) {
+  if (isConsoleLauncher()) return false;
+  return platform().openWithAssociatedProgram(file);
+}
+
 void writeRecord(const std::string& text) {
   Platform& os = platform();
   const LauncherOptions& opts = options();

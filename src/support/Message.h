@@ -26,6 +26,11 @@ void showErrorBox(const std::string& caption, const std::string& text);
 // Shows a box with (caption, text) only when debug mode is on.
 void debugBox(const std::string& caption, const std::string& text);
 
+// Opens a file or page with its associated program, as the user asked in a
+// box; the console launcher asks nothing and opens nothing. False when
+// nothing opened.
+bool openForUser(const std::string& file);
+
 // A record of what the launcher does (#Version, the command line, the
 // runtimes found): on standard output; the console launcher's go only to
 // the -log file, or to standard error under -d.

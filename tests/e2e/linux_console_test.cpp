@@ -64,6 +64,48 @@ class LinuxConsoleTest : public ::testing::Test {
   }
 };
 
+// Runtime discovery's failures are tarvikc's line on standard error like
+// its every other failure, with a desktop too: no dialog, no page opened.
+TEST_F(LinuxConsoleTest, DiscoveryFailuresAreLinesEvenOnADesktop) {
+  const std::string url = "https://example.com/java";
+  struct Row {
+    std::string config;
+    uint32_t code;
+    std::string line;
+  } rows[] = {
+      {"mainclass app.Main\n", 2, "Error!: No Java Installation Found\n"},
+      {"mainclass app.Main\njavaDownloadUrl " + url + "\n", 2,
+       "Error!: No Java Installation Found Java can be downloaded from " + url + "\n"},
+      {"mainclass app.Main\njavaDownloadUrl " + url + "\njavaVersion 17\n", 5,
+       "Java Runtime Environment Not Found: app.Main requires the Java Runtime "
+       "Environment version 17. Java can be downloaded from " + url + "\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.config);
+    const std::string dir = newCaseDir("no-runtime");
+    const std::string tools = dir + "/desktop";
+    makeDirs(tools);
+    makeDirs(dir + "/no-jvm");
+    for (const std::string tool : {"zenity", "kdialog", "xdg-open"}) {
+      writeFile(tools + "/" + tool,
+                "#!/bin/sh\necho " + tool + " >> " + quoted(dir + "/ran") + "\n");
+      ASSERT_EQ(0, shell("chmod +x " + quoted(tools + "/" + tool)));
+    }
+    const std::string exe = dir + "/tool";
+    ASSERT_EQ(0, shell("cp " + quoted(nativeConsoleLauncher()) + " " + quoted(exe)));
+    writeFile(exe + ".config", row.config);
+    RunOptions options;
+    options.env = {{"DISPLAY", ":9"}, {"PATH", tools}, {"JAVA_HOME", ""},
+                   {"TARVIK_JVM_DIR", dir + "/no-jvm"}, {"HOME", dir},
+                   {"TARVIK_REGISTRY", dir + "/no-registry"}};
+    RunResult r = runNative(exe, options);
+    EXPECT_EQ(r.exitCode, row.code) << r.err;
+    EXPECT_TRUE(has(r.err, row.line)) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fileExists(dir + "/ran")) << readFile(dir + "/ran");
+  }
+}
+
 TEST_F(LinuxConsoleTest, AntBuildsTheProjectItIsStartedIn) {
   const std::string ant = install("ant", ANT_CONFIG);
   const std::string project = newCaseDir("project");

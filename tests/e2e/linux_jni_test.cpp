@@ -75,6 +75,8 @@ TEST_F(LinuxJniTest, ApplicationSeesItsClassPathPropertiesHeapAndArguments) {
   EXPECT_TRUE(has(r.out, "prop probe.mode=1\n"));
   EXPECT_TRUE(has(r.out, "prop probe.home=/opt/my home\n")) << r.out;
   EXPECT_TRUE(has(r.out, "prop java.class.path=" + classesDir() + "\n"));
+  // As Java's own launcher names itself.
+  EXPECT_TRUE(has(r.out, "prop sun.java.launcher=SUN_STANDARD\n")) << r.out;
 
   uint64_t mib = static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) *
                      static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) >> 20;
@@ -114,6 +116,34 @@ TEST_F(LinuxJniTest, SystemExitEndsTheLauncherWithItsStatus) {
   RunResult r = run(exe, {"exit", "3"});  // without -passExitCode
   EXPECT_EQ(3u, r.exitCode) << r.err;
   EXPECT_TRUE(has(r.out, "exiting\n"));
+}
+
+// A VM cannot be made twice in one process: exit code 999 starts the
+// launcher anew, with the same words in the folder it was started in, and
+// its exit code is the launch's. tarvikc's switches, which it clears once
+// read, hold again, and its -log file gets both runs.
+TEST_F(LinuxJniTest, ExitCode999StartsTheLauncherAnew) {
+  for (const bool console : {false, true}) {
+    SCOPED_TRACE(console ? "tarvikc" : "tarvik");
+    std::string exe = makeApp(console ? "restart-console" : "restart", probeConfig());
+    if (console)
+      ASSERT_EQ(0, std::system(("cp '" + nativeConsoleLauncher() + "' '" + exe + "'").c_str()));
+    const std::string caller = caseDir + "/caller";
+    makeDirs(caller);
+    const std::string marker = caseDir + "/marker";
+    RunOptions options = RunOptions::of({"restart", marker, "7"});
+    options.cwd = caller;
+    if (console) options.env.push_back({"TARVIK_OPTIONS", "-log run.log"});
+    RunResult r = runWithoutDesktop(exe, options);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(7u, r.exitCode) << r.err;
+    const std::string output = console ? readFile(caller + "/run.log") : r.out;
+    const std::string folder = console ? caller : caseDir;
+    const std::string words = " with restart " + marker + " 7\n";
+    EXPECT_TRUE(has(output, "first run in " + folder + words)) << output;
+    EXPECT_TRUE(has(output, "second run in " + folder + words)) << output;
+    if (console) EXPECT_EQ(r.out, "");
+  }
 }
 
 TEST_F(LinuxJniTest, ExceptionFromMainIsDescribedAndTheResultIsOne) {

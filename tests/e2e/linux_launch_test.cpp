@@ -1,6 +1,7 @@
 // The native launcher starting the machine's real OpenJDK as its child,
 // with the small application of tests/e2e/java/child.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -166,6 +167,33 @@ TEST_F(LinuxLaunchTest, MissingJavaIsReportedWithCodeFour) {
                          "or directory\n"))
       << r.err;
   EXPECT_TRUE(has(r.err, "Unable To Start Java")) << r.err;
+}
+
+// Started with its standard output a pipe whose reader has gone, the
+// launcher's records are written in vain and the application still runs.
+TEST_F(LinuxLaunchTest, OutputPipeClosedBeforeTheStartStopsNothing) {
+  std::string exe = makeApp("closed-pipe", probeConfig());
+  const std::string marker = caseDir + "/ran";
+  int ends[2];
+  ASSERT_EQ(0, pipe(ends));
+  close(ends[0]);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(ends[1], 1);
+    close(ends[1]);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    execl(exe.c_str(), exe.c_str(), "-passExitCode", "mark", marker.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(ends[1]);
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(0, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  EXPECT_EQ("ran\n", fileExists(marker) ? readFile(marker) : "<none>");
 }
 
 }  // namespace

@@ -144,6 +144,7 @@ TEST_F(WineConsoleTest, FailuresAreLinesOnStandardError) {
     std::string tarvikOptions;
     uint32_t code;
     std::string line;
+    bool noRuntime = false;  // none registered while the row runs
   };
   const Row rows[] = {
       {"", "", 2, "Configuration File Not Found: The configuration file @\\tool.config "
@@ -153,10 +154,22 @@ TEST_F(WineConsoleTest, FailuresAreLinesOnStandardError) {
        "C:\\nowhere\\java.exe."},
       {"mainclass app.Main\n", "-q word", 3,
        "Not A Tarvik Switch: TARVIK_OPTIONS holds \"word\", which is not a switch"},
+      // No fitting runtime: the line names the download page, and no box asks.
+      {"mainclass app.Main\njavaDownloadUrl https://example.com/java\njavaVersion 99\n", "", 5,
+       "Java Runtime Environment Not Found: app.Main requires the Java Runtime Environment "
+       "version 99. Java can be downloaded from https://example.com/java\r\n"},
+      {"mainclass app.Main\njavaDownloadUrl https://example.com/java\n", "", 2,
+       "Error!: No Java Installation Found Java can be downloaded from "
+       "https://example.com/java\r\n", true},
   };
   for (const Row& row : rows) {
     const std::string exe = makeTool("failure", row.config);
+    if (row.noRuntime) wine.registryDeleteTree(RUNTIMES);
     RunResult run = wine.runLauncher(exe, options({}, {{"TARVIK_OPTIONS", row.tarvikOptions}}));
+    if (row.noRuntime) {
+      wine.registryAdd(RUNTIMES, "CurrentVersion", "17");
+      wine.registryAdd(RUNTIMES + "\\17", "JavaHome", WineEnvironment::windowsPath(home()));
+    }
     std::string line = row.line;
     if (line.find('@') != std::string::npos)
       line.replace(line.find('@'), 1, WineEnvironment::windowsPath(dir));

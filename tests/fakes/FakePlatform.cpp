@@ -399,6 +399,12 @@ void* FakePlatform::findSymbol(void* library, const std::string& name) {
   return it == symbols->end() ? nullptr : it->second;
 }
 
+std::string FakePlatform::restartLauncher(const std::string& workingDir) {
+  restarts.push_back({workingDir, env});
+  if (!restartError.empty()) return restartError;
+  throw ProcessExit{restartExitCode};
+}
+
 void FakePlatform::exitProcess(int code) { throw ProcessExit{code}; }
 
 }  // namespace tarvik

@@ -106,6 +106,10 @@ class FakePlatform : public Platform {
   std::string instanceClaimError;
   // Whether a running instance shows a window to bring forward.
   bool instanceHasWindow = true;
+  // restartLauncher ends the process with this code, or fails with this
+  // text when it is set.
+  int restartExitCode = 0;
+  std::string restartError;
 
   // --- records ---
   std::vector<RecordedBox> boxes;
@@ -115,6 +119,13 @@ class FakePlatform : public Platform {
   std::vector<std::string> opened;    // files opened with their program
   std::vector<std::string> claims;     // names claimed, in order
   std::vector<std::string> broughtForward;
+  // Each restart of the launcher: its working directory and the
+  // environment the new launcher would get.
+  struct Restart {
+    std::string workingDir;
+    std::map<std::string, std::string> env;
+  };
+  std::vector<Restart> restarts;
   std::vector<std::string> events;    // console and other calls, in order
   std::vector<std::string> chdirs;
   std::vector<std::string> removed;
@@ -152,6 +163,7 @@ class FakePlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  std::string restartLauncher(const std::string& workingDir) override;
   // A console, like a log file, brings standard handles of its own.
   void openConsole() override {
     events.push_back("openConsole");

@@ -14,6 +14,12 @@ rows=(
   "launch/EmbeddedVmLauncher.cpp | os.changeDirectory(folder); | no"
   "config/ConfigReader.cpp | bool full = path.size() > 1 && path[1] == ':'; | yes"
   "support/LauncherFolder.cpp | bool full = path.size() > 1 && path[1] == ':'; | no"
+  "runtime/JavaDownload.cpp | os.messageBox(text, caption, style); | yes"
+  "launch/ChildLauncher.cpp | if (platform().messageBox(text, \"Error\", 0) == 6) | yes"
+  "support/Message.cpp | return os.messageBox(text, caption, style); | no"
+  "os/PosixMessageBox.cpp | int PosixPlatform::messageBox(const std::string& text, | no"
+  "launch/ChildLauncher.cpp | os.openWithAssociatedProgram(withoutQuotes(log)); | yes"
+  "support/Message.cpp | return platform().openWithAssociatedProgram(file); | no"
 )
 failed=0
 passed=0

@@ -217,5 +217,76 @@ TEST_F(ConsoleLauncherTest, InProcessTheVmRunsInTheCallersFolder) {
   }
 }
 
+// In-process, exit code 999 cannot make a second VM: the launcher is
+// started anew, in the folder it was started in, with the switches it
+// cleared once read and the log it writes to, and its exit code is the
+// launch's. Where it cannot start, the failure is told and 999 passed on.
+TEST_F(ConsoleLauncherTest, InProcessRestartStartsTheLauncherAnew) {
+  const std::string log = "C:\\Logs\\tool.log";
+  struct Row {
+    const char* name;
+    LauncherKind kind;
+    bool posix;
+    int status;
+    std::string options;  // TARVIK_OPTIONS
+    std::string restartError;
+    int restarts;
+    int code;
+    std::string err;
+  } rows[] = {
+      {"console, switches and log handed on", LauncherKind::Console, false, 999,
+       "-log " + log, "", 1, 5, ""},
+      {"windowed", LauncherKind::Windowed, false, 999, "", "", 1, 5, ""},
+      {"Linux: the status comes whole", LauncherKind::Console, true, 999, "", "", 1, 5, ""},
+      {"Linux: 999 as the system cuts it", LauncherKind::Console, true, 231, "", "", 1, 5, ""},
+      {"Windows: 231 is a code of its own", LauncherKind::Console, false, 231, "", "", 0,
+       231, ""},
+      {"no other code restarts", LauncherKind::Console, false, 3, "", "", 0, 3, ""},
+      {"the new launcher does not start", LauncherKind::Console, false, 999, "", "denied",
+       1, 999,
+       "Unable To Restart: The application asked to be restarted (exit code 999), but "
+       "the launcher could not be started again: denied\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    resetLaunchState();
+    os = FakePlatform();
+    // Linux's 8-bit exit codes are what matters here.
+    if (row.posix) os.conv.exitCodeBits = PlatformConventions::posix().exitCodeBits;
+    os.cwd = "C:\\Work";
+    os.files["C:\\Apps\\tool.config"] =
+        std::string(CONFIG) + "javalib C:\\Apps\\jvm\\server\\jvm.dll\n";
+    os.env["TARVIK_OPTIONS"] = row.options;
+    os.restartExitCode = 5;
+    os.restartError = row.restartError;
+    FakeJvm jvm;
+    jvm.install(os, "C:\\Apps\\jvm\\server\\jvm.dll");
+    jvm.exitStatus = row.status;
+    EXPECT_EQ(run(row.kind), row.code);
+    ASSERT_EQ(os.restarts.size(), static_cast<size_t>(row.restarts));
+    EXPECT_EQ(os.err, row.err);
+    if (!row.restarts) continue;
+    FakePlatform::Restart& restart = os.restarts[0];
+    EXPECT_EQ(restart.workingDir, "C:\\Work");
+    if (row.kind == LauncherKind::Console) {
+      EXPECT_EQ(restart.env["TARVIK_OPTIONS"], row.options);
+    }
+    EXPECT_EQ(restart.env["TARVIK_LOG_HANDED_ON"], row.options.empty() ? "" : log);
+  }
+}
+
+// A launcher started anew by one that logs writes on in the same file: it
+// neither empties that file nor makes a new one.
+TEST_F(ConsoleLauncherTest, HandedOnLogIsKept) {
+  os.env["TARVIK_OPTIONS"] = "-log C:\\Logs\\tool.log";
+  os.env["TARVIK_LOG_HANDED_ON"] = "C:\\Logs\\tool.log";
+  os.files["C:\\Logs\\tool.log"] = "first run\n";
+  run(LauncherKind::Console);
+  EXPECT_EQ(os.files["C:\\Logs\\tool.log"], "first run\n");
+  EXPECT_EQ(os.handles.output, 1u);
+  EXPECT_EQ(os.env["TARVIK_LOG_HANDED_ON"], "");
+  EXPECT_EQ(opt.logFilePath, "C:\\Logs\\tool.log");
+}
+
 }  // namespace
 }  // namespace tarvik

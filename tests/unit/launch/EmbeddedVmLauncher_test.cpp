@@ -21,11 +21,11 @@ class EmbeddedVmLauncherTest : public LauncherTest {
     set.mainClass = "app.Main";
   }
 
-  // The options after the class path and "exit", without the command
-  // property that ends them.
+  // The options after the class path and "exit", without the command and
+  // launcher properties that end them.
   Strings vmOptions() const {
-    if (jvm.options.size() < 3) return {};
-    return Strings(jvm.options.begin() + 2, jvm.options.end() - 1);
+    if (jvm.options.size() < 4) return {};
+    return Strings(jvm.options.begin() + 2, jvm.options.end() - 2);
   }
 
   FakeJvm jvm;
@@ -36,9 +36,11 @@ TEST_F(EmbeddedVmLauncherTest, HandsTheVmTheInitArgumentsAndTheExitHook) {
   EXPECT_EQ(1, jvm.creations);
   EXPECT_EQ(0x00010002, jvm.version);
   EXPECT_EQ(1, jvm.ignoreUnrecognized);
-  // Nothing configured: the class path option, "exit" and the command.
-  EXPECT_EQ(3, jvm.nOptions);
-  EXPECT_EQ((Strings{"-Djava.class.path=", "exit", "-Dsun.java.command=app.Main"}),
+  // Nothing configured: the class path option, "exit", the command and the
+  // launcher's name, as Java's own launcher gives it.
+  EXPECT_EQ(4, jvm.nOptions);
+  EXPECT_EQ((Strings{"-Djava.class.path=", "exit", "-Dsun.java.command=app.Main",
+                     "-Dsun.java.launcher=SUN_STANDARD"}),
             jvm.options);
   EXPECT_EQ(nullptr, jvm.extraInfo[0]);
   EXPECT_EQ(reinterpret_cast<void*>(&vmExitHook), jvm.extraInfo[1]);
@@ -61,7 +63,7 @@ TEST_P(VmOptions, FollowTheClassPathAndExitInListOrder) {
   set.percentRam = GetParam().percentRam;
   EXPECT_EQ(0, launchInProcess());
   EXPECT_EQ(GetParam().expected, vmOptions());
-  EXPECT_EQ(static_cast<int>(GetParam().expected.size()) + 3, jvm.nOptions);
+  EXPECT_EQ(static_cast<int>(GetParam().expected.size()) + 4, jvm.nOptions);
   for (size_t i = 2; i < jvm.extraInfo.size(); ++i)
     EXPECT_EQ(nullptr, jvm.extraInfo[i]) << i;
 }
@@ -128,11 +130,11 @@ TEST_F(EmbeddedVmLauncherTest, SpacedEnvironmentValueReachesTheVmUnquoted) {
   EXPECT_EQ((Strings{"-Dh=C:/Program Files/x"}), vmOptions());
 }
 
-TEST_F(EmbeddedVmLauncherTest, EveryVmParamRemovedLeavesThreeOptions) {
+TEST_F(EmbeddedVmLauncherTest, EveryVmParamRemovedLeavesFourOptions) {
   addVmParam("-Dexe.mainConfig=\"C:\\Apps\\tool.config\"");
   removeVmParams("*");
   EXPECT_EQ(0, launchInProcess());
-  EXPECT_EQ(3, jvm.nOptions);
+  EXPECT_EQ(4, jvm.nOptions);
 }
 
 struct ClassPathCase {
@@ -307,7 +309,7 @@ TEST_F(EmbeddedVmLauncherTest, ArgumentsThatCannotBeBuiltStopTheLaunch) {
 }
 
 TEST_F(EmbeddedVmLauncherTest, ExitHookEndsTheLauncherWithTheStatus) {
-  for (int status : {3, 0, -7, 999}) {
+  for (int status : {3, 0, -7, 998}) {
     FakeJvm fresh;
     fresh.install(os, JVM);
     fresh.exitStatus = status;
@@ -478,16 +480,19 @@ TEST_F(EmbeddedVmLauncherTest, BehavesAsJavasLauncher) {
       {"two words and the main thread's stack", std::nullopt, "17.0.9",
        {"--add-opens java.base/java.lang=ALL-UNNAMED", "-Xss64m"},
        {"--add-opens=java.base/java.lang=ALL-UNNAMED", "-Xss64m",
-        "-Dsun.java.command=app.Main a b"},
+        "-Dsun.java.command=app.Main a b", "-Dsun.java.launcher=SUN_STANDARD"},
        64ull << 20, ""},
       {"the variable first; its class path gives way", "-Da=\"x y\" -cp c.jar -Xss1m",
        "17.0.9", {"-Xss2m"},
-       {"-Da=x y", "-Xss1m", "-Xss2m", "-Dsun.java.command=app.Main a b"},
+       {"-Da=x y", "-Xss1m", "-Xss2m", "-Dsun.java.command=app.Main a b", "-Dsun.java.launcher=SUN_STANDARD"},
        2ull << 20, "NOTE: Picked up JDK_JAVA_OPTIONS: -Da=\"x y\" -cp c.jar -Xss1m\n"},
       {"Java 8 does not read it", "-Da=1", "1.8.0_392", {},
-       {"-Dsun.java.command=app.Main a b"}, 0, ""},
+       {"-Dsun.java.command=app.Main a b", "-Dsun.java.launcher=SUN_STANDARD"}, 0, ""},
       {"the configured command property stays", std::string(), "",
-       {"-Dsun.java.command=mine"}, {"-Dsun.java.command=mine"}, 0, ""},
+       {"-Dsun.java.command=mine"}, {"-Dsun.java.command=mine", "-Dsun.java.launcher=SUN_STANDARD"}, 0, ""},
+      {"the configured launcher property stays", std::string(), "",
+       {"-Dsun.java.launcher=mine"},
+       {"-Dsun.java.launcher=mine", "-Dsun.java.command=app.Main a b"}, 0, ""},
   };
   for (const Case& c : cases) {
     os = FakePlatform();
@@ -538,7 +543,7 @@ TEST_F(EmbeddedVmLauncherTest, CommandPropertyKeepsToTheCodePage) {
     set.mainClass = c.mainClass;
     set.appArguments = c.args;
     EXPECT_EQ(0, launchInProcess()) << c.mainClass;
-    EXPECT_EQ(c.last, Strings{fresh.options.back()}) << c.mainClass;
+    EXPECT_EQ(c.last, Strings{fresh.options.end()[-2]}) << c.mainClass;
     EXPECT_TRUE(os.boxes.empty());
   }
 }
@@ -576,7 +581,7 @@ TEST_F(EmbeddedVmLauncherTest, SplashThatCannotShowLeavesALineAndTheLaunchGoesOn
     EXPECT_EQ(0, launchInProcess());
     EXPECT_EQ(os.err, c.line);
     EXPECT_EQ(Strings(fresh.options.begin() + 2, fresh.options.end()),
-              Strings{"-Dsun.java.command=app.Main"});
+              (Strings{"-Dsun.java.command=app.Main", "-Dsun.java.launcher=SUN_STANDARD"}));
   }
 }
 

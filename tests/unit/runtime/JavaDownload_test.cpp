@@ -20,7 +20,8 @@ class JavaDownloadTest : public LauncherTest {
 
 // Each way discovery finds no fitting runtime, answered Yes, No and in
 // quiet mode: the box keeps its text and adds the question, only Yes
-// opens the page, and the end is today's.
+// opens the page, and the end is today's. The console launcher shows no
+// box and opens nothing: its line on standard error names the page.
 TEST_F(JavaDownloadTest, EveryDiscoveryFailureOffersThePage) {
   struct Failure {
     std::string name;
@@ -61,24 +62,31 @@ TEST_F(JavaDownloadTest, EveryDiscoveryFailureOffersThePage) {
        MB_STYLE_OK, false, 11},
   };
   for (const Failure& f : failures) {
-    for (const char* how : {"yes", "no", "quiet", "no url"}) {
+    for (const char* how : {"yes", "no", "quiet", "no url", "console", "console quiet"}) {
       const std::string mode = how;
       SCOPED_TRACE(f.name + ", " + mode);
       resetLaunchState();
       os.registry.clear();
       os.boxes.clear();
       os.opened.clear();
+      os.err.clear();
       os.answers = {mode == "yes" ? ANSWER_YES : ANSWER_NO};
       if (mode != "no url") settings().javaDownloadUrl = URL;
-      options().quietMode = mode == "quiet";
+      options().quietMode = mode == "quiet" || mode == "console quiet";
+      const bool console = mode.rfind("console", 0) == 0;
+      if (console) options().kind = LauncherKind::Console;
       f.arrange(*this);
       EXPECT_EQ(exitCodeOf(f.act), f.code);
       std::vector<RecordedBox> boxes;
       if (mode == "yes" || mode == "no")
         boxes.push_back({f.caption, f.text + QUESTION, f.style | MB_STYLE_YESNO});
-      else if (mode == "no url" || f.shownWhenQuiet)
+      else if (mode == "no url" || (mode == "quiet" && f.shownWhenQuiet))
         boxes.push_back({f.caption, f.text, f.style});
       EXPECT_EQ(os.boxes, boxes);
+      const bool told = mode == "console" || f.shownWhenQuiet;
+      EXPECT_EQ(os.err, console && told ? f.caption + ": " + f.text +
+                                              " Java can be downloaded from " + URL + "\n"
+                                        : "");
       EXPECT_EQ(os.opened, mode == "yes" ? std::vector<std::string>{URL}
                                          : std::vector<std::string>{});
     }

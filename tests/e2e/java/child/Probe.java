@@ -6,6 +6,7 @@ import java.lang.management.ManagementFactory;
 // given and ends as asked:
 //   exit N        ends with System.exit(N) after printing
 //   sleep MILLIS  sleeps, then prints "slept" and ends normally
+//   mark FILE     writes "ran" into FILE after printing
 //   anything else is just printed
 public class Probe {
     public static void main(String[] args) throws Exception {
@@ -26,6 +27,9 @@ public class Probe {
         System.out.flush();
         if (args.length >= 2 && args[0].equals("exit")) {
             System.exit(Integer.parseInt(args[1]));
+        }
+        if (args.length >= 2 && args[0].equals("mark")) {
+            java.nio.file.Files.write(java.nio.file.Paths.get(args[1]), "ran\n".getBytes());
         }
         if (args.length >= 2 && args[0].equals("sleep")) {
             Thread.sleep(Long.parseLong(args[1]));

@@ -7,6 +7,8 @@ import java.lang.management.ManagementFactory;
 //   exit N           System.exit(N)
 //   throw            main ends with an exception
 //   thread           main returns while a non-daemon thread still works
+//   restart FILE N   without FILE: makes it and asks for a restart
+//                    (System.exit(999)); with it: System.exit(N)
 public class Probe {
     public static void main(String[] args) throws Exception {
         String mode = args.length > 0 ? args[0] : "print";
@@ -14,6 +16,18 @@ public class Probe {
             case "exit":
                 System.out.println("exiting");
                 System.exit(Integer.parseInt(args[1]));
+                break;
+            case "restart":
+                java.nio.file.Path marker = java.nio.file.Paths.get(args[1]);
+                boolean first = !java.nio.file.Files.exists(marker);
+                if (first) {
+                    java.nio.file.Files.write(marker, new byte[0]);
+                }
+                System.out.println((first ? "first" : "second") + " run in "
+                        + System.getProperty("user.dir") + " with "
+                        + String.join(" ", args));
+                System.out.flush();
+                System.exit(first ? 999 : Integer.parseInt(args[2]));
                 break;
             case "throw":
                 throw new IllegalStateException("probe failure");
@@ -40,7 +54,8 @@ public class Probe {
             System.out.println("arg[" + i + "]=" + escaped(args[i]));
         }
         for (String name : new String[] {"exe.mainConfig", "probe.mode",
-                "probe.home", "java.class.path", "user.dir"}) {
+                "probe.home", "java.class.path", "user.dir",
+                "sun.java.launcher"}) {
             System.out.println("prop " + name + "=" + System.getProperty(name));
         }
         for (String option :
