@@ -14,6 +14,10 @@ cd "$src"
 
 roads=(
   # rule | call | where it may stand
+  "files the launcher creates | createTextFile\( | os/* support/LauncherFiles.cpp"
+  "files the launcher creates | createNewPrivateTextFile\( | os/*"
+  "files the launcher creates | redirectStdStreams\( | os/* support/LauncherFiles.cpp"
+  "files read whole | readRegularFile\( | os/* config/ConfigReader.cpp runtime/RuntimeRelease.cpp"
 )
 
 found=0
