@@ -21,14 +21,14 @@ class ReadCountingPlatform : public FakePlatform {
  public:
   size_t reads = 0;
   size_t linesRead = 0;
-  std::optional<std::string> readFile(const std::string& path) override {
-    std::optional<std::string> content = FakePlatform::readFile(path);
-    if (content) {
+  FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override {
+    FileRead read = FakePlatform::readRegularFile(path, maxBytes);
+    if (const std::optional<std::string>& content = read.content) {
       ++reads;
       linesRead += 1;
       for (char c : *content) linesRead += c == '\n' || c == '\0';
     }
-    return content;
+    return read;
   }
 };
 

@@ -30,9 +30,10 @@ class WritesPlatform : public tarvik::FakePlatform {
     writes.push_back(text);
     FakePlatform::writeStdout(text);
   }
-  std::unique_ptr<tarvik::OutputFile> createTextFile(const std::string& path) override {
-    std::unique_ptr<tarvik::OutputFile> file = FakePlatform::createTextFile(path);
-    if (file) created.push_back(resolve(path));
+  tarvik::CreatedFile createTextFile(const std::string& path,
+                                     tarvik::FileCreation creation) override {
+    tarvik::CreatedFile file = FakePlatform::createTextFile(path, creation);
+    if (file.file) created.push_back(resolve(path));
     return file;
   }
 };

@@ -19,6 +19,10 @@ roads=(
   "the folder of the launcher | \[1\] *== *':' | os/* support/LauncherFolder.cpp"
   "what the user is told: a box | [.>]messageBox\( | support/Message.cpp"
   "what the user is told: a file or page opened for the user | [.>]openWithAssociatedProgram\( | support/Message.cpp"
+  "files the launcher creates | createTextFile\( | os/* support/LauncherFiles.cpp"
+  "files the launcher creates | createNewPrivateTextFile\( | os/*"
+  "files the launcher creates | redirectStdStreams\( | os/* support/LauncherFiles.cpp"
+  "files read whole | readRegularFile\( | os/* config/ConfigReader.cpp runtime/RuntimeRelease.cpp"
 )
 
 found=0

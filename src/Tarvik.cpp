@@ -53,6 +53,8 @@ const char* const HELP_LINES[] = {
     "-passExitCode\tIf the process launches and terminates, this flag causes "
     "Tarvik to exit with the same exit code (thus passing the exit code). "
     "Useful in scripts that require the exit code from the Java Application.",
+    "-clearCache\tRemoves this application's files from the startup cache "
+    "and exits.",
 };
 
 [[noreturn]] void printHelpAndExit() {
@@ -91,13 +93,15 @@ void chooseConfigurationFile(SwitchWalk& walk) {
   options().customConfigPath = walk.word().substr(2);
 }
 
-void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
+ConfigurationLook lookAtConfiguration(const std::vector<std::string>& argv);
+void refuseToReplaceConfiguration(const std::vector<std::string>& read,
                                   const std::string& file,
                                   const std::string& what,
                                   const std::string& advice);
 
 void writeSampleAndStop(SwitchWalk& walk) {
-  refuseToReplaceConfiguration(walk.words, SAMPLE_CONFIG_NAME, "sample file",
+  refuseToReplaceConfiguration(lookAtConfiguration(walk.words).files,
+                               SAMPLE_CONFIG_NAME, "sample file",
                                "run -sample in another folder.");
   writeSampleConfig();
   exitLauncher(0);
@@ -110,8 +114,18 @@ void logToFile(SwitchWalk& walk) {
   if (walk.at + 1 < words.size() && !startsWith(words[walk.at + 1], "-")) {
     opts.logFilePath = words[++walk.at];
     if (!opts.logRedirected)
-      refuseToReplaceConfiguration(words, opts.logFilePath, "log file",
+      refuseToReplaceConfiguration(lookAtConfiguration(words).files,
+                                   opts.logFilePath, "log file",
                                    "name another file after -log.");
+  } else if (!opts.logRedirected && opts.logFilePath.empty()) {
+    // Given no file, -log writes the one outputFile names, relative to the
+    // launcher's folder, as it would a file named after it.
+    const ConfigurationLook look = lookAtConfiguration(words);
+    if (look.outputFile && !look.outputFile->empty()) {
+      opts.logFilePath = inLauncherFolder(*look.outputFile);
+      refuseToReplaceConfiguration(look.files, opts.logFilePath, "log file",
+                                   "name another file in outputFile.");
+    }
   }
   redirectToLog(startup().exePath);
 }
@@ -162,15 +176,19 @@ std::string configurationToBeRead(const std::vector<std::string>& argv) {
   return path;
 }
 
-// -log and -sample create their file afresh; when it is a file the
-// application's configuration reads (its own or one it includes), they stop
-// instead of destroying it.
-void refuseToReplaceConfiguration(const std::vector<std::string>& argv,
+// What the configuration this run will read holds, looked at while the
+// switches are walked.
+ConfigurationLook lookAtConfiguration(const std::vector<std::string>& argv) {
+  return lookThroughConfiguration(configurationToBeRead(argv), launcherFolder());
+}
+
+// -log and -sample create their file afresh; when it is one of the files
+// the application's configuration reads (`read`: its own or one it
+// includes), they stop instead of destroying it.
+void refuseToReplaceConfiguration(const std::vector<std::string>& read,
                                   const std::string& file,
                                   const std::string& what,
                                   const std::string& advice) {
-  const std::vector<std::string> read =
-      configurationFiles(configurationToBeRead(argv), launcherFolder());
   for (const std::string& config : read) {
     if (!platform().sameFile(file, config)) continue;
     const std::string text = "The " + what + " " + file +
@@ -225,9 +243,14 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
 void requireConfiguration() {
   const StartupState& start = startup();
   const std::string path = configPathFor(start.exePath, start.launcherDir);
-  if (platform().readFile(path)) return;
+  const FileRead read = readConfigurationBytes(path);
+  if (read.content) return;
+  // A file that is there but is no text file says why.
+  const std::string why = read.refusal == ReadRefusal::CannotRead
+                              ? std::string()
+                              : ": " + readRefusalReason(read.refusal);
   showErrorBox(NO_CONFIGURATION_CAPTION,
-               "The configuration file " + path + " cannot be read.");
+               "The configuration file " + path + " cannot be read" + why + ".");
   exitLauncher(NO_CONFIGURATION_EXIT_CODE);
 }
 

@@ -326,8 +326,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
   Platform& os = platform();
   const PlatformConventions& conv = os.conventions();
 
-  const std::optional<std::string> release =
-      os.readFile(runtimeHome + conv.separator + "release");
+  const std::optional<std::string> release = readReleaseFile(runtimeHome);
   const std::optional<std::string> version =
       release ? releaseVersion(*release) : std::nullopt;
   const std::optional<int> feature =

@@ -28,6 +28,9 @@ namespace {
 // reached under several spellings of its path would otherwise nest on).
 constexpr size_t MAX_INCLUDE_DEPTH = 64;
 constexpr size_t MAX_FILES_PER_CONFIGURATION = 10000;
+// A configuration file larger than this is not read: no text a person
+// writes comes near it, and a file that never ends (a device) stops here.
+constexpr uint64_t MAX_CONFIGURATION_BYTES = 64ull << 20;
 
 // The files being read, outermost first, as comparable keys.
 std::vector<std::string>& filesBeingRead() {
@@ -116,7 +119,7 @@ void applySetenv(const std::string& argument) {
   const std::string name = argument.substr(0, equals);
   const std::string value = argument.substr(equals + 1);
   debugBox(name, value);
-  platform().setEnv(name, expandEnvironmentReferences(value, false));
+  setEnvironmentValue(name, expandEnvironmentReferences(value, false));
 }
 
 void applyKeepalive(const std::string& argument) {
@@ -343,7 +346,16 @@ void forEachLine(const std::string& text, LineAction apply) {
   }
 }
 
-// Adds `path` and the files its `include` lines name, each once.
+// The argument a directive gets from its line's text after the keyword,
+// `%name%` variables substituted: a path loses its trailing blanks.
+std::string argumentFor(const Directive& directive, const std::string& argument) {
+  return takesAPath(directive.keyword) ? withoutTrailingBlanks(argument)
+                                       : argument;
+}
+
+// Adds `path` and the files its `include` lines name, each once, and
+// applies the lines that decide which files those are (`var`, `setenv`)
+// or what the launcher writes (`outputFile`).
 void collectFiles(const std::string& path, const std::string& folder,
                   std::vector<std::string>& files, std::set<std::string>& keys) {
   const PlatformConventions& conv = platform().conventions();
@@ -353,45 +365,69 @@ void collectFiles(const std::string& path, const std::string& folder,
       !keys.insert(fileKey(full)).second)
     return;
   files.push_back(full);
-  std::optional<std::string> content = platform().readFile(full);
-  if (!content) return;
-  forEachLine(configText(std::move(*content)), [&](const std::string& line) {
+  FileRead read = readConfigurationBytes(full);
+  if (!read.content) return;
+  forEachLine(configText(std::move(*read.content)), [&](const std::string& line) {
     if (line[0] == '#' || line[0] == '/') return;
     const size_t space = line.find(' ');
     const Directive* directive = directiveFor(line);
     if (space == std::string::npos || !directive) return;
-    const std::string argument = substituteVariables(line.substr(space + 1));
+    const std::string argument =
+        argumentFor(*directive, substituteVariables(line.substr(space + 1)));
     if (directive->keyword == "var") {
       // Only what a `var` line defines; its complaints come when it is read.
       const size_t equals = argument.find('=');
       if (equals != std::string::npos)
         variables()[argument.substr(0, equals)] = argument.substr(equals + 1);
     } else if (directive->keyword == "include") {
-      collectFiles(includedPath(withoutTrailingBlanks(argument)), folder,
-                   files, keys);
+      collectFiles(includedPath(argument), folder, files, keys);
+    } else if (directive->keyword == "setenv" ||
+               directive->keyword == "outputFile") {
+      directive->apply(argument);
     }
   });
 }
 
 }  // namespace
 
-std::vector<std::string> configurationFiles(const std::string& path,
-                                            const std::string& folder) {
+FileRead readConfigurationBytes(const std::string& path) {
+  return platform().readRegularFile(path, MAX_CONFIGURATION_BYTES);
+}
+
+std::string readRefusalReason(ReadRefusal refusal) {
+  switch (refusal) {
+    case ReadRefusal::NotRegularFile:
+      return "it is no regular file (a FIFO or a device, say)";
+    case ReadRefusal::TooLarge:
+      return "it holds more than " + std::to_string(MAX_CONFIGURATION_BYTES) +
+             " bytes";
+    default: return "it cannot be read";
+  }
+}
+
+ConfigurationLook lookThroughConfiguration(const std::string& path,
+                                           const std::string& folder) {
   // Read as the launch will read them, but nothing is applied, shown or
-  // kept: the variables and the debug mode are restored afterwards.
+  // kept: the variables, the environment, the output file and the debug
+  // mode are as they were afterwards.
   struct Restore {
     VariableTable variables = tarvik::variables();
+    OptionalText outputFile = settings().outputFile;
     int32_t debugMode = options().debugMode;
     ~Restore() {
       tarvik::variables() = variables;
+      settings().outputFile = outputFile;
       options().debugMode = debugMode;
     }
   } restore;
+  EnvironmentLook environment;
   options().debugMode = 0;
-  std::vector<std::string> files;
+  settings().outputFile.reset();
+  ConfigurationLook look;
   std::set<std::string> keys;
-  collectFiles(path, folder, files, keys);
-  return files;
+  collectFiles(path, folder, look.files, keys);
+  look.outputFile = settings().outputFile;
+  return look;
 }
 
 int readConfigFile(const std::string& path) {
@@ -424,8 +460,17 @@ int readConfigFile(const std::string& path) {
   }
 
   debugBox("Reading Config file", path);
-  std::optional<std::string> content = platform().readFile(path);
-  if (!content) return 0;
+  FileRead read = readConfigurationBytes(path);
+  if (!read.content) {
+    // A file that is not there stays unread without a word, as it always
+    // was; one that is there but no text file says why.
+    if (read.refusal != ReadRefusal::CannotRead)
+      platform().writeStderr(
+          std::string(reading.empty() ? "Skipped configuration file "
+                                      : "Skipped include of ") +
+          path + ": " + readRefusalReason(read.refusal) + "\n");
+    return 0;
+  }
 
   reading.push_back(key);
   // Popped on every way out, also when a directive ends the process in a
@@ -435,7 +480,7 @@ int readConfigFile(const std::string& path) {
     ~PopOnExit() { files.pop_back(); }
   } pop{reading};
 
-  forEachLine(configText(std::move(*content)), parseDirectiveLine);
+  forEachLine(configText(std::move(*read.content)), parseDirectiveLine);
   return 0;
 }
 
@@ -446,9 +491,7 @@ void parseDirectiveLine(const std::string& line) {
   const std::string argument = substituteVariables(line.substr(space + 1));
   const Directive* directive = directiveFor(line);
   if (!directive) return;
-  directive->apply(takesAPath(directive->keyword)
-                       ? withoutTrailingBlanks(argument)
-                       : argument);
+  directive->apply(argumentFor(*directive, argument));
 }
 
 }  // namespace tarvik

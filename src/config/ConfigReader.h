@@ -5,19 +5,36 @@
 #include <string>
 #include <vector>
 
+#include "LaunchSettings.h"
+#include "os/Platform.h"
+
 namespace tarvik {
 
 // Reads and applies one configuration file; a file that cannot be opened is
-// skipped silently. Always returns 0.
+// skipped silently, one that is no regular file or too large with a line
+// on standard error. Always returns 0.
 int readConfigFile(const std::string& path);
 
-// The files a configuration reads: `path` and those its `include` lines
-// name, each once, as full paths (relative ones taken from `folder`, where
-// the launch reads them). Only `var` and `include` lines are followed and
-// nothing is applied, so an include whose name comes from a `setenv` line
-// is named as the environment stands now.
-std::vector<std::string> configurationFiles(const std::string& path,
-                                            const std::string& folder);
+// What a look through a configuration finds: the files it reads, `path`
+// and those its `include` lines name, each once, as full paths (relative
+// ones taken from `folder`, where the launch reads them), and the file its
+// `outputFile` lines name last, as written. The lines are read as the
+// launch reads them (`var` and `setenv` lines decide an include's name),
+// but nothing is applied: the process's environment and the settings stay
+// as they are, and nothing is said.
+struct ConfigurationLook {
+  std::vector<std::string> files;
+  OptionalText outputFile;
+};
+ConfigurationLook lookThroughConfiguration(const std::string& path,
+                                           const std::string& folder);
+
+// The bytes of a configuration file: a regular file within the size a
+// configuration may have, else nothing and why.
+FileRead readConfigurationBytes(const std::string& path);
+// Why a configuration file was not read, as a clause ("it is no regular
+// file ...").
+std::string readRefusalReason(ReadRefusal refusal);
 
 // Applies one non-empty line of a configuration file.
 void parseDirectiveLine(const std::string& line);

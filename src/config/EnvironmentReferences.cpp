@@ -1,6 +1,7 @@
 #include "config/EnvironmentReferences.h"
 
 #include <algorithm>
+#include <map>
 
 #include "LaunchSettings.h"
 #include "support/Message.h"
@@ -95,6 +96,37 @@ void slashesForward(std::string& text, size_t from) {
 
 }  // namespace
 
+namespace {
+
+// The values `setenv` lines gave during a look; null when none is taken.
+std::map<std::string, std::string>* gLookValues = nullptr;
+
+}  // namespace
+
+EnvironmentLook::EnvironmentLook() {
+  gLookValues = new std::map<std::string, std::string>();
+}
+
+EnvironmentLook::~EnvironmentLook() {
+  delete gLookValues;
+  gLookValues = nullptr;
+}
+
+std::optional<std::string> environmentValue(const std::string& name) {
+  if (gLookValues) {
+    auto given = gLookValues->find(name);
+    if (given != gLookValues->end()) return given->second;
+  }
+  return platform().getEnv(name);
+}
+
+void setEnvironmentValue(const std::string& name, const std::string& value) {
+  if (gLookValues)
+    (*gLookValues)[name] = value;
+  else
+    platform().setEnv(name, value);
+}
+
 std::string expandEnvironmentReferences(const std::string& text,
                                         bool quoteSpacedValue) {
   if (text.empty()) return std::string();
@@ -146,15 +178,16 @@ std::string expandEnvironmentReferences(const std::string& text,
     if (n - 1 < t.originalEnd) {
       nested = 0;
     } else if (++nested > MAX_NESTED_REFERENCES) {
-      os.writeStderr("Stopped expanding $" + name + ": references nested " +
-                     "more than " + std::to_string(MAX_NESTED_REFERENCES) +
-                     " deep (does a value refer back to itself?)\n");
+      if (!gLookValues)
+        os.writeStderr("Stopped expanding $" + name + ": references nested " +
+                       "more than " + std::to_string(MAX_NESTED_REFERENCES) +
+                       " deep (does a value refer back to itself?)\n");
       break;
     }
 
     if (t.prefixHasEquals) quote = true;
     debugBox("Found variable", name);
-    std::optional<std::string> value = os.getEnv(name);
+    std::optional<std::string> value = environmentValue(name);
     if (!value) {
       if (name != "pid") {
         debugBox("Can't find variable", name);
@@ -177,9 +210,10 @@ std::string expandEnvironmentReferences(const std::string& text,
     const size_t grownSize =
         t.size() - restStart + value->size() + (spaced ? 2 : 0);
     if (grownSize > text.size() + MAX_GROWTH) {
-      os.writeStderr("Stopped expanding $" + name + ": the text would grow " +
-                     "by more than " + std::to_string(MAX_GROWTH) +
-                     " characters (does a value refer back to itself?)\n");
+      if (!gLookValues)
+        os.writeStderr("Stopped expanding $" + name + ": the text would grow " +
+                       "by more than " + std::to_string(MAX_GROWTH) +
+                       " characters (does a value refer back to itself?)\n");
       break;
     }
     t.dropFront(restStart);

@@ -2,6 +2,7 @@
 #ifndef TARVIK_CONFIG_ENVIRONMENTREFERENCES_H
 #define TARVIK_CONFIG_ENVIRONMENTREFERENCES_H
 
+#include <optional>
 #include <string>
 
 namespace tarvik {
@@ -10,6 +11,25 @@ namespace tarvik {
 // value holding a blank is put between double quotes.
 std::string expandEnvironmentReferences(const std::string& text,
                                         bool quoteSpacedValue);
+
+// A variable of the environment as the configuration sees it: the
+// process's, or while a look is taken, the value a `setenv` line of the look
+// gave it.
+std::optional<std::string> environmentValue(const std::string& name);
+// Sets a variable for the application (what a `setenv` line does); during
+// a look only the look sees it.
+void setEnvironmentValue(const std::string& name, const std::string& value);
+
+// While one lives, the configuration is only looked through: `setenv`
+// lines change the look's own view of the environment, never the
+// process's, and expansion says nothing of values it stops at.
+class EnvironmentLook {
+ public:
+  EnvironmentLook();
+  ~EnvironmentLook();
+  EnvironmentLook(const EnvironmentLook&) = delete;
+  EnvironmentLook& operator=(const EnvironmentLook&) = delete;
+};
 
 }  // namespace tarvik
 

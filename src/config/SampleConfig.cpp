@@ -4,6 +4,7 @@
 
 #include "Version.h"
 #include "os/Platform.h"
+#include "support/LauncherFiles.h"
 
 namespace tarvik {
 
@@ -101,11 +102,37 @@ const char sampleConfigText[] =
     "\n"
     "#var foo=bar\n"
     "#vmparam -Dfoobar=test%foo%test\n"
-    "## Will produce the parameter -Dfoobar=testbartest\n";
+    "## Will produce the parameter -Dfoobar=testbartest\n"
+    "\n"
+    "## To run the JVM inside the launcher's process rather than as a child,\n"
+    "## name its library (jvm.dll), or 'auto' for the chosen runtime's, use:\n"
+    "#javalib <path to jvm.dll, or auto>\n"
+    "\n"
+    "## To require a version of Java, use:\n"
+    "#javaVersion <version>\n"
+    "## e.g. 17 (that family), 1.8.0_392 (exactly), 17+ (that or later),\n"
+    "## 11..21 (feature versions 11 to 21). Write it after runtimeHome,\n"
+    "## javalib auto, appname and javaDownloadUrl.\n"
+    "\n"
+    "## To try a runtime's home (the folder that holds bin) before any other,\n"
+    "## relative to the launcher's folder or absolute, use:\n"
+    "#runtimeHome <folder>\n"
+    "\n"
+    "## To keep an archive of the application's classes for a faster start\n"
+    "## (Java 13 and later), use:\n"
+    "#startupCache true\n"
+    "\n"
+    "## To keep to one instance of the application per name, per user and\n"
+    "## session (a second launch brings its window forward), use:\n"
+    "#singleInstance <name>\n"
+    "\n"
+    "## To offer a page where Java can be had when no fitting runtime is\n"
+    "## found, use:\n"
+    "#javaDownloadUrl <http or https URL>\n";
 
 void writeSampleConfig() {
-  Platform& os = platform();
-  std::unique_ptr<OutputFile> file = os.createTextFile(SAMPLE_CONFIG_NAME);
+  std::unique_ptr<OutputFile> file =
+      createLauncherFile(LauncherFileKind::SampleConfig, SAMPLE_CONFIG_NAME).file;
   if (!file) exitLauncher(1);
   file->write("#Created with version " + identificationString() + "\n");
   file->write(sampleConfigText);

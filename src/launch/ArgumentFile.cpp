@@ -6,8 +6,8 @@
 #include "os/Platform.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AppBaseName.h"
+#include "support/LauncherFiles.h"
 #include "support/LogRedirector.h"
-#include "support/RandomName.h"
 
 namespace tarvik {
 
@@ -58,20 +58,17 @@ std::optional<std::string> writeArgumentFile(
   if (!bytes)
     return "The arguments cannot be written in the system's code page, in "
            "which Java reads an argument file.";
-  const std::string stem = inTempDir(appBaseName(startup().exePath) + "-");
-  CreatedFile created;
-  for (int tries = 0; tries < NEW_NAME_TRIES && !created.file; ++tries) {
-    std::optional<std::string> name = randomName();
-    if (!name)
-      return "The system gave no random number to name the argument file.";
-    path = stem + *name + ".args";
-    created = os.createNewPrivateTextFile(path);
-    if (!created.file && !created.taken)
-      return "The argument file " + path + " could not be created.";
-  }
-  if (!created.file)
+  LauncherFile created = createLauncherFile(
+      LauncherFileKind::ArgumentFile,
+      inTempDir(appBaseName(startup().exePath) + ".args"));
+  path = created.path;
+  if (created.noRandomNumber)
+    return "The system gave no random number to name the argument file.";
+  if (created.result == CreateResult::NameTaken)
     return "No new argument file could be created: every name tried, the "
            "last " + path + ", was taken.";
+  if (!created.file)
+    return "The argument file " + path + " could not be created.";
   created.file->write(*bytes);
   if (!created.file->close()) {
     os.removeFile(path);

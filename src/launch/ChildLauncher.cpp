@@ -16,6 +16,7 @@
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "support/AnsiCodePage.h"
+#include "support/LauncherFiles.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
 #include "support/Utf8.h"
@@ -85,13 +86,13 @@ std::string libraryRecord(const std::string& library) {
   Platform& os = platform();
   const std::string name = appBaseName(startup().exePath) + ".out";
   std::string path = name;
-  std::unique_ptr<OutputFile> file = os.createTextFile(name);
+  std::unique_ptr<OutputFile> file =
+      createLauncherFile(LauncherFileKind::CommandFile, name).file;
   if (!file) {
     path = inTempDir(name);
     // The temporary folder is shared: the file is made anew there, never a
     // file or link that another user left under its name.
-    os.removeFile(path);
-    file = os.createNewPrivateTextFile(path).file;
+    file = createLauncherFile(LauncherFileKind::CommandFileInTemp, path).file;
     if (!file) {
       os.writeStderr("Error opening .out files: " + name + "\n");
       os.writeStderr("and " + path + "\n");

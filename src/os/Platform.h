@@ -234,30 +234,58 @@ struct InstanceClaimResult {
   std::string errorText;
 };
 
-// Result of rebinding the standard streams to a log file. NameTaken: a
-// new file was asked for and the name exists (a link included).
-enum class RedirectResult {
-  Done,
-  CannotCreateFile,
-  CannotDuplicateHandle,
-  NameTaken
-};
-
 // How a file is created.
 enum class FileCreation {
-  // Created, or an existing file (or a link's target) emptied.
+  // Created, or an existing regular file of one name emptied. A link (a
+  // symbolic link, a reparse point, a file of several names) and a file
+  // that is no regular file (a FIFO, a socket) are refused and left as they
+  // are; a device (/dev/null, NUL) is written as it is.
   Replace,
   // Created only where no file or link has the name, readable and writable
   // by the user alone where the system allows it: for shared folders.
   NewPrivate,
 };
 
-// A file created for writing; `taken` when a new file was asked for and
-// the name exists.
+// How creating a file for writing came out.
+enum class CreateResult {
+  Done,
+  CannotCreateFile,
+  // NewPrivate: the name exists (a link included).
+  NameTaken,
+  // Replace: the name is a symbolic link or another reparse point.
+  IsLink,
+  // Replace: the file has other names (hard links) as well.
+  HasOtherLinks,
+  // Replace: the name is a FIFO, a socket or a folder.
+  NotRegularFile,
+  // The standard streams could not be bound to the file.
+  CannotDuplicateHandle,
+};
+
+// A file created for writing in text mode; `file` is null unless `result`
+// is Done.
 struct CreatedFile {
   std::unique_ptr<OutputFile> file;
-  bool taken = false;
+  CreateResult result = CreateResult::CannotCreateFile;
 };
+
+// Why a file was not read whole.
+enum class ReadRefusal {
+  None,
+  // Missing, a folder, not readable, or a read failed.
+  CannotRead,
+  // A FIFO, a device, a socket: nothing that ends where a file ends.
+  NotRegularFile,
+  // Larger than the bound the caller set.
+  TooLarge,
+};
+
+// A whole file, or nothing and why.
+struct FileRead {
+  std::optional<std::string> content;
+  ReadRefusal refusal = ReadRefusal::None;
+};
+
 // What the file system says of a file or folder.
 struct FileFacts {
   bool isDirectory = false;
@@ -340,8 +368,8 @@ class Platform {
   // Makes `path` (created empty as `creation` says, shared for reading,
   // inheritable) the process's standard output and error and the runtime's
   // standard output and error.
-  virtual RedirectResult redirectStdStreams(const std::string& path,
-                                            FileCreation creation) = 0;
+  virtual CreateResult redirectStdStreams(const std::string& path,
+                                          FileCreation creation) = 0;
 
   // The temporary directory, ending in a separator.
   virtual std::optional<std::string> tempDirectory() = 0;
@@ -354,14 +382,13 @@ class Platform {
   // in the order the system reports them.
   virtual std::vector<std::string> findFiles(const std::string& pattern) = 0;
 
-  // The whole content of a file, or nothing when it cannot be read.
-  virtual std::optional<std::string> readFile(const std::string& path) = 0;
-  // Creates or truncates a file for writing in text mode.
-  virtual std::unique_ptr<OutputFile> createTextFile(
-      const std::string& path) = 0;
-  // Creates a file for writing in text mode as FileCreation::NewPrivate
-  // says.
-  virtual CreatedFile createNewPrivateTextFile(const std::string& path) = 0;
+  // The whole content of a regular file (a link to one is followed) of at
+  // most `maxBytes` bytes; anything else is not read, and never waited for.
+  virtual FileRead readRegularFile(const std::string& path,
+                                   uint64_t maxBytes) = 0;
+  // Creates a file for writing in text mode as `creation` says.
+  virtual CreatedFile createTextFile(const std::string& path,
+                                     FileCreation creation) = 0;
   // Removes a file, read-only or not.
   virtual bool removeFile(const std::string& path) = 0;
   // Size, time and kind of an existing path; nothing when it cannot be had.

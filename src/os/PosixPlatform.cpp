@@ -29,26 +29,58 @@ namespace tarvik {
 
 namespace {
 
-// A descriptor for writing `path` as `creation` says, or -1 with errno set.
+// A descriptor for writing `path` as `creation` says (a new file gets
+// `mode`, less the umask), or -1 with `result` saying why.
 // A new private file is never an existing name: O_EXCL fails on any entry,
-// a dangling link included, and O_NOFOLLOW says so twice.
-int openForWriting(const std::string& path, FileCreation creation) {
-  if (creation == FileCreation::Replace)
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  return open(path.c_str(),
-              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+// a dangling link included, and O_NOFOLLOW says so twice. A file that may be
+// replaced is opened without following a link and without waiting for a
+// FIFO's reader, and emptied only once it is known to be a regular file of
+// one name.
+int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
+                   CreateResult& result) {
+  if (creation == FileCreation::NewPrivate) {
+    const int fd = open(path.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    result = fd >= 0 ? CreateResult::Done
+                     : errno == EEXIST ? CreateResult::NameTaken
+                                       : CreateResult::CannotCreateFile;
+    return fd;
+  }
+  const int fd = open(path.c_str(),
+                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) {
+    // ENXIO: a FIFO without a reader, or a socket.
+    result = errno == ELOOP   ? CreateResult::IsLink
+             : errno == ENXIO ? CreateResult::NotRegularFile
+                              : CreateResult::CannotCreateFile;
+    return -1;
+  }
+  struct stat info;
+  result = CreateResult::Done;
+  if (fstat(fd, &info) != 0)
+    result = CreateResult::CannotCreateFile;
+  else if (S_ISREG(info.st_mode) && info.st_nlink > 1)
+    result = CreateResult::HasOtherLinks;
+  else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode))
+    result = CreateResult::NotRegularFile;
+  else if ((S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) ||
+           fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    result = CreateResult::CannotCreateFile;
+  if (result == CreateResult::Done) return fd;
+  ::close(fd);
+  return -1;
 }
 
-// Reads `fd` into `content` up to its end, closing it: a full text grows
-// when `grow`, else the read stops there. The bytes read, or nothing when a
-// read fails.
-std::optional<std::string> readAndClose(int fd, std::string content,
-                                        bool grow) {
+// Reads `fd` to its end, or until `limit` bytes are read, closing it; the
+// text starts at `initial` bytes and doubles as it fills. The bytes read, or
+// nothing when a read fails.
+std::optional<std::string> readAndClose(int fd, size_t initial, size_t limit) {
+  std::string content(initial < limit ? initial : limit, '\0');
   size_t used = 0;
   for (;;) {
     if (used == content.size()) {
-      if (!grow) break;
-      content.resize(content.size() * 2);
+      if (used >= limit) break;
+      content.resize(used > limit / 2 ? limit : used * 2 + 1);
     }
     const ssize_t got = read(fd, &content[used], content.size() - used);
     if (got < 0 && errno == EINTR) continue;
@@ -186,20 +218,19 @@ StandardHandles PosixPlatform::standardHandles() {
   return {STDOUT_FILENO, STDERR_FILENO};
 }
 
-RedirectResult PosixPlatform::redirectStdStreams(const std::string& path,
-                                                 FileCreation creation) {
+CreateResult PosixPlatform::redirectStdStreams(const std::string& path,
+                                               FileCreation creation) {
   fflush(stdout);
-  int fd = openForWriting(path, creation);
-  if (fd < 0)
-    return errno == EEXIST ? RedirectResult::NameTaken
-                           : RedirectResult::CannotCreateFile;
+  CreateResult result;
+  int fd = openForWriting(path, creation, 0644, result);
+  if (fd < 0) return result;
   if (dup2(fd, STDOUT_FILENO) < 0 || dup2(fd, STDERR_FILENO) < 0) {
     close(fd);
-    return RedirectResult::CannotDuplicateHandle;
+    return CreateResult::CannotDuplicateHandle;
   }
   close(fd);
   setvbuf(stdout, nullptr, _IONBF, 0);
-  return RedirectResult::Done;
+  return CreateResult::Done;
 }
 
 std::optional<std::string> PosixPlatform::tempDirectory() {
@@ -236,39 +267,50 @@ std::vector<std::string> PosixPlatform::findFiles(const std::string& pattern) {
   return names;
 }
 
-std::optional<std::string> PosixPlatform::readFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+FileRead PosixPlatform::readRegularFile(const std::string& path,
+                                        uint64_t maxBytes) {
+  FileRead read;
+  read.refusal = ReadRefusal::CannotRead;
+  // Not blocking: a FIFO is refused, not waited for.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return read;
   struct stat info;
   if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
     ::close(fd);
-    return std::nullopt;
+    return read;
+  }
+  if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) > maxBytes) {
+    ::close(fd);
+    read.refusal = S_ISREG(info.st_mode) ? ReadRefusal::TooLarge
+                                         : ReadRefusal::NotRegularFile;
+    return read;
   }
   // Read straight into a text of the file's size: a large configuration
-  // costs one pass over its bytes. Files that report no size (pipes,
-  // /proc) grow as they are read.
-  std::string content(
-      info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
-  return readAndClose(fd, std::move(content), true);
-}
-
-std::unique_ptr<OutputFile> PosixPlatform::createTextFile(
-    const std::string& path) {
-  FILE* file = fopen(path.c_str(), "w");
-  if (!file) return nullptr;
-  return std::make_unique<StdioOutputFile>(file);
-}
-
-CreatedFile PosixPlatform::createNewPrivateTextFile(const std::string& path) {
-  CreatedFile created;
-  const int fd = openForWriting(path, FileCreation::NewPrivate);
-  if (fd < 0) {
-    created.taken = errno == EEXIST;
-    return created;
+  // costs one pass over its bytes. Files that report no size (/proc) grow
+  // as they are read, up to one byte past the bound.
+  const size_t limit = maxBytes < SIZE_MAX ? static_cast<size_t>(maxBytes) + 1 : SIZE_MAX;
+  const size_t initial = info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096;
+  read.content = readAndClose(fd, initial, limit);
+  if (!read.content) return read;
+  if (read.content->size() > maxBytes) {
+    read.content.reset();
+    read.refusal = ReadRefusal::TooLarge;
+    return read;
   }
+  read.refusal = ReadRefusal::None;
+  return read;
+}
+
+CreatedFile PosixPlatform::createTextFile(const std::string& path,
+                                          FileCreation creation) {
+  CreatedFile created;
+  // A replaced file is made as fopen() makes one.
+  const int fd = openForWriting(path, creation, 0666, created.result);
+  if (fd < 0) return created;
   FILE* file = fdopen(fd, "w");
   if (!file) {
     ::close(fd);
+    created.result = CreateResult::CannotCreateFile;
     return created;
   }
   created.file = std::make_unique<StdioOutputFile>(file);
@@ -294,7 +336,7 @@ std::optional<std::string> PosixPlatform::readFileStart(const std::string& path,
                                                         size_t count) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  return readAndClose(fd, std::string(count, '\0'), false);
+  return readAndClose(fd, count, count);
 }
 
 bool PosixPlatform::createNewFile(const std::string& path) {

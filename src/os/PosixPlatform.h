@@ -43,16 +43,15 @@ class PosixPlatform : public Platform {
   void freeConsole() override;
   void setConsoleTitle(const std::string& title) override;
   StandardHandles standardHandles() override;
-  RedirectResult redirectStdStreams(const std::string& path,
-                                    FileCreation creation) override;
+  CreateResult redirectStdStreams(const std::string& path,
+                                  FileCreation creation) override;
   std::optional<std::string> tempDirectory() override;
   int makeDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
-  std::optional<std::string> readFile(const std::string& path) override;
-  std::unique_ptr<OutputFile> createTextFile(
-      const std::string& path) override;
-  CreatedFile createNewPrivateTextFile(const std::string& path) override;
+  FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
+  CreatedFile createTextFile(const std::string& path,
+                             FileCreation creation) override;
   bool removeFile(const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,

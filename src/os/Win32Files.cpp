@@ -46,25 +46,38 @@ std::vector<std::string> win32FindFiles(const std::string& pattern) {
   return names;
 }
 
-std::optional<std::string> win32ReadFile(const std::string& path) {
-  FILE* file = _wfopen(wideFromUtf8(path).c_str(), L"rb");
-  if (!file) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-    content.append(buffer, got);
-  bool failed = ferror(file) != 0;
-  fclose(file);
-  if (failed) return std::nullopt;
-  return content;
-}
-
-std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path) {
-  FILE* file = nullptr;
-  if (_wfopen_s(&file, wideFromUtf8(path).c_str(), L"w") != 0 || !file)
-    return nullptr;
-  return std::make_unique<StdioOutputFile>(file);
+FileRead win32ReadRegularFile(const std::string& path, uint64_t maxBytes) {
+  FileRead read;
+  read.refusal = ReadRefusal::CannotRead;
+  HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return read;
+  // A console, NUL or a pipe is no file: reading it would wait or not end.
+  LARGE_INTEGER size;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    read.refusal = ReadRefusal::NotRegularFile;
+  } else if (!GetFileSizeEx(file, &size)) {
+    // CannotRead
+  } else if (static_cast<uint64_t>(size.QuadPart) > maxBytes) {
+    read.refusal = ReadRefusal::TooLarge;
+  } else {
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    bool failed = false;
+    while (!(failed = !ReadFile(file, buffer, sizeof buffer, &got, nullptr)) &&
+           got > 0 && content.size() <= maxBytes)
+      content.append(buffer, got);
+    if (!failed && content.size() > maxBytes) {
+      read.refusal = ReadRefusal::TooLarge;
+    } else if (!failed) {
+      read.content = std::move(content);
+      read.refusal = ReadRefusal::None;
+    }
+  }
+  CloseHandle(file);
+  return read;
 }
 
 namespace {
@@ -109,33 +122,60 @@ class UserOnlySecurity {
 }  // namespace
 
 void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
-                                bool inheritable, bool* taken) {
-  *taken = false;
+                                bool inheritable, CreateResult* result) {
   const bool fresh = creation == FileCreation::NewPrivate;
   UserOnlySecurity userOnly;
   SECURITY_ATTRIBUTES security;
   security.nLength = sizeof security;
   security.lpSecurityDescriptor = fresh ? userOnly.get() : nullptr;
   security.bInheritHandle = inheritable ? TRUE : FALSE;
-  // CREATE_NEW fails on any existing name; with FILE_FLAG_OPEN_REPARSE_POINT
-  // a symbolic link is the name itself, so a dangling one does not lead to
-  // its target being created.
+  // With FILE_FLAG_OPEN_REPARSE_POINT a symbolic link is the name itself:
+  // CREATE_NEW fails on it as on any existing name, so a dangling one does
+  // not lead to its target being created, and a file to be replaced is
+  // opened as it is (not emptied) until it is known to be a plain file.
   HANDLE file = CreateFileW(
       wideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security,
-      fresh ? CREATE_NEW : CREATE_ALWAYS,
-      FILE_ATTRIBUTE_NORMAL | (fresh ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
-      nullptr);
-  if (file != INVALID_HANDLE_VALUE) return file;
+      fresh ? CREATE_NEW : OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   const DWORD error = GetLastError();
-  *taken = fresh && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS);
+  if (file == INVALID_HANDLE_VALUE) {
+    *result = fresh && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                  ? CreateResult::NameTaken
+                  : CreateResult::CannotCreateFile;
+    return nullptr;
+  }
+  *result = CreateResult::Done;
+  if (fresh) return file;
+  const DWORD type = GetFileType(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (type == FILE_TYPE_CHAR) return file;  // NUL, a console
+  if (type != FILE_TYPE_DISK) {
+    *result = CreateResult::NotRegularFile;
+  } else if (!GetFileInformationByHandle(file, &info)) {
+    *result = CreateResult::CannotCreateFile;
+  } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    *result = CreateResult::IsLink;
+  } else if (info.nNumberOfLinks > 1) {
+    *result = CreateResult::HasOtherLinks;
+  } else if (error == ERROR_ALREADY_EXISTS &&
+             (info.dwFileAttributes &
+              (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+    // As CREATE_ALWAYS with plain attributes refuses such a file.
+    *result = CreateResult::CannotCreateFile;
+  } else if (!SetEndOfFile(file)) {
+    *result = CreateResult::CannotCreateFile;
+  }
+  if (*result == CreateResult::Done) return file;
+  CloseHandle(file);
   return nullptr;
 }
 
-CreatedFile win32CreateNewPrivateTextFile(const std::string& path) {
+CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation) {
   CreatedFile created;
-  HANDLE file = static_cast<HANDLE>(win32CreateFileForWriting(
-      path, FileCreation::NewPrivate, false, &created.taken));
+  HANDLE file = static_cast<HANDLE>(
+      win32CreateFileForWriting(path, creation, false, &created.result));
   if (file == nullptr) return created;
+  created.result = CreateResult::CannotCreateFile;
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_TEXT);
   if (fd < 0) {
     CloseHandle(file);
@@ -147,6 +187,7 @@ CreatedFile win32CreateNewPrivateTextFile(const std::string& path) {
     return created;
   }
   created.file = std::make_unique<StdioOutputFile>(stream);
+  created.result = CreateResult::Done;
   return created;
 }
 

@@ -14,14 +14,12 @@ namespace tarvik {
 std::optional<std::string> win32TempDirectory();
 int win32MakeDirectory(const std::string& path);
 std::vector<std::string> win32FindFiles(const std::string& pattern);
-std::optional<std::string> win32ReadFile(const std::string& path);
-std::unique_ptr<OutputFile> win32CreateTextFile(const std::string& path);
+FileRead win32ReadRegularFile(const std::string& path, uint64_t maxBytes);
 // A handle (a HANDLE) for writing `path` as `creation` says, inheritable
-// when asked; null when it cannot be created, with `taken` set when a new
-// file was asked for and the name exists.
+// when asked; null when it cannot be created, with `result` saying why.
 void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
-                                bool inheritable, bool* taken);
-CreatedFile win32CreateNewPrivateTextFile(const std::string& path);
+                                bool inheritable, CreateResult* result);
+CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation);
 // 64 bits from the system's random number generator.
 std::optional<uint64_t> win32RandomNumber();
 std::optional<std::string> win32ShortPathForm(const std::string& path);

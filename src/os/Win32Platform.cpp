@@ -175,25 +175,23 @@ class Win32Platform : public Platform {
             reinterpret_cast<uintptr_t>(GetStdHandle(STD_INPUT_HANDLE))};
   }
 
-  RedirectResult redirectStdStreams(const std::string& path,
-                                    FileCreation creation) override {
-    bool taken = false;
+  CreateResult redirectStdStreams(const std::string& path,
+                                  FileCreation creation) override {
+    CreateResult result;
     HANDLE file = static_cast<HANDLE>(
-        win32CreateFileForWriting(path, creation, true, &taken));
-    if (file == nullptr)
-      return taken ? RedirectResult::NameTaken
-                   : RedirectResult::CannotCreateFile;
+        win32CreateFileForWriting(path, creation, true, &result));
+    if (file == nullptr) return result;
     HANDLE duplicate = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(),
                          &duplicate, 0, TRUE, DUPLICATE_SAME_ACCESS))
-      return RedirectResult::CannotDuplicateHandle;
+      return CreateResult::CannotDuplicateHandle;
     SetStdHandle(STD_OUTPUT_HANDLE, file);
     SetStdHandle(STD_ERROR_HANDLE, duplicate);
     rebindStandardStreams();
     // A GUI process has no standard error of its own: without this the
     // launcher's error lines would be lost.
     if (FILE* err = streamOnHandle(duplicate, "w", 1)) err_ = err;
-    return RedirectResult::Done;
+    return CreateResult::Done;
   }
 
   std::optional<std::string> tempDirectory() override {
@@ -212,17 +210,13 @@ class Win32Platform : public Platform {
     return win32FindFiles(pattern);
   }
 
-  std::optional<std::string> readFile(const std::string& path) override {
-    return win32ReadFile(path);
+  FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override {
+    return win32ReadRegularFile(path, maxBytes);
   }
 
-  std::unique_ptr<OutputFile> createTextFile(
-      const std::string& path) override {
-    return win32CreateTextFile(path);
-  }
-
-  CreatedFile createNewPrivateTextFile(const std::string& path) override {
-    return win32CreateNewPrivateTextFile(path);
+  CreatedFile createTextFile(const std::string& path,
+                             FileCreation creation) override {
+    return win32CreateTextFile(path, creation);
   }
 
   bool removeFile(const std::string& path) override {

@@ -9,6 +9,9 @@ namespace tarvik {
 
 namespace {
 
+// A runtime's release file is a few lines; a larger one is none.
+constexpr uint64_t MAX_RELEASE_FILE_BYTES = 1 << 20;
+
 bool isFolderSeparator(char c) { return c == '/' || c == '\\'; }
 
 // The leading number of `text` from `at`, clamped to the int range; nothing
@@ -38,9 +41,15 @@ std::optional<int> featureVersion(const std::string& version) {
   return first;
 }
 
+std::optional<std::string> readReleaseFile(const std::string& home) {
+  return platform()
+      .readRegularFile(home + platform().conventions().separator + "release",
+                       MAX_RELEASE_FILE_BYTES)
+      .content;
+}
+
 std::optional<std::string> readRuntimeVersion(const std::string& home) {
-  std::optional<std::string> text = platform().readFile(
-      home + platform().conventions().separator + "release");
+  const std::optional<std::string> text = readReleaseFile(home);
   if (!text) return std::nullopt;
   return releaseVersion(*text);
 }

@@ -20,6 +20,10 @@ namespace tarvik {
 // with a number.
 std::optional<int> featureVersion(const std::string& version);
 
+// The release file of the runtime whose home is `home`: a regular file of
+// at most 1 MiB; nothing when there is none.
+std::optional<std::string> readReleaseFile(const std::string& home);
+
 // The version in the release file of the runtime whose home is `home`, read
 // through the platform; nothing when there is no such file or line.
 std::optional<std::string> readRuntimeVersion(const std::string& home);

@@ -3,8 +3,8 @@
 #include "LaunchSettings.h"
 #include "os/Platform.h"
 #include "support/AppBaseName.h"
+#include "support/LauncherFiles.h"
 #include "support/Message.h"
-#include "support/RandomName.h"
 
 namespace tarvik {
 
@@ -34,36 +34,29 @@ void redirectToLog(const std::string& exePath) {
     opts.logRedirected = true;
     return;
   }
-  RedirectResult result;
+  LauncherFile made;
   if (opts.logFilePath.empty()) {
     // In the shared temporary folder the log is a new file of the user's
     // alone, never a file or link found under its name; when the usual
     // name is taken, an unguessable one stands in for it.
-    const std::string stem = inTempDir(appBaseName(exePath) + "-" +
-                                       std::to_string(os.processId()));
-    opts.logFilePath = stem + ".log";
-    result = os.redirectStdStreams(opts.logFilePath, FileCreation::NewPrivate);
-    for (int tries = 1;
-         result == RedirectResult::NameTaken && tries < NEW_NAME_TRIES;
-         ++tries) {
-      std::optional<std::string> name = randomName();
-      if (!name) break;
-      opts.logFilePath = stem + "-" + *name + ".log";
-      result = os.redirectStdStreams(opts.logFilePath, FileCreation::NewPrivate);
-    }
+    made = createLauncherFile(
+        LauncherFileKind::DefaultLog,
+        inTempDir(appBaseName(exePath) + "-" +
+                  std::to_string(platform().processId()) + ".log"));
   } else {
-    result = os.redirectStdStreams(opts.logFilePath, FileCreation::Replace);
+    made = createLauncherFile(LauncherFileKind::NamedLog, opts.logFilePath);
   }
+  opts.logFilePath = made.path;
+  const CreateResult result = made.result;
   switch (result) {
-    case RedirectResult::NameTaken:
-    case RedirectResult::CannotCreateFile:
-      writeNotice("Unable to create file!\n");
+    case CreateResult::Done:
+      opts.logRedirected = true;
       return;
-    case RedirectResult::CannotDuplicateHandle:
+    case CreateResult::CannotDuplicateHandle:
       writeNotice("Unable to create handle!\n");
       return;
-    case RedirectResult::Done:
-      opts.logRedirected = true;
+    default:
+      writeNotice("Unable to create file!\n");
       return;
   }
 }

@@ -6,6 +6,8 @@
 // or the documented silent skip, the exit code (cut to 8 bits by Linux),
 // no crash, no hang, and no file lost or half-written without a report.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -49,6 +51,8 @@ struct Row {
   std::vector<std::pair<std::string, std::string>> files = {};
   std::vector<std::pair<std::string, std::string>> env = {};
   std::string cwd = "";
+  // Makes what else the row needs in its folder (links, FIFOs).
+  std::function<void(const std::string& dir)> plant = {};
 };
 
 class LinuxBadInputTest : public ::testing::Test {
@@ -106,6 +110,7 @@ class LinuxBadInputTest : public ::testing::Test {
         makeDirs(path.substr(0, path.rfind('/')));
         writeFile(path, file.second);
       }
+      if (row.plant) row.plant(dir);
       std::vector<std::string> args;
       for (const std::string& arg : row.args) args.push_back(inCase(arg));
       std::vector<std::pair<std::string, std::string>> env;
@@ -344,6 +349,97 @@ TEST_F(LinuxBadInputTest, FilesThatCannotBeReadOrWritten) {
        {{"app.log", "OLD LOG " + std::string(20000, 'o') + "\n"}}},
   };
   runRows(rows);
+}
+
+// Files planted under the names the launcher writes are never written
+// through; configurations that are no regular file are not read (a device
+// would never end, a FIFO would block); the check that -log destroys no
+// configuration sees the files a setenv line names.
+TEST_F(LinuxBadInputTest, LinksAndFilesThatAreNoRegularFiles) {
+  const std::string java = "javapath /bin/true\nmainclass files.Main\n";
+  auto victim = [](const std::string& d) { return readFile(d + "/victim"); };
+  auto plantLink = [](const std::string& name, bool hard) {
+    return [name, hard](const std::string& d) {
+      writeFile(d + "/victim", "precious\n");
+      const std::string from = d + "/victim", to = d + "/" + name;
+      ASSERT_EQ(0, hard ? link(from.c_str(), to.c_str()) : symlink(from.c_str(), to.c_str()));
+    };
+  };
+  std::vector<Row> rows = {
+      {"command-file-symlink", java, {"-o"}, 253,
+       [&](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "The command file app.out is a link to another file. It "
+                                "is left untouched: remove it, or run -o in another "
+                                "folder.\n")) << r.err;
+         EXPECT_EQ("precious\n", victim(d));
+       },
+       {}, {}, "", plantLink("app.out", false)},
+      {"sample-hard-link", java, {"-sample"}, 1,
+       [&](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "The sample file sample.config has other names too (a "
+                                "hard link).")) << r.err;
+         EXPECT_EQ("precious\n", victim(d));
+       },
+       {}, {}, "<dir>", plantLink("sample.config", true)},
+      {"log-symlink", java, {"-log", "<dir>/run.log", "-passExitCode"}, 1,
+       [&](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "/run.log is a link to another file. It is left "
+                                "untouched: name another log file.\n")) << r.err;
+         EXPECT_EQ("precious\n", victim(d));
+         EXPECT_FALSE(fileExists(d + "/record"));
+       },
+       {}, {}, "", plantLink("run.log", false)},
+      {"include-dev-zero", "include /dev/zero\n" + java, {"-o"}, 0,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "Skipped include of /dev/zero: it is no regular file "
+                                "(a FIFO or a device, say)\n")) << r.err;
+         EXPECT_TRUE(endsWith(commandLineOf(readFile(d + "/app.out")), " files.Main"));
+       }},
+      {"include-fifo", "include pipe.config\n" + java, {"-o"}, 0,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "Skipped include of pipe.config: it is no regular "
+                                "file")) << r.err;
+         EXPECT_TRUE(endsWith(commandLineOf(readFile(d + "/app.out")), " files.Main"));
+       },
+       {}, {}, "", [](const std::string& d) {
+         ASSERT_EQ(0, mkfifo((d + "/pipe.config").c_str(), 0600));
+       }},
+      {"c-dev-zero", java, {"-c/dev/zero", "-o", "-passExitCode"}, 2,
+       [](const RunResult& r, const std::string&) {
+         EXPECT_TRUE(has(r.err, "Skipped configuration file /dev/zero: it is no "
+                                "regular file")) << r.err;
+         EXPECT_TRUE(has(r.err, "Error!: No Java Installation Found\n")) << r.err;
+       }},
+      {"log-names-a-file-included-through-setenv",
+       "setenv APPHOME=$HOME/shared\ninclude $APPHOME/common.config\n" + java,
+       {"-log", "<dir>/shared/common.config", "-passExitCode"}, 1,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(r.err, "/shared/common.config is this application's "
+                                "configuration file")) << r.err;
+         EXPECT_EQ("argument shared\n", readFile(d + "/shared/common.config"));
+       },
+       {{"shared/common.config", "argument shared\n"}}},
+      {"output-file-is-the-log", "outputFile logs/run.log\n" + java,
+       {"-log", "-passExitCode"}, 0,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_EQ("", r.out);
+         EXPECT_TRUE(has(readFile(d + "/logs/run.log"), "#Command line=\n/bin/true "));
+       },
+       {{"logs/.keep", ""}}, {}, "/"},
+  };
+  runRows(rows);
+
+  // The console launcher's own configuration: "Configuration File Not
+  // Found" with the reason, exit code 2.
+  dir = newCaseDir("console-dev-zero");
+  const std::string tool = dir + "/tool";
+  ASSERT_EQ(0, std::system(("cp '" + nativeConsoleLauncher() + "' '" + tool + "'").c_str()));
+  RunResult r = run(tool, {}, {{"TARVIK_OPTIONS", "-c/dev/zero"}});
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(2u, r.exitCode);
+  EXPECT_TRUE(has(r.err, "Configuration File Not Found: The configuration file "
+                         "/dev/zero cannot be read: it is no regular file (a FIFO "
+                         "or a device, say).\n")) << r.err;
 }
 
 TEST_F(LinuxBadInputTest, LibrariesThatAreNoJvm) {

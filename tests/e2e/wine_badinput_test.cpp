@@ -8,6 +8,7 @@
 // hang, and no file lost or half-written without a report. Rows that need
 // nothing but the configuration use -o, so one start answers each.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -65,6 +66,8 @@ struct Row {
   std::function<void(const RunResult&, const std::string& dir)> check;
   std::vector<std::pair<std::string, std::string>> files = {};
   std::string cwd = "";  // "<dir>": the case folder; empty: the exe's
+  // Makes what else the row needs in its folder (links).
+  std::function<void(const std::string& dir)> plant = {};
 };
 
 class WineBadInputTest : public ::testing::Test {
@@ -109,6 +112,7 @@ class WineBadInputTest : public ::testing::Test {
         makeDirs(path.substr(0, path.rfind('/')));
         writeFile(path, file.second);
       }
+      if (row.plant) row.plant(dir);
       std::vector<std::string> args;
       for (const std::string& arg : row.args) args.push_back(inCase(arg));
       RunResult r = run(exe, args, env, row.cwd == "<dir>" ? dir : row.cwd);
@@ -324,6 +328,31 @@ TEST_F(WineBadInputTest, FilesThatCannotBeReadOrWritten) {
          EXPECT_EQ("", r.out);
        },
        {{"tool.log", "OLD LOG " + std::string(20000, 'o') + "\n"}}},
+  };
+  runRows(rows);
+}
+
+// A command file of several names is not written through; a device
+// named as a configuration is not read.
+TEST_F(WineBadInputTest, HardLinksAndDevices) {
+  const std::string java = "javapath " + fakeJava() + "\nmainclass files.Main\n";
+  std::vector<Row> rows = {
+      {"command-file-hard-link", java, {"-o"}, 4294967293u,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(crlfToLf(r.err), "The command file tool.out has other names too "
+                                          "(a hard link).")) << r.err;
+         EXPECT_EQ("precious\n", readFile(d + "/victim"));
+       },
+       {}, "", [](const std::string& d) {
+         writeFile(d + "/victim", "precious\n");
+         ASSERT_EQ(0, link((d + "/victim").c_str(), (d + "/tool.out").c_str()));
+       }},
+      {"include-dev-zero", "include Z:\\dev\\zero\n" + java, {"-o"}, 0,
+       [](const RunResult& r, const std::string& d) {
+         EXPECT_TRUE(has(crlfToLf(r.err), "Skipped include of Z:\\dev\\zero: it is no "
+                                          "regular file")) << r.err;
+         EXPECT_TRUE(endsWith(commandLineOf(readFile(d + "/tool.out")), " files.Main"));
+       }},
   };
   runRows(rows);
 }

@@ -182,16 +182,27 @@ bool FakePlatform::bringInstanceForward(const std::string& name) {
   return instanceHasWindow;
 }
 
-RedirectResult FakePlatform::redirectStdStreams(const std::string& path,
-                                                FileCreation creation) {
+CreateResult FakePlatform::creationRefusal(const std::string& full,
+                                          FileCreation creation) const {
+  if (creation == FileCreation::NewPrivate)
+    return files.count(full) || planted.count(full) || directories.count(full)
+               ? CreateResult::NameTaken
+               : CreateResult::Done;
+  if (planted.count(full)) return CreateResult::IsLink;
+  if (hardLinked.count(full)) return CreateResult::HasOtherLinks;
+  if (notRegular.count(full)) return CreateResult::NotRegularFile;
+  return CreateResult::Done;
+}
+
+CreateResult FakePlatform::redirectStdStreams(const std::string& path,
+                                              FileCreation creation) {
   events.push_back("redirect " + path);
-  if (creation == FileCreation::NewPrivate &&
-      (files.count(resolve(path)) || planted.count(resolve(path))))
-    return RedirectResult::NameTaken;
+  const CreateResult refusal = creationRefusal(resolve(path), creation);
+  if (refusal != CreateResult::Done) return refusal;
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
-  if (redirectResult != RedirectResult::CannotCreateFile)
+  if (redirectResult != CreateResult::CannotCreateFile)
     files[resolve(path)] = "";
-  if (redirectResult == RedirectResult::Done) handles = {10, 11};
+  if (redirectResult == CreateResult::Done) handles = {10, 11};
   return redirectResult;
 }
 
@@ -258,28 +269,35 @@ std::string FakePlatform::resolve(const std::string& path) const {
   return cwd + conv.separator + path;
 }
 
-std::optional<std::string> FakePlatform::readFile(const std::string& path) {
+std::optional<std::string> FakePlatform::readFile(const std::string& path) const {
   auto it = files.find(resolve(path));
   if (it == files.end()) return std::nullopt;
   return it->second;
 }
 
-std::unique_ptr<OutputFile> FakePlatform::createTextFile(
-    const std::string& path) {
-  std::string full = resolve(path);
-  if (unwritable.count(full) || directories.count(full)) return nullptr;
-  return std::make_unique<FakeFile>(this, full);
+FileRead FakePlatform::readRegularFile(const std::string& path,
+                                       uint64_t maxBytes) {
+  FileRead read;
+  read.content = readFile(path);
+  read.refusal = notRegular.count(resolve(path)) ? ReadRefusal::NotRegularFile
+                 : !read.content                 ? ReadRefusal::CannotRead
+                 : read.content->size() > maxBytes ? ReadRefusal::TooLarge
+                                                   : ReadRefusal::None;
+  if (read.refusal != ReadRefusal::None) read.content.reset();
+  return read;
 }
 
-CreatedFile FakePlatform::createNewPrivateTextFile(const std::string& path) {
+CreatedFile FakePlatform::createTextFile(const std::string& path,
+                                         FileCreation creation) {
   CreatedFile created;
   const std::string full = resolve(path);
-  if (files.count(full) || planted.count(full) || directories.count(full)) {
-    created.taken = true;
+  created.result = creationRefusal(full, creation);
+  if (created.result != CreateResult::Done) return created;
+  if (unwritable.count(full) || directories.count(full)) {
+    created.result = CreateResult::CannotCreateFile;
     return created;
   }
-  if (unwritable.count(full)) return created;
-  privateFiles.push_back(path);
+  if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
   created.file = std::make_unique<FakeFile>(this, full);
   return created;
 }

@@ -69,7 +69,7 @@ class FakePlatform : public Platform {
   std::map<std::string, FakeRegistryKey> userRegistry32;
   uint64_t memoryBytes = 16303ull << 20;
   std::deque<FakeChildScript> children;
-  RedirectResult redirectResult = RedirectResult::Done;
+  CreateResult redirectResult = CreateResult::Done;
   // Standard output and error: 1 and 2 at start, 10 and 11 after a
   // redirection, 20 and 21 after a console was opened.
   StandardHandles handles{1, 2};
@@ -81,8 +81,13 @@ class FakePlatform : public Platform {
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
   // Names that exist without being files the launcher may write (links
-  // planted by another user): a new private file never takes them.
+  // planted by another user): a new private file never takes them, and a
+  // file to be replaced is refused on them.
   std::set<std::string> planted;
+  // Files that have other names too (hard links), and names that are no
+  // regular file (FIFOs, devices): written or read, they are refused.
+  std::set<std::string> hardLinked;
+  std::set<std::string> notRegular;
   // What the system's random source gives, in order; a fixed sequence
   // when empty, none after `randomFails`.
   std::deque<uint64_t> randomNumbers;
@@ -174,16 +179,17 @@ class FakePlatform : public Platform {
     events.push_back("title " + title);
   }
   StandardHandles standardHandles() override { return handles; }
-  RedirectResult redirectStdStreams(const std::string& path,
-                                    FileCreation creation) override;
+  CreateResult redirectStdStreams(const std::string& path,
+                                  FileCreation creation) override;
   std::optional<std::string> tempDirectory() override { return tempDir; }
   int makeDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
-  std::optional<std::string> readFile(const std::string& path) override;
-  std::unique_ptr<OutputFile> createTextFile(
-      const std::string& path) override;
-  CreatedFile createNewPrivateTextFile(const std::string& path) override;
+  FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
+  CreatedFile createTextFile(const std::string& path,
+                             FileCreation creation) override;
+  // The bytes of a file as on disk, or nothing.
+  std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
@@ -216,6 +222,11 @@ class FakePlatform : public Platform {
 
   // A file as relative paths resolve: against the current directory.
   std::string resolve(const std::string& path) const;
+
+ private:
+  // Why `path` cannot be created as `creation` says, or Done.
+  CreateResult creationRefusal(const std::string& full,
+                               FileCreation creation) const;
 };
 
 }  // namespace tarvik

@@ -20,6 +20,13 @@ rows=(
   "os/PosixMessageBox.cpp | int PosixPlatform::messageBox(const std::string& text, | no"
   "launch/ChildLauncher.cpp | os.openWithAssociatedProgram(withoutQuotes(log)); | yes"
   "support/Message.cpp | return platform().openWithAssociatedProgram(file); | no"
+  "launch/ChildLauncher.cpp | auto file = os.createTextFile(name, FileCreation::Replace); | yes"
+  "config/SampleConfig.cpp | auto file = platform().createNewPrivateTextFile(SAMPLE_CONFIG_NAME); | yes"
+  "support/LogRedirector.cpp | result = os.redirectStdStreams(path, FileCreation::Replace); | yes"
+  "support/LauncherFiles.cpp | CreatedFile created = os.createTextFile(made.path, rule.creation); | no"
+  "config/SampleConfig.cpp | createLauncherFile(LauncherFileKind::SampleConfig, SAMPLE_CONFIG_NAME); | no"
+  "Tarvik.cpp | const FileRead read = platform().readRegularFile(path, 1 << 20); | yes"
+  "config/ConfigReader.cpp | return platform().readRegularFile(path, MAX_CONFIGURATION_BYTES); | no"
 )
 failed=0
 passed=0

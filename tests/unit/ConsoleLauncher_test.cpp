@@ -192,6 +192,28 @@ TEST_F(ConsoleLauncherTest, AMissingConfigurationIsALineAndCodeTwo) {
   EXPECT_TRUE(os.boxes.empty());
 }
 
+TEST_F(ConsoleLauncherTest, AConfigurationThatIsNoTextFileIsNotFoundWithItsReason) {
+  struct Row {
+    bool notRegular;
+    size_t size;
+    std::string reason;
+  } rows[] = {
+      {true, 10, "it is no regular file (a FIFO or a device, say)"},
+      {false, (64u << 20) + 1, "it holds more than 67108864 bytes"},
+  };
+  for (const Row& row : rows) {
+    resetLaunchState();
+    os.err.clear();
+    os.notRegular.clear();
+    os.files["C:\\Apps\\tool.config"] = std::string(row.size, '#');
+    if (row.notRegular) os.notRegular.insert("C:\\Apps\\tool.config");
+    EXPECT_EQ(run(LauncherKind::Console), 2);
+    EXPECT_EQ(os.err, "Configuration File Not Found: The configuration file "
+                      "C:\\Apps\\tool.config cannot be read: " + row.reason + ".\n");
+    EXPECT_TRUE(os.started.empty());
+  }
+}
+
 TEST_F(ConsoleLauncherTest, InProcessTheVmRunsInTheCallersFolder) {
   struct Row {
     const char* javalib;

@@ -112,10 +112,13 @@ TEST_F(EntryTest, HelpPrintsItsLinesIntoAConsoleAndEndsWithZero) {
   EXPECT_EQ(os.out.rfind("Version: 2.2.1\n\nTarvik Options:\n-D\t\t", 0), 0u);
   size_t lines = 0;
   for (char c : os.out) lines += c == '\n';
-  EXPECT_EQ(lines, 13u);  // the second line starts with a line break
+  EXPECT_EQ(lines, 14u);  // the second line starts with a line break
   EXPECT_NE(os.out.find("\n-log [file]\tRedirect stdout and sterr to a log. "
                         "Places it in tmp, unless file is specified.\n"),
             std::string::npos);
+  const std::string last = "\n-clearCache\tRemoves this application's files "
+                           "from the startup cache and exits.\n";
+  EXPECT_EQ(os.out.substr(os.out.size() - last.size()), last);
 }
 
 TEST_F(EntryTest, VersionBoxRespectsQuietModeSetBeforeIt) {
@@ -214,7 +217,14 @@ TEST_F(EntryTest, SampleWritesTheFileAndEndsWithZero) {
   const std::string& bytes = os.files["D:\\Work\\sample.config"];
   std::string header = "#Created with version " + identificationString() + "\r\n";
   ASSERT_EQ(bytes.rfind(header, 0), 0u);
-  EXPECT_EQ(bytes.size(), header.size() + strlen(sampleConfigText) + 89);
+  EXPECT_EQ(bytes.size(), header.size() + strlen(sampleConfigText) + 115);
+  // Every directive has its line, the later ones after the text of old.
+  const size_t oldEnd = bytes.find("-Dfoobar=testbartest\r\n");
+  ASSERT_NE(oldEnd, std::string::npos);
+  for (const char* line : {"\n#javalib <", "\n#javaVersion <", "\n#runtimeHome <",
+                           "\n#startupCache true\r", "\n#singleInstance <",
+                           "\n#javaDownloadUrl <"})
+    EXPECT_GT(bytes.find(line), oldEnd) << line;
   EXPECT_EQ(bytes.substr(header.size(), 2), "\r\n") << "second line is empty";
   EXPECT_TRUE(os.chdirs.empty()) << "written before the directory changes";
 }
@@ -249,7 +259,7 @@ TEST_F(EntryTest, SecondLogSwitchDoesNotOpenAnotherFile) {
 }
 
 TEST_F(EntryTest, FailedLogRedirectionIsReportedAndTheRunGoesOn) {
-  os.redirectResult = RedirectResult::CannotCreateFile;
+  os.redirectResult = CreateResult::CannotCreateFile;
   run({"-log", "x.log"});
   EXPECT_EQ(os.out.rfind("Unable to create file!\n", 0), 0u);
   EXPECT_FALSE(opt.logRedirected);
@@ -257,7 +267,7 @@ TEST_F(EntryTest, FailedLogRedirectionIsReportedAndTheRunGoesOn) {
 
   resetLaunchState();
   os.out.clear();
-  os.redirectResult = RedirectResult::CannotDuplicateHandle;
+  os.redirectResult = CreateResult::CannotDuplicateHandle;
   run({"-log", "x.log"});
   EXPECT_EQ(os.out.rfind("Unable to create handle!\n", 0), 0u);
 }
@@ -324,6 +334,9 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
       {"-log naming a file an include includes through a var",
        "C:\\Apps\\tool.exe", "C:\\Apps", {"-log", "sub\\deep.config"},
        "C:\\Apps\\sub\\deep.config"},
+      {"-log naming a file an include names through setenv",
+       "C:\\Apps\\tool.exe", "D:\\Work", {"-log", "C:/Shared/env.config"},
+       "C:/Shared/env.config"},
       {"another folder's tool.config", "C:\\Apps\\tool.exe", "D:\\Work",
        {"-log", "tool.config"}, ""},
       {"another application's sample", "C:\\Apps\\tool.exe", "C:\\Apps",
@@ -338,7 +351,10 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
     os.cwd = c.cwd;
     for (const char* name : {"sample.config", "my.cfg", "sub\\deep.config"})
       os.files[std::string("C:\\Apps\\") + name] = "mainclass app.Main\n";
-    os.files["C:\\Apps\\tool.config"] = "mainclass app.Main\ninclude common.config\n";
+    os.files["C:\\Apps\\tool.config"] =
+        "mainclass app.Main\ninclude common.config\nsetenv SHARED=C:\\Shared\n"
+        "include $SHARED\\env.config\n";
+    os.files["C:/Shared/env.config"] = "argument shared\n";
     os.files["C:\\Apps\\common.config"] = "var D=sub\ninclude %D%\\deep.config\n";
     const std::map<std::string, std::string> before = os.files;
     std::vector<std::string> argv = {c.exe};
@@ -351,12 +367,56 @@ TEST_F(EntryTest, LogAndSampleNeverReplaceTheConfigurationFile) {
     EXPECT_EQ(code, 1) << c.name;
     EXPECT_EQ(os.files[c.kept], before.at(c.kept)) << c.name;
     EXPECT_TRUE(set.variables.empty()) << c.name;
+    EXPECT_EQ(os.env.count("SHARED"), 0u) << c.name << ": the look sets nothing";
     EXPECT_TRUE(os.events.empty()) << c.name;
     ASSERT_EQ(os.boxes.size(), 1u) << c.name;
     EXPECT_EQ(os.boxes[0].caption, "Configuration File Kept");
     EXPECT_EQ(os.err, os.boxes[0].text + "\n");
   }
   EXPECT_EQ(os.boxes.size(), 0u);
+}
+
+// Given no file, -log writes the one outputFile names (relative to the
+// launcher's folder), as it writes a file named after it.
+TEST_F(EntryTest, OutputFileIsTheLogFileWhenLogNamesNone) {
+  struct Case {
+    const char* name;
+    std::string lines;
+    std::vector<std::string> words;
+    std::string redirected;  // "" when -log refused it
+  } cases[] = {
+      {"relative", "outputFile logs\\run.log\n", {"-log"}, "C:\\Apps\\logs\\run.log"},
+      {"absolute, trailing blanks", "outputFile D:\\run.log  \n", {"-log"}, "D:\\run.log"},
+      {"through setenv and an include", "include more.config\n", {"-log"},
+       "C:/Logs/x.log"},
+      {"the last line wins", "outputFile a.log\noutputFile b.log\n", {"-log"},
+       "C:\\Apps\\b.log"},
+      {"a file after -log wins", "outputFile a.log\n", {"-log", "mine.log"}, "mine.log"},
+      {"no outputFile", "", {"-log"}, "C:\\Temp\\tool-4242.log"},
+      {"the configuration itself", "outputFile tool.config\n", {"-log"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetLaunchState();
+    os.events.clear();
+    os.err.clear();
+    os.env.clear();
+    os.cwd = "D:\\Work";
+    os.files["C:\\Apps\\tool.config"] = "mainclass app.Main\n" + c.lines;
+    os.files["C:\\Apps\\more.config"] = "setenv LOGS=C:\\Logs\noutputFile $LOGS\\x.log\n";
+    std::vector<std::string> argv = {"C:\\Apps\\tool.exe"};
+    argv.insert(argv.end(), c.words.begin(), c.words.end());
+    const int code = exitCodeOf([&] { runLauncher(argv); });
+    if (c.redirected.empty()) {
+      EXPECT_EQ(code, 1);
+      EXPECT_TRUE(os.events.empty());
+      EXPECT_EQ(os.err.rfind("The log file C:\\Apps\\tool.config is this "
+                             "application's configuration file ", 0), 0u) << os.err;
+      continue;
+    }
+    ASSERT_FALSE(os.events.empty());
+    EXPECT_EQ(os.events[0], "redirect " + c.redirected);
+  }
 }
 
 TEST_F(EntryTest, SampleThatCannotBeWrittenWholeEndsWithOne) {

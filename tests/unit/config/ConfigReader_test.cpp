@@ -423,6 +423,42 @@ TEST_F(ConfigReaderTest, UnreadableFilesAreSkippedSilently) {
   EXPECT_EQ(set.vmParams.size(), 0u);
 }
 
+// A file that is there but never ends (a device), would block (a FIFO) or
+// is beyond any configuration's size is not read: a line names it and why,
+// and the rest of the configuration is read as before.
+TEST_F(ConfigReaderTest, FilesThatAreNoTextFilesAreNamedAndSkipped) {
+  struct Row {
+    const char* name;
+    bool notRegular;
+    size_t size;
+    std::string err;
+  } rows[] = {
+      {"a FIFO or a device", true, 10, "Skipped include of C:\\Work\\b.config: it is "
+                                       "no regular file (a FIFO or a device, say)\n"},
+      {"larger than 64 MiB", false, (64u << 20) + 1,
+       "Skipped include of C:\\Work\\b.config: it holds more than 67108864 bytes\n"},
+      {"exactly 64 MiB", false, 64u << 20, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    resetLaunchState();
+    os.err.clear();
+    os.notRegular.clear();
+    os.files["C:\\Work\\b.config"] = std::string(row.size, '#');
+    if (row.notRegular) os.notRegular.insert("C:\\Work\\b.config");
+    read("argument before\ninclude C:\\Work\\b.config\nargument after\n");
+    EXPECT_EQ(os.err, row.err);
+    EXPECT_EQ(set.appArguments, (Texts{"before", "after"}));
+  }
+  resetLaunchState();
+  os.err.clear();
+  os.notRegular = {"C:\\Work\\a.config"};
+  read("mainclass a.B\n");
+  EXPECT_EQ(os.err, "Skipped configuration file a.config: it is no regular "
+                    "file (a FIFO or a device, say)\n");
+  EXPECT_FALSE(set.mainClass);
+}
+
 TEST_F(ConfigReaderTest, DebugModeNamesEachFileRead) {
   opt.debugMode = 1;
   os.files["C:\\Work\\inc"] = "";
