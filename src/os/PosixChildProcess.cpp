@@ -311,7 +311,8 @@ void closeOnExecAboveStandardStreams() {
 
 std::string PosixPlatform::restartLauncher(const std::string& workingDir) {
   // The words as the kernel keeps them from the start, each ended by NUL.
-  const std::optional<std::string> line = readFile("/proc/self/cmdline");
+  const std::optional<std::string> line =
+      readRegularFile("/proc/self/cmdline", 1 << 20).content;
   if (!line || line->empty())
     return "The launcher's own command line cannot be read.";
   std::vector<std::string> words;
