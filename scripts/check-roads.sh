@@ -14,6 +14,10 @@ cd "$src"
 
 roads=(
   # rule | call | where it may stand
+  "cache trust: who owns a path | fileOwnership\( | cache/CacheTrust.cpp os/Platform.h os/Posix* os/Win32*"
+  "cache trust: folders made private | makePrivateDirectory\( | cache/CacheTrust.cpp os/Platform.h os/Posix* os/Win32*"
+  "cache trust: where the cache folder is | cacheFolders | cache/CacheTrust.cpp os/Platform.cpp os/Platform.h"
+  "cache trust: an archive named to the VM | -XX:[A-Za-z]*Archive[A-Za-z]*= | cache/StartupCache.cpp"
 )
 
 found=0

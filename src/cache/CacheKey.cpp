@@ -90,6 +90,12 @@ class Fnv64 {
 
 }  // namespace
 
+std::string launcherKeyPart() {
+  Fnv64 launcher;
+  launcher.add(startup().launcherDir);
+  return launcher.hex().substr(0, 8);
+}
+
 bool optionKeepsCacheAway(const std::string& option) {
   return beginsWithAny(option, KEEP_CACHE_AWAY);
 }
@@ -126,7 +132,8 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   application.add("options");
   for (const std::string& option : vmOptions)
     if (optionChangesClassLoading(option)) application.add(option);
-  return CacheKey{runtime.hex(), application.hex()};
+  return CacheKey{launcherKeyPart() + runtime.hex().substr(0, 8),
+                  application.hex()};
 }
 
 }  // namespace tarvik
