@@ -178,7 +178,7 @@ TEST_F(LinuxCacheTest, TheCacheGoesOnlyWhereTheUserAloneMayWrite) {
     bool relative;        // XDG_CACHE_HOME=cache, HOME the case folder
     const char* archiveBelow;  // where the archive goes; none when null
   } rows[] = {
-      {"relative XDG_CACHE_HOME", "true", true, ".cache/tarvik"},
+      {"relative XDG_CACHE_HOME", "chmod 755 .", true, ".cache/tarvik"},
       {"cache folder of another user",
        "mkdir -p cache/tarvik && chown nobody cache/tarvik", false, nullptr},
       {"XDG_CACHE_HOME others may write", "mkdir -p cache && chmod 777 cache",

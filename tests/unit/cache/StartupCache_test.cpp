@@ -346,8 +346,9 @@ TEST_F(StartupCacheTest, ClearCacheRemovesThisLaunchersFilesOnly) {
 TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
   const std::string local = "C:\\Users\\u\\AppData\\Local";
   const std::string tarvik = local + "\\Tarvik";
-  const std::string sized = file("tool." + keyOfOptions() + ".12288.jsa");
-  const std::string kept = file("tool." + keyOfOptions() + ".jsa");
+  // The archives' names, by the key of each row's runtime.
+  const auto sizedName = [this] { return file("tool." + keyOfOptions() + ".12288.jsa"); };
+  const auto keptName = [this] { return file("tool." + keyOfOptions() + ".jsa"); };
   const std::string make = "-XX:ArchiveClassesAtExit=F\\tool.K.4242-1000000.part";
   const struct {
     const char* name;
@@ -368,11 +369,11 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
        "-XX:SharedArchiveFile=F\\tool.K.12288.jsa"},
       {"the folder between, others may write", tarvik,
        &FakePlatform::othersMayWrite, "17", "others may write to"},
-      {"archive of another user", sized, &FakePlatform::foreignOwned, "17", make},
-      {"archive a link", sized, &FakePlatform::links, "17", make},
-      {"kept archive a link", kept, &FakePlatform::links, "21",
+      {"archive of another user", "sized", &FakePlatform::foreignOwned, "17", make},
+      {"archive a link", "sized", &FakePlatform::links, "17", make},
+      {"kept archive a link", "kept", &FakePlatform::links, "21",
        "not used: F\\tool.K.jsa is a link"},
-      {"kept archive others may write", kept, &FakePlatform::othersMayWrite, "21",
+      {"kept archive others may write", "kept", &FakePlatform::othersMayWrite, "21",
        "not used: others may write to F\\tool.K.jsa"},
   };
   for (const auto& row : rows) {
@@ -380,10 +381,14 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
     opt.logToFile = true;
     os.files["C:\\jdk\\release"] = std::string("JAVA_VERSION=\"") + row.release + "\"\n";
     os.directories = {local, tarvik, FOLDER};
+    const std::string sized = sizedName(), kept = keptName();
     os.files[sized] = archive17();
     os.files[kept] = archive17();
-    if (row.mark) (os.*row.mark).insert(row.path);
-    const std::string shown = shownOptions() + hidden(os.err);
+    const std::string path =
+        row.path == "sized" ? sized : row.path == "kept" ? kept : row.path;
+    if (row.mark) (os.*row.mark).insert(path);
+    std::string shown = shownOptions();
+    shown += hidden(os.err);
     EXPECT_NE(shown.find(row.shown), std::string::npos) << row.name << ": " << shown;
   }
   // The folders the launcher makes are the user's alone.
