@@ -306,8 +306,12 @@ int runLauncher(const std::vector<std::string>& argv,
   } else {
     walkSwitches(argv);
   }
-  // After the walk, so that a -c anywhere names the application.
-  if (opts.clearCache) exitLauncher(clearStartupCache());
+  // After the walk, so that a -c anywhere names the application; the
+  // launcher's folder tells its archives from those of another of its name.
+  if (opts.clearCache) {
+    start.launcherDir = launcherDirFor(start.exePath);
+    exitLauncher(clearStartupCache());
+  }
 
   if (opts.quietMode) opts.debugMode = 0;
   opts.vistaOrLater = os.osMajorVersion() > 5;

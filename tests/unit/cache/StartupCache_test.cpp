@@ -310,8 +310,11 @@ TEST_F(StartupCacheTest, DryRunChangesNothingOnDisk) {
 TEST_F(StartupCacheTest, ClearCacheRemovesThisLaunchersFilesOnly) {
   // Keys of this launcher begin with its part; "00000000" is another
   // launcher of the same name in another folder.
+  startup().launcherDir = "C:\\Apps";
   const std::string mine = launcherKeyPart();
   const std::string other = "00000000";
+  // -clearCache finds the launcher's folder itself, in a process of its own.
+  startup().launcherDir.clear();
   const struct {
     std::string name;
     bool removed;
