@@ -23,6 +23,10 @@ roads=(
   "files the launcher creates | createNewPrivateTextFile\( | os/*"
   "files the launcher creates | redirectStdStreams\( | os/* support/LauncherFiles.cpp"
   "files read whole | readRegularFile\( | os/* config/ConfigReader.cpp runtime/RuntimeRelease.cpp"
+  "cache trust: who owns a path | fileOwnership\( | cache/CacheTrust.cpp os/Platform.h os/Posix* os/Win32*"
+  "cache trust: folders made private | makePrivateDirectory\( | cache/CacheTrust.cpp os/Platform.h os/Posix* os/Win32*"
+  "cache trust: where the cache folder is | cacheFolders | cache/CacheTrust.cpp os/Platform.cpp os/Platform.h"
+  "cache trust: an archive named to the VM | -XX:[A-Za-z]*Archive[A-Za-z]*= | cache/StartupCache.cpp"
 )
 
 found=0

@@ -274,7 +274,8 @@ int runLauncher(const std::vector<std::string>& argv,
   } else {
     walkSwitches(argv);
   }
-  // After the walk, so that a -c anywhere names the application.
+  // After the walk, so that a -c anywhere names the application; the
+  // launcher's folder tells its archives from those of another of its name.
   if (opts.clearCache) exitLauncher(clearStartupCache());
 
   if (opts.quietMode) opts.debugMode = 0;

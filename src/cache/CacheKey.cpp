@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "LaunchSettings.h"
+#include "support/LauncherFolder.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
 
@@ -90,6 +91,12 @@ class Fnv64 {
 
 }  // namespace
 
+std::string launcherKeyPart() {
+  Fnv64 launcher;
+  launcher.add(launcherFolder());
+  return launcher.hex().substr(0, 8);
+}
+
 bool optionKeepsCacheAway(const std::string& option) {
   return beginsWithAny(option, KEEP_CACHE_AWAY);
 }
@@ -108,7 +115,7 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   // Two applications of one name in different folders are two
   // applications: neither takes the other's archive for a stale one of its
   // own.
-  runtime.add(startup().launcherDir);
+  runtime.add(launcherFolder());
   Fnv64 application;
   application.add(releaseText);
   for (const std::string& entry : classPath) {
@@ -126,7 +133,8 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   application.add("options");
   for (const std::string& option : vmOptions)
     if (optionChangesClassLoading(option)) application.add(option);
-  return CacheKey{runtime.hex(), application.hex()};
+  return CacheKey{launcherKeyPart() + runtime.hex().substr(0, 8),
+                  application.hex()};
 }
 
 }  // namespace tarvik

@@ -9,14 +9,20 @@
 
 namespace tarvik {
 
-// Two hashes as 16 hexadecimal digits each: `runtime` of the runtime's
-// home and the launcher's folder, `application` of its `release` file, the class path (each entry
-// with its size and modification time) and the VM options that change
-// class loading.
+// Two hashes as 16 hexadecimal digits each: `runtime`, the launcher's part
+// (launcherKeyPart) and 8 digits of the runtime's home and the launcher's
+// folder; `application` of the runtime's `release` file, the class path
+// (each entry with its size and modification time) and the VM options that
+// change class loading.
 struct CacheKey {
   std::string runtime;
   std::string application;
 };
+
+// The first 8 digits of every key of the launcher in its folder: what
+// keeps an application's archives apart from those of one of the same
+// name in another folder, known without finding a runtime.
+std::string launcherKeyPart();
 
 // Whether the user's VM option takes class-data sharing into its own hands
 // or keeps the VM from using an archive, so the launcher adds nothing.

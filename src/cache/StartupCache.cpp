@@ -6,6 +6,7 @@
 #include "LaunchSettings.h"
 #include "cache/ArchiveHeader.h"
 #include "cache/CacheKey.h"
+#include "cache/CacheTrust.h"
 #include "support/AppBaseName.h"
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
@@ -53,6 +54,11 @@ struct CacheFile {
   uint64_t namedSize = 0;
 };
 
+// One file of the cache when the cache may use it.
+bool trusted(const CacheFile& file) {
+  return !distrustOfCacheFile(file.path);
+}
+
 bool allOf(const std::string& text, int (*test)(int)) {
   if (text.empty()) return false;
   for (unsigned char c : text)
@@ -92,14 +98,25 @@ std::optional<CacheFile> readName(const std::string& folder,
   return std::nullopt;
 }
 
-std::vector<CacheFile> filesOf(const std::string& folder,
-                               const std::string& app) {
+std::vector<CacheFile> allFilesOf(const std::string& folder,
+                                  const std::string& app) {
   std::vector<CacheFile> found;
   Platform& os = platform();
   for (const std::string& name :
        os.findFiles(folder + os.conventions().separator + "*"))
     if (std::optional<CacheFile> file = readName(folder, app, name))
       found.push_back(*file);
+  return found;
+}
+
+// The application's files that the cache may use; it leaves the others
+// alone.
+std::vector<CacheFile> filesOf(const std::string& folder,
+                               const std::string& app) {
+  std::vector<CacheFile> found = allFilesOf(folder, app);
+  found.erase(std::remove_if(found.begin(), found.end(),
+                             [](const CacheFile& file) { return !trusted(file); }),
+              found.end());
   return found;
 }
 
@@ -173,20 +190,6 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   return texts;
 }
 
-// Creates the folder and the ones above it that are missing; quietly.
-bool makeFolderTree(const std::string& folder) {
-  Platform& os = platform();
-  std::optional<FileFacts> facts = os.fileFacts(folder);
-  if (facts) return facts->isDirectory;
-  const size_t cut = folder.find_last_of("/\\");
-  if (cut != std::string::npos && cut > 0 &&
-      !os.fileFacts(folder.substr(0, cut)) &&
-      !makeFolderTree(folder.substr(0, cut)))
-    return false;
-  const int error = os.makeDirectory(folder);
-  return error == 0 || error == EEXIST_CODE;
-}
-
 // The archives and partial files of one application for one key.
 class Shelf {
  public:
@@ -256,6 +259,7 @@ class Shelf {
   // this key is there already.
   void promote(const std::string& partial) {
     Platform& os = platform();
+    if (distrustOfCacheFile(partial)) return;
     if (wholeArchive()) {
       os.removeFile(partial);
       return;
@@ -305,20 +309,6 @@ std::optional<std::string> folderTheVmReads(const std::string& folder) {
 
 }  // namespace
 
-std::optional<std::string> startupCacheFolder() {
-  Platform& os = platform();
-  const PlatformConventions& conv = os.conventions();
-  for (const UserFolder& place : conv.cacheFolders) {
-    std::optional<std::string> base = os.getEnv(place.variable);
-    if (!base || base->empty()) continue;
-    std::string folder = *base;
-    if (folder.back() != conv.separator && folder.back() != '/')
-      folder += conv.separator;
-    return folder + place.below;
-  }
-  return std::nullopt;
-}
-
 std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
                                              bool dryRun) {
   const LaunchSettings& s = settings();
@@ -347,13 +337,10 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
     return {};
   }
 
-  std::optional<std::string> folder = startupCacheFolder();
+  const TrustedFolder place = trustedCacheFolder(!dryRun);
+  std::optional<std::string> folder = place.path;
   if (!folder) {
-    note("no cache folder: its variables are not set");
-    return {};
-  }
-  if (!dryRun && !makeFolderTree(*folder)) {
-    note("cannot create the folder " + *folder);
+    note(place.problem);
     return {};
   }
   if (!dryRun) folder = folderTheVmReads(*folder);
@@ -370,9 +357,17 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
   if (*feature >= AUTO_CREATE_VERSION) {
     const std::string archive = shelf.keptArchive();
     if (!dryRun) {
-      // A file the VM may not read: being written (left alone), or damaged
-      // (removed, and made again).
-      if (os.fileFacts(archive) && !isWhole({archive, "", FileKind::Kept}) &&
+      // A file the VM may not read: not the user's alone (left alone),
+      // being written (left alone too), or damaged (removed, and made
+      // again).
+      const bool present = os.fileFacts(archive).has_value();
+      if (present) {
+        if (std::optional<std::string> why = distrustOfCacheFile(archive)) {
+          note(*why);
+          return {};
+        }
+      }
+      if (present && !isWhole({archive, "", FileKind::Kept}) &&
           (!isAbandoned(archive) || !os.removeFile(archive)))
         return {};
       if (!canWriteArchive(*folder, partial)) return {};
@@ -435,11 +430,26 @@ void dropArchiveAfterCrash(uint32_t exitCode) {
 }
 
 int clearStartupCache() {
-  std::optional<std::string> folder = startupCacheFolder();
-  if (!folder) return 0;
+  const TrustedFolder place = trustedCacheFolder(false);
   Platform& os = platform();
+  if (!place.path) {
+    // A folder the launcher never uses holds nothing of its cache.
+    if (place.placed)
+      os.writeStderr("Startup cache not cleared: " + place.problem + "\n");
+    return 0;
+  }
+  if (!place.exists) return 0;
+  // Applications of this name in other folders keep their archives.
+  const std::string launcher = launcherKeyPart();
   int result = 0;
-  for (const CacheFile& file : filesOf(*folder, appBaseName(startup().exePath))) {
+  for (const CacheFile& file :
+       allFilesOf(*place.path, appBaseName(startup().exePath))) {
+    if (!startsWith(file.key, launcher)) continue;
+    if (std::optional<std::string> why = distrustOfCacheFile(file.path)) {
+      os.writeStderr("Not removed: " + *why + "\n");
+      result = CLEAR_CACHE_FAILED_EXIT_CODE;
+      continue;
+    }
     if (os.removeFile(file.path)) continue;
     os.writeStderr("Unable to remove " + file.path + "\n");
     result = CLEAR_CACHE_FAILED_EXIT_CODE;

@@ -40,14 +40,11 @@ void finishStartupCache();
 // size unchanged) costs one launch, not every launch.
 void dropArchiveAfterCrash(uint32_t exitCode);
 
-// -clearCache: removes every file the cache holds for this application.
+// -clearCache: removes every file the cache holds for this launcher's
+// application (not for one of the same name in another folder).
 // 0, or CLEAR_CACHE_FAILED_EXIT_CODE when one stays (a line on standard
 // error names it).
 int clearStartupCache();
-
-// The user's cache folder of the launcher, or nothing when the variables
-// that place it are not set.
-std::optional<std::string> startupCacheFolder();
 
 }  // namespace tarvik
 

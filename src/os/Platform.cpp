@@ -4,6 +4,47 @@
 
 namespace tarvik {
 
+namespace {
+
+// The NTSTATUS codes a process ends with when a fault, not the program,
+// ended it.
+const uint32_t WINDOWS_FAULT_EXIT_CODES[] = {
+    0x80000002u,  // datatype misalignment
+    0x80000003u,  // breakpoint (no debugger to take it)
+    0xC0000005u,  // access violation
+    0xC0000006u,  // in-page error
+    0xC000001Du,  // illegal instruction
+    0xC0000025u,  // noncontinuable exception
+    0xC0000026u,  // invalid disposition
+    0xC000008Cu,  // array bounds exceeded
+    0xC000008Du,  // float denormal operand
+    0xC000008Eu,  // float divide by zero
+    0xC000008Fu,  // float inexact result
+    0xC0000090u,  // float invalid operation
+    0xC0000091u,  // float overflow
+    0xC0000092u,  // float stack check
+    0xC0000093u,  // float underflow
+    0xC0000094u,  // integer divide by zero
+    0xC0000095u,  // integer overflow
+    0xC0000096u,  // privileged instruction
+    0xC00000FDu,  // stack overflow
+    0xC00002B4u,  // float multiple faults
+    0xC00002B5u,  // float multiple traps
+    0xC0000374u,  // heap corruption
+    0xC0000409u,  // stack buffer overrun (a fast fail)
+    0xC0000420u,  // assertion failure
+    0xC0000602u,  // fail-fast exception
+};
+
+}  // namespace
+
+std::vector<std::pair<uint32_t, uint32_t>>
+PlatformConventions::windowsFaultExitCodes() {
+  std::vector<std::pair<uint32_t, uint32_t>> codes;
+  for (uint32_t code : WINDOWS_FAULT_EXIT_CODES) codes.push_back({code, code});
+  return codes;
+}
+
 PlatformConventions PlatformConventions::windows() {
   return PlatformConventions();
 }

@@ -79,10 +79,11 @@ struct PlatformConventions {
   // Exit codes are cut to this many bits by the system (0 for none).
   int exitCodeBits = 0;
   // Ranges of exit codes (both ends included) that say a program died of a
-  // fault rather than ending: an NTSTATUS error on Windows, 128 + a fault's
-  // signal on POSIX systems.
-  std::vector<std::pair<uint32_t, uint32_t>> crashExitCodes = {
-      {0xC0000000u, 0xFFFFFFFFu}};
+  // fault rather than ending: the NTSTATUS codes of faults on Windows (not
+  // every error code: a program may end with -1, and Ctrl-C ends it with
+  // 0xC000013A), 128 + a fault's signal on POSIX systems.
+  std::vector<std::pair<uint32_t, uint32_t>> crashExitCodes =
+      windowsFaultExitCodes();
   // The longest command line a child can be given, terminator included
   // (0: the launcher sets no limit; the system reports what it refuses).
   size_t commandLineLimit = 32767;
@@ -100,6 +101,8 @@ struct PlatformConventions {
   std::string baseClassArchive = "bin\\server\\classes.jsa";
 
   static PlatformConventions windows();
+  // The exit codes of a Windows process that died of a fault.
+  static std::vector<std::pair<uint32_t, uint32_t>> windowsFaultExitCodes();
   static PlatformConventions posix();
 };
 
@@ -294,6 +297,20 @@ struct FileFacts {
   uint32_t modifiedNanoseconds = 0;
 };
 
+// Who may change a file or folder: what the startup cache asks before it
+// trusts one.
+struct FileOwnership {
+  // The name itself is a link (Windows: a reparse point).
+  bool isLink = false;
+  // What the name leads to belongs to the user the process runs as
+  // (Windows: its owner is the token's user, or the owner the token gives
+  // its new files).
+  bool ownedByUser = false;
+  // The group or others may write it (POSIX write bits; Windows says
+  // false: its owner is what is judged there).
+  bool othersMayWrite = false;
+};
+
 
 class Platform {
  public:
@@ -377,6 +394,10 @@ class Platform {
   // Creates one directory; 0 on success, otherwise the error number
   // (EEXIST_CODE when it exists).
   virtual int makeDirectory(const std::string& path) = 0;
+  // Creates one directory only the user may read, write and enter where
+  // the system says so by mode bits (POSIX: 0700); as makeDirectory
+  // otherwise.
+  virtual int makePrivateDirectory(const std::string& path) = 0;
   virtual std::string errorText(int errorNumber) = 0;
   // The names of the entries that match a pattern such as "lib\*.jar",
   // in the order the system reports them.
@@ -393,6 +414,10 @@ class Platform {
   virtual bool removeFile(const std::string& path) = 0;
   // Size, time and kind of an existing path; nothing when it cannot be had.
   virtual std::optional<FileFacts> fileFacts(const std::string& path) = 0;
+  // Who may change the file or folder `path` names; nothing when it
+  // cannot be had (a missing path, a dangling link).
+  virtual std::optional<FileOwnership> fileOwnership(
+      const std::string& path) = 0;
   // At most the first `count` bytes of a file; nothing when it cannot be
   // read.
   virtual std::optional<std::string> readFileStart(const std::string& path,

@@ -245,6 +245,11 @@ int PosixPlatform::makeDirectory(const std::string& path) {
   return errno;
 }
 
+int PosixPlatform::makePrivateDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0700) == 0) return 0;
+  return errno;
+}
+
 std::string PosixPlatform::errorText(int errorNumber) {
   return strerror(errorNumber);
 }
@@ -330,6 +335,18 @@ std::optional<FileFacts> PosixPlatform::fileFacts(const std::string& path) {
   facts.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
   facts.modifiedNanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
   return facts;
+}
+
+std::optional<FileOwnership> PosixPlatform::fileOwnership(
+    const std::string& path) {
+  struct stat name, target;
+  if (lstat(path.c_str(), &name) != 0 || stat(path.c_str(), &target) != 0)
+    return std::nullopt;
+  FileOwnership ownership;
+  ownership.isLink = S_ISLNK(name.st_mode);
+  ownership.ownedByUser = target.st_uid == geteuid();
+  ownership.othersMayWrite = (target.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return ownership;
 }
 
 std::optional<std::string> PosixPlatform::readFileStart(const std::string& path,

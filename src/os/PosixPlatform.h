@@ -47,6 +47,7 @@ class PosixPlatform : public Platform {
                                   FileCreation creation) override;
   std::optional<std::string> tempDirectory() override;
   int makeDirectory(const std::string& path) override;
+  int makePrivateDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
   FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
@@ -54,6 +55,7 @@ class PosixPlatform : public Platform {
                              FileCreation creation) override;
   bool removeFile(const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
+  std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
                                            size_t count) override;
   bool createNewFile(const std::string& path) override;

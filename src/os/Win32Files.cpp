@@ -12,6 +12,7 @@
 #include <windows.h>
 // after windows.h, which it needs: RtlGenRandom, from ADVAPI32
 #include <ntsecapi.h>
+#include <aclapi.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -241,6 +242,59 @@ std::optional<FileFacts> win32FileFacts(const std::string& path) {
   facts.modifiedSeconds = static_cast<int64_t>(unixTicks / 10000000ull);
   facts.modifiedNanoseconds = static_cast<uint32_t>(unixTicks % 10000000ull) * 100;
   return facts;
+}
+
+namespace {
+
+// One of the process token's SIDs (TokenUser, TokenOwner), copied out.
+std::vector<unsigned char> tokenSid(TOKEN_INFORMATION_CLASS kind) {
+  std::vector<unsigned char> sid;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return sid;
+  DWORD size = 0;
+  GetTokenInformation(token, kind, nullptr, 0, &size);
+  std::vector<unsigned char> info(size ? size : 1);
+  if (size && GetTokenInformation(token, kind, info.data(), size, &size)) {
+    // TOKEN_USER and TOKEN_OWNER both begin with the SID's pointer.
+    PSID found = kind == TokenUser
+                     ? reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid
+                     : reinterpret_cast<TOKEN_OWNER*>(info.data())->Owner;
+    if (found && IsValidSid(found)) {
+      const unsigned char* bytes = static_cast<const unsigned char*>(found);
+      sid.assign(bytes, bytes + GetLengthSid(found));
+    }
+  }
+  CloseHandle(token);
+  return sid;
+}
+
+}  // namespace
+
+std::optional<FileOwnership> win32FileOwnership(const std::string& path) {
+  const std::wstring wide = wideFromUtf8(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  HANDLE file = CreateFileW(wide.c_str(), READ_CONTROL,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD status =
+      GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                      nullptr, nullptr, nullptr, &descriptor);
+  CloseHandle(file);
+  if (status != ERROR_SUCCESS) return std::nullopt;
+  FileOwnership ownership;
+  ownership.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  for (TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    std::vector<unsigned char> sid = tokenSid(kind);
+    if (owner && !sid.empty() && EqualSid(owner, sid.data()))
+      ownership.ownedByUser = true;
+  }
+  LocalFree(descriptor);
+  return ownership;
 }
 
 std::optional<std::string> win32ReadFileStart(const std::string& path,

@@ -25,6 +25,8 @@ std::optional<uint64_t> win32RandomNumber();
 std::optional<std::string> win32ShortPathForm(const std::string& path);
 bool win32RemoveFile(const std::string& path);
 std::optional<FileFacts> win32FileFacts(const std::string& path);
+// The owner of what `path` leads to against the process token's user.
+std::optional<FileOwnership> win32FileOwnership(const std::string& path);
 std::optional<std::string> win32ReadFileStart(const std::string& path,
                                               size_t count);
 bool win32CreateNewFile(const std::string& path);

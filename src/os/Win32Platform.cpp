@@ -202,6 +202,12 @@ class Win32Platform : public Platform {
     return win32MakeDirectory(path);
   }
 
+  // The folder takes the access list of the one above it: below
+  // %LOCALAPPDATA%, the user's alone.
+  int makePrivateDirectory(const std::string& path) override {
+    return win32MakeDirectory(path);
+  }
+
   std::string errorText(int errorNumber) override {
     return strerror(errorNumber);
   }
@@ -225,6 +231,10 @@ class Win32Platform : public Platform {
 
   std::optional<FileFacts> fileFacts(const std::string& path) override {
     return win32FileFacts(path);
+  }
+
+  std::optional<FileOwnership> fileOwnership(const std::string& path) override {
+    return win32FileOwnership(path);
   }
 
   std::optional<std::string> readFileStart(const std::string& path,

@@ -12,9 +12,10 @@ std::string lastComponent(const std::string& path,
                           const std::string& separators);
 
 // The base name of the application started as `path`: the name of the
-// custom configuration file (-c) up to ".config" when one is given, else
-// the launcher's own name, without its folder and its ".exe". Every folder
-// separator of the system ends a folder, `/` as well as `\` on Windows.
+// custom configuration file (-c) without a ".config" at its end when one
+// is given, else the launcher's own name; without its folder and an
+// ".exe" (in any case) at its end. Every folder separator of the system
+// ends a folder, `/` as well as `\` on Windows.
 std::string appBaseName(const std::string& path);
 
 }  // namespace tarvik

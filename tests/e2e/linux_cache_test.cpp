@@ -62,9 +62,28 @@ class LinuxCacheTest : public ::testing::Test {
   }
 
   RunResult run(const std::string& exe, std::vector<std::string> args) {
+    return runIn(exe, std::move(args), {{"XDG_CACHE_HOME", dir + "/cache"}});
+  }
+
+  RunResult runIn(const std::string& exe, std::vector<std::string> args,
+                  std::vector<std::pair<std::string, std::string>> env) {
     RunOptions options = RunOptions::of(std::move(args));
-    options.env = {{"XDG_CACHE_HOME", dir + "/cache"}};
+    options.env = std::move(env);
     return runWithoutDesktop(exe, options);
+  }
+
+  // The archives in a cache folder.
+  static std::vector<std::string> archivesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* handle = opendir(folder.c_str())) {
+      while (dirent* entry = readdir(handle)) {
+        const std::string name = entry->d_name;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jsa") == 0)
+          names.push_back(name);
+      }
+      closedir(handle);
+    }
+    return names;
   }
 
   std::vector<std::string> cacheFiles() const {
@@ -147,6 +166,64 @@ TEST_F(LinuxCacheTest, TwoLaunchesAtOnceBothSucceedAndAThirdUsesTheArchive) {
   EXPECT_EQ(third.exitCode, 0u);
   EXPECT_TRUE(classCameFromArchive());
   EXPECT_EQ(cacheFiles().size(), 1u);
+}
+
+// The cache goes only where the user alone may change it; elsewhere the
+// launch is a plain one. A relative XDG_CACHE_HOME is ignored.
+TEST_F(LinuxCacheTest, TheCacheGoesOnlyWhereTheUserAloneMayWrite) {
+  const bool root = geteuid() == 0;
+  const struct {
+    const char* name;
+    const char* prepare;  // shell commands in the case folder
+    bool relative;        // XDG_CACHE_HOME=cache, HOME the case folder
+    const char* archiveBelow;  // where the archive goes; none when null
+  } rows[] = {
+      {"relative XDG_CACHE_HOME", "chmod 755 .", true, ".cache/tarvik"},
+      {"cache folder of another user",
+       "mkdir -p cache/tarvik && chown nobody cache/tarvik", false, nullptr},
+      {"XDG_CACHE_HOME others may write", "mkdir -p cache && chmod 777 cache",
+       false, nullptr},
+      {"the user's own", "mkdir -p cache && chmod 700 cache", false, "cache/tarvik"},
+  };
+  for (const auto& row : rows) {
+    if (!root && std::string(row.prepare).find("chown") != std::string::npos)
+      continue;  // only root may give a folder away
+    const std::string exe = makeApp(modes()[0]);
+    ASSERT_EQ(std::system(("cd '" + dir + "' && " + row.prepare).c_str()), 0) << row.name;
+    const std::vector<std::pair<std::string, std::string>> env =
+        row.relative ? std::vector<std::pair<std::string, std::string>>{
+                           {"XDG_CACHE_HOME", "cache"}, {"HOME", dir}}
+                     : std::vector<std::pair<std::string, std::string>>{
+                           {"XDG_CACHE_HOME", dir + "/cache"}};
+    const RunResult r = runIn(exe, {"-passExitCode", "exit", "0"}, env);
+    EXPECT_EQ(r.exitCode, 0u) << row.name << r.err;
+    EXPECT_EQ(r.err, "greeter stderr line\n") << row.name;
+    const size_t made =
+        archivesIn(dir + "/cache/tarvik").size() + archivesIn(dir + "/.cache/tarvik").size();
+    EXPECT_EQ(made, row.archiveBelow ? 1u : 0u) << row.name;
+    if (row.archiveBelow)
+      EXPECT_EQ(archivesIn(dir + "/" + row.archiveBelow).size(), 1u) << row.name;
+  }
+}
+
+TEST_F(LinuxCacheTest, ClearCacheLeavesAnApplicationOfTheSameNameElsewhere) {
+  const std::string shared = newCaseDir("cache-shared");
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"XDG_CACHE_HOME", shared}};
+  const std::string first = makeApp(modes()[0]);
+  const std::string firstDir = dir;
+  const std::string second = makeApp(modes()[0]);
+  for (const std::string& exe : {first, second})
+    ASSERT_EQ(runIn(exe, {"-passExitCode"}, env).exitCode, 0u);
+  ASSERT_EQ(archivesIn(shared + "/tarvik").size(), 2u);
+  const RunResult clear = runIn(first, {"-clearCache"}, env);
+  EXPECT_EQ(clear.exitCode, 0u) << clear.err;
+  EXPECT_EQ(archivesIn(shared + "/tarvik").size(), 1u);
+  runIn(second, {"-passExitCode"}, env);
+  EXPECT_TRUE(classCameFromArchive()) << "the second's archive stayed";
+  dir = firstDir;
+  runIn(first, {"-passExitCode"}, env);
+  EXPECT_FALSE(classCameFromArchive()) << "the first's archive went";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // tarvik.exe under Wine with `startupCache true`: the options it gives a
 // runtime whose `release` file says 17, then 21 (recorded by the fake
-// java.exe), and the cache folder it makes below %LOCALAPPDATA%.
+// java.exe), and the cache folder it makes below %LOCALAPPDATA%. The owner
+// check (GetSecurityInfo against the token's user) takes that folder and
+// %LOCALAPPDATA% for the user's own; else no options would be given.
 #include <gtest/gtest.h>
 
 #include "E2e.h"

@@ -214,6 +214,12 @@ int FakePlatform::makeDirectory(const std::string& path) {
   return 0;
 }
 
+int FakePlatform::makePrivateDirectory(const std::string& path) {
+  const int error = makeDirectory(path);
+  if (error == 0) privateDirectories.insert(path);
+  return error;
+}
+
 std::string FakePlatform::errorText(int errorNumber) {
   switch (errorNumber) {
     case 2: return "No such file or directory";
@@ -329,6 +335,17 @@ std::optional<FileFacts> FakePlatform::fileFacts(const std::string& path) {
   auto time = fileTimes.find(full);
   facts.modifiedSeconds = time == fileTimes.end() ? clock : time->second;
   return facts;
+}
+
+std::optional<FileOwnership> FakePlatform::fileOwnership(
+    const std::string& path) {
+  if (!fileFacts(path)) return std::nullopt;
+  const std::string full = resolve(path);
+  FileOwnership ownership;
+  ownership.isLink = links.count(full) > 0;
+  ownership.ownedByUser = foreignOwned.count(full) == 0;
+  ownership.othersMayWrite = othersMayWrite.count(full) > 0;
+  return ownership;
 }
 
 std::optional<std::string> FakePlatform::readFileStart(const std::string& path,

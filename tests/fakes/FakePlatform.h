@@ -96,6 +96,11 @@ class FakePlatform : public Platform {
   // which no file can be made.
   std::map<std::string, int64_t> fileTimes;
   std::set<std::string> readOnlyFolders;
+  // Who may change a path: by default the user alone owns every file and
+  // folder, none is a link.
+  std::set<std::string> foreignOwned;
+  std::set<std::string> othersMayWrite;
+  std::set<std::string> links;
   uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
@@ -134,6 +139,8 @@ class FakePlatform : public Platform {
   std::vector<std::string> events;    // console and other calls, in order
   std::vector<std::string> chdirs;
   std::vector<std::string> removed;
+  // Folders made as the user's alone.
+  std::set<std::string> privateDirectories;
   // Files created as new private files.
   std::vector<std::string> privateFiles;
   int randomCalls = 0;
@@ -183,6 +190,7 @@ class FakePlatform : public Platform {
                                   FileCreation creation) override;
   std::optional<std::string> tempDirectory() override { return tempDir; }
   int makeDirectory(const std::string& path) override;
+  int makePrivateDirectory(const std::string& path) override;
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
   FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
@@ -192,6 +200,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
+  std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
                                            size_t count) override;
   bool createNewFile(const std::string& path) override;

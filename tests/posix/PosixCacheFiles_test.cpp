@@ -2,6 +2,7 @@
 // create that a second caller loses, a rename that replaces, the start of
 // a file, and its facts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -42,6 +43,61 @@ TEST(PosixCacheFilesTest, CreateRenameReadAndFacts) {
   EXPECT_TRUE(folder->isDirectory);
   EXPECT_LE(std::abs(file->modifiedSeconds - os.timeSeconds()), 5);
   EXPECT_GT(os.freeDiskBytes(dir).value_or(0), 0u);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Who may change a path, on real files: what the startup cache trusts
+// stands on these facts.
+TEST(PosixCacheFilesTest, OwnershipOfFilesAndFolders) {
+  char pattern[] = "/tmp/tarvik-ownership.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  PosixPlatform os;
+  const auto sh = [&dir](const std::string& command) {
+    return std::system(("cd '" + dir + "' && " + command).c_str());
+  };
+  const bool root = geteuid() == 0;
+  const struct {
+    const char* name;
+    const char* make;  // shell commands in the folder, which make `name`
+    bool exists;
+    bool isLink, owned, othersWrite;
+  } rows[] = {
+      {"own", "touch own && chmod 600 own", true, false, true, false},
+      {"readable", "touch readable && chmod 644 readable", true, false, true, false},
+      {"groupw", "touch groupw && chmod 664 groupw", true, false, true, true},
+      {"otherw", "touch otherw && chmod 602 otherw", true, false, true, true},
+      {"folder", "mkdir folder && chmod 755 folder", true, false, true, false},
+      {"sharedfolder", "mkdir sharedfolder && chmod 1777 sharedfolder", true, false, true, true},
+      {"link", "ln -s own link", true, true, true, false},
+      {"dangling", "ln -s missing dangling", false, false, false, false},
+      {"missing", "true", false, false, false, false},
+      {"nobodys", root ? "touch nobodys && chown nobody nobodys" : "false", root,
+       false, false, false},
+      {"linktonobodys", root ? "ln -s nobodys linktonobodys" : "false", root,
+       true, false, false},
+  };
+  for (const auto& row : rows) {
+    if (sh(row.make) != 0 && std::string(row.make) != "false") {
+      ADD_FAILURE() << row.make;
+      continue;
+    }
+    const std::optional<FileOwnership> facts = os.fileOwnership(dir + "/" + row.name);
+    ASSERT_EQ(facts.has_value(), row.exists) << row.name;
+    if (!facts) continue;
+    EXPECT_EQ(facts->isLink, row.isLink) << row.name;
+    EXPECT_EQ(facts->ownedByUser, row.owned) << row.name;
+    EXPECT_EQ(facts->othersMayWrite, row.othersWrite) << row.name;
+  }
+
+  // A private folder is the user's alone whatever the umask says.
+  const mode_t mask = umask(0);
+  EXPECT_EQ(os.makePrivateDirectory(dir + "/private"), 0);
+  umask(mask);
+  struct stat info;
+  ASSERT_EQ(stat((dir + "/private").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0700u);
+  EXPECT_EQ(os.makePrivateDirectory(dir + "/private"), EEXIST_CODE);
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -27,6 +27,15 @@ rows=(
   "config/SampleConfig.cpp | createLauncherFile(LauncherFileKind::SampleConfig, SAMPLE_CONFIG_NAME); | no"
   "Tarvik.cpp | const FileRead read = platform().readRegularFile(path, 1 << 20); | yes"
   "config/ConfigReader.cpp | return platform().readRegularFile(path, MAX_CONFIGURATION_BYTES); | no"
+  "launch/ChildLauncher.cpp | if (platform().fileOwnership(path)) return; | yes"
+  "cache/CacheTrust.cpp | if (platform().fileOwnership(path)) return; | no"
+  "support/FileSystem.cpp | platform().makePrivateDirectory(folder); | yes"
+  "config/ConfigReader.cpp | for (auto& place : conv.cacheFolders) {} | yes"
+  "os/Platform.cpp | conv.cacheFolders = {}; | no"
+  "launch/ChildLauncher.cpp | args.push_back(\"-XX:SharedArchiveFile=\" + a); | yes"
+  "cache/CacheTrust.cpp | args.push_back(\"-XX:ArchiveClassesAtExit=\" + a); | yes"
+  "cache/StartupCache.cpp | args.push_back(\"-XX:SharedArchiveFile=\" + a); | no"
+  "cache/CacheKey.cpp | const char* away = \"-XX:SharedArchiveFile\"; | no"
 )
 failed=0
 passed=0

@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <regex>
+#include <set>
 
 #include "Tarvik.h"
 #include "cache/ArchiveHeader.h"
+#include "cache/CacheKey.h"
 #include "fakes/LauncherTest.h"
 
 namespace tarvik {
@@ -275,6 +277,12 @@ TEST_F(StartupCacheTest, AnArchiveTheVmCrashedOnGoes) {
   } rows[] = {
       {0, false, true},           {1, false, true},
       {0xC0000005u, false, false},  // an access violation
+      {0xC00000FDu, false, false},  // a stack overflow
+      {0xC0000409u, false, false},  // a stack buffer overrun
+      {0x80000002u, false, false},  // datatype misalignment
+      {0xFFFFFFFFu, false, true},   // System.exit(-1)
+      {0xC000013Au, false, true},   // ended by Ctrl-C
+      {0xC0000142u, false, true},   // a DLL failed to start: no fault
       {134, true, false},         // SIGABRT, as after the JVM's fatal error
       {139, true, false},         // SIGSEGV
       {143, true, true},          // SIGTERM: ended, not crashed
@@ -299,17 +307,147 @@ TEST_F(StartupCacheTest, DryRunChangesNothingOnDisk) {
   EXPECT_EQ(startup().pendingArchive, "");
 }
 
-TEST_F(StartupCacheTest, ClearCacheRemovesThisApplicationsFilesOnly) {
-  os.files[file("tool." + std::string(32, '0') + ".1234.jsa")] = "a";
-  os.files[file("tool." + std::string(32, '1') + ".jsa")] = "b";
-  os.files[file("tool." + std::string(32, '2') + ".9-9.part")] = "c";
-  os.files[file("toolbox." + std::string(32, '0') + ".jsa")] = "d";
-  os.files[file("tool.readme.txt")] = "e";
-  EXPECT_EQ(exitCodeOf([] { runLauncher({"C:\\Apps\\tool.exe", "-clearCache"}); }), 0);
-  EXPECT_EQ(cacheFiles(), (std::vector<std::string>{"F\\tool.readme.txt",
-                                                    "F\\toolbox.K.jsa"}));
+TEST_F(StartupCacheTest, ClearCacheRemovesThisLaunchersFilesOnly) {
+  // Keys of this launcher begin with its part; "00000000" is another
+  // launcher of the same name in another folder.
+  startup().launcherDir = "C:\\Apps";
+  const std::string mine = launcherKeyPart();
+  const std::string other = "00000000";
+  // -clearCache finds the launcher's folder itself, in a process of its own.
+  startup().launcherDir.clear();
+  const struct {
+    std::string name;
+    bool removed;
+    std::set<std::string>* mark;
+  } rows[] = {
+      {"tool." + mine + std::string(24, '0') + ".1234.jsa", true, nullptr},
+      {"tool." + mine + std::string(24, '1') + ".jsa", true, nullptr},
+      {"tool." + mine + std::string(24, '2') + ".9-9.part", true, nullptr},
+      {"tool." + other + std::string(24, '0') + ".jsa", false, nullptr},
+      {"toolbox." + mine + std::string(24, '0') + ".jsa", false, nullptr},
+      {"tool.readme.txt", false, nullptr},
+      {"tool." + mine + std::string(24, '3') + ".jsa", false, &os.links},
+      {"tool." + mine + std::string(24, '4') + ".jsa", false, &os.foreignOwned},
+  };
+  for (const auto& row : rows) {
+    os.files[file(row.name)] = "x";
+    if (row.mark) row.mark->insert(file(row.name));
+  }
+  os.directories = {"C:\\Users\\u\\AppData\\Local",
+                    "C:\\Users\\u\\AppData\\Local\\Tarvik", FOLDER};
+  EXPECT_EQ(exitCodeOf([] { runLauncher({"C:\\Apps\\tool.exe", "-clearCache"}); }),
+            CLEAR_CACHE_FAILED_EXIT_CODE);
+  for (const auto& row : rows)
+    EXPECT_EQ(os.files.count(file(row.name)), row.removed ? 0u : 1u) << row.name;
   EXPECT_TRUE(os.started.empty());
-  EXPECT_EQ(os.out + os.err, "");
+  EXPECT_EQ(std::regex_replace(os.out + os.err, std::regex("[0-9a-f]{32}"), "K"),
+            "Not removed: " + std::string(FOLDER) + "\\tool.K.jsa is a link\n"
+            "Not removed: " + std::string(FOLDER) +
+                "\\tool.K.jsa belongs to another user\n");
+}
+
+TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
+  const std::string local = "C:\\Users\\u\\AppData\\Local";
+  const std::string tarvik = local + "\\Tarvik";
+  // The archives' names, by the key of each row's runtime.
+  const auto sizedName = [this] { return file("tool." + keyOfOptions() + ".12288.jsa"); };
+  const auto keptName = [this] { return file("tool." + keyOfOptions() + ".jsa"); };
+  const std::string make = "-XX:ArchiveClassesAtExit=F\\tool.K.4242-1000000.part";
+  const struct {
+    const char* name;
+    std::string path;
+    std::set<std::string> FakePlatform::*mark;
+    const char* release;
+    std::string shown;  // the option that names the archive, or the log line
+  } rows[] = {
+      {"the user's own", FOLDER, nullptr, "17", "-XX:SharedArchiveFile=F\\tool.K.12288.jsa"},
+      {"folder of another user", FOLDER, &FakePlatform::foreignOwned, "17",
+       "not used: F belongs to another user"},
+      {"folder others may write", FOLDER, &FakePlatform::othersMayWrite, "17",
+       "not used: others may write to F"},
+      {"folder a link", FOLDER, &FakePlatform::links, "17", "not used: F is a link"},
+      {"LOCALAPPDATA of another user", local, &FakePlatform::foreignOwned, "17",
+       "belongs to another user"},
+      {"LOCALAPPDATA a link", local, &FakePlatform::links, "17",
+       "-XX:SharedArchiveFile=F\\tool.K.12288.jsa"},
+      {"the folder between, others may write", tarvik,
+       &FakePlatform::othersMayWrite, "17", "others may write to"},
+      {"archive of another user", "sized", &FakePlatform::foreignOwned, "17", make},
+      {"archive a link", "sized", &FakePlatform::links, "17", make},
+      {"kept archive a link", "kept", &FakePlatform::links, "21",
+       "not used: F\\tool.K.jsa is a link"},
+      {"kept archive others may write", "kept", &FakePlatform::othersMayWrite, "21",
+       "not used: others may write to F\\tool.K.jsa"},
+  };
+  for (const auto& row : rows) {
+    reset();
+    opt.logToFile = true;
+    os.files["C:\\jdk\\release"] = std::string("JAVA_VERSION=\"") + row.release + "\"\n";
+    os.directories = {local, tarvik, FOLDER};
+    const std::string sized = sizedName(), kept = keptName();
+    os.files[sized] = archive17();
+    os.files[kept] = archive17();
+    const std::string path =
+        row.path == "sized" ? sized : row.path == "kept" ? kept : row.path;
+    if (row.mark) (os.*row.mark).insert(path);
+    std::string shown = shownOptions();
+    shown += hidden(os.err);
+    EXPECT_NE(shown.find(row.shown), std::string::npos) << row.name << ": " << shown;
+  }
+  // The folders the launcher makes are the user's alone.
+  reset();
+  options();
+  EXPECT_EQ(os.privateDirectories.count(FOLDER), 1u);
+  EXPECT_EQ(os.privateDirectories.count(tarvik), 1u);
+}
+
+TEST_F(StartupCacheTest, APartialFileOfAnotherUserIsNotMovedIntoPlace) {
+  const std::string line = options();
+  const std::string partial = startup().pendingArchive;
+  os.files[partial] = archive17();
+  os.foreignOwned.insert(partial);
+  finishStartupCache();
+  EXPECT_EQ(cacheFiles(), std::vector<std::string>{"F\\tool.K.4242-1000000.part"});
+}
+
+TEST_F(StartupCacheTest, TheCacheFolderIsBelowAnAbsolutePlaceOnly) {
+  os.conv = PlatformConventions::posix();
+  startup().exePath = "/apps/tool";
+  set.javaPath = "/jdk/bin/java";
+  set.classPath = {"/apps/a.jar"};
+  os.files["/jdk/release"] = "JAVA_VERSION=\"17.0.9\"\n";
+  os.files["/jdk/lib/server/classes.jsa"] = "base";
+  os.files["/apps/a.jar"] = "jar";
+  const struct {
+    const char* xdg;  // XDG_CACHE_HOME, unset when null
+    const char* home;
+    const char* folder;  // where the archive goes; none when null
+  } rows[] = {
+      {"/x/cache", "/home/u", "/x/cache/tarvik/"},
+      {"x/cache", "/home/u", "/home/u/.cache/tarvik/"},
+      {"./cache", "/home/u", "/home/u/.cache/tarvik/"},
+      {"", "/home/u", "/home/u/.cache/tarvik/"},
+      {nullptr, "/home/u/", "/home/u/.cache/tarvik/"},
+      {"x/cache", "home/u", nullptr},
+  };
+  for (const auto& row : rows) {
+    os.env.clear();
+    if (row.xdg) os.env["XDG_CACHE_HOME"] = row.xdg;
+    os.env["HOME"] = row.home;
+    std::string shown = " ";
+    for (const std::string& option : startupCacheOptions("/jdk", true))
+      shown += option + " ";
+    const std::string expected =
+        row.folder ? std::string("=") + row.folder + "tool." : std::string();
+    if (row.folder)
+      EXPECT_NE(shown.find(expected), std::string::npos) << row.xdg << " " << shown;
+    else
+      EXPECT_EQ(shown, " ") << row.home;
+  }
+  // LOCALAPPDATA relative, on Windows.
+  reset();
+  os.env["LOCALAPPDATA"] = "AppData\\Local";
+  EXPECT_EQ(options(), "");
 }
 
 TEST(ArchiveHeaderTest, WholeOnlyWithItsHeaderAndEveryRegion) {

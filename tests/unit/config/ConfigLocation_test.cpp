@@ -120,7 +120,10 @@ TEST_F(ConfigLocationTest, AppBaseName) {
   } cases[] = {
       {std::nullopt, "C:\\Apps\\tool.exe", "tool"},
       {std::nullopt, "C:\\Apps\\TOOL.EXE", "TOOL"},
-      {std::nullopt, "my.exe.tool.exe", "my"},
+      // Only an ".exe" at the end goes: two launchers keep two names.
+      {std::nullopt, "my.exe.tool.exe", "my.exe.tool"},
+      {std::nullopt, "my.exe.other.exe", "my.exe.other"},
+      {std::nullopt, "C:\\Apps\\tool.exemplar", "tool.exemplar"},
       {std::nullopt, "tool", "tool"},
       {std::nullopt, "C:\\Apps.exe\\tool", "tool"},
       // Windows ends a folder name at '/' as well.
@@ -130,7 +133,12 @@ TEST_F(ConfigLocationTest, AppBaseName) {
       {std::nullopt, "", ""},
       {std::string("D:\\cfg\\other.cfg"), "C:\\Apps\\tool.exe", "other.cfg"},
       {std::string("D:\\cfg\\other.config"), "C:\\Apps\\tool.exe", "other"},
-      {std::string("D:\\x.config.d\\app.config"), "C:\\a.exe", "x"},
+      // Only a ".config" at the end of the file's own name goes.
+      {std::string("D:\\x.config.d\\app.config"), "C:\\a.exe", "app"},
+      {std::string("C:\\Users\\u\\.config\\one\\app.config"), "C:\\a.exe", "app"},
+      {std::string("C:\\Users\\u\\.config\\two\\app2.config"), "C:\\a.exe", "app2"},
+      {std::string("D:\\cfg\\app.config.txt"), "C:\\a.exe", "app.config.txt"},
+      {std::string("D:\\cfg\\tool.exe.config"), "C:\\a.exe", "tool"},
       {std::string("D:\\cfg\\App.EXE.config"), "C:\\a.exe", "App"},
       {std::string("D:\\cfg\\other.CONFIG"), "C:\\a.exe", "other.CONFIG"},
       {std::string(""), "C:\\Apps\\tool.exe", ""},
