@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "os/Platform.h"
+#include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -14,17 +15,8 @@ namespace {
 // folder, or one of its files.
 enum class CachePlace { Above, Folder, File };
 
-// An absolute path: from the root, or from a drive's root or a server on
-// Windows. A relative one would be read against whatever folder the
-// application runs in.
 bool isFullPath(const std::string& path) {
-  const PlatformConventions& conv = platform().conventions();
-  if (!conv.driveLetterPaths) return !path.empty() && path[0] == '/';
-  const auto separator = [&conv](char c) {
-    return conv.folderSeparators.find(c) != std::string::npos;
-  };
-  if (path.size() > 2 && path[1] == ':' && separator(path[2])) return true;
-  return path.size() > 2 && separator(path[0]) && separator(path[1]);
+  return isFullyQualifiedPath(path, platform().conventions());
 }
 
 // The one rule: why `path` may not be used as `place`, or nothing.

@@ -40,6 +40,16 @@ bool isAbsolutePath(const std::string& path, const PlatformConventions& conv) {
   return path[0] == conv.separator;
 }
 
+bool isFullyQualifiedPath(const std::string& path,
+                          const PlatformConventions& conv) {
+  if (!conv.driveLetterPaths) return !path.empty() && path[0] == '/';
+  const auto separator = [&conv](char c) {
+    return conv.folderSeparators.find(c) != std::string::npos;
+  };
+  if (path.size() > 2 && path[1] == ':' && separator(path[2])) return true;
+  return path.size() > 2 && separator(path[0]) && separator(path[1]);
+}
+
 bool isFullLauncherPath(const std::string& path, const PlatformConventions& conv) {
   if (path.find(conv.separator) == std::string::npos) return false;
   if (isLongOrUncPath(path, conv)) return true;

@@ -17,6 +17,12 @@ namespace tarvik {
 // "\\?\C:\..." and UNC paths are absolute.
 bool isAbsolutePath(const std::string& path, const PlatformConventions& conv);
 
+// Whether `path` names its file whatever folder or drive is current: from
+// the root, or on Windows from a drive's root ("C:\x", "C:/x") or a server
+// ("\\server\share"); not "C:x" or "\x", which depend on the current drive.
+bool isFullyQualifiedPath(const std::string& path,
+                          const PlatformConventions& conv);
+
 // Whether `path` is a launcher's full path, from a root down to the file:
 // "/opt/app/tool"; "C:\Apps\tool.exe", "\\?\C:\Apps\tool.exe" or
 // "\\server\share\tool.exe". A bare name or a relative path is not.
