@@ -152,9 +152,9 @@ TEST_F(WineLaunchTest, ValuesAndSwitchesAddNoJvmOption) {
   ASSERT_EQ(records.size(), 1u);
   std::vector<std::string> expected = {
       WineEnvironment::windowsPath(runtimeHome()) + "\\bin\\javaw.exe",
-      "-Dexe.mainConfig=" + winDir + "\\tool.config",
       "-Dx=say \"hi\" now",
       "-Dy=C:\\my dir\\",
+      "-Dexe.mainConfig=" + winDir + "\\tool.config",
       "-Dq=a\" -Dinjected=1 \"b",
       "-classpath",
       "",
