@@ -10,11 +10,18 @@
 // 0x02), tool.config, b.config (for `include`), and the child: its exit
 // code in digits, "f" when it cannot be started, "r" when it asks for a
 // restart first (999), "n" when no runtime is registered.
+//
+// The environment holds values shaped to add JVM options where a value is
+// taken for command-line syntax ($INJ, $INJ_SLASH, $INJ_TAIL). The child's
+// words are the Java executable, the options, the class path option and
+// its value, the main class and the arguments: no value adds an option or
+// changes the main class.
 #include <set>
 
 #include "FuzzSupport.h"
 #include "Tarvik.h"
 #include "config/ConfigLocation.h"
+#include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "support/AnsiCodePage.h"
 
@@ -72,6 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     os.registry[runtimes + "\\1.8.0_45"].values["JavaHome"] = "C:\\J845";
   }
   const uint32_t childCode = digits(child);
+  // Values that would make "-Dinjected=1" a word of their own if they
+  // were syntax.
+  os.env["INJ"] = "a\" -Dinjected=1 \"b";
+  os.env["INJ_SLASH"] = "C:\\dir\\\" -Dinjected=1 \"";
+  os.env["INJ_TAIL"] = "x -Dinjected=1 y\\";
   if (childFlag('r')) os.children.push_back({999, 0, "", false});
   FakeChildScript script;
   script.exitCode = childCode;
@@ -121,6 +133,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(ansiFaithfulText(printedLines[i]) ==
                    records + ansiFaithfulText(os.started[i].commandLine) + "\n",
                "the child got another command line than the one printed");
+
+  // The words end in the class path option, its value, the main class and
+  // the arguments; no option is "-Dinjected=1" unless the input wrote it.
+  const bool injectedWritten = std::string(reinterpret_cast<const char*>(data), size)
+                                   .find("njected") != std::string::npos;
+  for (const ChildStart& start : os.started) {
+    const std::vector<std::string>& words = start.arguments;
+    const std::vector<std::string> arguments = applicationArguments(settings());
+    // (A main class written as several words, or none, is the writer's.)
+    if (!settings().mainClass) break;
+    const std::vector<std::string> mainWords = splitWindowsArguments(*settings().mainClass);
+    if (mainWords.size() != 1) break;
+    FUZZ_CHECK(words.size() >= arguments.size() + 4, "the child lacks a word");
+    const size_t main = words.size() - arguments.size() - 1;
+    FUZZ_CHECK(words[main] == ansiFaithfulText(mainWords[0]),
+               "a word other than the main class stands as the main class");
+    FUZZ_CHECK(words[main - 2] == "-classpath",
+               "the class path option does not stand before the main class");
+    for (size_t i = 0; i < arguments.size(); ++i)
+      FUZZ_CHECK(words[main + 1 + i] == ansiFaithfulText(arguments[i]),
+                 "the child's arguments are not the application's");
+    if (!injectedWritten)
+      for (size_t i = 1; i < main; ++i)
+        FUZZ_CHECK(words[i] != "-Dinjected=1", "a value added a JVM option");
+  }
 
   // A command file holds exactly its three records, as text-mode lines.
   const std::string commandFile = appBaseName(argv[0]) + ".out";

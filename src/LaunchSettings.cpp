@@ -33,17 +33,18 @@ void resetLaunchState() {
   gStartup = StartupState();
 }
 
-void storeVmParam(const std::string& param) {
+void storeVmParam(const std::string& param, bool asWords) {
   LaunchSettings& s = settings();
   size_t equals = param.find('=');
-  if (equals == std::string::npos) {
-    s.vmParams.push_back(param);
-    return;
-  }
   std::string name = param.substr(0, equals);
   // Each line of a repeatable option keeps its value: the whole text is
   // its name.
-  if (isRepeatable(name)) {
+  if (equals == std::string::npos || isRepeatable(name)) name = param;
+  if (asWords)
+    s.vmParamsAsWords.insert(name);
+  else
+    s.vmParamsAsWords.erase(name);
+  if (name == param) {
     s.vmParams.push_back(param);
     return;
   }
@@ -66,6 +67,7 @@ void removeVmParams(const std::string& pattern) {
                             : entry == pattern;
     if (!matches) continue;
     s.vmParamValues.erase(entry);
+    s.vmParamsAsWords.erase(entry);
     s.vmParams.erase(s.vmParams.begin() + static_cast<long>(i));
   }
 }
@@ -76,6 +78,12 @@ OptionalText applicationFolder() {
   if (runsInCallersFolder() && !startup().callerDir.empty())
     return startup().callerDir;
   return std::nullopt;
+}
+
+std::vector<std::string> applicationArguments(const LaunchSettings& s) {
+  std::vector<std::string> arguments = s.leadingArguments;
+  arguments.insert(arguments.end(), s.appArguments.begin(), s.appArguments.end());
+  return arguments;
 }
 
 std::string applicationNameForMessages() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,8 +30,14 @@ struct LaunchSettings {
   // Grow without a fixed capacity: nothing a user configures is dropped.
   std::vector<std::string> classPath;
   std::vector<std::string> appArguments;
+  // `leadingArgument` lines: before the command line's words.
+  std::vector<std::string> leadingArguments;
   std::vector<std::string> vmParams;
   std::map<std::string, std::string> vmParamValues;
+  // The options whose text was written anew from the words they are meant
+  // to be (a value held quotes or blanks that the text as written would
+  // have made syntax): a VM run in-process is given those words.
+  std::set<std::string> vmParamsAsWords;
   // The `var` definitions: byte-wise, case-sensitive names; a later
   // definition replaces an earlier one.
   std::map<std::string, std::string> variables;
@@ -133,11 +140,16 @@ void resetLaunchState();
 // Stores one JVM parameter as it is given: a "name=value" text as its name
 // and value, where a later value of a name replaces an earlier one; an
 // option that Java takes many times (--add-opens=...) as a name of its own.
-void storeVmParam(const std::string& param);
+// `asWords`: the text was written anew from the words it is meant to be.
+void storeVmParam(const std::string& param, bool asWords = false);
 
 // Removes every JVM parameter named `pattern`, or beginning with its prefix
 // when it ends in '*'.
 void removeVmParams(const std::string& pattern);
+
+// The application's arguments in the order main gets them: the leading
+// ones, then the command line's words and the `argument` lines.
+std::vector<std::string> applicationArguments(const LaunchSettings& s);
 
 // The name shown in requirement messages: appName when set and non-empty,
 // else mainClass, else the C runtime's "(null)".

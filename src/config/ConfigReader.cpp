@@ -12,6 +12,8 @@
 #include "config/DesktopDirectives.h"
 #include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
+#include "launch/JavaLauncherOptions.h"
+#include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "support/FileSystem.h"
 #include "support/LauncherFolder.h"
@@ -176,12 +178,77 @@ std::string expandPlain(const std::string& text) {
 
 }  // namespace
 
-void addVmParam(const std::string& text) {
-  storeVmParam(expandQuoted(text));
+namespace {
+
+// Whether a vmparam's text is nothing but references to variables that are
+// not set ("$MY_OPTS", "$A $B"): it stands for no option.
+bool onlyUnsetReferences(const std::string& text, std::string& names) {
+  const std::vector<std::string> pieces = splitWords(text);
+  if (pieces.empty()) return false;
+  for (const std::string& piece : pieces) {
+    const std::string name = piece.substr(1);
+    if (piece[0] != '$' || name.empty() ||
+        name.find_first_of("$/\\\"") != std::string::npos || name == "pid" ||
+        platform().getEnv(name))
+      return false;
+    names += (names.empty() ? "" : ", ") + name;
+  }
+  return true;
+}
+
+// Stores the option `text`, or `meant` written anew where the text says
+// other words.
+void storeWords(const std::string& text, const std::vector<std::string>& meant) {
+  const std::string kept = textOfWords(text, meant);
+  storeVmParam(kept, kept != text);
+}
+
+void noteInLog(const std::string& line) {
+  if (options().logToFile) platform().writeStderr(line + "\n");
+}
+
+}  // namespace
+
+void addVmParam(const std::string& text, const std::string& fromValue) {
+  std::string names;
+  if (onlyUnsetReferences(text, names)) {
+    noteInLog("vmparam " + text + " adds no option: " + names + " not set");
+    return;
+  }
+  std::string marks = fromValue;
+  const std::string param = expandEnvironmentReferences(text, true, &marks);
+  // The characters from values are no syntax: a value never adds a word
+  // or ends one.
+  storeWords(param, splitWindowsArguments(param, marks));
+}
+
+void addVmParamsFrom(const std::string& argument) {
+  const std::vector<std::string> words = splitWords(argument);
+  if (words.size() != 1) {
+    platform().writeStderr("vmparamsFrom " + argument + " ignored: it names "
+                           "one environment variable\n");
+    return;
+  }
+  const std::string& name = words[0];
+  const std::optional<std::string> value = platform().getEnv(name);
+  if (!value || value->empty()) {
+    noteInLog("vmparamsFrom " + name + " adds no option: the variable is " +
+              (value ? "empty" : "not set"));
+    return;
+  }
+  std::vector<std::string> refused;
+  for (const std::vector<std::string>& option : optionsOfVariable(name, *value, refused))
+    storeVmParam(commandLineText(option), true);
+  for (const std::string& line : refused)
+    platform().writeStderr("vmparamsFrom: " + line + "\n");
 }
 
 void addVmParamWord(const std::string& word) {
-  std::string param = expandQuoted(word);
+  // The word is one option, whatever it holds: only the quotes that the
+  // expansion adds to group a spaced value are syntax.
+  std::string marks(word.size(), '1');
+  std::string param = expandEnvironmentReferences(word, true, &marks);
+  const std::vector<std::string> meant = splitWindowsArguments(param, marks);
   // Quotes of the word's own, or of a spaced expansion, are kept as they
   // are; so is a value ending in a backslash, which would escape the quote.
   if (param.find_first_of(" \t") != std::string::npos &&
@@ -192,7 +259,7 @@ void addVmParamWord(const std::string& word) {
     else
       param = param.substr(0, equals + 1) + "\"" + param.substr(equals + 1) + "\"";
   }
-  storeVmParam(param);
+  storeWords(param, meant);
 }
 
 namespace {
@@ -258,15 +325,24 @@ std::string withoutTrailingBlanks(std::string text) {
 
 using DirectiveAction = void (*)(const std::string& argument);
 
+// For the directives whose values must stay inside their words: the
+// argument, and a '1' for each character of it that a `%name%` value
+// brought.
+using ValueAwareAction = void (*)(const std::string& argument,
+                                  const std::string& fromValue);
+
 struct Directive {
   std::string_view keyword;
   DirectiveAction apply;
+  ValueAwareAction applyWithValues = nullptr;
 };
 
 // Tried in this order; the first keyword the line begins with decides, so
 // "addjars" must stand before "addjar".
 const Directive DIRECTIVES[] = {
-    {"vmparam", [](const std::string& a) { addVmParam(a); }},
+    // Before "vmparam", which it begins with.
+    {"vmparamsFrom", addVmParamsFrom},
+    {"vmparam", nullptr, addVmParam},
     {"javapath", [](const std::string& a) { settings().javaPath = localPath(expandQuoted(a)); }},
     {"addpath", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
     {"mainclass", [](const std::string& a) { settings().mainClass = expandPlain(a); }},
@@ -274,6 +350,7 @@ const Directive DIRECTIVES[] = {
     {"javaVersion", applyJavaVersion},
     {"addjars", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a)) + "/*"); }},
     {"argument", [](const std::string& a) { settings().appArguments.push_back(a); }},
+    {"leadingArgument", [](const std::string& a) { settings().leadingArguments.push_back(a); }},
     {"addjar", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
     {"include", [](const std::string& a) { readConfigFile(includedPath(a)); }},
     // A title is text and a folder or file one path: the quotes that `$`
@@ -488,9 +565,15 @@ void parseDirectiveLine(const std::string& line) {
   if (line.empty() || line[0] == '#' || line[0] == '/') return;
   const size_t space = line.find(' ');
   if (space == std::string::npos) return;
-  const std::string argument = substituteVariables(line.substr(space + 1));
+  std::string fromValue;
+  const std::string argument =
+      substituteVariables(line.substr(space + 1), &fromValue);
   const Directive* directive = directiveFor(line);
   if (!directive) return;
+  if (directive->applyWithValues) {
+    directive->applyWithValues(argument, fromValue);
+    return;
+  }
   directive->apply(argumentFor(*directive, argument));
 }
 

@@ -41,8 +41,17 @@ void parseDirectiveLine(const std::string& line);
 
 // Adds one JVM parameter as a `vmparam` line gives it:
 // `$` references are expanded (a spaced value is quoted) before the text is
-// stored as its name and value.
-void addVmParam(const std::string& text);
+// stored as its name and value. What a reference's value or a `%name%`
+// value (the characters `fromValue` marks with '1') brings stays inside the
+// word it stands in. A text of nothing but references to variables that are
+// not set adds nothing (a line in the -log file says so).
+void addVmParam(const std::string& text, const std::string& fromValue = {});
+
+// Adds the JVM options that the environment variable `name` holds
+// (`vmparamsFrom MAVEN_OPTS`), each one option; words that are no option or
+// would name the main class are left out with a line on standard error.
+// An unset or empty variable adds nothing.
+void addVmParamsFrom(const std::string& name);
 // The same for a -D word of the launcher's switches, which is one JVM
 // option whatever it holds: a value with blanks is quoted for the command
 // line, as a vmparam line would have it written.

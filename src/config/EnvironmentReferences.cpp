@@ -34,6 +34,10 @@ struct PassText {
   size_t originalEnd = 0;  // this many of the tail's last characters are
                            // still the caller's text
   size_t trailQuotes = 0;
+  // Beside the prefix and the tail (reversed too), '1' for each character
+  // that came from a value, else '0'.
+  std::string prefixFromValue;
+  std::string tailFromValue;
 
   // The character at logical position `i` of the tail.
   char at(size_t i) const { return tail[tail.size() - 1 - i]; }
@@ -43,11 +47,13 @@ struct PassText {
     for (size_t i = 0; i < count; ++i)
       if (at(i) == '=') --tailEquals;
     tail.resize(tail.size() - count);
+    tailFromValue.resize(tail.size());
     originalEnd = std::min(originalEnd, tail.size());
   }
 
-  void putFront(const std::string& text) {
+  void putFront(const std::string& text, char fromValue) {
     tail.append(text.rbegin(), text.rend());
+    tailFromValue.append(text.size(), fromValue);
     tailEquals += static_cast<size_t>(std::count(text.begin(), text.end(), '='));
   }
 
@@ -61,7 +67,9 @@ struct PassText {
         --tailEquals;
       }
       prefix += c;
+      prefixFromValue += tailFromValue.back();
       tail.pop_back();
+      tailFromValue.pop_back();
     }
     originalEnd = std::min(originalEnd, tail.size());
     return !tail.empty();
@@ -86,6 +94,15 @@ struct PassText {
     out += prefix;
     out.append(tail.rbegin(), tail.rend());
     out.append(trailQuotes, '"');
+    return out;
+  }
+
+  // whole()'s '1' and '0' for the characters from values and the others.
+  std::string wholeFromValue() const {
+    std::string out(leadQuotes, '0');
+    out += prefixFromValue;
+    out.append(tailFromValue.rbegin(), tailFromValue.rend());
+    out.append(trailQuotes, '0');
     return out;
   }
 };
@@ -128,7 +145,14 @@ void setEnvironmentValue(const std::string& name, const std::string& value) {
 }
 
 std::string expandEnvironmentReferences(const std::string& text,
-                                        bool quoteSpacedValue) {
+                                        bool quoteSpacedValue,
+                                        std::string* fromValue) {
+  std::string given;
+  if (fromValue) {
+    given = *fromValue;
+    given.resize(text.size(), '0');
+    *fromValue = given;
+  }
   if (text.empty()) return std::string();
   const size_t dollar = text.find('$');
   if (dollar == std::string::npos) return text;
@@ -136,6 +160,14 @@ std::string expandEnvironmentReferences(const std::string& text,
   Platform& os = platform();
   PassText t;
   t.prefix = text.substr(0, dollar);
+  if (fromValue) {
+    t.prefixFromValue = given.substr(0, dollar);
+    t.tailFromValue.assign(given.rbegin(),
+                           given.rend() - static_cast<long>(dollar));
+  } else {
+    t.prefixFromValue.assign(dollar, '0');
+    t.tailFromValue.assign(text.size() - dollar, '0');
+  }
   t.prefixHasEquals = t.prefix.find('=') != std::string::npos;
   t.tail.assign(text.rbegin(), text.rend() - static_cast<long>(dollar));
   t.tailEquals =
@@ -218,8 +250,11 @@ std::string expandEnvironmentReferences(const std::string& text,
     }
     t.dropFront(restStart);
     if (spaced && !hasEquals) ++t.leadQuotes;
-    if (spaced && hasEquals) t.prefix += '"';
-    t.putFront(*value);
+    if (spaced && hasEquals) {
+      t.prefix += '"';
+      t.prefixFromValue += '0';
+    }
+    t.putFront(*value, '1');
     if (spaced) ++t.trailQuotes;
 
     if (options().debugMode) {
@@ -239,6 +274,7 @@ std::string expandEnvironmentReferences(const std::string& text,
 
     if (!t.advanceToDollar()) break;
   }
+  if (fromValue) *fromValue = t.wholeFromValue();
   return t.whole();
 }
 

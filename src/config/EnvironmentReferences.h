@@ -9,8 +9,15 @@ namespace tarvik {
 
 // Expands `$NAME` references pass after pass; with `quoteSpacedValue` a
 // value holding a blank is put between double quotes.
+//
+// With `fromValue`, which holds a '1' for each character of `text` that came
+// from a value already (a `%name%` variable's) and '0' for the others
+// (missing ones count as '0'), it is set to the same for the result: what
+// the values of references and variables brought, whose characters are no
+// command-line syntax however they look.
 std::string expandEnvironmentReferences(const std::string& text,
-                                        bool quoteSpacedValue);
+                                        bool quoteSpacedValue,
+                                        std::string* fromValue = nullptr);
 
 // A variable of the environment as the configuration sees it: the
 // process's, or while a look is taken, the value a `setenv` line of the look

@@ -26,8 +26,13 @@ void defineVariable(const std::string& argument) {
   variables()[name] = argument.substr(equals + 1);
 }
 
-std::string substituteVariables(const std::string& text) {
+std::string substituteVariables(const std::string& text,
+                                std::string* fromValue) {
   const VariableTable& table = variables();
+  std::string marks;  // fromValue's text, while the result is made
+  auto keep = [&](size_t count) {
+    if (fromValue) marks.append(count, '0');
+  };
   // One left-to-right scan that appends to the result, so an inserted value
   // is never scanned again and a long line costs linear time.
   std::string result;
@@ -39,20 +44,29 @@ std::string substituteVariables(const std::string& text) {
     if (close == std::string::npos) break;  // a '%' without partner stays
     if (close == open + 1) {
       result.append(text, done, open + 1 - done);  // "%%" becomes one '%'
+      keep(open + 1 - done);
     } else {
       auto entry = table.find(text.substr(open + 1, close - open - 1));
       if (entry != table.end()) {
         result.append(text, done, open - done);
         result += entry->second;
+        keep(open - done);
+        if (fromValue) marks.append(entry->second.size(), '1');
       } else {
         // The closing mark is used up with the undefined name.
         result.append(text, done, close + 1 - done);
+        keep(close + 1 - done);
       }
     }
     done = close + 1;
   }
-  if (done == 0) return text;
+  if (done == 0) {
+    if (fromValue) fromValue->assign(text.size(), '0');
+    return text;
+  }
   result.append(text, done, std::string::npos);
+  keep(text.size() - done);
+  if (fromValue) *fromValue = marks;
   if (result != text && options().debugMode)
     showMessage("Substituted variables", text + "\nto\n" + result, false);
   return result;

@@ -17,8 +17,11 @@ VariableTable& variables();
 void defineVariable(const std::string& argument);
 
 // A copy of `text` with every defined `%name%` replaced by its value and
-// every `%%` turned into one '%'.
-std::string substituteVariables(const std::string& text);
+// every `%%` turned into one '%'. With `fromValue`, it is set to a '1' for
+// each character of the result that a value brought and a '0' for the
+// others.
+std::string substituteVariables(const std::string& text,
+                                std::string* fromValue = nullptr);
 
 }  // namespace tarvik
 

@@ -85,6 +85,28 @@ std::string joinClassPath(const std::vector<std::string>& entries,
   return quoted ? quoteArgument(joined) : joined;
 }
 
+std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
+                                              bool& heapGiven) {
+  std::vector<VmOptionText> texts;
+  heapGiven = false;
+  for (const std::string& name : s.vmParams) {
+    if (setsHeapLimit(name)) heapGiven = true;
+    // java.exe reads its options and class path in the ANSI code page.
+    std::string text = ansiReadableOption(vmOptionText(s, name));
+    std::vector<std::string> words = splitWindowsArguments(text);
+    std::vector<std::string> inProcess = words;
+    if (!s.vmParamsAsWords.count(name)) {
+      auto value = s.vmParamValues.find(name);
+      inProcess = {ansiReadableOption(
+          value != s.vmParamValues.end() && !value->second.empty()
+              ? name + "=" + withoutSurroundingQuotes(value->second)
+              : withoutSurroundingQuotes(name))};
+    }
+    texts.push_back({std::move(text), std::move(words), std::move(inProcess)});
+  }
+  return texts;
+}
+
 void ChildCommand::addText(const std::string& text) {
   const bool program = line.empty();
   const std::vector<std::string> pieceWords =
@@ -138,10 +160,8 @@ std::optional<ChildCommand> buildChildCommand() {
     }
 
   bool heapGiven = false;
-  for (const std::string& name : s.vmParams) {
-    if (setsHeapLimit(name)) heapGiven = true;
-    // java.exe reads its options and class path in the ANSI code page.
-    command.addText(ansiReadableOption(vmOptionText(s, name)));
+  for (const VmOptionText& option : configuredVmOptions(s, heapGiven)) {
+    command.addText(option.text);
     command.addBlank();
   }
   if (!heapGiven) {
@@ -168,9 +188,10 @@ std::optional<ChildCommand> buildChildCommand() {
 
   if (s.mainClass) command.addText(*s.mainClass);
 
-  if (!s.appArguments.empty()) {
+  const std::vector<std::string> arguments = applicationArguments(s);
+  if (!arguments.empty()) {
     command.addBlank();
-    for (const std::string& argument : s.appArguments) {
+    for (const std::string& argument : arguments) {
       // Quoting is what keeps an argument whole and unchanged; escaping
       // inside the quotes keeps a trailing backslash or a quote from
       // changing the argument list.

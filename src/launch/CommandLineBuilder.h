@@ -9,6 +9,8 @@
 
 namespace tarvik {
 
+struct LaunchSettings;
+
 // The command that starts a child in both the forms systems take: the
 // Windows command line, and the words the child's C runtime reads from it,
 // the program first.
@@ -38,6 +40,24 @@ std::string programText(const std::string& javaPath);
 // as it is to be found, every character that the ANSI code page in which
 // java.exe reads its command line does not hold exactly is '?'.
 ChildCommand handedToChild(const ChildCommand& command);
+
+// A configured VM option as the command line writes it, and the words the
+// child reads in that text: the one road from the settings to the VM's
+// options, for the child and for a VM run in-process alike.
+struct VmOptionText {
+  std::string text;
+  std::vector<std::string> words;
+  // What a VM run in-process is given: the words where the text was
+  // written anew from them, else the text as one option, as it has always
+  // been given it: the value without a pair of quotes around it (Java's
+  // launcher's rules for "--add-opens X" apply to it).
+  std::vector<std::string> inProcess;
+};
+
+// The configured VM options in list order (java.exe reads them in the ANSI
+// code page); `heapGiven` is set when one of them sets the heap limit.
+std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
+                                              bool& heapGiven);
 
 // The child's command, or nothing when no Java executable was found.
 std::optional<ChildCommand> buildChildCommand();

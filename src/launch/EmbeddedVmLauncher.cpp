@@ -41,27 +41,17 @@ const char* const LAUNCHER_PROPERTY = "-Dsun.java.launcher=";
 const char* const LAUNCHER_NAME = "SUN_STANDARD";
 const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
-// Option texts reach the VM verbatim, while the settings hold some values
-// quoted for a command line ("-Dexe.mainConfig=" and spaced `$` values).
-// A command line would have lost that one surrounding pair, so it is
-// dropped here (withoutSurroundingQuotes); quotes anywhere else are the
-// user's own and stay. The class path is joined without any quoting, so a
-// trailing backslash stays one backslash.
+// The settings hold the options as command-line text ("-Dx="a b""); what
+// the VM is given of each is configuredVmOptions' to say. The class path is
+// joined without any quoting, so a trailing backslash stays one backslash.
 
 // The option texts after "-Djava.class.path=" and "exit": the VM options in
 // list order, then the heap limit when none was configured.
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
   bool heapGiven = false;
-  for (const std::string& name : s.vmParams) {
-    if (setsHeapLimit(name)) heapGiven = true;
-    auto value = s.vmParamValues.find(name);
-    if (value != s.vmParamValues.end() && !value->second.empty())
-      texts.push_back(ansiReadableOption(
-          name + "=" + withoutSurroundingQuotes(value->second)));
-    else
-      texts.push_back(ansiReadableOption(withoutSurroundingQuotes(name)));
-  }
+  for (const VmOptionText& option : configuredVmOptions(s, heapGiven))
+    texts.insert(texts.end(), option.inProcess.begin(), option.inProcess.end());
   // The same rule and value as on the command line.
   if (!heapGiven) {
     std::string heap = heapLimitOption(s.percentRam);
@@ -96,14 +86,15 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
   // on with an exception pending would break the JNI rules.
   jclass stringClass = (*env)->FindClass(env, "java/lang/String");
   jobjectArray args = nullptr;
+  const std::vector<std::string> arguments = applicationArguments(s);
   if (stringClass != nullptr) {
     args = (*env)->NewObjectArray(
-        env, static_cast<jsize>(s.appArguments.size()), stringClass, nullptr);
+        env, static_cast<jsize>(arguments.size()), stringClass, nullptr);
   }
-  for (size_t i = 0; args != nullptr && i < s.appArguments.size(); ++i) {
+  for (size_t i = 0; args != nullptr && i < arguments.size(); ++i) {
     // The arguments are UTF-8; the VM takes its modified form, which
     // differs for characters beyond U+FFFF.
-    const std::string javaText = modifiedUtf8(s.appArguments[i]);
+    const std::string javaText = modifiedUtf8(arguments[i]);
     jstring arg = (*env)->NewStringUTF(env, javaText.c_str());
     if (arg == nullptr) {
       args = nullptr;
@@ -197,7 +188,8 @@ std::optional<std::string> commandProperty(const LaunchSettings& s,
   if (propertyGiven(texts, COMMAND_PROPERTY)) return std::nullopt;
   const std::string command = COMMAND_PROPERTY + *s.mainClass;
   std::string withArguments = command;
-  for (const std::string& argument : s.appArguments) withArguments += " " + argument;
+  for (const std::string& argument : applicationArguments(s))
+    withArguments += " " + argument;
   if (platform().toAnsiCodePage(withArguments)) return withArguments;
   if (platform().toAnsiCodePage(command)) return command;
   return std::nullopt;

@@ -144,4 +144,56 @@ std::optional<std::string> refusedInJavaOptionsVariable(const std::string& word)
   return std::nullopt;
 }
 
+namespace {
+
+// Words of a vmparamsFrom variable that would set what the configuration
+// sets: the class path, or the module that runs.
+const char* const CLASS_PATH_WORDS[] = {"-cp", "-classpath", "--class-path"};
+const char* const REFUSED_PREFIXES[] = {"--class-path=", "--module=", "--source="};
+
+std::optional<std::string> refusedFromVariable(const std::string& word) {
+  if (!word.empty() && word[0] == '@')
+    return "an argument file may hold a main class";
+  if (std::optional<std::string> why = refusedInJavaOptionsVariable(word))
+    return why;
+  for (const char* refused : CLASS_PATH_WORDS)
+    if (word == refused) return "the class path is the configuration's";
+  for (const char* refused : REFUSED_PREFIXES)
+    if (startsWith(word, refused))
+      return "it names the main class or sets the class path";
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> optionsOfVariable(
+    const std::string& name, const std::string& value,
+    std::vector<std::string>& refused) {
+  std::vector<std::vector<std::string>> options;
+  std::optional<std::vector<std::string>> words = splitJavaOptionsVariable(value);
+  if (!words) {
+    refused.push_back(name + " holds a quote that is not closed: none of its "
+                      "options is used");
+    return options;
+  }
+  for (size_t i = 0; i < words->size(); ++i) {
+    const std::string& word = (*words)[i];
+    if (std::optional<std::string> why = refusedFromVariable(word)) {
+      refused.push_back(name + " holds " + word + ", which is left out: " + *why);
+      continue;
+    }
+    if (twoWordOption(word)) {
+      if (i + 1 == words->size()) {
+        refused.push_back(name + " holds " + word + ", which is left out: " +
+                          "its value is missing");
+        continue;
+      }
+      options.push_back({word, (*words)[++i]});
+      continue;
+    }
+    options.push_back({word});
+  }
+  return options;
+}
+
 }  // namespace tarvik

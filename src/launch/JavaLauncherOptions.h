@@ -41,6 +41,18 @@ std::optional<std::vector<std::string>> splitJavaOptionsVariable(
 // class or ends the launch without running it), or nothing when it may.
 std::optional<std::string> refusedInJavaOptionsVariable(const std::string& word);
 
+// The JVM options that the variable `name` holds as `value` (MAVEN_OPTS,
+// ANT_OPTS), split as JDK_JAVA_OPTIONS is: each option's words, an option
+// that Java takes with its value as the next word (--add-opens X) with that
+// word. A word that is no option (it does not start with '-'), an argument
+// file (@file), -jar, -m/--module, a class path option (-cp, -classpath,
+// --class-path), --source, and the words that end the launch without
+// running it (-version, -help...) are left out, with a line for each in
+// `refused`; so is the whole value when a quote is not closed.
+std::vector<std::vector<std::string>> optionsOfVariable(
+    const std::string& name, const std::string& value,
+    std::vector<std::string>& refused);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_LAUNCH_JAVALAUNCHEROPTIONS_H

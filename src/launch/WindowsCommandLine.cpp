@@ -40,25 +40,35 @@ std::string quoteArgument(const std::string& argument) {
 namespace {
 
 // Appends the words of `commandLine` from `i` on, as the C runtime splits
-// arguments.
+// arguments. The characters `literal` marks with '1' are plain characters
+// of their word, whatever they are.
 void splitArgumentsFrom(const std::string& commandLine, size_t i,
-                        std::vector<std::string>& words) {
+                        std::vector<std::string>& words,
+                        const std::string* literal = nullptr) {
   const size_t n = commandLine.size();
+  auto plain = [&](size_t at) {
+    return literal && at < literal->size() && (*literal)[at] == '1';
+  };
   for (;;) {
-    while (i < n && isSeparator(commandLine[i])) ++i;
+    while (i < n && isSeparator(commandLine[i]) && !plain(i)) ++i;
     if (i >= n) break;
     std::string word;
     bool inQuotes = false;
     for (;;) {
+      if (i < n && plain(i)) {
+        word += commandLine[i++];
+        continue;
+      }
       size_t backslashes = 0;
-      while (i < n && commandLine[i] == '\\') {
+      while (i < n && commandLine[i] == '\\' && !plain(i)) {
         ++backslashes;
         ++i;
       }
       bool copy = true;
-      if (i < n && commandLine[i] == '"') {
+      if (i < n && commandLine[i] == '"' && !plain(i)) {
         if (backslashes % 2 == 0) {
-          if (inQuotes && i + 1 < n && commandLine[i + 1] == '"') {
+          if (inQuotes && i + 1 < n && commandLine[i + 1] == '"' &&
+              !plain(i + 1)) {
             ++i;  // "" inside a quoted run: one literal quote
           } else {
             copy = false;
@@ -68,7 +78,8 @@ void splitArgumentsFrom(const std::string& commandLine, size_t i,
         backslashes /= 2;
       }
       word.append(backslashes, '\\');
-      if (i >= n || (!inQuotes && isSeparator(commandLine[i]))) break;
+      if (i >= n || (!inQuotes && isSeparator(commandLine[i]) && !plain(i)))
+        break;
       if (copy) word += commandLine[i];
       ++i;
     }
@@ -105,6 +116,37 @@ std::vector<std::string> splitWindowsArguments(const std::string& text) {
   std::vector<std::string> words;
   splitArgumentsFrom(text, 0, words);
   return words;
+}
+
+std::vector<std::string> splitWindowsArguments(const std::string& text,
+                                               const std::string& literal) {
+  std::vector<std::string> words;
+  splitArgumentsFrom(text, 0, words, &literal);
+  return words;
+}
+
+std::string optionArgumentText(const std::string& word) {
+  if (!argumentNeedsQuotes(word)) return word;
+  // The name stays bare, as an option is written by hand: -Dx="a b".
+  const size_t equals = word.find('=');
+  if (equals == std::string::npos ||
+      word.find_first_of(" \t\"", 0) < equals)
+    return quoteArgument(word);
+  return word.substr(0, equals + 1) + quoteArgument(word.substr(equals + 1));
+}
+
+std::string commandLineText(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) {
+    if (!text.empty()) text += ' ';
+    text += optionArgumentText(word);
+  }
+  return text;
+}
+
+std::string textOfWords(const std::string& text,
+                        const std::vector<std::string>& meant) {
+  return splitWindowsArguments(text) == meant ? text : commandLineText(meant);
 }
 
 }  // namespace tarvik

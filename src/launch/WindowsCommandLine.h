@@ -33,6 +33,27 @@ std::vector<std::string> splitWindowsCommandLine(
 // rule for arguments above.
 std::vector<std::string> splitWindowsArguments(const std::string& text);
 
+// The same, where the characters that `literal` marks with '1' (those that
+// the value of a reference brought) are plain characters of the word they
+// stand in: never a separator, a quote or an escaping backslash.
+std::vector<std::string> splitWindowsArguments(const std::string& text,
+                                               const std::string& literal);
+
+// One word as an option is written on a command line: bare when it can
+// stand so, else its name up to the first '=' bare and the value quoted
+// (-Dx="a b"), or all of it quoted when the name holds a blank or a quote.
+// splitWindowsArguments gives the word back.
+std::string optionArgumentText(const std::string& word);
+
+// The words as optionArgumentText writes them, separated by blanks.
+std::string commandLineText(const std::vector<std::string>& words);
+
+// `text` when the words a child reads in it are `meant`, else `meant`
+// written anew (commandLineText): a text that says what is meant stays as
+// it has always been written.
+std::string textOfWords(const std::string& text,
+                        const std::vector<std::string>& meant);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_LAUNCH_WINDOWSCOMMANDLINE_H

@@ -94,6 +94,22 @@ TEST_F(LinuxLaunchTest, ChildSeesItsArgumentsPropertiesAndHeap) {
   EXPECT_TRUE(has(r.err, "probe stderr line\n")) << r.err;
 }
 
+// A value is text inside the word it stands in; a -D switch is one option.
+TEST_F(LinuxLaunchTest, ValuesAndSwitchesAddNoJvmOption) {
+  std::string exe = makeApp("words", probeConfig("vmparam -Dprobe.mode=$V\n"
+                                                 "vmparam $UNSET_OPTS\n"
+                                                 "leadingArgument --first\n"));
+  RunResult r = run(exe, {"-Dprobe.spaced=say \"hi\" now", "last"},
+                    {{"V", "a\" -Dinjected=1 \"b"}});
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(0u, r.exitCode) << r.err;
+  EXPECT_TRUE(has(r.out, "argc=2\narg[0]=--first\narg[1]=last\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "prop probe.mode=a\" -Dinjected=1 \"b\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "prop probe.spaced=say \"hi\" now\n")) << r.out;
+  EXPECT_FALSE(has(r.out, "vmoption -Dinjected=1\n")) << r.out;
+  EXPECT_FALSE(has(r.out, "vmoption $UNSET_OPTS")) << r.out;
+}
+
 TEST_F(LinuxLaunchTest, ExitCodeIsPassedOnOnlyWhenAsked) {
   std::string exe = makeApp("exit", probeConfig());
   RunResult passed = run(exe, {"-passExitCode", "exit", "3"});

@@ -135,6 +135,35 @@ TEST_F(WineLaunchTest, CommandLineReachesJavaAndTheCommandFileHoldsIt) {
   EXPECT_EQ(readFakeJavaRuns(recordPath).size(), 1u);
 }
 
+// A value is text inside the word it stands in; a -D switch is one option,
+// with quotes of its own or a trailing backslash.
+TEST_F(WineLaunchTest, ValuesAndSwitchesAddNoJvmOption) {
+  std::string exe = makeApp("words",
+                            "mainclass app.Main\n"
+                            "vmparam -Dq=$V\n"
+                            "vmparam $UNSET_OPTS\n"
+                            "leadingArgument --first\n");
+  RunResult run = wine.runLauncher(
+      exe, options({"-Dx=say \"hi\" now", "-Dy=C:\\my dir\\", "last"},
+                   {{"V", "a\" -Dinjected=1 \"b"}}));
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0u) << run.err;
+  std::vector<FakeJavaRun> records = readFakeJavaRuns(recordPath);
+  ASSERT_EQ(records.size(), 1u);
+  std::vector<std::string> expected = {
+      WineEnvironment::windowsPath(runtimeHome()) + "\\bin\\javaw.exe",
+      "-Dx=say \"hi\" now",
+      "-Dy=C:\\my dir\\",
+      "-Dexe.mainConfig=" + winDir + "\\tool.config",
+      "-Dq=a\" -Dinjected=1 \"b",
+      "-classpath",
+      "",
+      "app.Main",
+      "--first",
+      "last"};
+  EXPECT_EQ(records[0].args, expected) << records[0].cmdline;
+}
+
 TEST_F(WineLaunchTest, PassExitCodeHandsTheChildsCodeOn) {
   std::string exe = makeApp("pass", "mainclass app.Main\n");
   RunResult run = wine.runLauncher(

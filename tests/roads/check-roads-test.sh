@@ -36,6 +36,12 @@ rows=(
   "cache/CacheTrust.cpp | args.push_back(\"-XX:ArchiveClassesAtExit=\" + a); | yes"
   "cache/StartupCache.cpp | args.push_back(\"-XX:SharedArchiveFile=\" + a); | no"
   "cache/CacheKey.cpp | const char* away = \"-XX:SharedArchiveFile\"; | no"
+  "launch/ArgumentFile.cpp | std::string t = quoteArgument(word); | yes"
+  "launch/EmbeddedVmLauncher.cpp | auto w = splitWindowsArguments(text); | yes"
+  "launch/ChildLauncher.cpp | auto l = commandLineText(words); | yes"
+  "launch/EmbeddedVmLauncher.cpp | auto t = vmOptionText(s, name); | yes"
+  "launch/CommandLineBuilder.cpp | command.addWord(word, true); line += quoteArgument(word); | no"
+  "config/ConfigReader.cpp | storeVmParam(textOfWords(param, splitWindowsArguments(param, marks))); | no"
 )
 failed=0
 passed=0

@@ -88,10 +88,10 @@ TEST_F(EntryTest, ADashCapitalDWordWithBlanksStaysOneOption) {
       {"-Dtab=a\tb", "-Dtab", "\"a\tb\""},
       {"-Dplain=1", "-Dplain", "1"},
       {"-Dflag with blank", "\"-Dflag with blank\"", nullptr},
-      // Quotes of the user's own are the user's.
-      {"-Dq=\"a b\"", "-Dq", "\"a b\""},
-      // A closing quote after a backslash would be escaped: left as given.
-      {"-Ddir=C:\\a b\\", "-Ddir", "C:\\a b\\"},
+      // Quotes of the word's own are part of the value: escaped.
+      {"-Dq=\"a b\"", "-Dq", "\"\\\"a b\\\"\""},
+      // So is a trailing backslash: doubled before the closing quote.
+      {"-Ddir=C:\\a b\\", "-Ddir", "\"C:\\a b\\\\\""},
   };
   for (const Row& row : rows) {
     resetLaunchState();
