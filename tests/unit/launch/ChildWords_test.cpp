@@ -152,7 +152,8 @@ TEST_F(ChildWordsTest, TheVmInProcessGetsTheSameWords) {
   EXPECT_EQ(0, launchInProcess());
   EXPECT_EQ((Strings{std::string("-Dq=") + INJECTED, "-Dx=say \"hi\" now", "-Dm=a b",
                      "--add-opens=java.base/java.lang=ALL-UNNAMED",
-                     "-Dsun.java.command=app.Main --main x"}),
+                     "-Dsun.java.command=app.Main --main x",
+                     "-Dsun.java.launcher=SUN_STANDARD"}),
             Strings(jvm.options.begin() + 2, jvm.options.end()));
   EXPECT_EQ(jvm.mainArgs, (Strings{"--main", "x"}));
 }
