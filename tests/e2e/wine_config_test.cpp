@@ -126,7 +126,10 @@ TEST_F(WineConfigTest, CustomConfigIsReadInsteadAndIncludeCyclesStop) {
 
   std::string seen = record(recordPath);
   ASSERT_FALSE(seen.empty()) << "the fake java was not started";
-  EXPECT_NE(seen.find("-Dexe.mainConfig=\"other.cfg\""), std::string::npos)
+  // The application is told the file's full path, in the launcher's folder.
+  EXPECT_NE(seen.find("-Dexe.mainConfig=\"" +
+                      escaped(WineEnvironment::windowsPath(dir) + "\\other.cfg") + "\""),
+            std::string::npos)
       << seen;
   EXPECT_NE(seen.find("arg\t3\t\narg\t4\tcustom.Main\narg\t5\tcut\n"
                       "arg\t6\tfrom part\narg\t7\tlast\n"), std::string::npos) << seen;

@@ -80,7 +80,7 @@ TEST_F(WineFolderTest, TheConfigurationIsTheLaunchersFolderHoweverItIsTyped) {
     const FakeJavaRun run = runFrom(root, exe, options);
     EXPECT_TRUE(has(run.cmdline, "-Dexe.mainConfig=\"" + app + "\\app.config\" "))
         << run.cmdline;
-    EXPECT_TRUE(has(run.cmdline, " app.Main probe")) << run.cmdline;
+    EXPECT_TRUE(has(run.cmdline, " app.Main \"probe\"")) << run.cmdline;
     EXPECT_TRUE(has(run.cmdline, row.runsInItsFolder ? ";res" : app + "\\res"))
         << run.cmdline;
     EXPECT_EQ(run.cwd, row.runsInItsFolder ? app : WineEnvironment::windowsPath(root + "/work"));
