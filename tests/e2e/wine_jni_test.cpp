@@ -105,7 +105,7 @@ TEST_F(WineJniTest, HandsTheVmTheOptionsInOrderAndRunsMain) {
   Lines lines = record();
   ASSERT_GE(lines.size(), 7u) << readFile(dir + "/record");
   std::string config = WineEnvironment::windowsPath(dir) + "\\tool.config";
-  EXPECT_EQ("create|0x00010002|7|1", lines[0]);
+  EXPECT_EQ("create|0x00010002|8|1", lines[0]);
   EXPECT_EQ("option|0|-Djava.class.path=C:\\My Libs\\a.jar;b.jar|nohook",
             lines[1]);
   EXPECT_EQ("option|1|exit|hook", lines[2]);
@@ -137,23 +137,24 @@ TEST_F(WineJniTest, ConfiguredHeapStandsLastAndNoArgumentsGiveAnEmptyArray) {
   EXPECT_EQ(0u, r.exitCode);
   Lines lines = record();
   ASSERT_GE(lines.size(), 7u);
-  EXPECT_EQ("create|0x00010002|7|1", lines[0]);
+  EXPECT_EQ("create|0x00010002|8|1", lines[0]);
   EXPECT_EQ("option|5|-Xmx1g|nohook", lines[6]);
   EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "NewObjectArray|0"));
   EXPECT_TRUE(brokenRules(lines).empty());
 }
 
-TEST_F(WineJniTest, EveryOptionRemovedLeavesClassPathExitAndCommand) {
+TEST_F(WineJniTest, EveryOptionRemovedLeavesClassPathExitCommandAndLauncher) {
   std::string exe = makeTool("bare", "javalib " + fakeJvm() +
                                          "\nmainclass app.Main\nrmvmparam *\n");
   RunResult r = run(exe, {"-passExitCode"});
   EXPECT_EQ(0u, r.exitCode);
   Lines lines = record();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ("create|0x00010002|3|1", lines[0]);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ("create|0x00010002|4|1", lines[0]);
   EXPECT_EQ("option|0|-Djava.class.path=|nohook", lines[1]);
   EXPECT_EQ("option|1|exit|hook", lines[2]);
   EXPECT_EQ("option|2|-Dsun.java.command=app.Main|nohook", lines.at(3));
+  EXPECT_EQ("option|3|-Dsun.java.launcher=SUN_STANDARD|nohook", lines.at(4));
 }
 
 TEST_F(WineJniTest, ExitHookEndsTheLauncherWithTheFullStatus) {
@@ -329,7 +330,7 @@ TEST_F(WineJniTest, AutoLoadsTheChosenHomesLibraryAndItsSplashScreen) {
   EXPECT_EQ((Lines{"splash|SplashInit", "splash|SplashSetScaleFactor|2",
                    "splash|SplashLoadFile|splash@2x.png",
                    "splash|SplashSetFileJarName|splash.png|<null>",
-                   "library|" + library, "create|0x00010002|4|1"}),
+                   "library|" + library, "create|0x00010002|5|1"}),
             Lines(lines.begin(), lines.begin() + 6));
   EXPECT_EQ("option|2|-Dexe.mainConfig=" + WineEnvironment::windowsPath(dir) +
                 "\\tool.config|nohook", lines.at(8));
