@@ -65,16 +65,16 @@ TEST_F(LinuxPortTest, ExampleStartedThroughASymbolicLink) {
   EXPECT_TRUE(has(r.out, "configuration file: " + dir + "/hello.config")) << r.out;
 }
 
-// Only a start by full path moves into the launcher's folder; typed as a
-// bare name found through PATH, it works where it was typed (the -o file
-// lands in the current folder).
-TEST_F(LinuxPortTest, OnlyAStartByFullPathMovesIntoTheLaunchersFolder) {
+// However it is typed, the launcher works in its own folder: the -o file
+// lands beside the configuration, typed by its full path or by a bare name
+// found through PATH.
+TEST_F(LinuxPortTest, TheCommandFileLandsInTheLaunchersFolderHoweverItIsTyped) {
   std::string exe = installExample("start-forms");
   const std::string project = newCaseDir("project");
   struct Case {
     std::string command;
     std::string folder;
-  } cases[] = {{"hello -o", project}, {exe + " -o", dir}};
+  } cases[] = {{"hello -o", dir}, {exe + " -o", dir}};
   for (const Case& c : cases) {
     RunOptions options = RunOptions::of({"-c", "exec " + c.command});
     options.cwd = project;
