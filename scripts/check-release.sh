@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the release archives scripts/release.sh wrote into DIR: each holds
-# its launcher, tarvik-brand, the README, the license, the changelog and the
+# its launcher, tarvik-brand, the README and the manual, the license, the changelog and the
 # sample configuration its launcher writes, and the programs in it run
 # (tarvik.exe under Wine); DIR/SHA256SUMS holds the archives' sums.
 #
@@ -23,7 +23,8 @@ trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXI
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 listing() {
-  printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" "$1/$4" | sort
+  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" "$1/$4" "$1/docs/"
+    for page in "$top"/docs/*.md; do echo "$1/docs/${page##*/}"; done; } | sort
 }
 
 check "$win.zip holds the Windows programs, README, license, changelog and sample" \
@@ -35,6 +36,8 @@ for file in README.md LICENSE CHANGELOG.md; do
   check "the $file is the project's" \
     'cmp -s "$top/$file" "$work/$win/$file" && cmp -s "$top/$file" "$work/$lin/$file"'
 done
+check "the manual's pages are the project's" \
+  '(for page in "$top"/docs/*.md; do cmp -s "$page" "$work/$win/docs/${page##*/}" && cmp -s "$page" "$work/$lin/docs/${page##*/}" || exit 1; done)'
 check "the license is MIT, in the name of The Tarvik authors" \
   'head -1 "$top/LICENSE" | grep -qx "MIT License" && grep -q "^Copyright (c) [0-9]* The Tarvik authors$" "$top/LICENSE"'
 check "the changelog names version $version" 'grep -q "^## $version\b" "$top/CHANGELOG.md"'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release archives:
-#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvik-brand.exe, README.md, sample.config
-#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvik-brand, README.md, sample.config
+#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvik-brand.exe, README.md, docs/, sample.config
+#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvik-brand, README.md, docs/, sample.config
 # both with LICENSE and CHANGELOG.md, and dist/SHA256SUMS of the two, which
 # `sha256sum -c SHA256SUMS` in dist checks.
 # <version> is the project's (CMakeLists.txt). Each sample.config is the one
@@ -55,7 +55,11 @@ lin="tarvik-$version-linux-x64"
 mkdir -p "$work/$win" "$work/$lin" "$dist"
 cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvik-brand.exe" "$top/README.md" "$work/$win/"
 cp "$linux/tarvik" "$linux/tarvikc" "$linux/tarvik-brand" "$top/README.md" "$work/$lin/"
-for dir in "$work/$win" "$work/$lin"; do cp "$top/LICENSE" "$top/CHANGELOG.md" "$dir/"; done
+# The user's manual travels with the README that links it.
+for dir in "$work/$win" "$work/$lin"; do
+  cp "$top/LICENSE" "$top/CHANGELOG.md" "$dir/"
+  mkdir -p "$dir/docs" && cp "$top"/docs/*.md "$dir/docs/"
+done
 strip "$work/$lin/tarvik" "$work/$lin/tarvikc" "$work/$lin/tarvik-brand"
 (cd "$work/$lin" && ./tarvik -sample)
 (cd "$work/$win" && wine ./tarvik.exe -sample >/dev/null 2>&1)
