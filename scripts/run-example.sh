@@ -2,6 +2,8 @@
 # Builds the Linux launcher and starts the example application with it, as a
 # user would install it: the launcher copied as build/example/hello beside
 # hello.config, with the application's classes in build/example/classes.
+# It may be started from any folder, and it ends with the application's exit
+# code, so a failure is a failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -27,4 +29,4 @@ javac -d "$app/classes" examples/hello/Hello.java
 cp build-example/tarvik "$app/hello"
 cp examples/hello/hello.config "$app/"
 echo "Starting $app/hello ..."
-"$app/hello" "$@" "an argument from the command line"
+exec "$app/hello" -passExitCode "$@" "an argument from the command line"

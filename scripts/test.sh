@@ -21,6 +21,8 @@ cmake --build build-asan -j"$jobs" --target tarvik_unit_tests tarvik_posix_tests
 status=0
 ctest --test-dir build -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-asan -R '^(unit_tests|posix_tests)$' --output-on-failure || status=1
+# The README's first command, from another folder and a clean build folder.
+tests/docs/check-example-run.sh || status=1
 # A short run of every fuzz target from its seed corpus (about a minute).
 fuzz/run.sh --seconds 10 || status=1
 ctest --test-dir build-win --output-on-failure || status=1

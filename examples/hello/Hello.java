@@ -10,5 +10,9 @@ public class Hello {
         for (int i = 0; i < args.length; i++) {
             System.out.println("  [" + i + "] " + args[i]);
         }
+        // "--exit N" ends with that code, to see a failure passed on.
+        if (args.length > 1 && args[0].equals("--exit")) {
+            System.exit(Integer.parseInt(args[1]));
+        }
     }
 }
