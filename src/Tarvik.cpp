@@ -261,6 +261,12 @@ void settleWorkingDirectory() {
 
 }  // namespace
 
+std::vector<std::string_view> launcherSwitchNames() {
+  std::vector<std::string_view> names;
+  for (const LauncherSwitch& row : SWITCHES) names.push_back(row.name);
+  return names;
+}
+
 int runLauncher(const std::vector<std::string>& argv,
                 const std::string& ownFile) {
   Platform& os = platform();

@@ -3,6 +3,7 @@
 #define TARVIK_TARVIK_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvik {
@@ -13,6 +14,10 @@ namespace tarvik {
 // argv[0] does not name it (a bare name found through PATH, a link).
 int runLauncher(const std::vector<std::string>& argv,
                 const std::string& ownFile = std::string());
+
+// The names of the launcher's switches, as its table holds them: the one
+// list the manual is checked against.
+std::vector<std::string_view> launcherSwitchNames();
 
 }  // namespace tarvik
 

@@ -373,6 +373,16 @@ const Directive DIRECTIVES[] = {
     {"javaDownloadUrl", applyJavaDownloadUrl},
 };
 
+}  // namespace
+
+std::vector<std::string_view> directiveKeywords() {
+  std::vector<std::string_view> keywords;
+  for (const Directive& directive : DIRECTIVES) keywords.push_back(directive.keyword);
+  return keywords;
+}
+
+namespace {
+
 // A file's bytes as UTF-8 text. UTF-16 with its byte-order mark (Notepad's
 // "Unicode") is text of its own. Valid UTF-8 is taken as it is; anything
 // else was written in the ANSI code page, as every file before UTF-8 was,

@@ -3,6 +3,7 @@
 #define TARVIK_CONFIG_CONFIGREADER_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "LaunchSettings.h"
@@ -35,6 +36,10 @@ FileRead readConfigurationBytes(const std::string& path);
 // Why a configuration file was not read, as a clause ("it is no regular
 // file ...").
 std::string readRefusalReason(ReadRefusal refusal);
+
+// The keywords of every directive, in the order the reader tries them: the
+// one list the sample file and the manual are checked against.
+std::vector<std::string_view> directiveKeywords();
 
 // Applies one non-empty line of a configuration file.
 void parseDirectiveLine(const std::string& line);

@@ -128,7 +128,21 @@ const char sampleConfigText[] =
     "\n"
     "## To offer a page where Java can be had when no fitting runtime is\n"
     "## found, use:\n"
-    "#javaDownloadUrl <http or https URL>\n";
+    "#javaDownloadUrl <http or https URL>\n"
+    "\n"
+    "## To add the JVM options an environment variable holds (ANT_OPTS,\n"
+    "## MAVEN_OPTS), split into words as a shell would, use:\n"
+    "#vmparamsFrom <variable name>\n"
+    "\n"
+    "## To add an argument that comes before the command line's words, use:\n"
+    "#leadingArgument <arg>\n"
+    "\n"
+    "## To create a folder (and the folders above it) before the launch, use:\n"
+    "#createDir <folder>\n"
+    "\n"
+    "## To take away a JVM option set earlier (a trailing * takes every one\n"
+    "## that starts so), use:\n"
+    "#rmvmparam <option>\n";
 
 void writeSampleConfig() {
   std::unique_ptr<OutputFile> file =
