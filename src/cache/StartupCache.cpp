@@ -12,6 +12,7 @@
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/FileSystem.h"
+#include "support/Message.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 
@@ -153,8 +154,7 @@ std::string sizedName(const std::string& folder, const std::string& app,
 // The cache's reasons for standing aside go to the -log file only: the
 // application's own output stays as it is.
 void note(const std::string& text) {
-  if (options().logToFile)
-    platform().writeStderr("Startup cache not used: " + text + "\n");
+  writeLogNote("Startup cache not used: " + text + "\n");
 }
 
 // The class path as the VM will read it: wildcards expanded, and relative
@@ -420,10 +420,9 @@ void dropArchiveAfterCrash(uint32_t exitCode) {
   if (archive.empty()) return;
   for (const auto& range : platform().conventions().crashExitCodes) {
     if (exitCode < range.first || exitCode > range.second) continue;
-    if (options().logToFile)
-      platform().writeStderr("Startup cache: " + archive +
-                             " removed after the VM's crash (exit code " +
-                             std::to_string(exitCode) + ")\n");
+    writeLogNote("Startup cache: " + archive +
+                 " removed after the VM's crash (exit code " +
+                 std::to_string(exitCode) + ")\n");
     platform().removeFile(archive);
     return;
   }

@@ -203,16 +203,12 @@ void storeWords(const std::string& text, const std::vector<std::string>& meant) 
   storeVmParam(kept, kept != text);
 }
 
-void noteInLog(const std::string& line) {
-  if (options().logToFile) platform().writeStderr(line + "\n");
-}
-
 }  // namespace
 
 void addVmParam(const std::string& text, const std::string& fromValue) {
   std::string names;
   if (onlyUnsetReferences(text, names)) {
-    noteInLog("vmparam " + text + " adds no option: " + names + " not set");
+    writeLogNote("vmparam " + text + " adds no option: " + names + " not set\n");
     return;
   }
   std::string marks = fromValue;
@@ -232,8 +228,8 @@ void addVmParamsFrom(const std::string& argument) {
   const std::string& name = words[0];
   const std::optional<std::string> value = platform().getEnv(name);
   if (!value || value->empty()) {
-    noteInLog("vmparamsFrom " + name + " adds no option: the variable is " +
-              (value ? "empty" : "not set"));
+    writeLogNote("vmparamsFrom " + name + " adds no option: the variable is " +
+                 (value ? "empty" : "not set") + "\n");
     return;
   }
   std::vector<std::string> refused;

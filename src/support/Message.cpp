@@ -52,4 +52,8 @@ void writeNotice(const std::string& text) {
     platform().writeStdout(text);
 }
 
+void writeLogNote(const std::string& text) {
+  if (options().logToFile) platform().writeStderr(text);
+}
+
 }  // namespace tarvik

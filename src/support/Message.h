@@ -40,6 +40,11 @@ void writeRecord(const std::string& text);
 // survives: on standard output; the console launcher's on standard error.
 void writeNotice(const std::string& text);
 
+// A line for the -log file alone (why the launcher stood aside, say): the
+// application's own output stays as it is, and without -log nothing is
+// written.
+void writeLogNote(const std::string& text);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_SUPPORT_MESSAGE_H
