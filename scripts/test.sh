@@ -19,6 +19,9 @@ cmake -S . -B build-asan -DTARVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/nul
 cmake --build build-asan -j"$jobs" --target tarvik_unit_tests tarvik_posix_tests
 
 status=0
+if [ -z "$(scripts/find-java25.sh)" ]; then
+  echo "No Java 25 below /usr/lib/jvm and no TARVIK_TEST_JAVA25_HOME: the real-JVM suites run on Java 17 alone."
+fi
 ctest --test-dir build -j"$jobs" --output-on-failure || status=1
 ctest --test-dir build-asan -R '^(unit_tests|posix_tests)$' --output-on-failure || status=1
 # The README's first command, from another folder and a clean build folder.
