@@ -110,6 +110,8 @@ TEST_F(StartupCacheTest, OptionsByRuntimeVersion) {
        quiet + "-XX:ArchiveClassesAtExit=F\\tool.K.4242-1000000.part "},
       {"JAVA_VERSION=\"21.0.5\"",
        quiet + "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=F\\tool.K.jsa "},
+      {"JAVA_VERSION=\"24.0.2\"",
+       quiet + "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=F\\tool.K.jsa "},
       {"JAVA_VERSION=\"25\"",
        quiet + "-Xlog:aot*=off -XX:+AutoCreateSharedArchive "
                "-XX:SharedArchiveFile=F\\tool.K.jsa "},
