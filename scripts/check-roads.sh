@@ -27,6 +27,7 @@ roads=(
   "cache trust: folders made private | makePrivateDirectory\( | cache/CacheTrust.cpp os/Platform.h os/Posix* os/Win32*"
   "cache trust: where the cache folder is | cacheFolders | cache/CacheTrust.cpp os/Platform.cpp os/Platform.h"
   "cache trust: an archive named to the VM | -XX:[A-Za-z]*Archive[A-Za-z]*= | cache/StartupCache.cpp"
+  "cache trust: an ahead-of-time cache named to the VM | -XX:AOT[A-Za-z]*= | cache/StartupCache.cpp"
   "words the child is handed: quoting for a command line | quoteArgument\( | launch/WindowsCommandLine.* launch/CommandLineBuilder.cpp config/ConfigLocation.cpp"
   "words the child is handed: reading a command line | splitWindows[A-Za-z]*\( | launch/WindowsCommandLine.* launch/CommandLineBuilder.cpp config/ConfigReader.cpp Tarvik.cpp"
   "words the child is handed: writing words anew | commandLineText\( | launch/WindowsCommandLine.* config/ConfigReader.cpp"

@@ -106,6 +106,12 @@ struct StartupState {
   std::string pendingArchive;
   // The archive this launch's VM was given to start from.
   std::string archiveInUse;
+  // Java 25 on: the training this launch's VM runs (its files' common
+  // name, without their endings), and the Java executable and class path
+  // that make the cache from it once the VM has ended.
+  std::string pendingTraining;
+  std::string trainingJava;
+  std::vector<std::string> trainingClassPath;
 };
 
 LaunchSettings& settings();

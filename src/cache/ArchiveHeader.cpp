@@ -4,8 +4,10 @@ namespace tarvik {
 
 namespace {
 
-// The first four bytes of a dynamic archive (0xf00baba8, little-endian).
+// The first four bytes of each kind of file, little-endian.
 constexpr uint32_t DYNAMIC_ARCHIVE_MAGIC = 0xf00baba8;
+constexpr uint32_t STATIC_ARCHIVE_MAGIC = 0xf00baba2;
+constexpr uint32_t AOT_CONFIGURATION_MAGIC = 0xcafea07c;
 
 // Where a header version keeps its table of regions: each record holds the
 // region's offset in the file and its length.
@@ -34,7 +36,9 @@ uint64_t littleEndian(const std::string& bytes, size_t at, size_t width) {
 
 bool archiveLooksWhole(const std::string& start, uint64_t fileSize) {
   if (start.size() < 16 || fileSize < start.size()) return false;
-  if (littleEndian(start, 0, 4) != DYNAMIC_ARCHIVE_MAGIC) return false;
+  const uint64_t magic = littleEndian(start, 0, 4);
+  if (magic != DYNAMIC_ARCHIVE_MAGIC && magic != STATIC_ARCHIVE_MAGIC)
+    return false;
   const uint32_t version = static_cast<uint32_t>(littleEndian(start, 8, 4));
   for (const RegionTable& table : REGION_TABLES) {
     if (table.headerVersion != version) continue;
@@ -48,6 +52,11 @@ bool archiveLooksWhole(const std::string& start, uint64_t fileSize) {
     }
   }
   return true;
+}
+
+bool looksLikeAotConfiguration(const std::string& start) {
+  return start.size() >= 16 &&
+         littleEndian(start, 0, 4) == AOT_CONFIGURATION_MAGIC;
 }
 
 }  // namespace tarvik

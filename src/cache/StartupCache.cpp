@@ -7,6 +7,9 @@
 #include "cache/ArchiveHeader.h"
 #include "cache/CacheKey.h"
 #include "cache/CacheTrust.h"
+#include "cache/VmOutputLog.h"
+#include "launch/CommandLineBuilder.h"
+#include "launch/WindowsCommandLine.h"
 #include "support/AppBaseName.h"
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
@@ -20,10 +23,26 @@ namespace tarvik {
 
 namespace {
 
-// The first runtime with dynamic archives, and the first that keeps its
-// archive itself.
-constexpr int FIRST_ARCHIVING_VERSION = 13;
-constexpr int AUTO_CREATE_VERSION = 19;
+// How the cache works on a runtime, by the first version that works so:
+// a dynamic archive the VM writes at its exit, one the VM keeps itself,
+// and the ahead-of-time cache, made from what a training run records.
+enum class CacheMethod { None, ArchiveAtExit, KeptArchive, AotCache };
+const struct {
+  int fromVersion;
+  CacheMethod method;
+} METHODS_BY_VERSION[] = {
+    {13, CacheMethod::ArchiveAtExit},
+    {19, CacheMethod::KeptArchive},
+    {25, CacheMethod::AotCache},
+};
+
+CacheMethod methodFor(int feature) {
+  CacheMethod method = CacheMethod::None;
+  for (const auto& row : METHODS_BY_VERSION)
+    if (feature >= row.fromVersion) method = row.method;
+  return method;
+}
+
 // Archives kept for one application: the one in use and the newest others
 // (other runtimes, say).
 constexpr size_t MAX_ARCHIVES_PER_APPLICATION = 3;
@@ -33,19 +52,54 @@ constexpr int64_t ABANDONED_SECONDS = 600;
 // when it cannot write the archive whole.
 constexpr uint64_t FREE_BYTES_FOR_ARCHIVE = 256ull << 20;
 
+// The VM refuses the ahead-of-time cache's options beside any -Xshare.
+constexpr int NO_SHARE_OPTION_FROM = 25;
+
 // Options that keep the VM's archive messages off the application's
-// output, by the first version that knows them.
+// output, from the first version that knows them up to (not including)
+// `beforeVersion` (0: no end).
 struct VersionedOption {
   int fromVersion;
+  int beforeVersion;
   const char* text;
 };
 const VersionedOption QUIET_OPTIONS[] = {
-    {13, "-Xshare:auto"},
-    {13, "-Xlog:cds*=off"},
-    {25, "-Xlog:aot*=off"},
+    {13, NO_SHARE_OPTION_FROM, "-Xshare:auto"},
+    {13, 0, "-Xlog:cds*=off"},
+    {25, 0, "-Xlog:aot*=off"},
 };
 
-enum class FileKind { Sized, Kept, Partial };
+// A training run writes a line of its own on the VM's console at its end,
+// which only hiding that console keeps off the application's output; the
+// console's text goes to a log the launcher shows once the VM has ended.
+// Options that print on the same console, or move it, keep the training
+// away.
+const char* const TRAINING_KEEPS_AWAY[] = {
+    "-XX:+Print",          "-XX:+DisplayVMOutput", "-XX:-DisplayVMOutput",
+    "-XX:+LogVMOutput",    "-XX:-LogVMOutput",     "-XX:LogFile",
+    "-XX:+DisplayVMOutputTo",
+};
+
+// A cache damaged in place, its size unchanged, makes the VM die as it
+// maps it; with its checksums, written as it is made and checked as it is
+// mapped, the VM runs without it instead.
+const char VERIFIED_CACHE_OPTION[] = "-XX:+VerifySharedSpaces";
+
+// How long the launcher waits for the VM to make an ahead-of-time cache
+// from a training's configuration (a second or two for most applications).
+constexpr int64_t AOT_CACHE_MAKING_MILLIS = 120000;
+
+enum class FileKind { Sized, Kept, Partial, Training, TrainingLog, Verdict };
+
+// What a launch found out about an application and runtime, kept as an
+// empty file "<app>.<key>.<ending>" until the key changes; the cache stands
+// aside for the key meanwhile, with the line's reason.
+const struct {
+  const char* ending;
+  const char* reason;
+} VERDICTS[] = {
+    {"failed", "the VM could not make its ahead-of-time cache"},
+};
 
 // One file of the cache, read from its name.
 struct CacheFile {
@@ -53,6 +107,20 @@ struct CacheFile {
   std::string key;  // runtime and application hashes, 32 digits
   FileKind kind;
   uint64_t namedSize = 0;
+  // An ahead-of-time cache's name holds its modification time too.
+  std::optional<int64_t> namedTime;
+  // "jsa" or "aot" for a sized archive; the verdict's ending.
+  std::string ending;
+};
+
+// The endings of the files one launch's VM writes, by its kind.
+const struct {
+  const char* ending;
+  FileKind kind;
+} LAUNCH_FILE_ENDINGS[] = {
+    {"part", FileKind::Partial},
+    {"aotconf", FileKind::Training},
+    {"vmlog", FileKind::TrainingLog},
 };
 
 // One file of the cache when the cache may use it.
@@ -80,20 +148,40 @@ std::optional<CacheFile> readName(const std::string& folder,
   if (parts.empty() || parts[0].size() != 32 || !allOf(parts[0], isLowerHex))
     return std::nullopt;
   CacheFile file{folder + platform().conventions().separator + name, parts[0],
-                 FileKind::Kept};
+                 FileKind::Kept, 0, std::nullopt, ""};
   if (parts.size() == 2 && parts[1] == "jsa") return file;
+  if (parts.size() == 2) {
+    for (const auto& verdict : VERDICTS) {
+      if (parts[1] != verdict.ending) continue;
+      file.kind = FileKind::Verdict;
+      file.ending = verdict.ending;
+      return file;
+    }
+    return std::nullopt;
+  }
   if (parts.size() != 3) return std::nullopt;
-  if (parts[2] == "jsa" && allOf(parts[1], isDecimal) &&
-      parts[1].size() < 20) {
+  const size_t dash = parts[1].find('-');
+  if (parts[2] == "jsa" && allOf(parts[1], isDecimal) && parts[1].size() < 20) {
     file.kind = FileKind::Sized;
     file.namedSize = std::stoull(parts[1]);
+    file.ending = parts[2];
     return file;
   }
-  const size_t dash = parts[1].find('-');
-  if (parts[2] == "part" && dash != std::string::npos &&
-      allOf(parts[1].substr(0, dash), isDecimal) &&
+  if (parts[2] == "aot" && dash != std::string::npos && dash < 20 &&
+      parts[1].size() - dash < 20 && allOf(parts[1].substr(0, dash), isDecimal) &&
       allOf(parts[1].substr(dash + 1), isDecimal)) {
-    file.kind = FileKind::Partial;
+    file.kind = FileKind::Sized;
+    file.namedSize = std::stoull(parts[1].substr(0, dash));
+    file.namedTime = std::stoll(parts[1].substr(dash + 1));
+    file.ending = parts[2];
+    return file;
+  }
+  if (dash == std::string::npos || !allOf(parts[1].substr(0, dash), isDecimal) ||
+      !allOf(parts[1].substr(dash + 1), isDecimal))
+    return std::nullopt;
+  for (const auto& row : LAUNCH_FILE_ENDINGS) {
+    if (parts[2] != row.ending) continue;
+    file.kind = row.kind;
     return file;
   }
   return std::nullopt;
@@ -122,13 +210,15 @@ std::vector<CacheFile> filesOf(const std::string& folder,
 }
 
 // Whether the JVM wrote the file to its end (and, for a sized name, whether
-// it is still the size it was then).
+// it is still the size it was then and, where the name says, unchanged
+// since).
 bool isWhole(const CacheFile& file) {
   Platform& os = platform();
   std::optional<FileFacts> facts = os.fileFacts(file.path);
   if (!facts || facts->isDirectory) return false;
   if (file.kind == FileKind::Sized && facts->size != file.namedSize)
     return false;
+  if (file.namedTime && facts->modifiedSeconds != *file.namedTime) return false;
   std::optional<std::string> start =
       os.readFileStart(file.path, ARCHIVE_HEADER_BYTES);
   return start && archiveLooksWhole(*start, facts->size);
@@ -145,10 +235,26 @@ int64_t modifiedSeconds(const std::string& path) {
   return facts ? facts->modifiedSeconds : 0;
 }
 
+// The name of a whole archive: its size, and for an ahead-of-time cache its
+// modification time, which a change in place, its size kept, changes.
 std::string sizedName(const std::string& folder, const std::string& app,
-                      const std::string& key, uint64_t size) {
-  return folder + platform().conventions().separator + app + "." + key + "." +
-         std::to_string(size) + ".jsa";
+                      const std::string& key, const FileFacts& facts,
+                      const std::string& ending) {
+  std::string name = folder + platform().conventions().separator + app + "." +
+                     key + "." + std::to_string(facts.size);
+  if (ending == "aot") name += "-" + std::to_string(facts.modifiedSeconds);
+  return name + "." + ending;
+}
+
+// A file of one launch's VM by its common name and its ending.
+std::string launchFile(const std::string& base, const char* ending) {
+  return base + "." + ending;
+}
+
+// The common name of one launch's files: the file's path without its
+// ending.
+std::string launchFilesBase(const std::string& path) {
+  return path.substr(0, path.rfind('.'));
 }
 
 // The cache's reasons for standing aside go to the -log file only: the
@@ -156,6 +262,9 @@ std::string sizedName(const std::string& folder, const std::string& app,
 void note(const std::string& text) {
   writeLogNote("Startup cache not used: " + text + "\n");
 }
+
+// The most of a training's VM log the launcher reads.
+constexpr size_t MAX_VM_LOG_BYTES = 4u << 20;
 
 // The class path as the VM will read it: wildcards expanded, and relative
 // entries against the folder the application runs in (the launcher's where
@@ -193,11 +302,15 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
 // The archives and partial files of one application for one key.
 class Shelf {
  public:
-  Shelf(std::string folder, std::string app, const CacheKey& key)
+  // `ending`: "jsa" for the archives of dynamic archiving, "aot" for
+  // ahead-of-time caches.
+  Shelf(std::string folder, std::string app, const CacheKey& key,
+        std::string ending)
       : folder_(std::move(folder)),
         app_(std::move(app)),
         runtime_(key.runtime),
         key_(key.runtime + key.application),
+        ending_(std::move(ending)),
         files_(filesOf(folder_, app_)) {}
 
   // Removes what no launch will use again, moves whole partial files of
@@ -206,10 +319,20 @@ class Shelf {
     Platform& os = platform();
     std::vector<CacheFile> others;
     bool haveArchive = false;
+    finishedTrainings_.clear();
     for (const CacheFile& file : files_) {
       if (file.kind == FileKind::Partial) {
         if (file.key == key_ && isWhole(file))
           promote(file.path);
+        else if (isAbandoned(file.path))
+          os.removeFile(file.path);
+      } else if (file.kind == FileKind::Training ||
+                 file.kind == FileKind::TrainingLog) {
+        // A training's files stay while its VM may run: a configuration
+        // appears at the VM's exit, and its log is closed after it.
+        if (file.key == key_ && file.kind == FileKind::Training &&
+            trainingEnded(file.path))
+          finishedTrainings_.push_back(launchFilesBase(file.path));
         else if (isAbandoned(file.path))
           os.removeFile(file.path);
       } else if (file.key != key_ && startsWith(file.key, runtime_)) {
@@ -235,12 +358,47 @@ class Shelf {
     files_ = filesOf(folder_, app_);
   }
 
-  // A whole archive of this key that the launcher checked (Java 13 to 18).
+  // A whole archive of this key that the launcher checked (Java 13 to 18,
+  // and the ahead-of-time caches).
   std::optional<std::string> wholeArchive() const {
     for (const CacheFile& file : files_)
-      if (file.key == key_ && file.kind == FileKind::Sized && isWhole(file))
+      if (file.key == key_ && file.kind == FileKind::Sized &&
+          file.ending == ending_ && isWhole(file))
         return file.path;
     return std::nullopt;
+  }
+
+  // The reason of a verdict kept for this key.
+  std::optional<std::string> verdict() const {
+    for (const CacheFile& file : files_) {
+      if (file.key != key_ || file.kind != FileKind::Verdict) continue;
+      for (const auto& row : VERDICTS)
+        if (file.ending == row.ending) return std::string(row.reason);
+    }
+    return std::nullopt;
+  }
+
+  // Keeps the verdict of `ending` for this key, and says why the cache
+  // stands aside.
+  void declare(const std::string& ending) {
+    const std::string path =
+        folder_ + platform().conventions().separator + app_ + "." + key_ + "." + ending;
+    platform().createNewFile(path);
+    files_ = filesOf(folder_, app_);
+    if (std::optional<std::string> reason = verdict())
+      note(*reason + " (remove " + path + " to try again)");
+  }
+
+  // Trainings of this key whose VM has ended, found by tidy().
+  const std::vector<std::string>& finishedTrainings() const {
+    return finishedTrainings_;
+  }
+
+  // The common name of this launch's files.
+  std::string launchBase() const {
+    Platform& os = platform();
+    return folder_ + os.conventions().separator + app_ + "." + key_ + "." +
+           std::to_string(os.processId()) + "-" + std::to_string(os.timeSeconds());
   }
 
   std::string keptArchive() const {
@@ -248,12 +406,7 @@ class Shelf {
            ".jsa";
   }
 
-  std::string partialName() const {
-    Platform& os = platform();
-    return folder_ + os.conventions().separator + app_ + "." + key_ + "." +
-           std::to_string(os.processId()) + "-" +
-           std::to_string(os.timeSeconds()) + ".part";
-  }
+  std::string partialName() const { return launchFile(launchBase(), "part"); }
 
   // Gives a whole partial file its archive's name, unless an archive of
   // this key is there already.
@@ -266,16 +419,27 @@ class Shelf {
     }
     std::optional<FileFacts> facts = os.fileFacts(partial);
     if (!facts) return;
-    if (os.renameFile(partial, sizedName(folder_, app_, key_, facts->size)))
+    if (os.renameFile(partial,
+                      sizedName(folder_, app_, key_, *facts, ending_)))
       files_ = filesOf(folder_, app_);
   }
 
  private:
+  // Whether the VM of a training has closed its log: its configuration is
+  // written.
+  static bool trainingEnded(const std::string& configuration) {
+    std::optional<std::string> log = platform().readFileStart(
+        launchFile(launchFilesBase(configuration), "vmlog"), MAX_VM_LOG_BYTES);
+    return log && vmLogEnded(*log);
+  }
+
   std::string folder_;
   std::string app_;
   std::string runtime_;
   std::string key_;
+  std::string ending_;
   std::vector<CacheFile> files_;
+  std::vector<std::string> finishedTrainings_;
 };
 
 // Whether the VM may write an archive into the folder: it can make a file
@@ -307,6 +471,133 @@ std::optional<std::string> folderTheVmReads(const std::string& folder) {
   return std::nullopt;
 }
 
+bool keepsTrainingAway(const std::string& option) {
+  for (const char* prefix : TRAINING_KEEPS_AWAY)
+    if (startsWith(option, prefix)) return true;
+  return false;
+}
+
+// The VM's second step: it makes the ahead-of-time cache from the
+// configuration of the training `base`, into a partial file that moves
+// into place when whole. The training's files go either way, except while
+// the VM still works on them past the launcher's wait.
+void makeAotCache(Shelf& shelf, const std::string& base,
+                  const std::string& java,
+                  const std::vector<std::string>& classPath) {
+  Platform& os = platform();
+  const std::string configuration = launchFile(base, "aotconf");
+  const std::string part = launchFile(base, "part");
+  const std::optional<std::string> start = os.readFileStart(configuration, 16);
+  if (start && looksLikeAotConfiguration(*start) &&
+      !distrustOfCacheFile(configuration)) {
+    std::string joined;
+    for (const std::string& file : classPath)
+      joined += (joined.empty() ? "" : std::string(1, os.conventions().classPathSeparator)) + file;
+    const std::vector<std::string> words = {
+        "-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration,
+        "-XX:AOTCache=" + part, VERIFIED_CACHE_OPTION, "-Xlog:cds*=off",
+        "-Xlog:aot*=off", "-classpath", joined};
+    ChildCommand command;
+    command.addText(programText(java));
+    for (const std::string& word : words) {
+      command.addBlank();
+      command.addWord(word, argumentNeedsQuotes(word));
+    }
+    ChildStart child;
+    child.commandLine = command.line;
+    child.arguments = command.words;
+    child.discardOutput = true;
+    ChildStartResult started = os.startChild(child);
+    if (!started.child) {
+      note("cannot start " + java + ": " + started.errorText);
+    } else {
+      const WaitResult waited = started.child->waitForExit(AOT_CACHE_MAKING_MILLIS);
+      if (waited == WaitResult::Running) return;
+      const CacheFile made{part, "", FileKind::Partial, 0, std::nullopt, ""};
+      if (waited == WaitResult::Ended && started.child->exitCode() == 0 &&
+          isWhole(made))
+        shelf.promote(part);
+      else
+        shelf.declare("failed");
+    }
+  }
+  os.removeFile(part);
+  os.removeFile(configuration);
+  os.removeFile(launchFile(base, "vmlog"));
+}
+
+// Java 25 on: the whole ahead-of-time cache of this key, or a training run
+// that records what the cache is made from once the VM has ended.
+std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder,
+                                         const std::vector<std::string>& userOptions,
+                                         std::vector<std::string> vmOptions,
+                                         const std::string& java,
+                                         const std::vector<std::string>& classPath,
+                                         bool dryRun) {
+  if (std::optional<std::string> cache = shelf.wholeArchive()) {
+    vmOptions.push_back(VERIFIED_CACHE_OPTION);
+    vmOptions.push_back("-XX:AOTCache=" + *cache);
+    if (!dryRun) startup().archiveInUse = *cache;
+    return vmOptions;
+  }
+  for (const std::string& option : userOptions) {
+    if (!keepsTrainingAway(option)) continue;
+    note("the option " + option +
+         " writes on the VM's console, which a training run hides");
+    return {};
+  }
+  Platform& os = platform();
+  const std::string base = shelf.launchBase();
+  if (!dryRun) {
+    const std::string probe = launchFile(base, "part");
+    if (!canWriteArchive(folder, probe)) return {};
+    os.removeFile(probe);
+    StartupState& start = startup();
+    start.pendingTraining = base;
+    start.trainingJava = java;
+    start.trainingClassPath = classPath;
+  }
+  const std::vector<std::string> training = {
+      "-XX:AOTMode=record",
+      "-XX:AOTConfiguration=" + launchFile(base, "aotconf"),
+      "-XX:+UnlockDiagnosticVMOptions",
+      "-XX:-DisplayVMOutput",
+      "-XX:+LogVMOutput",
+      "-XX:LogFile=" + launchFile(base, "vmlog"),
+  };
+  vmOptions.insert(vmOptions.end(), training.begin(), training.end());
+  return vmOptions;
+}
+
+// Once a training's VM has ended: what it would have shown on its console
+// is shown now, on standard output as the VM shows it, and the cache is
+// made from what it recorded.
+void finishTraining() {
+  StartupState& start = startup();
+  const std::string base = start.pendingTraining;
+  start.pendingTraining.clear();
+  Platform& os = platform();
+  const std::string log = launchFile(base, "vmlog");
+  if (std::optional<std::string> logText = os.readFileStart(log, MAX_VM_LOG_BYTES)) {
+    std::string shown = textTheVmShowed(*logText);
+    if (!shown.empty()) {
+      if (shown.back() != '\n') shown += '\n';
+      // The VM's console is its standard output.
+      os.writeStdout(shown);
+      os.flushStdout();
+    }
+  }
+  const size_t cut = base.find_last_of("/\\");
+  const std::string folder = base.substr(0, cut);
+  const std::string app = appBaseName(start.exePath);
+  const std::optional<CacheFile> file =
+      readName(folder, app, launchFile(base, "aotconf").substr(cut + 1));
+  if (!file) return;
+  Shelf shelf(folder, app, CacheKey{file->key.substr(0, 16), file->key.substr(16)},
+              "aot");
+  makeAotCache(shelf, base, start.trainingJava, start.trainingClassPath);
+}
+
 }  // namespace
 
 std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
@@ -321,13 +612,19 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
       release ? releaseVersion(*release) : std::nullopt;
   const std::optional<int> feature =
       version ? featureVersion(*version) : std::nullopt;
-  if (!feature || *feature < FIRST_ARCHIVING_VERSION) return {};
+  const CacheMethod method = feature ? methodFor(*feature) : CacheMethod::None;
+  if (method == CacheMethod::None) return {};
 
   const std::vector<std::string> userOptions = vmOptionTexts(s);
   for (const std::string& option : userOptions)
     if (optionKeepsCacheAway(option)) return {};
-  if (!os.fileFacts(runtimeHome + conv.separator + conv.baseClassArchive)) {
-    note("the runtime " + runtimeHome + " has no archive of its own classes");
+  // A dynamic archive builds on the runtime's own; an ahead-of-time cache
+  // holds the runtime's classes itself.
+  if (method != CacheMethod::AotCache &&
+      !os.fileFacts(runtimeHome + conv.separator + conv.baseClassArchive)) {
+    note("the runtime " + runtimeHome +
+         " has no archive of its own classes (a runtime made by jlink needs "
+         "--generate-cds-archive)");
     return {};
   }
   const std::optional<CacheKey> key =
@@ -346,15 +643,32 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
   if (!dryRun) folder = folderTheVmReads(*folder);
   if (!folder) return {};
 
-  Shelf shelf(*folder, appBaseName(startup().exePath), *key);
+  Shelf shelf(*folder, appBaseName(startup().exePath), *key,
+              method == CacheMethod::AotCache ? "aot" : "jsa");
   if (!dryRun) shelf.tidy();
+  if (std::optional<std::string> reason = shelf.verdict()) {
+    note(*reason);
+    return {};
+  }
 
   std::vector<std::string> vmOptions;
   for (const VersionedOption& option : QUIET_OPTIONS)
-    if (*feature >= option.fromVersion) vmOptions.push_back(option.text);
+    if (*feature >= option.fromVersion &&
+        (option.beforeVersion == 0 || *feature < option.beforeVersion))
+      vmOptions.push_back(option.text);
+
+  if (method == CacheMethod::AotCache) {
+    const std::string java = runtimeHome + conv.separator + conv.javaExecutable;
+    const std::vector<std::string> classPath = classPathFiles(s);
+    if (!dryRun)
+      for (const std::string& training : shelf.finishedTrainings())
+        makeAotCache(shelf, training, java, classPath);
+    return aotCacheOptions(shelf, *folder, userOptions, vmOptions, java,
+                           classPath, dryRun);
+  }
 
   const std::string partial = shelf.partialName();
-  if (*feature >= AUTO_CREATE_VERSION) {
+  if (method == CacheMethod::KeptArchive) {
     const std::string archive = shelf.keptArchive();
     if (!dryRun) {
       // A file the VM may not read: not the user's alone (left alone),
@@ -367,9 +681,10 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
           return {};
         }
       }
-      if (present && !isWhole({archive, "", FileKind::Kept}) &&
+      if (present && !isWhole({archive, "", FileKind::Kept, 0, std::nullopt, ""}) &&
           (!isAbandoned(archive) || !os.removeFile(archive)))
         return {};
+
       if (!canWriteArchive(*folder, partial)) return {};
       os.removeFile(partial);
     }
@@ -394,6 +709,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
 
 void finishStartupCache() {
   StartupState& start = startup();
+  if (!start.pendingTraining.empty()) finishTraining();
   if (start.pendingArchive.empty()) return;
   const std::string partial = start.pendingArchive;
   start.pendingArchive.clear();
@@ -409,7 +725,7 @@ void finishStartupCache() {
     return;
   }
   Shelf(folder, app,
-        CacheKey{file->key.substr(0, 16), file->key.substr(16)})
+        CacheKey{file->key.substr(0, 16), file->key.substr(16)}, "jsa")
       .promote(partial);
 }
 

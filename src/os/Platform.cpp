@@ -71,6 +71,7 @@ PlatformConventions PlatformConventions::posix() {
   conv.ctrlZEndsTextFiles = false;
   conv.cacheFolders = {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}};
   conv.baseClassArchive = "lib/server/classes.jsa";
+  conv.javaExecutable = "bin/java";
   return conv;
 }
 

@@ -99,6 +99,10 @@ struct PlatformConventions {
   // The runtime's own class-data archive, below its home; archives of an
   // application's classes are made on top of it.
   std::string baseClassArchive = "bin\\server\\classes.jsa";
+  // The runtime's console Java executable, below its home: what the
+  // launcher runs for itself (the VM's second step of an ahead-of-time
+  // cache).
+  std::string javaExecutable = "bin\\java.exe";
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -187,6 +191,9 @@ struct ChildStart {
   // `forwardUserSignals`.
   bool forwardTermination = false;
   bool forwardUserSignals = false;
+  // Standard input, output and error are the null device: a program the
+  // launcher runs for itself, whose output is nobody's.
+  bool discardOutput = false;
 };
 
 // How a wait for a child's end came out.

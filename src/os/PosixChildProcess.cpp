@@ -210,6 +210,12 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   }
   const pid_t launcher = getpid();
   const int instanceFd = instanceFd_;
+  const int nullFd =
+      start.discardOutput ? open("/dev/null", O_RDWR | O_CLOEXEC) : -1;
+  if (start.discardOutput && nullFd < 0) {
+    result.errorText = strerror(errno);
+    return result;
+  }
 
   // Exec closes the write end; anything read from it is a failure report.
   int report[2];
@@ -232,6 +238,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
     signals->restore();
     close(report[0]);
     close(report[1]);
+    if (nullFd >= 0) close(nullFd);
     return result;
   }
   if (pid == 0) {
@@ -244,6 +251,8 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
       _exit(127);
     // The application holds the instance lock as long as it runs.
     if (instanceFd >= 0) fcntl(instanceFd, F_SETFD, 0);
+    if (nullFd >= 0)
+      for (int fd = 0; fd < 3; ++fd) dup2(nullFd, fd);
     StartFailure failure{0, 0};
     if (dir && chdir(dir) != 0) {
       failure.error = errno;
@@ -257,6 +266,7 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   }
 
   close(report[1]);
+  if (nullFd >= 0) close(nullFd);
   signals->forwardTo(pid);
   StartFailure failure{0, 0};
   size_t got = 0;

@@ -109,6 +109,20 @@ ChildStartResult startWin32Child(const ChildStart& start,
         SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     }
   }
+  HANDLE nullDevice = INVALID_HANDLE_VALUE;
+  if (start.discardOutput) {
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    nullDevice = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                             OPEN_EXISTING, 0, nullptr);
+    if (nullDevice == INVALID_HANDLE_VALUE) {
+      ChildStartResult failed;
+      failed.errorText = systemErrorText(GetLastError());
+      return failed;
+    }
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nullDevice;
+  }
   // The wide call may write into the command line it is given.
   std::wstring commandLine = wideFromUtf8(start.commandLine);
   commandLine.push_back(L'\0');
@@ -125,6 +139,7 @@ ChildStartResult startWin32Child(const ChildStart& start,
   BOOL created = CreateProcessW(
       nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr,
       start.workingDir ? workingDir.c_str() : nullptr, &startup, &info);
+  if (nullDevice != INVALID_HANDLE_VALUE) CloseHandle(nullDevice);
   if (!created) {
     result.errorText = systemErrorText(GetLastError());
     if (job) CloseHandle(job);

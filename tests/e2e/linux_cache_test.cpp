@@ -1,11 +1,14 @@
-// The startup cache with the machine's real OpenJDK 17: the archive is made
-// by one launch and used by the next, in child and in-process mode, and no
+// The startup cache with a real JVM (OpenJDK 17; Java 25 too where one is
+// installed, whose cache is the ahead-of-time one): the archive is made by
+// one launch and used by the next, in child and in-process mode, and no
 // launch is harmed by a damaged archive or by another launch beside it.
 #include <gtest/gtest.h>
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 #include "E2e.h"
 
@@ -36,6 +39,23 @@ struct Mode {
 std::vector<Mode> modes() {
   return {{"child", "javapath " + javaHome() + "/bin/java\n"},
           {"in-process", "javalib " + javaHome() + "/lib/server/libjvm.so\n"}};
+}
+
+// Whether a cache file is an archive the VM is named: a dynamic archive, or
+// Java 25's ahead-of-time cache.
+bool isArchiveName(const std::string& name) {
+  for (const char* ending : {".jsa", ".aot"})
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ending) == 0) return true;
+  return false;
+}
+
+// The lines of a text, sorted: what was said, whatever its order.
+std::vector<std::string> sortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 // Everything but the launcher's record of the command line, which names
@@ -78,8 +98,7 @@ class LinuxCacheTest : public ::testing::Test {
     if (DIR* handle = opendir(folder.c_str())) {
       while (dirent* entry = readdir(handle)) {
         const std::string name = entry->d_name;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jsa") == 0)
-          names.push_back(name);
+        if (isArchiveName(name)) names.push_back(name);
       }
       closedir(handle);
     }
@@ -98,17 +117,17 @@ class LinuxCacheTest : public ::testing::Test {
 
   std::string archive() const {
     for (const std::string& name : cacheFiles())
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".jsa") == 0)
-        return dir + "/cache/tarvik/" + name;
+      if (isArchiveName(name)) return dir + "/cache/tarvik/" + name;
     return std::string();
   }
 
-  // Whether the last run loaded the application's class from the archive.
+  // Whether the last run loaded the application's class from the archive,
+  // as the VM's own class loading log says ("(top)" for a dynamic archive).
   bool classCameFromArchive() const {
     const std::string log = readFile(dir + "/load.txt");
     const size_t line = log.find("cache.Greeter ");
     return line != std::string::npos &&
-           log.compare(line + 14, 33, "source: shared objects file (top)") == 0;
+           log.compare(line + 14, 27, "source: shared objects file") == 0;
   }
 
   bool crashReportLeft() const {
@@ -136,6 +155,24 @@ TEST_F(LinuxCacheTest, FirstLaunchMakesTheArchiveAndTheSecondUsesIt) {
   }
 }
 
+// A VM that cannot start says the same with the cache as without; Java 25's
+// training hides the VM's console (standard output), and the launcher
+// shows what it said once the VM has ended.
+TEST_F(LinuxCacheTest, AVmThatCannotStartSaysTheSame) {
+  const char* const options[] = {"-Xss1k", "-Xmx1k"};
+  for (const char* option : options) {
+    const Mode mode{"child", modes()[0].runtimeLine + "vmparam " + option + "\n"};
+    const RunResult without = run(makeApp(mode, false), {"-passExitCode"});
+    const RunResult with = run(makeApp(mode), {"-passExitCode"});
+    EXPECT_NE(without.exitCode, 0u) << option;
+    EXPECT_EQ(with.exitCode, without.exitCode) << option;
+    EXPECT_EQ(sortedLines(with.err), sortedLines(without.err)) << option << with.err;
+    EXPECT_EQ(sortedLines(applicationOutput(with.out)),
+              sortedLines(applicationOutput(without.out)))
+        << option;
+  }
+}
+
 TEST_F(LinuxCacheTest, ATruncatedArchiveStillLaunchesAndIsMadeAgain) {
   for (const Mode& mode : modes()) {
     const std::string exe = makeApp(mode);
@@ -149,6 +186,46 @@ TEST_F(LinuxCacheTest, ATruncatedArchiveStillLaunchesAndIsMadeAgain) {
     EXPECT_FALSE(crashReportLeft()) << mode.name;
     run(exe, {"-passExitCode"});
     EXPECT_TRUE(classCameFromArchive()) << mode.name;
+  }
+}
+
+// Java 25's cache changed in place, its size kept: by a write, which the
+// name's time shows, so the cache is made again; and with its time put
+// back, which the VM's checksums catch, so the launch runs without it (and
+// so does every launch after it, as the launcher cannot tell).
+// (Java 17 may die on an archive damaged in place: that costs one launch,
+// and the archive goes.)
+TEST_F(LinuxCacheTest, ACacheDamagedInPlaceStillLaunches) {
+  if (readFile(javaHome() + "/release").find("JAVA_VERSION=\"25") == std::string::npos)
+    GTEST_SKIP() << "Java 25's ahead-of-time cache";
+  const struct {
+    const char* name;
+    bool timeKept;
+    bool madeAgain;
+  } rows[] = {
+      {"written in place", false, true},
+      {"written in place, its time put back", true, false},
+  };
+  for (const Mode& mode : modes()) {
+    for (const auto& row : rows) {
+      const std::string exe = makeApp(mode);
+      run(exe, {"-passExitCode"});
+      const std::string made = archive();
+      ASSERT_FALSE(made.empty()) << mode.name;
+      const std::string damage =
+          "cp -p '" + made + "' '" + dir + "/kept' && dd if=/dev/urandom of='" + made +
+          "' bs=4096 count=1 seek=64 conv=notrunc 2>/dev/null" +
+          // A write a minute on; the seconds of the time are what counts.
+          (row.timeKept ? " && touch -r '" + dir + "/kept' '" + made + "'"
+                        : " && touch -d @$(($(date +%s) + 60)) '" + made + "'");
+      ASSERT_EQ(std::system(damage.c_str()), 0);
+      const RunResult r = run(exe, {"-passExitCode", "again"});
+      EXPECT_EQ(r.exitCode, 0u) << mode.name << row.name << r.err;
+      EXPECT_EQ(r.err, "greeter stderr line\n") << mode.name << row.name;
+      EXPECT_FALSE(crashReportLeft()) << mode.name << row.name;
+      run(exe, {"-passExitCode"});
+      EXPECT_EQ(classCameFromArchive(), row.madeAgain) << mode.name << row.name;
+    }
   }
 }
 

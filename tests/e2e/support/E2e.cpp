@@ -271,8 +271,18 @@ WineEnvironment::WineEnvironment() {
   // The first start creates the prefix, which takes a few seconds; its
   // last programs end after wineboot does, and a program started while
   // they run may fail to start children of its own ("Internal error.").
-  runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
-  runShell(shellPrefix() + "wineserver -w");
+  // Now and then, on a busy machine, the first start leaves a prefix
+  // without its system files, and every program then fails with "could not
+  // load kernel32.dll"; such a prefix is made again.
+  const std::string kernel32 = prefix_ + "/drive_c/windows/system32/kernel32.dll";
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
+    runShell(shellPrefix() + "wineserver -w");
+    if (fileExists(kernel32) && fileExists(prefix_ + "/system.reg")) break;
+    std::fprintf(stderr, "Wine made no whole prefix; making it again\n");
+    runShell(shellPrefix() + "wineserver -k >/dev/null 2>&1");
+    runShell("rm -rf " + quote(prefix_));
+  }
   // Without a window manager Wine waits about two seconds for each closed
   // box; unmanaged windows close at once. And a crash must end the program
   // instead of waiting for a debugger.
@@ -343,6 +353,8 @@ bool wineFailedToStartAProcess(const RunResult& run) {
   // says why on standard error.)
   const std::string sign = "Internal error.";
   if (run.err.find(sign) != std::string::npos) return true;
+  if (run.err.find("wine: could not load kernel32.dll") != std::string::npos)
+    return true;
   for (const Box& box : run.boxes)
     if (box.text.find(sign) != std::string::npos) return true;
   return false;

@@ -32,6 +32,35 @@ std::string archive17(size_t size = 12288) {
   return bytes;
 }
 
+// The size of the ahead-of-time caches of these tests.
+constexpr size_t AOT_CACHE_BYTES = 2u << 20;
+
+// The first bytes of Java 25's files: a training's configuration, and the
+// ahead-of-time cache made from it (a static archive).
+std::string startingWith(uint32_t magic, size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < 4; ++i)
+    bytes[i] = static_cast<char>((magic >> (8 * i)) & 0xff);
+  bytes[8] = 19;
+  return bytes;
+}
+std::string aotConfiguration() { return startingWith(0xcafea07c, 4096); }
+std::string aotCache() { return startingWith(0xf00baba2, AOT_CACHE_BYTES); }
+
+// A VM log as -XX:+LogVMOutput writes it, around the console's text.
+std::string vmLog(const std::string& tty, bool ended) {
+  std::string log =
+      "<?xml version='1.0' encoding='UTF-8'?>\n<hotspot_log version='160 1'>\n"
+      "<vm_version>\n<name>\nOpenJDK 64-Bit Server VM\n</name>\n</vm_version>\n"
+      "<tty>\n<writer thread='7895'/>\n<blob name='Adapter' total_size='4224'>\n"
+      "<sect index='1' size='369'/>\n</blob>\n" + tty;
+  if (ended)
+    log += " AOTConfiguration recorded: x.aotconf\n<statistics type='deoptimization'>\n"
+           "Deoptimization traps recorded:\n</statistics>\n<destroy_vm stamp='0.7'/>\n"
+           "<tty_done stamp='0.7'/>\n</tty>\n<hotspot_log_done stamp='0.7'/>\n</hotspot_log>\n";
+  return log;
+}
+
 class StartupCacheTest : public LauncherTest {
  protected:
   StartupCacheTest() { prepare(); }
@@ -113,17 +142,133 @@ TEST_F(StartupCacheTest, OptionsByRuntimeVersion) {
       {"JAVA_VERSION=\"24.0.2\"",
        quiet + "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=F\\tool.K.jsa "},
       {"JAVA_VERSION=\"25\"",
-       quiet + "-Xlog:aot*=off -XX:+AutoCreateSharedArchive "
-               "-XX:SharedArchiveFile=F\\tool.K.jsa "},
+       "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record "
+       "-XX:AOTConfiguration=F\\tool.K.4242-1000000.aotconf "
+       "-XX:+UnlockDiagnosticVMOptions -XX:-DisplayVMOutput -XX:+LogVMOutput "
+       "-XX:LogFile=F\\tool.K.4242-1000000.vmlog "},
+      {"JAVA_VERSION=\"26.0.1\"",
+       "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record "
+       "-XX:AOTConfiguration=F\\tool.K.4242-1000000.aotconf "
+       "-XX:+UnlockDiagnosticVMOptions -XX:-DisplayVMOutput -XX:+LogVMOutput "
+       "-XX:LogFile=F\\tool.K.4242-1000000.vmlog "},
       {"IMPLEMENTOR=\"unknown\"", ""},
   };
   for (const auto& row : cases) {
     os.files["C:\\jdk\\release"] = row.release;
     EXPECT_EQ(shownOptions(true), row.options) << row.release;
   }
+  // The ahead-of-time cache holds the runtime's classes itself: a runtime
+  // made without an archive of its own still gets one.
+  os.files.erase("C:\\jdk\\bin\\server\\classes.jsa");
+  os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+  EXPECT_NE(options(true).find("-XX:AOTMode=record"), std::string::npos);
   // Nothing at all without the directive.
   set.startupCache = false;
   EXPECT_EQ(options(), "");
+}
+
+TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
+  const struct {
+    const char* name;
+    std::string configuration;  // what the training VM recorded, if anything
+    std::string log;
+    uint32_t makingExitCode;
+    std::vector<std::string> after;
+    const char* out;  // what the VM would have shown on its console
+  } cases[] = {
+      {"recorded", aotConfiguration(), vmLog("", true), 0, {"F\\tool.K.2097152-1000000.aot"}, ""},
+      // What the VM showed reaches standard output once it has ended.
+      {"the VM wrote on its console", aotConfiguration(),
+       vmLog("Picked up JAVA_TOOL_OPTIONS: -Da=&lt;b&gt;\n", true), 0,
+       {"F\\tool.K.2097152-1000000.aot"}, "Picked up JAVA_TOOL_OPTIONS: -Da=<b>\n"},
+      {"the VM did not start", "",
+       vmLog("\nThe Java thread stack size specified is too small. Specify at least 136k", false),
+       0, {}, "\nThe Java thread stack size specified is too small. Specify at least 136k\n"},
+      {"the VM could not make the cache", aotConfiguration(), vmLog("", true), 1,
+       {"F\\tool.K.failed"}, ""},
+      {"a damaged configuration", std::string(4096, 'x'), vmLog("", true), 0, {}, ""},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    options();
+    const std::string base = startup().pendingTraining;
+    ASSERT_FALSE(base.empty()) << row.name;
+    if (!row.configuration.empty()) os.files[base + ".aotconf"] = row.configuration;
+    os.files[base + ".vmlog"] = row.log;
+    // What the VM's second step writes, when it is run.
+    os.files[base + ".part"] = aotCache();
+    FakeChildScript making;
+    making.exitCode = row.makingExitCode;
+    os.children.push_back(making);
+    const size_t started = os.started.size();
+    finishStartupCache();
+    EXPECT_EQ(cacheFiles(), row.after) << row.name;
+    EXPECT_EQ(os.out, row.out) << row.name;
+    const bool made = row.name == std::string("recorded");
+    if (made) {
+      ASSERT_EQ(os.started.size(), started + 1);
+      const ChildStart& step = os.started.back();
+      EXPECT_TRUE(step.discardOutput);
+      EXPECT_EQ(hidden(step.commandLine),
+                "C:\\jdk\\bin\\java.exe -XX:AOTMode=create "
+                "-XX:AOTConfiguration=F\\tool.K.4242-1000000.aotconf "
+                "-XX:AOTCache=F\\tool.K.4242-1000000.part -XX:+VerifySharedSpaces "
+                "-Xlog:cds*=off -Xlog:aot*=off "
+                "-classpath C:\\Apps\\a.jar");
+      // The next launch starts from it.
+      EXPECT_EQ(shownOptions(), "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces "
+                                "-XX:AOTCache=F\\tool.K.2097152-1000000.aot ");
+    }
+  }
+}
+
+TEST_F(StartupCacheTest, AnAheadOfTimeCacheChangedSinceItWasMadeIsMadeAgain) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    int64_t modified;
+    bool used;
+  } cases[] = {
+      {"as made", aotCache(), 1000000, true},
+      {"cut short", aotCache().substr(0, 5000), 1000000, false},
+      {"written in place, its size kept", aotCache(), 1000060, false},
+      {"a configuration, not a cache", aotConfiguration() + std::string(AOT_CACHE_BYTES - 4096, 'x'),
+       1000000, false},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    const std::string cache = file("tool." + keyOfOptions() + ".2097152-1000000.aot");
+    os.files[cache] = row.bytes;
+    os.fileTimes[cache] = row.modified;
+    const std::string shown = shownOptions();
+    EXPECT_EQ(shown.find("-XX:AOTCache=") != std::string::npos, row.used) << row.name;
+    EXPECT_EQ(shown.find("-XX:AOTMode=record") != std::string::npos, !row.used) << row.name;
+  }
+}
+
+TEST_F(StartupCacheTest, ALaterLaunchMakesTheCacheOfATrainingWhoseVmHasEnded) {
+  const struct {
+    const char* name;
+    bool logEnded;
+    const char* options;  // the start of this launch's options
+  } cases[] = {
+      {"ended", true,
+       "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces -XX:AOTCache=F\\tool.K.2097152-1000000.aot"},
+      {"still running", false, "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record"},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    const std::string base = file("tool." + keyOfOptions() + ".7-7");
+    os.files[base + ".aotconf"] = aotConfiguration();
+    os.files[base + ".vmlog"] = vmLog("", row.logEnded);
+    // What the VM's second step writes.
+    if (row.logEnded) os.files[base + ".part"] = aotCache();
+    EXPECT_EQ(shownOptions().rfind(row.options, 0), 0u) << row.name << shownOptions();
+    EXPECT_EQ(os.files.count(base + ".aotconf"), row.logEnded ? 0u : 1u) << row.name;
+  }
 }
 
 TEST_F(StartupCacheTest, AWholeArchiveIsUsedAndAnyOtherMadeAgain) {
@@ -185,6 +330,16 @@ TEST_F(StartupCacheTest, TheCacheStandsAside) {
       {"a folder on the class path", [](FakePlatform& os, LaunchSettings& set) { os.directories.insert("C:\\Apps\\classes"); set.classPath.push_back("C:\\Apps\\classes"); }},
       {"a runtime without its base archive", [](FakePlatform& os, LaunchSettings&) { os.files.erase("C:\\jdk\\bin\\server\\classes.jsa"); }},
       {"no LOCALAPPDATA", [](FakePlatform& os, LaunchSettings&) { os.env.erase("LOCALAPPDATA"); }},
+      {"an option that writes on the VM's console, which a training hides",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         addVmParam("-XX:+PrintFlagsFinal");
+       }},
+      {"the VM could not make the cache before",
+       [this](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.files[file("tool." + keyOfOptions() + ".failed")] = "";
+       }},
   };
   for (const auto& row : cases) {
     reset();
@@ -465,6 +620,8 @@ TEST(ArchiveHeaderTest, WholeOnlyWithItsHeaderAndEveryRegion) {
       {"shorter than a header", archive17().substr(0, 12), 12, false},
       {"another header version: its magic is enough",
        archive17().replace(8, 1, "\x13"), 12288, true},
+      {"Java 25's ahead-of-time cache", aotCache(), AOT_CACHE_BYTES, true},
+      {"a training's configuration is no archive", aotConfiguration(), 4096, false},
   };
   for (const auto& row : cases)
     EXPECT_EQ(archiveLooksWhole(row.start.substr(0, ARCHIVE_HEADER_BYTES), row.size),
