@@ -1,6 +1,8 @@
 // tarvik.exe under Wine with `startupCache true`: the options it gives a
-// runtime whose `release` file says 17, then 21 (recorded by the fake
-// java.exe), and the cache folder it makes below %LOCALAPPDATA%. The owner
+// runtime whose `release` file says 17, then 21, then 25 twice (recorded by
+// the fake java.exe, which writes what a VM writes for Java 25's cache),
+// the VM's second step it runs for Java 25, and the cache folder it makes
+// below %LOCALAPPDATA%. The owner
 // check (GetSecurityInfo against the token's user) takes that folder and
 // %LOCALAPPDATA% for the user's own; else no options would be given.
 #include <gtest/gtest.h>
@@ -35,21 +37,42 @@ TEST(WineCacheTest, OptionsByTheRuntimesReleaseAndTheFolderBelowLocalAppData) {
        "-Xshare:auto -Xlog:cds*=off -XX:+AutoCreateSharedArchive "
        "-XX:SharedArchiveFile=",
        ".jsa"},
+      // A training, then the cache made from it.
+      {"25.0.3",
+       "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record -XX:AOTConfiguration=",
+       ".aotconf"},
+      {"25.0.3", "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces -XX:AOTCache=",
+       ".aot"},
   };
   for (const auto& row : cases) {
     writeFile(home + "/release", std::string("JAVA_VERSION=\"") + row.release + "\"\n");
     const RunResult run = wine.runLauncher(exe, RunOptions::of({"-q", "-passExitCode"}));
     EXPECT_EQ(run.exitCode, 0u) << row.release << run.err;
   }
-  const std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record");
-  ASSERT_EQ(runs.size(), 2u);
+  std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record");
+  // The VM's second step, run by the launcher after the training, its
+  // output the null device's.
+  ASSERT_EQ(runs.size(), 5u);
+  const FakeJavaRun making = runs[3];
+  runs.erase(runs.begin() + 3);
+  ASSERT_EQ(making.args.size(), 9u) << making.cmdline;
+  EXPECT_EQ(making.args[1], "-XX:AOTMode=create");
+  EXPECT_EQ(making.args[2].rfind("-XX:AOTConfiguration=", 0), 0u) << making.cmdline;
+  EXPECT_EQ(making.args[3].rfind("-XX:AOTCache=", 0), 0u) << making.cmdline;
+  EXPECT_EQ(making.args[4], "-XX:+VerifySharedSpaces");
+  EXPECT_EQ(making.args[7], "-classpath");
+  // The class path as the training's VM read it, from the same folder.
+  EXPECT_EQ(making.args[8], "app.jar");
+  EXPECT_EQ(making.stdoutKind, "char") << "the null device";
   for (size_t i = 0; i < runs.size(); ++i) {
     const std::vector<std::string>& args = runs[i].args;
     // The options up to the one that names the archive.
     std::string shown, archive;
     for (size_t a = 1; a < args.size() && archive.empty(); ++a) {
-      const bool names = args[a].rfind("-XX:SharedArchiveFile=", 0) == 0 ||
-                         args[a].rfind("-XX:ArchiveClassesAtExit=", 0) == 0;
+      bool names = false;
+      for (const char* option : {"-XX:SharedArchiveFile=", "-XX:ArchiveClassesAtExit=",
+                                 "-XX:AOTConfiguration=", "-XX:AOTCache="})
+        names = names || args[a].rfind(option, 0) == 0;
       const size_t equals = args[a].find('=');
       shown += names ? args[a].substr(0, equals + 1) : args[a] + " ";
       if (names) archive = args[a].substr(equals + 1);

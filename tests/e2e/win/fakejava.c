@@ -32,6 +32,11 @@
  *                     once the window is no longer minimised
  *   FAKEJAVA_STOP_FILE    ends the sleep early once this file exists, and
  *                     removes it on the way out
+ *   (always)          as a VM does for the startup cache of Java 25: with
+ *                     -XX:AOTMode=record, writes a training's configuration
+ *                     (its magic, 4096 bytes) to -XX:AOTConfiguration=;
+ *                     with -XX:AOTMode=create, a cache (a static archive's
+ *                     magic, 8192 bytes) to -XX:AOTCache=
  *   FAKEJAVA_EXIT     exit code (decimal, full 32 bits; default 0)
  *   FAKEJAVA_EXITS    e.g. 999,999,0: code per run, indexed by the number in
  *   FAKEJAVA_COUNTER  (a file; missing = 0, incremented each run); past the
@@ -42,6 +47,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 /* argv must show what the C runtime really parses, unglobbed; __argc and
  * __wargv (a wide entry, built with -municode) come from msvcrt through
@@ -410,6 +416,43 @@ static void stay(DWORD ms, const char *window, const char *window_file,
         DeleteFileA(stop_file);
 }
 
+/* The argument after `prefix`, or NULL. */
+static const wchar_t *option_value(const wchar_t *prefix)
+{
+    size_t n = wcslen(prefix);
+    for (int i = 1; i < __argc; i++)
+        if (wcsncmp(__wargv[i], prefix, n) == 0)
+            return __wargv[i] + n;
+    return NULL;
+}
+
+static void write_magic_file(const wchar_t *path, DWORD magic, DWORD size)
+{
+    HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    char *bytes = calloc(size, 1);
+    if (bytes) {
+        memcpy(bytes, &magic, sizeof magic);
+        bytes[8] = 19;
+        write_all(f, bytes, size);
+        free(bytes);
+    }
+    CloseHandle(f);
+}
+
+static void act_as_cache_vm(void)
+{
+    const wchar_t *mode = option_value(L"-XX:AOTMode=");
+    const wchar_t *configuration = option_value(L"-XX:AOTConfiguration=");
+    const wchar_t *cache = option_value(L"-XX:AOTCache=");
+    if (mode && configuration && wcscmp(mode, L"record") == 0)
+        write_magic_file(configuration, 0xcafea07cu, 4096);
+    if (mode && cache && wcscmp(mode, L"create") == 0)
+        write_magic_file(cache, 0xf00baba2u, 8192);
+}
+
 int wmain(void)
 {
     char *record = get_env("FAKEJAVA_RECORD");
@@ -452,6 +495,8 @@ int wmain(void)
         echo_input();
     if (ready_path && *ready_path)
         write_ready(ready_path);
+
+    act_as_cache_vm();
 
     if (sleep_ms && *sleep_ms)
         stay((DWORD)strtoul(sleep_ms, NULL, 10), get_env("FAKEJAVA_WINDOW"),
