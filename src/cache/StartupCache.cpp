@@ -509,7 +509,10 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     child.discardOutput = true;
     ChildStartResult started = os.startChild(child);
     if (!started.child) {
+      // A command line too long for the system, say: every launch would
+      // train again for nothing.
       note("cannot start " + java + ": " + started.errorText);
+      shelf.declare("failed");
     } else {
       const WaitResult waited = started.child->waitForExit(AOT_CACHE_MAKING_MILLIS);
       if (waited == WaitResult::Running) return;

@@ -110,6 +110,36 @@ TEST_F(LinuxOwnRuntimeTest, RhinoRunsInProcessOnTheBundledRuntime) {
 
 // Each row: what the application sees in-process is what the child `java`
 // (the same runtime's bin/java) shows it.
+// The runtime is made without --generate-cds-archive, so it has no archive
+// of its own classes: on Java 25 the ahead-of-time cache, which holds them
+// itself, is made all the same; before it, the cache stands aside with a
+// line in the -log file that says what to do.
+TEST_F(LinuxOwnRuntimeTest, TheStartupCacheOnARuntimeWithoutAnArchiveOfItsOwn) {
+  const std::string& dir = application().dir;
+  const bool java25 =
+      readFile(dir + "/runtime/release").find("JAVA_VERSION=\"25") != std::string::npos;
+  const std::string log = dir + "/cache-run.log";
+  const std::string config =
+      "runtimeHome runtime\nmainclass org.mozilla.javascript.tools.shell.Main\n"
+      "addjar /usr/share/java/rhino.jar\nstartupCache true\n"
+      "vmparam -Xlog:class+load=info:file=" + dir + "/load.txt\n";
+  const Env env = {{"XDG_CACHE_HOME", dir + "/own-cache"}};
+  for (int launch = 0; launch < 2; ++launch) {
+    const RunResult r = run(config, {"-passExitCode", "-log", log, "-e", "print(6 * 7)"}, env);
+    EXPECT_EQ(0u, r.exitCode) << readFile(log);
+    EXPECT_TRUE(has(readFile(log), "\n42\n")) << readFile(log);
+  }
+  const std::string loaded = readFile(dir + "/load.txt");
+  EXPECT_EQ(has(loaded, "org.mozilla.javascript.tools.shell.Main source: shared objects file"),
+            java25)
+      << loaded.substr(0, 2000);
+  EXPECT_EQ(has(readFile(log), "Startup cache not used: the runtime " + dir +
+                                   "/runtime has no archive of its own classes (a runtime "
+                                   "made by jlink needs --generate-cds-archive)\n"),
+            !java25)
+      << readFile(log);
+}
+
 TEST_F(LinuxOwnRuntimeTest, InProcessBehavesAsTheChildJava) {
   struct Row {
     const char* name;
