@@ -3,6 +3,7 @@
 // resident memory, the cost of reading large configurations, and the sizes
 // of the built launchers. Run through bench/run.sh, which builds everything
 // this needs; it is a measurement, not a test, and has no pass/fail exit.
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -37,10 +38,13 @@ namespace {
 struct Options {
   std::string launcher;  // the native tarvik binary
   std::string javaHome;
+  std::string java25Home;       // the startup cache's second runtime, if any
+  std::string consoleLauncher;  // tarvikc, for the console applications
   std::string classes;   // compiled bench/java
   std::string work;      // scratch folder
   int warmupPairs = 3;
   int pairs = 30;
+  bool pairsGiven = false;  // --pairs also sets the startup cache's count
   // Sections to run ("startup", "cache", "memory", "config", "sizes");
   // empty: all.
   std::vector<std::string> only;
@@ -76,6 +80,14 @@ std::string readText(const std::string& path) {
 void copyFile(const std::string& from, const std::string& to) {
   writeText(to, readText(from));
   if (chmod(to.c_str(), 0755) != 0) fail("cannot chmod " + to);
+}
+
+std::string loadAverage() {
+  std::string load = readText("/proc/loadavg");
+  // The first three fields: the 1, 5 and 15 minute averages.
+  size_t end = 0;
+  for (int i = 0; i < 3 && end != std::string::npos; ++i) end = load.find(' ', end + 1);
+  return load.substr(0, end);
 }
 
 // --- statistics ------------------------------------------------------------
@@ -272,28 +284,87 @@ StartupResults startupBenchmarks(const Options& o) {
 
 // --- startup cache ---------------------------------------------------------
 
+// A runtime the applications run on: the one of --java-home and, where
+// found, a Java 25.
+struct CacheRuntime {
+  std::string home;
+  std::string version;  // JAVA_VERSION of its release file
+  int major = 0;
+};
+
+// A JVM option of an application's start script; some scripts add one
+// only a range of runtimes accepts.
+struct CacheVmOption {
+  const char* text;
+  int belowMajor = 0;  // passed only to runtimes older than this; 0: to all
+};
+
 // Real applications from Debian's packages, each doing one small piece of
-// work, as their own start scripts run them.
+// work, as their own start scripts run them. A console application runs
+// through tarvikc with its words typed on the command line, as its users
+// run it; the others through tarvik with the words in the configuration.
 struct CacheApp {
   const char* name;
+  bool console;
   std::vector<std::string> classPath;
   const char* mainClass;
-  std::vector<std::string> vmOptions;
+  std::vector<CacheVmOption> vmOptions;  // "{cwd}" stands for the caller's folder
   std::vector<std::string> arguments;
 };
 
 const CacheApp CACHE_APPS[] = {
-    {"Rhino", {"/usr/share/java/js.jar", "/usr/share/java/jline.jar"},
+    {"Rhino", false, {"/usr/share/java/js.jar", "/usr/share/java/jline.jar"},
      "org.mozilla.javascript.tools.shell.Main", {}, {"-e", "print(1+1)"}},
-    {"Jython", {"/usr/share/java/jython.jar"}, "org.python.util.jython",
-     {"-Dpython.home=/usr/share/jython"}, {"-c", "print 1+1"}},
-    {"Groovy", {"/usr/share/java/groovy-all.jar"}, "groovy.ui.GroovyMain", {},
+    {"Jython", false, {"/usr/share/java/jython.jar"}, "org.python.util.jython",
+     {{"-Dpython.home=/usr/share/jython"}}, {"-c", "print 1+1"}},
+    {"Groovy", false, {"/usr/share/java/groovy-all.jar"}, "groovy.ui.GroovyMain", {},
      {"-e", "println 1+1"}},
+    // /usr/bin/ant; its `-cp "$CLASSPATH"` is left out, CLASSPATH being empty.
+    // It always adds -Djava.security.manager=allow, which Java 24 and later
+    // refuse to start with, so that script fails there: the option goes to
+    // older runtimes only.
+    {"Ant", true, {"/usr/share/ant/lib/ant-launcher.jar"},
+     "org.apache.tools.ant.launch.Launcher",
+     {{"-Dant.home=/usr/share/ant"},
+      {"-Dant.library.dir=/usr/share/ant/lib"},
+      {"-Djava.security.manager=allow", 24}},
+     {"-version"}},
+    // /usr/bin/mvn, in a folder without .mvn (the project folder is then
+    // the caller's).
+    {"Maven", true, {"/usr/share/maven/boot/plexus-classworlds-2.x.jar"},
+     "org.codehaus.plexus.classworlds.launcher.Launcher",
+     {{"-Dclassworlds.conf=/usr/share/maven/bin/m2.conf"},
+      {"-Dmaven.home=/usr/share/maven"},
+      {"-Dlibrary.jansi.path=/usr/share/maven/lib/jansi-native"},
+      {"-Dmaven.multiModuleProjectDirectory={cwd}"}},
+     {"-v"}},
 };
 
-// The issue's protocol: one warm-up pair (whose launch makes the archive),
-// then 21 interleaved pairs.
-constexpr int CACHE_WARMUP_PAIRS = 1;
+// The wall-time ratio each application is to reach, by runtime; 0 as the
+// major stands for every runtime, "" as the name for every application.
+// The first row that fits is the goal.
+struct CacheGoal {
+  int major;
+  const char* app;
+  double ratio;
+};
+
+const CacheGoal CACHE_GOALS[] = {
+    {25, "Rhino", 0.55}, {25, "Groovy", 0.55}, {25, "Jython", 0.80},
+    {17, "Rhino", 0.65}, {17, "Groovy", 0.65}, {17, "Jython", 0.85},
+    {0, "", 1.00},
+};
+
+double cacheGoal(int major, const std::string& app) {
+  for (const CacheGoal& g : CACHE_GOALS) {
+    if ((g.major == 0 || g.major == major) && (!*g.app || app == g.app)) return g.ratio;
+  }
+  return 1.00;
+}
+
+// The protocol: one warm-up launch through the launcher (which makes the
+// archive), then 21 interleaved pairs (launcher, java, launcher, java ...);
+// --pairs changes the count.
 constexpr int CACHE_PAIRS = 21;
 
 // The processor time (user and system) of one run and of the processes it
@@ -312,16 +383,28 @@ double cpuRun(const std::vector<std::string>& argv,
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-// Wall time and processor time of the same interleaved pairs.
-std::pair<PairedResult, PairedResult> cachePairs(const Options& o, const std::string& name,
-                                                 const std::vector<std::string>& launcherArgv,
-                                                 const std::vector<std::string>& directArgv) {
-  const std::vector<std::string> env = childEnvironment(o);
+struct CacheRow {
+  size_t runtimeIndex;  // in CacheResults::runtimes
+  std::string runtime;
+  std::string app;
+  double goal;
   PairedResult wall, cpu;
-  wall.name = name;
-  cpu.name = name + " (CPU)";
-  wall.target = 0.75;
-  for (int i = 0; i < CACHE_WARMUP_PAIRS + CACHE_PAIRS; ++i) {
+  bool archived;  // the warm-up launch left a file in the cache
+};
+
+struct CacheResults {
+  std::string loadAtStart;
+  int pairs = CACHE_PAIRS;
+  std::vector<CacheRuntime> runtimes;
+  std::vector<CacheRow> rows;
+  std::vector<std::string> skipped;
+};
+
+// Wall time and processor time of the same interleaved pairs.
+void cachePairs(const std::vector<std::string>& env, int pairs,
+                const std::vector<std::string>& launcherArgv,
+                const std::vector<std::string>& directArgv, CacheRow& row) {
+  for (int i = 0; i < pairs; ++i) {
     double times[2][2];
     const std::vector<std::string>* argvs[2] = {&launcherArgv, &directArgv};
     for (int k = 0; k < 2; ++k) {
@@ -329,8 +412,7 @@ std::pair<PairedResult, PairedResult> cachePairs(const Options& o, const std::st
       times[k][1] = cpuRun(*argvs[k], env);
       times[k][0] = nowMs() - start;
     }
-    if (i < CACHE_WARMUP_PAIRS) continue;
-    PairedResult* results[2] = {&wall, &cpu};
+    PairedResult* results[2] = {&row.wall, &row.cpu};
     for (int m = 0; m < 2; ++m) {
       results[m]->launcher.push_back(times[0][m]);
       results[m]->direct.push_back(times[1][m]);
@@ -338,41 +420,107 @@ std::pair<PairedResult, PairedResult> cachePairs(const Options& o, const std::st
       results[m]->added.push_back(times[0][m] - times[1][m]);
     }
   }
-  return {wall, cpu};
 }
 
-std::vector<PairedResult> cacheBenchmarks(const Options& o) {
-  const std::string java = o.javaHome + "/bin/java";
+CacheRuntime cacheRuntime(const std::string& home) {
+  CacheRuntime r;
+  r.home = home;
+  std::istringstream release(readText(home + "/release"));
+  for (std::string line; std::getline(release, line);) {
+    if (line.rfind("JAVA_VERSION=", 0) != 0) continue;
+    r.version = line.substr(13);
+    r.version.erase(std::remove(r.version.begin(), r.version.end(), '"'), r.version.end());
+  }
+  r.major = std::atoi(r.version.c_str());
+  if (r.version.empty()) r.version = "unknown";
+  return r;
+}
+
+// Whether the cache folder holds a file whose name starts with `name.`.
+bool cacheHolds(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (dirent* entry = readdir(dir)) {
+    if (std::string(entry->d_name).rfind(name + ".", 0) == 0) found = true;
+  }
+  closedir(dir);
+  return found;
+}
+
+CacheResults cacheBenchmarks(const Options& o) {
+  CacheResults all;
+  all.loadAtStart = loadAverage();
+  all.pairs = o.pairsGiven ? o.pairs : CACHE_PAIRS;
+  all.runtimes.push_back(cacheRuntime(o.javaHome));
+  if (!o.java25Home.empty() && o.java25Home != o.javaHome)
+    all.runtimes.push_back(cacheRuntime(o.java25Home));
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) fail("cannot read the current folder");
   // The launcher finds its cache folder through XDG_CACHE_HOME, which the
   // runs inherit.
   setenv("XDG_CACHE_HOME", (o.work + "/cache").c_str(), 1);
-  std::vector<PairedResult> results, cpuResults;
+  const std::vector<std::string> env = childEnvironment(o);
   for (const CacheApp& app : CACHE_APPS) {
     if (access(app.classPath.front().c_str(), R_OK) != 0) {
-      std::printf("(%s skipped: %s is not installed)\n", app.name,
-                  app.classPath.front().c_str());
+      all.skipped.push_back(std::string(app.name) + " (" + app.classPath.front() +
+                            " is not installed)");
       continue;
     }
-    std::string config = "javapath " + java + "\nmainclass " + app.mainClass +
-                         "\nstartupCache true\n";
-    std::string classPath;
-    for (const std::string& jar : app.classPath) {
-      config += "addjar " + jar + "\n";
-      classPath += (classPath.empty() ? "" : ":") + jar;
+    if (app.console && o.consoleLauncher.empty()) {
+      all.skipped.push_back(std::string(app.name) + " (no tarvikc given)");
+      continue;
     }
-    for (const std::string& option : app.vmOptions) config += "vmparam " + option + "\n";
-    for (const std::string& argument : app.arguments) config += "argument " + argument + "\n";
-    std::vector<std::string> direct = {java};
-    direct.insert(direct.end(), app.vmOptions.begin(), app.vmOptions.end());
-    direct.insert(direct.end(), {"-cp", classPath, app.mainClass});
-    direct.insert(direct.end(), app.arguments.begin(), app.arguments.end());
-    const std::string exe = installLauncher(o, std::string("cached-") + app.name, config);
-    auto [wall, cpu] = cachePairs(o, app.name, {exe, "-passExitCode"}, direct);
-    results.push_back(wall);
-    cpuResults.push_back(cpu);
+    for (size_t r = 0; r < all.runtimes.size(); ++r) {
+      const CacheRuntime& runtime = all.runtimes[r];
+      const std::string java = runtime.home + "/bin/java";
+      std::string config = "javapath " + java + "\nmainclass " + app.mainClass +
+                           "\nstartupCache true\n";
+      std::string classPath;
+      for (const std::string& jar : app.classPath) {
+        config += "addjar " + jar + "\n";
+        classPath += (classPath.empty() ? "" : ":") + jar;
+      }
+      std::vector<std::string> direct = {java};
+      for (const CacheVmOption& option : app.vmOptions) {
+        if (option.belowMajor != 0 && runtime.major >= option.belowMajor) continue;
+        std::string text = option.text;
+        const size_t at = text.find("{cwd}");
+        if (at != std::string::npos) text.replace(at, 5, cwd);
+        config += "vmparam " + text + "\n";
+        direct.push_back(text);
+      }
+      direct.insert(direct.end(), {"-cp", classPath, app.mainClass});
+      direct.insert(direct.end(), app.arguments.begin(), app.arguments.end());
+
+      const std::string name =
+          std::string("cached-") + app.name + "-" + std::to_string(runtime.major);
+      std::vector<std::string> launched;
+      if (app.console) {
+        const std::string exe = o.work + "/" + name;
+        copyFile(o.consoleLauncher, exe);
+        writeText(exe + ".config", config);
+        launched = {exe};
+        launched.insert(launched.end(), app.arguments.begin(), app.arguments.end());
+      } else {
+        for (const std::string& argument : app.arguments) config += "argument " + argument + "\n";
+        launched = {installLauncher(o, name, config), "-passExitCode"};
+      }
+
+      CacheRow row;
+      row.runtimeIndex = r;
+      row.runtime = "Java " + runtime.version;
+      row.app = app.name;
+      row.goal = cacheGoal(runtime.major, app.name);
+      row.wall.name = row.app;
+      row.cpu.name = row.app + " (CPU)";
+      cpuRun(launched, env);  // the warm-up, which makes the archive
+      row.archived = cacheHolds(o.work + "/cache/tarvik", name);
+      cachePairs(env, all.pairs, launched, direct, row);
+      all.rows.push_back(row);
+    }
   }
-  results.insert(results.end(), cpuResults.begin(), cpuResults.end());
-  return results;
+  return all;
 }
 
 // --- memory ----------------------------------------------------------------
@@ -627,16 +775,63 @@ void printStartup(const Options& o, const StartupResults& all) {
     std::printf("  %-56s %10.0f\n", what.c_str(), count);
 }
 
-void printCache(const std::vector<PairedResult>& results) {
-  if (results.empty()) return;
-  std::printf("\nStartup cache: real applications (apt-get install rhino jython groovy)\n"
-              "through the launcher with `startupCache true` against the same java\n"
-              "command run directly; %d interleaved pairs after %d warm-up pair, whose\n"
-              "launch makes the archive. Wall time, then (CPU) the processor time of\n"
-              "the launcher and java together, which other work on the machine moves\n"
-              "less.\n\n",
-              CACHE_PAIRS, CACHE_WARMUP_PAIRS);
-  printPairedTable(results);
+void printCache(const CacheResults& all) {
+  std::printf("\nStartup cache: applications of Debian's packages (apt-get install rhino\n"
+              "jython groovy ant maven) through the launcher with `startupCache true`\n"
+              "(Ant and Maven through tarvikc, their words typed after it) against the\n"
+              "same java command run directly, on each runtime; one warm-up launch\n"
+              "through the launcher, which makes the archive, then %d interleaved pairs.\n"
+              "Ratios are medians of the per-pair ratio launcher / java [95%% bootstrap\n"
+              "interval], of wall time and of processor time (user + system of the\n"
+              "reaped process and those it waited for); the goal is the wall ratio's.\n"
+              "Load average at the start: %s\n",
+              all.pairs, all.loadAtStart.c_str());
+  for (const CacheRuntime& r : all.runtimes)
+    std::printf("Runtime: Java %s, %s\n", r.version.c_str(), r.home.c_str());
+  for (const std::string& s : all.skipped) std::printf("Skipped: %s\n", s.c_str());
+  if (all.rows.empty()) return;
+  // Measured application by application, both runtimes in turn, so a spell
+  // of load falls on both; shown runtime by runtime.
+  std::vector<CacheRow> rows = all.rows;
+  std::stable_sort(rows.begin(), rows.end(), [](const CacheRow& a, const CacheRow& b) {
+    return a.runtimeIndex < b.runtimeIndex;
+  });
+  std::printf("\n| %-13s | %-11s | %-21s | %-21s | %-7s | %-10s |\n", "runtime", "application",
+              "wall ratio", "cpu ratio", "goal", "met/missed");
+  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(15, '-').c_str(),
+              std::string(13, '-').c_str(), std::string(23, '-').c_str(),
+              std::string(23, '-').c_str(), std::string(9, '-').c_str(),
+              std::string(12, '-').c_str());
+  const auto ratio = [](const PairedResult& r) {
+    const auto [low, high] = medianInterval(r.ratios);
+    return fmt("%.3f", median(r.ratios)) + fmt(" [%.3f", low) + fmt("-%.3f]", high);
+  };
+  for (const CacheRow& row : rows) {
+    std::printf("| %-13s | %-11s | %-21s | %-21s | %-7s | %-10s |\n", row.runtime.c_str(),
+                row.app.c_str(), ratio(row.wall).c_str(), ratio(row.cpu).c_str(),
+                fmt("<= %.2f", row.goal).c_str(),
+                verdict(median(row.wall.ratios) <= row.goal).c_str());
+  }
+  std::printf("\nMedian times, ms [interquartile range]:\n\n");
+  std::printf("| %-13s | %-11s | %-16s | %-16s | %-16s | %-16s |\n", "runtime", "application",
+              "launcher wall", "java wall", "launcher cpu", "java cpu");
+  std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(15, '-').c_str(),
+              std::string(13, '-').c_str(), std::string(18, '-').c_str(),
+              std::string(18, '-').c_str(), std::string(18, '-').c_str(),
+              std::string(18, '-').c_str());
+  const auto ms = [](const std::vector<double>& v) {
+    return fmt("%7.1f", median(v)) + fmt(" [%6.1f]", iqr(v));
+  };
+  for (const CacheRow& row : rows) {
+    std::printf("| %-13s | %-11s | %-16s | %-16s | %-16s | %-16s |\n", row.runtime.c_str(),
+                row.app.c_str(), ms(row.wall.launcher).c_str(), ms(row.wall.direct).c_str(),
+                ms(row.cpu.launcher).c_str(), ms(row.cpu.direct).c_str());
+  }
+  for (const CacheRow& row : rows) {
+    if (!row.archived)
+      std::printf("Note: %s on %s: the warm-up launch left no file in the cache.\n",
+                  row.app.c_str(), row.runtime.c_str());
+  }
 }
 
 void printMemory(const std::vector<MemoryResult>& results) {
@@ -710,14 +905,6 @@ void printSizes(const Options& o) {
   }
 }
 
-std::string loadAverage() {
-  std::string load = readText("/proc/loadavg");
-  // The first three fields: the 1, 5 and 15 minute averages.
-  size_t end = 0;
-  for (int i = 0; i < 3 && end != std::string::npos; ++i) end = load.find(' ', end + 1);
-  return load.substr(0, end);
-}
-
 void printMachine() {
   std::string model = "unknown";
   std::ifstream cpu("/proc/cpuinfo");
@@ -749,7 +936,11 @@ Options parseArguments(int argc, char** argv) {
     else if (a == "--java-home") o.javaHome = value();
     else if (a == "--classes") o.classes = value();
     else if (a == "--work") o.work = value();
-    else if (a == "--pairs") o.pairs = std::atoi(value().c_str());
+    else if (a == "--pairs") {
+      o.pairs = std::atoi(value().c_str());
+      o.pairsGiven = true;
+    } else if (a == "--java25-home") o.java25Home = value();
+    else if (a == "--console-launcher") o.consoleLauncher = value();
     else if (a == "--warmup") o.warmupPairs = std::atoi(value().c_str());
     else if (a == "--only") o.only.push_back(value());
     else if (a == "--valgrind") o.valgrind = value();
@@ -765,6 +956,7 @@ Options parseArguments(int argc, char** argv) {
   if (o.launcher.empty() || o.javaHome.empty() || o.classes.empty() || o.work.empty())
     fail("usage: tarvik_bench --launcher FILE --java-home DIR --classes DIR --work DIR "
          "[--pairs N] [--warmup N] [--only SECTION]... [--valgrind FILE] "
+         "[--java25-home DIR] [--console-launcher FILE] "
          "[--size label=file]...");
   if (o.pairs < 1 || o.warmupPairs < 0) fail("--pairs must be >= 1, --warmup >= 0");
   char self[4096];
@@ -773,7 +965,9 @@ Options parseArguments(int argc, char** argv) {
   o.self.assign(self, static_cast<size_t>(n));
   // The launcher runs in its own folder: every path it is given is absolute.
   mkdir(o.work.c_str(), 0755);
-  for (std::string* path : {&o.launcher, &o.javaHome, &o.classes, &o.work}) {
+  for (std::string* path :
+       {&o.launcher, &o.javaHome, &o.classes, &o.work, &o.java25Home, &o.consoleLauncher}) {
+    if (path->empty()) continue;
     char* full = realpath(path->c_str(), nullptr);
     if (!full) fail("no such file: " + *path);
     *path = full;
