@@ -1,6 +1,7 @@
 #include "launch/CommandLineBuilder.h"
 
 #include <cstdint>
+#include <iterator>
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
@@ -109,14 +110,21 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
 
 void ChildCommand::addText(const std::string& text) {
   const bool program = line.empty();
-  const std::vector<std::string> pieceWords =
+  std::vector<std::string> pieceWords =
       program ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
   line += text;
-  words.insert(words.end(), pieceWords.begin(), pieceWords.end());
+  words.insert(words.end(), std::make_move_iterator(pieceWords.begin()),
+               std::make_move_iterator(pieceWords.end()));
   if (program) {
     programEnd = line.size();
     programWords = words.size();
   }
+}
+
+void ChildCommand::addText(const std::string& text,
+                           const std::vector<std::string>& textWords) {
+  line += text;
+  words.insert(words.end(), textWords.begin(), textWords.end());
 }
 
 void ChildCommand::addWord(const std::string& word, bool quoted) {
@@ -161,7 +169,7 @@ std::optional<ChildCommand> buildChildCommand() {
 
   bool heapGiven = false;
   for (const VmOptionText& option : configuredVmOptions(s, heapGiven)) {
-    command.addText(option.text);
+    command.addText(option.text, option.words);
     command.addBlank();
   }
   if (!heapGiven) {

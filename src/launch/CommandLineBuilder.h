@@ -25,6 +25,9 @@ struct ChildCommand {
   // it joins the line as it is and gives the words the C runtime reads in
   // it. The first piece of a command is its program.
   void addText(const std::string& text);
+  // The same for a text after the program whose words are known already
+  // (those splitWindowsArguments gives for it).
+  void addText(const std::string& text, const std::vector<std::string>& textWords);
   // One word, between quotes on the line when `quoted`.
   void addWord(const std::string& word, bool quoted);
   // A blank between pieces, on the line only.

@@ -1,5 +1,7 @@
 #include "launch/WindowsCommandLine.h"
 
+#include <utility>
+
 namespace tarvik {
 
 namespace {
@@ -55,8 +57,16 @@ void splitArgumentsFrom(const std::string& commandLine, size_t i,
     std::string word;
     bool inQuotes = false;
     for (;;) {
-      if (i < n && plain(i)) {
-        word += commandLine[i++];
+      // A run of characters that are neither quotes nor backslashes (nor,
+      // outside a quoted run, separators) joins the word as it is.
+      size_t run = i;
+      while (run < n && (plain(run) || (commandLine[run] != '\\' &&
+                                        commandLine[run] != '"' &&
+                                        (inQuotes || !isSeparator(commandLine[run])))))
+        ++run;
+      if (run > i) {
+        word.append(commandLine, i, run - i);
+        i = run;
         continue;
       }
       size_t backslashes = 0;
@@ -83,7 +93,7 @@ void splitArgumentsFrom(const std::string& commandLine, size_t i,
       if (copy) word += commandLine[i];
       ++i;
     }
-    words.push_back(word);
+    words.push_back(std::move(word));
   }
 }
 
@@ -100,13 +110,18 @@ std::vector<std::string> splitWindowsCommandLine(
     std::string program;
     bool inQuotes = false;
     while (i < n && (inQuotes || !isSeparator(commandLine[i]))) {
-      if (commandLine[i] == '"')
+      size_t run = i;
+      while (run < n && commandLine[run] != '"' &&
+             (inQuotes || !isSeparator(commandLine[run])))
+        ++run;
+      program.append(commandLine, i, run - i);
+      i = run;
+      if (i < n && commandLine[i] == '"') {
         inQuotes = !inQuotes;
-      else
-        program += commandLine[i];
-      ++i;
+        ++i;
+      }
     }
-    words.push_back(program);
+    words.push_back(std::move(program));
   }
   splitArgumentsFrom(commandLine, i, words);
   return words;

@@ -41,6 +41,7 @@ const uint32_t WINDOWS_FAULT_EXIT_CODES[] = {
 std::vector<std::pair<uint32_t, uint32_t>>
 PlatformConventions::windowsFaultExitCodes() {
   std::vector<std::pair<uint32_t, uint32_t>> codes;
+  codes.reserve(sizeof WINDOWS_FAULT_EXIT_CODES / sizeof WINDOWS_FAULT_EXIT_CODES[0]);
   for (uint32_t code : WINDOWS_FAULT_EXIT_CODES) codes.push_back({code, code});
   return codes;
 }

@@ -274,6 +274,10 @@ std::vector<std::string> PosixPlatform::findFiles(const std::string& pattern) {
 
 FileRead PosixPlatform::readRegularFile(const std::string& path,
                                         uint64_t maxBytes) {
+  return posixReadRegularFile(path, maxBytes);
+}
+
+FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes) {
   FileRead read;
   read.refusal = ReadRefusal::CannotRead;
   // Not blocking: a FIFO is refused, not waited for.
