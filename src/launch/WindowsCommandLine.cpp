@@ -17,10 +17,20 @@ bool argumentNeedsQuotes(const std::string& argument) {
 
 std::string quoteArgument(const std::string& argument) {
   std::string quoted = "\"";
+  quoted.reserve(argument.size() + 2);
   size_t backslashes = 0;
-  for (char c : argument) {
+  for (size_t i = 0; i < argument.size(); ++i) {
+    const char c = argument[i];
     if (c == '\\') {
       ++backslashes;
+      continue;
+    }
+    if (c != '"' && backslashes == 0) {
+      // A run without backslashes or quotes stays as it is.
+      const size_t end = argument.find_first_of("\\\"", i);
+      const size_t stop = end == std::string::npos ? argument.size() : end;
+      quoted.append(argument, i, stop - i);
+      i = stop - 1;
       continue;
     }
     if (c == '"') {

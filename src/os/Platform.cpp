@@ -51,28 +51,31 @@ PlatformConventions PlatformConventions::windows() {
 }
 
 PlatformConventions PlatformConventions::posix() {
-  PlatformConventions conv;
-  conv.separator = '/';
-  conv.folderSeparators = "/";
-  conv.classPathSeparator = ':';
-  conv.driveLetterPaths = false;
-  conv.consoleJava = "java";
-  conv.windowedJava = "java";
-  conv.jvmLibraries = {"lib/server/libjvm.so", "lib/client/libjvm.so"};
-  conv.splashLibrary = "libsplashscreen.so";
-  conv.textModeCrLf = false;
-  conv.exitCodeBits = 8;
-  // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
-  conv.crashExitCodes = {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}};
-  conv.commandLineLimit = 0;
-  conv.runtimeFolders = {
-      {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
-      {"/.sdkman/candidates/java", "HOME", ""},
+  // Every member in the order of the declaration, so that none is made with
+  // the Windows value first and then replaced.
+  return PlatformConventions{
+      /* separator */ '/',
+      /* folderSeparators */ "/",
+      /* classPathSeparator */ ':',
+      /* driveLetterPaths */ false,
+      /* consoleJava */ "java",
+      /* windowedJava */ "java",
+      /* jvmLibraries */ {"lib/server/libjvm.so", "lib/client/libjvm.so"},
+      /* splashLibrary */ "libsplashscreen.so",
+      /* textModeCrLf */ false,
+      /* exitCodeBits */ 8,
+      // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
+      /* crashExitCodes */ {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}},
+      /* commandLineLimit */ 0,
+      /* runtimeFolders */
+      {
+          {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
+          {"/.sdkman/candidates/java", "HOME", ""},
+      },
+      /* ctrlZEndsTextFiles */ false,
+      /* cacheFolders */ {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}},
+      /* baseClassArchive */ "lib/server/classes.jsa",
   };
-  conv.ctrlZEndsTextFiles = false;
-  conv.cacheFolders = {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}};
-  conv.baseClassArchive = "lib/server/classes.jsa";
-  return conv;
 }
 
 std::string RegistryPlace::label() const {
