@@ -254,7 +254,7 @@ int launchJava() {
   }
   if (!s.javaLib.empty()) return launchInProcess();
 
-  const std::optional<ChildCommand> command = buildChildCommand();
+  std::optional<ChildCommand> command = buildChildCommand();
   if (!command) return NO_RUNTIME_RESULT;
   const std::optional<std::string> commandLine = command->line;
 
@@ -299,7 +299,7 @@ int launchJava() {
   os.flushStdout();
 
   // What the child is handed holds no look-alike of command-line syntax.
-  ChildCommand handed = handedToChild(*command);
+  ChildCommand handed = handedToChild(std::move(*command));
   start.commandLine = std::move(handed.line);
   start.arguments = std::move(handed.words);
   std::optional<std::string> argumentFile;

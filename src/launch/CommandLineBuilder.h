@@ -42,7 +42,7 @@ std::string programText(const std::string& javaPath);
 // The command as the child is handed it: after the program, which must stay
 // as it is to be found, every character that the ANSI code page in which
 // java.exe reads its command line does not hold exactly is '?'.
-ChildCommand handedToChild(const ChildCommand& command);
+ChildCommand handedToChild(ChildCommand command);
 
 // A configured VM option as the command line writes it, and the words the
 // child reads in that text: the one road from the settings to the VM's

@@ -126,8 +126,10 @@ class PosixChild : public ChildProcess {
 
   WaitResult waitForExit(int64_t millis) override {
     if (ended_) return WaitResult::Ended;
+    // Without a bound no clock is read.
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+        millis < 0 ? std::chrono::steady_clock::time_point()
+                   : std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
     for (;;) {
       pid_t got = waitpid(pid_, &status_, millis < 0 ? 0 : WNOHANG);
       if (got == pid_) {
