@@ -112,15 +112,16 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
 
 void ChildCommand::addText(const std::string& text) {
   const bool program = line.empty();
-  std::vector<std::string> pieceWords =
-      program ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
   line += text;
-  words.insert(words.end(), std::make_move_iterator(pieceWords.begin()),
-               std::make_move_iterator(pieceWords.end()));
   if (program) {
+    std::vector<std::string> programPieceWords = splitWindowsCommandLine(text);
+    words.insert(words.end(), std::make_move_iterator(programPieceWords.begin()),
+                 std::make_move_iterator(programPieceWords.end()));
     programEnd = line.size();
     programWords = words.size();
+    return;
   }
+  splitWindowsArgumentsInto(text, words);
 }
 
 void ChildCommand::addText(const std::string& text,

@@ -143,6 +143,11 @@ std::vector<std::string> splitWindowsArguments(const std::string& text) {
   return words;
 }
 
+void splitWindowsArgumentsInto(const std::string& text,
+                               std::vector<std::string>& words) {
+  splitArgumentsFrom(text, 0, words);
+}
+
 std::vector<std::string> splitWindowsArguments(const std::string& text,
                                                const std::string& literal) {
   std::vector<std::string> words;
