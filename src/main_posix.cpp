@@ -10,8 +10,9 @@
 #include "os/PosixPlatform.h"
 
 int main(int argc, char** argv) {
-  static tarvik::PosixPlatform platform;
-  tarvik::setPlatform(&platform);
+  // Never destroyed: the process ends with it, and its end has no work to
+  // do for it.
+  tarvik::setPlatform(new tarvik::PosixPlatform);
   return tarvik::runLauncher(tarvik::posixLauncherArguments(argc, argv),
                              tarvik::posixOwnExecutable());
 }

@@ -53,16 +53,17 @@ std::string fileKey(const std::string& path) {
   }
   const char sep = conv.driveLetterPaths ? '/' : conv.separator;
   std::string key;
+  key.reserve(full.size());
   size_t start = 0;
   while (start <= full.size()) {
     size_t end = full.find(sep, start);
     if (end == std::string::npos) end = full.size();
-    const std::string piece = full.substr(start, end - start);
+    const size_t length = end - start;
     if (start == 0) {
-      key = piece;
-    } else if (!piece.empty() && piece != ".") {
+      key.assign(full, 0, length);
+    } else if (length != 0 && !(length == 1 && full[start] == '.')) {
       key += sep;
-      key += piece;
+      key.append(full, start, length);
     }
     start = end + 1;
   }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "LaunchSettings.h"
@@ -253,7 +254,7 @@ int launchJava() {
   }
   if (!s.javaLib.empty()) return launchInProcess();
 
-  const std::optional<ChildCommand> command = buildChildCommand();
+  std::optional<ChildCommand> command = buildChildCommand();
   if (!command) return NO_RUNTIME_RESULT;
   const std::optional<std::string> commandLine = command->line;
 
@@ -264,8 +265,6 @@ int launchJava() {
 
   const bool console = isConsoleLauncher();
   ChildStart start;
-  start.commandLine = command->line;
-  start.arguments = command->words;
   start.workingDir = applicationFolder();
   // The console launcher's standard streams, input too, are the child's.
   start.useStdHandles = opts.logToFile || console;
@@ -300,9 +299,9 @@ int launchJava() {
   os.flushStdout();
 
   // What the child is handed holds no look-alike of command-line syntax.
-  const ChildCommand handed = handedToChild(*command);
-  start.commandLine = handed.line;
-  start.arguments = handed.words;
+  ChildCommand handed = handedToChild(std::move(*command));
+  start.commandLine = std::move(handed.line);
+  start.arguments = std::move(handed.words);
   std::optional<std::string> argumentFile;
   if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
     argumentFile = passThroughArgumentFile(start, *tooLong);

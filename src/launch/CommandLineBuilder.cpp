@@ -1,6 +1,8 @@
 #include "launch/CommandLineBuilder.h"
 
 #include <cstdint>
+#include <iterator>
+#include <utility>
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
@@ -30,7 +32,7 @@ std::string vmOptionText(const LaunchSettings& s, const std::string& name) {
 uint64_t physicalMemoryMiB() { return platform().physicalMemoryBytes() >> 20; }
 
 bool setsHeapLimit(const std::string& vmParamName) {
-  return startsWith(toLowerCase(vmParamName), "-xmx");
+  return startsWith(toLowerCase(vmParamName.substr(0, 4)), "-xmx");
 }
 
 std::string heapLimitOption(int32_t percentRam, bool runtimeIs32Bit) {
@@ -88,6 +90,7 @@ std::string joinClassPath(const std::vector<std::string>& entries,
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
                                               bool& heapGiven) {
   std::vector<VmOptionText> texts;
+  texts.reserve(s.vmParams.size());
   heapGiven = false;
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
@@ -109,14 +112,22 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
 
 void ChildCommand::addText(const std::string& text) {
   const bool program = line.empty();
-  const std::vector<std::string> pieceWords =
-      program ? splitWindowsCommandLine(text) : splitWindowsArguments(text);
   line += text;
-  words.insert(words.end(), pieceWords.begin(), pieceWords.end());
   if (program) {
+    std::vector<std::string> programPieceWords = splitWindowsCommandLine(text);
+    words.insert(words.end(), std::make_move_iterator(programPieceWords.begin()),
+                 std::make_move_iterator(programPieceWords.end()));
     programEnd = line.size();
     programWords = words.size();
+    return;
   }
+  splitWindowsArgumentsInto(text, words);
+}
+
+void ChildCommand::addText(const std::string& text,
+                           const std::vector<std::string>& textWords) {
+  line += text;
+  words.insert(words.end(), textWords.begin(), textWords.end());
 }
 
 void ChildCommand::addWord(const std::string& word, bool quoted) {
@@ -131,14 +142,19 @@ std::string programText(const std::string& javaPath) {
   return "\"" + javaPath + "\"";
 }
 
-ChildCommand handedToChild(const ChildCommand& command) {
-  ChildCommand handed = command;
+ChildCommand handedToChild(ChildCommand command) {
   // '?' is no syntax, so the line of faithful words is the faithful line.
-  handed.line = command.line.substr(0, command.programEnd) +
-                ansiFaithfulText(command.line.substr(command.programEnd));
-  for (size_t i = command.programWords; i < handed.words.size(); ++i)
-    handed.words[i] = ansiFaithfulText(handed.words[i]);
-  return handed;
+  const std::string rest = command.line.substr(command.programEnd);
+  std::string faithful = ansiFaithfulText(rest);
+  if (faithful != rest) {
+    command.line.resize(command.programEnd);
+    command.line += faithful;
+  }
+  for (size_t i = command.programWords; i < command.words.size(); ++i) {
+    std::string word = ansiFaithfulText(command.words[i]);
+    if (word != command.words[i]) command.words[i] = std::move(word);
+  }
+  return command;
 }
 
 std::optional<ChildCommand> buildChildCommand() {
@@ -150,6 +166,8 @@ std::optional<ChildCommand> buildChildCommand() {
   debugBox("Javapath is", *s.javaPath);
 
   ChildCommand command;
+  // The program, the options, -classpath and its value, the main class.
+  command.words.reserve(s.vmParams.size() + 8);
   command.addText(programText(*s.javaPath));
   command.addBlank();
   if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
@@ -161,7 +179,7 @@ std::optional<ChildCommand> buildChildCommand() {
 
   bool heapGiven = false;
   for (const VmOptionText& option : configuredVmOptions(s, heapGiven)) {
-    command.addText(option.text);
+    command.addText(option.text, option.words);
     command.addBlank();
   }
   if (!heapGiven) {

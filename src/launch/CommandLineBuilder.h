@@ -25,6 +25,9 @@ struct ChildCommand {
   // it joins the line as it is and gives the words the C runtime reads in
   // it. The first piece of a command is its program.
   void addText(const std::string& text);
+  // The same for a text after the program whose words are known already
+  // (those splitWindowsArguments gives for it).
+  void addText(const std::string& text, const std::vector<std::string>& textWords);
   // One word, between quotes on the line when `quoted`.
   void addWord(const std::string& word, bool quoted);
   // A blank between pieces, on the line only.
@@ -39,7 +42,7 @@ std::string programText(const std::string& javaPath);
 // The command as the child is handed it: after the program, which must stay
 // as it is to be found, every character that the ANSI code page in which
 // java.exe reads its command line does not hold exactly is '?'.
-ChildCommand handedToChild(const ChildCommand& command);
+ChildCommand handedToChild(ChildCommand command);
 
 // A configured VM option as the command line writes it, and the words the
 // child reads in that text: the one road from the settings to the VM's

@@ -1,5 +1,7 @@
 #include "launch/WindowsCommandLine.h"
 
+#include <utility>
+
 namespace tarvik {
 
 namespace {
@@ -15,10 +17,20 @@ bool argumentNeedsQuotes(const std::string& argument) {
 
 std::string quoteArgument(const std::string& argument) {
   std::string quoted = "\"";
+  quoted.reserve(argument.size() + 2);
   size_t backslashes = 0;
-  for (char c : argument) {
+  for (size_t i = 0; i < argument.size(); ++i) {
+    const char c = argument[i];
     if (c == '\\') {
       ++backslashes;
+      continue;
+    }
+    if (c != '"' && backslashes == 0) {
+      // A run without backslashes or quotes stays as it is.
+      const size_t end = argument.find_first_of("\\\"", i);
+      const size_t stop = end == std::string::npos ? argument.size() : end;
+      quoted.append(argument, i, stop - i);
+      i = stop - 1;
       continue;
     }
     if (c == '"') {
@@ -55,8 +67,16 @@ void splitArgumentsFrom(const std::string& commandLine, size_t i,
     std::string word;
     bool inQuotes = false;
     for (;;) {
-      if (i < n && plain(i)) {
-        word += commandLine[i++];
+      // A run of characters that are neither quotes nor backslashes (nor,
+      // outside a quoted run, separators) joins the word as it is.
+      size_t run = i;
+      while (run < n && (plain(run) || (commandLine[run] != '\\' &&
+                                        commandLine[run] != '"' &&
+                                        (inQuotes || !isSeparator(commandLine[run])))))
+        ++run;
+      if (run > i) {
+        word.append(commandLine, i, run - i);
+        i = run;
         continue;
       }
       size_t backslashes = 0;
@@ -83,7 +103,7 @@ void splitArgumentsFrom(const std::string& commandLine, size_t i,
       if (copy) word += commandLine[i];
       ++i;
     }
-    words.push_back(word);
+    words.push_back(std::move(word));
   }
 }
 
@@ -100,13 +120,18 @@ std::vector<std::string> splitWindowsCommandLine(
     std::string program;
     bool inQuotes = false;
     while (i < n && (inQuotes || !isSeparator(commandLine[i]))) {
-      if (commandLine[i] == '"')
+      size_t run = i;
+      while (run < n && commandLine[run] != '"' &&
+             (inQuotes || !isSeparator(commandLine[run])))
+        ++run;
+      program.append(commandLine, i, run - i);
+      i = run;
+      if (i < n && commandLine[i] == '"') {
         inQuotes = !inQuotes;
-      else
-        program += commandLine[i];
-      ++i;
+        ++i;
+      }
     }
-    words.push_back(program);
+    words.push_back(std::move(program));
   }
   splitArgumentsFrom(commandLine, i, words);
   return words;
@@ -116,6 +141,11 @@ std::vector<std::string> splitWindowsArguments(const std::string& text) {
   std::vector<std::string> words;
   splitArgumentsFrom(text, 0, words);
   return words;
+}
+
+void splitWindowsArgumentsInto(const std::string& text,
+                               std::vector<std::string>& words) {
+  splitArgumentsFrom(text, 0, words);
 }
 
 std::vector<std::string> splitWindowsArguments(const std::string& text,

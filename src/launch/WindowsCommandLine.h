@@ -32,6 +32,9 @@ std::vector<std::string> splitWindowsCommandLine(
 // The words of a piece of command line that stands after the program, by the
 // rule for arguments above.
 std::vector<std::string> splitWindowsArguments(const std::string& text);
+// The same words, appended to `words`.
+void splitWindowsArgumentsInto(const std::string& text,
+                               std::vector<std::string>& words);
 
 // The same, where the characters that `literal` marks with '1' (those that
 // the value of a reference brought) are plain characters of the word they

@@ -41,6 +41,7 @@ const uint32_t WINDOWS_FAULT_EXIT_CODES[] = {
 std::vector<std::pair<uint32_t, uint32_t>>
 PlatformConventions::windowsFaultExitCodes() {
   std::vector<std::pair<uint32_t, uint32_t>> codes;
+  codes.reserve(sizeof WINDOWS_FAULT_EXIT_CODES / sizeof WINDOWS_FAULT_EXIT_CODES[0]);
   for (uint32_t code : WINDOWS_FAULT_EXIT_CODES) codes.push_back({code, code});
   return codes;
 }
@@ -50,29 +51,32 @@ PlatformConventions PlatformConventions::windows() {
 }
 
 PlatformConventions PlatformConventions::posix() {
-  PlatformConventions conv;
-  conv.separator = '/';
-  conv.folderSeparators = "/";
-  conv.classPathSeparator = ':';
-  conv.driveLetterPaths = false;
-  conv.consoleJava = "java";
-  conv.windowedJava = "java";
-  conv.jvmLibraries = {"lib/server/libjvm.so", "lib/client/libjvm.so"};
-  conv.splashLibrary = "libsplashscreen.so";
-  conv.textModeCrLf = false;
-  conv.exitCodeBits = 8;
-  // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
-  conv.crashExitCodes = {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}};
-  conv.commandLineLimit = 0;
-  conv.runtimeFolders = {
-      {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
-      {"/.sdkman/candidates/java", "HOME", ""},
+  // Every member in the order of the declaration, so that none is made with
+  // the Windows value first and then replaced.
+  return PlatformConventions{
+      /* separator */ '/',
+      /* folderSeparators */ "/",
+      /* classPathSeparator */ ':',
+      /* driveLetterPaths */ false,
+      /* consoleJava */ "java",
+      /* windowedJava */ "java",
+      /* jvmLibraries */ {"lib/server/libjvm.so", "lib/client/libjvm.so"},
+      /* splashLibrary */ "libsplashscreen.so",
+      /* textModeCrLf */ false,
+      /* exitCodeBits */ 8,
+      // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
+      /* crashExitCodes */ {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}},
+      /* commandLineLimit */ 0,
+      /* runtimeFolders */
+      {
+          {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},
+          {"/.sdkman/candidates/java", "HOME", ""},
+      },
+      /* ctrlZEndsTextFiles */ false,
+      /* cacheFolders */ {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}},
+      /* baseClassArchive */ "lib/server/classes.jsa",
+      /* javaExecutable */ "bin/java",
   };
-  conv.ctrlZEndsTextFiles = false;
-  conv.cacheFolders = {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}};
-  conv.baseClassArchive = "lib/server/classes.jsa";
-  conv.javaExecutable = "bin/java";
-  return conv;
 }
 
 std::string RegistryPlace::label() const {

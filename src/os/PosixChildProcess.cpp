@@ -126,8 +126,10 @@ class PosixChild : public ChildProcess {
 
   WaitResult waitForExit(int64_t millis) override {
     if (ended_) return WaitResult::Ended;
+    // Without a bound no clock is read.
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
+        millis < 0 ? std::chrono::steady_clock::time_point()
+                   : std::chrono::steady_clock::now() + std::chrono::milliseconds(millis);
     for (;;) {
       pid_t got = waitpid(pid_, &status_, millis < 0 ? 0 : WNOHANG);
       if (got == pid_) {
@@ -191,14 +193,17 @@ void writeAll(int fd, const void* data, size_t size) {
 
 ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   ChildStartResult result;
-  std::vector<std::string> words = start.arguments;
+  const std::vector<std::string>& words = start.arguments;
   if (words.empty() || words[0].empty()) {
     result.errorText = "The command line names no program.";
     return result;
   }
-  // Everything the child needs is prepared before fork.
+  // Everything the child needs is prepared before fork. exec reads the
+  // words and writes none of them.
   std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(&word[0]);
+  argv.reserve(words.size() + 1);
+  for (const std::string& word : words)
+    argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   const char* dir = start.workingDir ? start.workingDir->c_str() : nullptr;
   // A relative program path names a file of the launcher's folder, as on

@@ -6,6 +6,7 @@
 #endif
 
 #include "os/PosixInstalledRuntimes.h"
+#include "os/PosixPlatform.h"
 
 #include <dirent.h>
 #include <limits.h>
@@ -14,10 +15,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 namespace tarvik {
 
@@ -76,11 +76,16 @@ std::string realPath(const std::string& path) {
 std::string javaOnPath() {
   const char* path = getenv("PATH");
   if (!path) return std::string();
-  std::stringstream dirs(path);
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
+  // The folders between colons; an empty one is the current folder, and
+  // nothing follows a colon at the end.
+  const std::string dirs = path;
+  for (size_t start = 0; start < dirs.size();) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = dirs.substr(start, end - start);
     std::string candidate = (dir.empty() ? "." : dir) + "/java";
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
   }
   return std::string();
 }
@@ -153,11 +158,9 @@ InstalledRuntimeRegistry InstalledRuntimeRegistry::discover() {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       std::string home = base + "/" + name;
-      std::ifstream release(home + "/release");
-      if (!release) continue;
-      std::stringstream text;
-      text << release.rdbuf();
-      std::optional<std::string> version = releaseVersion(text.str());
+      const FileRead release = posixReadRegularFile(home + "/release", UINT64_MAX);
+      if (!release.content) continue;
+      std::optional<std::string> version = releaseVersion(*release.content);
       // A runtime linked under several names counts once, by its own name.
       home = realPath(home);
       if (!version || !seen.insert(home).second) continue;

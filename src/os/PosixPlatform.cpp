@@ -136,7 +136,15 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
   fileLimitKnown_ = getrlimit(RLIMIT_NOFILE, &startFileLimit_) == 0;
   // A standard stream that is a pipe closed at its far end is an error to
   // write to, not the launcher's death: the application still runs.
-  signal(SIGPIPE, SIG_IGN);
+  // (signal() does this through sigaction(), which the child's start
+  // needs anyway.)
+  struct sigaction ignore;
+  memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaddset(&ignore.sa_mask, SIGPIPE);
+  ignore.sa_flags = SA_RESTART;
+  sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 void PosixPlatform::writeStdout(const std::string& text) {
@@ -274,6 +282,10 @@ std::vector<std::string> PosixPlatform::findFiles(const std::string& pattern) {
 
 FileRead PosixPlatform::readRegularFile(const std::string& path,
                                         uint64_t maxBytes) {
+  return posixReadRegularFile(path, maxBytes);
+}
+
+FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes) {
   FileRead read;
   read.refusal = ReadRefusal::CannotRead;
   // Not blocking: a FIFO is refused, not waited for.

@@ -92,6 +92,9 @@ class PosixPlatform : public Platform {
 // ignores for itself. Async-signal-safe.
 void defaultSignalsForChild();
 
+// Platform::readRegularFile, for the backend's own reading too.
+FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes);
+
 // The launcher's arguments as started (never empty: element 0 is the word
 // it was started with).
 std::vector<std::string> posixLauncherArguments(int argc, char** argv);

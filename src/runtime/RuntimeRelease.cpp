@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "os/Platform.h"
+#include "support/TextUtil.h"
 
 namespace tarvik {
 
@@ -60,8 +61,7 @@ std::optional<std::string> runtimeHomeOfExecutable(const std::string& path) {
     file = file.substr(1, file.size() - 2);
   size_t name = file.find_last_of("/\\");
   if (name == std::string::npos || name < 3) return std::nullopt;
-  std::string bin = file.substr(name - 3, 3);
-  for (char& c : bin) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string bin = toLowerCase(file.substr(name - 3, 3));
   if (bin != "bin") return std::nullopt;
   if (name == 3) return std::nullopt;  // "bin\java.exe" has no home
   if (!isFolderSeparator(file[name - 4])) return std::nullopt;
@@ -74,8 +74,7 @@ std::optional<std::string> runtimeHomeOfLibrary(const std::string& path) {
   for (std::string& folder : folders) {
     const size_t cut = end == 0 ? std::string::npos : path.find_last_of("/\\", end - 1);
     if (cut == std::string::npos || cut == 0) return std::nullopt;
-    folder = path.substr(cut + 1, end - cut - 1);
-    for (char& c : folder) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    folder = toLowerCase(path.substr(cut + 1, end - cut - 1));
     end = cut;
   }
   // folders: the library's name, its variant folder, then lib or bin.

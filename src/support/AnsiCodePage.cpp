@@ -11,7 +11,12 @@ namespace tarvik {
 namespace {
 
 bool fitsAnsi(const std::string& text) {
-  return platform().toAnsiCodePage(text).has_value();
+  // Every ANSI code page holds ASCII as it is: only other text is asked of
+  // the system.
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return platform().toAnsiCodePage(text).has_value();
+  return true;
 }
 
 }  // namespace

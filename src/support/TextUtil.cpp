@@ -1,5 +1,7 @@
 #include "support/TextUtil.h"
 
+#include <algorithm>
+
 namespace tarvik {
 
 std::string toLowerCase(const std::string& text) {
@@ -58,9 +60,8 @@ std::string cutAtNul(const std::string& text) {
 }
 
 std::string withoutQuotes(const std::string& text) {
-  std::string plain;
-  for (char c : text)
-    if (c != '"') plain += c;
+  std::string plain = text;
+  plain.erase(std::remove(plain.begin(), plain.end(), '"'), plain.end());
   return plain;
 }
 
