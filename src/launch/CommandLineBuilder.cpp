@@ -195,13 +195,15 @@ std::optional<ChildCommand> buildChildCommand() {
   std::vector<std::string> entries;
   for (const std::string& entry : s.classPath)
     entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
-  // An empty class path is still a word: left out, it would make Java take
-  // the main class for the class path. Java reads "" as the current folder,
-  // its own default, and no CLASSPATH variable changes what runs.
-  if (entries.empty())
+  // An empty class path (no entry, or one empty entry) is still a word:
+  // left out, it would make Java take the main class for the class path.
+  // Java reads "" as the current folder, its own default, and no CLASSPATH
+  // variable changes what runs.
+  const std::string classPath = joinClassPath(entries, false);
+  if (classPath.empty())
     command.addWord(std::string(), true);
   else
-    command.addText(joinClassPath(entries, false));
+    command.addText(classPath);
   command.addBlank();
 
   if (s.mainClass) command.addText(*s.mainClass);

@@ -57,6 +57,13 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
     const char* line;
   } cases[] = {
       {"defaults", []  {}, "java -classpath \"\" "},
+      // Else Java takes the main class for the class path.
+      {"a class path of one empty entry is still a word",
+       [&] {
+         set.classPath = {""};
+         set.mainClass = "app.Main";
+       },
+       "java -classpath \"\" app.Main"},
       {"quarter of 16303 MiB is cut to whole MiB",
        [&] { set.percentRam = 25; },
        "java -Xmx4075m -classpath \"\" "},
