@@ -80,9 +80,13 @@ const char* const TRAINING_KEEPS_AWAY[] = {
     "-XX:+DisplayVMOutputTo",
 };
 
-// A cache damaged in place, its size unchanged, makes the VM die as it
-// maps it; with its checksums, written as it is made and checked as it is
-// mapped, the VM runs without it instead.
+// A cache damaged in place, its size and time unchanged (a disk's own
+// fault), makes the VM die as it maps it. A child that dies so costs one
+// launch: the launcher sees the crash and removes the cache. A VM run
+// in-process takes the launcher along, and every launch after it, so
+// there the VM checks the cache's checksums (written as it is made) as it
+// maps it, and runs without a cache that fails them; in child mode the
+// check would cost a tenth of what the cache saves.
 const char VERIFIED_CACHE_OPTION[] = "-XX:+VerifySharedSpaces";
 
 // How long the launcher waits for the VM to make an ahead-of-time cache
@@ -538,7 +542,7 @@ std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder
                                          const std::vector<std::string>& classPath,
                                          bool dryRun) {
   if (std::optional<std::string> cache = shelf.wholeArchive()) {
-    vmOptions.push_back(VERIFIED_CACHE_OPTION);
+    if (settings().inProcess()) vmOptions.push_back(VERIFIED_CACHE_OPTION);
     vmOptions.push_back("-XX:AOTCache=" + *cache);
     if (!dryRun) startup().archiveInUse = *cache;
     return vmOptions;

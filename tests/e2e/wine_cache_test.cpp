@@ -41,8 +41,7 @@ TEST(WineCacheTest, OptionsByTheRuntimesReleaseAndTheFolderBelowLocalAppData) {
       {"25.0.3",
        "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record -XX:AOTConfiguration=",
        ".aotconf"},
-      {"25.0.3", "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces -XX:AOTCache=",
-       ".aot"},
+      {"25.0.3", "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTCache=", ".aot"},
   };
   for (const auto& row : cases) {
     writeFile(home + "/release", std::string("JAVA_VERSION=\"") + row.release + "\"\n");
@@ -55,7 +54,7 @@ TEST(WineCacheTest, OptionsByTheRuntimesReleaseAndTheFolderBelowLocalAppData) {
   ASSERT_EQ(runs.size(), 5u);
   const FakeJavaRun making = runs[3];
   runs.erase(runs.begin() + 3);
-  ASSERT_EQ(making.args.size(), 9u) << making.cmdline;
+  ASSERT_EQ(making.args.size(), 9u) << making.cmdline;  // with the checksums
   EXPECT_EQ(making.args[1], "-XX:AOTMode=create");
   EXPECT_EQ(making.args[2].rfind("-XX:AOTConfiguration=", 0), 0u) << making.cmdline;
   EXPECT_EQ(making.args[3].rfind("-XX:AOTCache=", 0), 0u) << making.cmdline;

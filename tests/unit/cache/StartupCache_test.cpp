@@ -217,6 +217,11 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
                 "-Xlog:cds*=off -Xlog:aot*=off "
                 "-classpath C:\\Apps\\a.jar");
       // The next launch starts from it.
+      EXPECT_EQ(shownOptions(), "-Xlog:cds*=off -Xlog:aot*=off "
+                                "-XX:AOTCache=F\\tool.K.2097152-1000000.aot ");
+      // In-process, the VM checks the cache as it maps it: a VM that died
+      // on it would take the launcher along.
+      set.javaLib = "C:\\jdk\\bin\\server\\jvm.dll";
       EXPECT_EQ(shownOptions(), "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces "
                                 "-XX:AOTCache=F\\tool.K.2097152-1000000.aot ");
     }
@@ -254,8 +259,7 @@ TEST_F(StartupCacheTest, ALaterLaunchMakesTheCacheOfATrainingWhoseVmHasEnded) {
     bool logEnded;
     const char* options;  // the start of this launch's options
   } cases[] = {
-      {"ended", true,
-       "-Xlog:cds*=off -Xlog:aot*=off -XX:+VerifySharedSpaces -XX:AOTCache=F\\tool.K.2097152-1000000.aot"},
+      {"ended", true, "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTCache=F\\tool.K.2097152-1000000.aot"},
       {"still running", false, "-Xlog:cds*=off -Xlog:aot*=off -XX:AOTMode=record"},
   };
   for (const auto& row : cases) {
