@@ -213,7 +213,8 @@ ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
     char here[PATH_MAX];
     if (getcwd(here, sizeof here)) program = std::string(here) + "/" + program;
   }
-  const pid_t launcher = getpid();
+  // Only a child that ends with the launcher asks for its number.
+  const pid_t launcher = start.endsWithLauncher ? getpid() : 0;
   const int instanceFd = instanceFd_;
   const int nullFd =
       start.discardOutput ? open("/dev/null", O_RDWR | O_CLOEXEC) : -1;

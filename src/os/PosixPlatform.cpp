@@ -124,8 +124,11 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
   // hand those numbers to the next files it opens (a lock, a log), and the
   // application's output would land in them: they stand for /dev/null, as
   // for a daemon.
+  // (fstat, which reading the configuration binds anyway, fails with EBADF
+  // exactly as fcntl would.)
   for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    struct stat info;
+    if (fstat(fd, &info) == 0 || errno != EBADF) continue;
     const int null = open("/dev/null", O_RDWR);
     if (null >= 0 && null != fd) {
       dup2(null, fd);
@@ -133,7 +136,6 @@ PosixPlatform::PosixPlatform() : conventions_(PlatformConventions::posix()) {
     }
   }
   sigprocmask(SIG_SETMASK, nullptr, &startSignalMask_);
-  fileLimitKnown_ = getrlimit(RLIMIT_NOFILE, &startFileLimit_) == 0;
   // A standard stream that is a pipe closed at its far end is an error to
   // write to, not the launcher's death: the application still runs.
   // (signal() does this through sigaction(), which the child's start
@@ -424,6 +426,10 @@ std::optional<std::string> PosixPlatform::shortPathForm(const std::string&) {
 }
 
 void* PosixPlatform::loadLibrary(const std::string& path) {
+  // Only code loaded into the launcher changes its file limit (a VM raises
+  // it): the limit it started with is the one before the first library.
+  if (!fileLimitKnown_)
+    fileLimitKnown_ = getrlimit(RLIMIT_NOFILE, &startFileLimit_) == 0;
   return dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
 }
 

@@ -82,7 +82,8 @@ class PosixPlatform : public Platform {
   // Java child, which inherits it; -1 when none is claimed.
   int instanceFd_ = -1;
   // What the process was started with and a VM may have changed: a
-  // restarted launcher starts with them again.
+  // restarted launcher starts with them again. The file limit is read
+  // before the first library is loaded; unknown, nothing changed it.
   sigset_t startSignalMask_;
   struct rlimit startFileLimit_;
   bool fileLimitKnown_ = false;
