@@ -335,6 +335,18 @@ TEST_F(StartupCacheTest, TheCacheStandsAside) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
          addVmParam("-XX:+PrintFlagsFinal");
        }},
+      // The VM reads two variables of options, Java's launcher a third.
+      {"a sharing option in JAVA_TOOL_OPTIONS, which the VM refuses beside a training",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.env["JAVA_TOOL_OPTIONS"] = "-Dx=1 -Xshare:off";
+       }},
+      {"a sharing option in _JAVA_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["_JAVA_OPTIONS"] = "-Xshare:off"; }},
+      {"an option in JDK_JAVA_OPTIONS that writes on the VM's console",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.env["JDK_JAVA_OPTIONS"] = "'-XX:+PrintFlagsFinal'";
+       }},
       {"the VM could not make the cache before",
        [this](FakePlatform& os, LaunchSettings&) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
