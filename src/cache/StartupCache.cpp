@@ -577,12 +577,12 @@ std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder
          " writes on the VM's console, which a training run hides");
     return {};
   }
-  Platform& os = platform();
   const std::string base = shelf.launchBase();
   if (!dryRun) {
-    const std::string probe = launchFile(base, "part");
-    if (!canWriteArchive(folder, probe)) return {};
-    os.removeFile(probe);
+    // The log is made here, as a new file: the VM opens the name it is
+    // given as it finds it, and would write through a link planted there
+    // (the configuration and the cache it replaces by new files).
+    if (!canWriteArchive(folder, launchFile(base, "vmlog"))) return {};
     StartupState& start = startup();
     start.pendingTraining = base;
     start.trainingJava = java;

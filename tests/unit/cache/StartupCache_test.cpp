@@ -547,6 +547,9 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
        "not used: F\\tool.K.jsa is a link"},
       {"kept archive others may write", "kept", &FakePlatform::othersMayWrite, "21",
        "not used: others may write to F\\tool.K.jsa"},
+      // The VM would write its log through the link.
+      {"the training's log a link", "vmlog", &FakePlatform::links, "25",
+       "not used: cannot create a file in F"},
   };
   for (const auto& row : rows) {
     reset();
@@ -556,8 +559,12 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
     const std::string sized = sizedName(), kept = keptName();
     os.files[sized] = archive17();
     os.files[kept] = archive17();
-    const std::string path =
-        row.path == "sized" ? sized : row.path == "kept" ? kept : row.path;
+    const std::string log = file("tool." + keyOfOptions() + ".4242-1000000.vmlog");
+    if (row.path == "vmlog") os.files[log] = "";
+    const std::string path = row.path == "sized" ? sized
+                             : row.path == "kept" ? kept
+                             : row.path == "vmlog" ? log
+                                                   : row.path;
     if (row.mark) (os.*row.mark).insert(path);
     std::string shown = shownOptions();
     shown += hidden(os.err);
