@@ -217,8 +217,9 @@ void JNICALL vmExitHook(jint status) {
 
 // A VM that gives up as it starts (a heap too small, say) ends the process
 // through this hook, not the exit hook: what a training hid of its console
-// is shown all the same, and the training's files go. Named to a training
-// VM only, so that other VMs' arguments stay as they were.
+// is shown all the same, and the files the VM was to write go. Named only
+// to a VM that writes the cache, so that other VMs' arguments stay as they
+// were.
 void JNICALL vmAbortHook() { finishStartupCache(); }
 
 int launchInProcess() { return launchInProcess(settings().javaLib); }
@@ -304,7 +305,7 @@ int launchInProcess(const std::string& givenLibrary) {
   vmOptions.push_back({&texts[0][0], nullptr});
   vmOptions.push_back(
       {exitOption, reinterpret_cast<void*>(&vmExitHook)});
-  if (!startup().pendingTraining.empty())
+  if (!startup().pendingTraining.empty() || !startup().pendingArchive.empty())
     vmOptions.push_back(
         {abortOption, reinterpret_cast<void*>(&vmAbortHook)});
   for (size_t i = 1; i < texts.size(); ++i)
