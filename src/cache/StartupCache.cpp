@@ -9,6 +9,7 @@
 #include "cache/CacheTrust.h"
 #include "cache/VmOutputLog.h"
 #include "launch/CommandLineBuilder.h"
+#include "launch/JavaLauncherOptions.h"
 #include "launch/WindowsCommandLine.h"
 #include "support/AppBaseName.h"
 #include "os/Platform.h"
@@ -292,6 +293,15 @@ std::vector<std::string> classPathFiles(const LaunchSettings& s) {
   return files;
 }
 
+// The variables whose options reach the VM beside the configured ones: the
+// two the VM reads itself, and the one Java's launcher reads (and this
+// launcher, for a VM in its own process).
+const char* const OPTION_VARIABLES[] = {
+    "JAVA_TOOL_OPTIONS",
+    "JDK_JAVA_OPTIONS",
+    "_JAVA_OPTIONS",
+};
+
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
   for (const std::string& name : s.vmParams) {
@@ -299,6 +309,24 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
     texts.push_back(value == s.vmParamValues.end() || value->second.empty()
                         ? name
                         : name + "=" + withoutSurroundingQuotes(value->second));
+  }
+  return texts;
+}
+
+// The VM options of the environment. They count as configured ones: a
+// sharing option there keeps the cache away (the VM refuses a training
+// beside any -Xshare), one that prints on the VM's console keeps the
+// training away, and one that changes class loading is in the key.
+std::vector<std::string> environmentVmOptions() {
+  std::vector<std::string> texts;
+  for (const char* variable : OPTION_VARIABLES) {
+    const std::optional<std::string> value = platform().getEnv(variable);
+    if (!value) continue;
+    // A quote left open: the words as they stand.
+    const std::optional<std::vector<std::string>> words =
+        splitJavaOptionsVariable(*value);
+    const std::vector<std::string> read = words ? *words : splitWords(*value);
+    texts.insert(texts.end(), read.begin(), read.end());
   }
   return texts;
 }
@@ -553,12 +581,12 @@ std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder
          " writes on the VM's console, which a training run hides");
     return {};
   }
-  Platform& os = platform();
   const std::string base = shelf.launchBase();
   if (!dryRun) {
-    const std::string probe = launchFile(base, "part");
-    if (!canWriteArchive(folder, probe)) return {};
-    os.removeFile(probe);
+    // The log is made here, as a new file: the VM opens the name it is
+    // given as it finds it, and would write through a link planted there
+    // (the configuration and the cache it replaces by new files).
+    if (!canWriteArchive(folder, launchFile(base, "vmlog"))) return {};
     StartupState& start = startup();
     start.pendingTraining = base;
     start.trainingJava = java;
@@ -622,7 +650,9 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
   const CacheMethod method = feature ? methodFor(*feature) : CacheMethod::None;
   if (method == CacheMethod::None) return {};
 
-  const std::vector<std::string> userOptions = vmOptionTexts(s);
+  std::vector<std::string> userOptions = vmOptionTexts(s);
+  for (const std::string& option : environmentVmOptions())
+    userOptions.push_back(option);
   for (const std::string& option : userOptions)
     if (optionKeepsCacheAway(option)) return {};
   // A dynamic archive builds on the runtime's own; an ahead-of-time cache

@@ -215,6 +215,13 @@ void JNICALL vmExitHook(jint status) {
   exitLauncher(status);
 }
 
+// A VM that gives up as it starts (a heap too small, say) ends the process
+// through this hook, not the exit hook: what a training hid of its console
+// is shown all the same, and the files the VM was to write go. Named only
+// to a VM that writes the cache, so that other VMs' arguments stay as they
+// were.
+void JNICALL vmAbortHook() { finishStartupCache(); }
+
 int launchInProcess() { return launchInProcess(settings().javaLib); }
 
 int launchInProcess(const std::string& givenLibrary) {
@@ -293,10 +300,14 @@ int launchInProcess(const std::string& givenLibrary) {
   }
 
   static char exitOption[] = "exit";
+  static char abortOption[] = "abort";
   std::vector<JavaVMOption> vmOptions;
   vmOptions.push_back({&texts[0][0], nullptr});
   vmOptions.push_back(
       {exitOption, reinterpret_cast<void*>(&vmExitHook)});
+  if (!startup().pendingTraining.empty() || !startup().pendingArchive.empty())
+    vmOptions.push_back(
+        {abortOption, reinterpret_cast<void*>(&vmAbortHook)});
   for (size_t i = 1; i < texts.size(); ++i)
     vmOptions.push_back({&texts[i][0], nullptr});
 

@@ -339,6 +339,18 @@ TEST_F(StartupCacheTest, TheCacheStandsAside) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
          addVmParam("-XX:+PrintFlagsFinal");
        }},
+      // The VM reads two variables of options, Java's launcher a third.
+      {"a sharing option in JAVA_TOOL_OPTIONS, which the VM refuses beside a training",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.env["JAVA_TOOL_OPTIONS"] = "-Dx=1 -Xshare:off";
+       }},
+      {"a sharing option in _JAVA_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["_JAVA_OPTIONS"] = "-Xshare:off"; }},
+      {"an option in JDK_JAVA_OPTIONS that writes on the VM's console",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.env["JDK_JAVA_OPTIONS"] = "'-XX:+PrintFlagsFinal'";
+       }},
       {"the VM could not make the cache before",
        [this](FakePlatform& os, LaunchSettings&) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
@@ -539,6 +551,9 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
        "not used: F\\tool.K.jsa is a link"},
       {"kept archive others may write", "kept", &FakePlatform::othersMayWrite, "21",
        "not used: others may write to F\\tool.K.jsa"},
+      // The VM would write its log through the link.
+      {"the training's log a link", "vmlog", &FakePlatform::links, "25",
+       "not used: cannot create a file in F"},
   };
   for (const auto& row : rows) {
     reset();
@@ -548,8 +563,12 @@ TEST_F(StartupCacheTest, OnlyWhatIsTheUsersAloneIsUsed) {
     const std::string sized = sizedName(), kept = keptName();
     os.files[sized] = archive17();
     os.files[kept] = archive17();
-    const std::string path =
-        row.path == "sized" ? sized : row.path == "kept" ? kept : row.path;
+    const std::string log = file("tool." + keyOfOptions() + ".4242-1000000.vmlog");
+    if (row.path == "vmlog") os.files[log] = "";
+    const std::string path = row.path == "sized" ? sized
+                             : row.path == "kept" ? kept
+                             : row.path == "vmlog" ? log
+                                                   : row.path;
     if (row.mark) (os.*row.mark).insert(path);
     std::string shown = shownOptions();
     shown += hidden(os.err);
