@@ -445,6 +445,9 @@ class Shelf {
   void promote(const std::string& partial) {
     Platform& os = platform();
     if (distrustOfCacheFile(partial)) return;
+    // Another launch may have moved one into place while this one's was
+    // made (an ahead-of-time cache takes a second or more).
+    files_ = filesOf(folder_, app_);
     if (wholeArchive()) {
       os.removeFile(partial);
       return;

@@ -49,6 +49,7 @@ class FakeChild : public ChildProcess {
       os_->clock += left;
       ran_ += left;
       ended_ = true;
+      if (script_.whileRunning) script_.whileRunning();
       return WaitResult::Ended;
     }
     int64_t seconds = millis < 0 ? 0 : millis / 1000;

@@ -5,6 +5,7 @@
 #define TARVIK_TESTS_FAKEPLATFORM_H
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -40,6 +41,8 @@ struct FakeChildScript {
   bool runsForever = false;
   // Every wait for its end fails.
   bool waitFails = false;
+  // What happens elsewhere while it runs, done as it ends.
+  std::function<void()> whileRunning;
 };
 
 struct FakeRegistryKey {

@@ -228,6 +228,25 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
   }
 }
 
+TEST_F(StartupCacheTest, OfTwoTrainingsAtOnceTheFirstCacheInPlaceStays) {
+  os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+  options();
+  const std::string base = startup().pendingTraining;
+  os.files[base + ".aotconf"] = aotConfiguration();
+  os.files[base + ".vmlog"] = vmLog("", true);
+  os.files[base + ".part"] = aotCache();
+  // Another launch's cache moves into place while this one's is made.
+  const std::string other = file("tool." + keyOfOptions() + ".2097152-999999.aot");
+  FakeChildScript making;
+  making.whileRunning = [this, other] {
+    os.files[other] = aotCache();
+    os.fileTimes[other] = 999999;
+  };
+  os.children.push_back(making);
+  finishStartupCache();
+  EXPECT_EQ(cacheFiles(), std::vector<std::string>{"F\\tool.K.2097152-999999.aot"});
+}
+
 TEST_F(StartupCacheTest, AnAheadOfTimeCacheChangedSinceItWasMadeIsMadeAgain) {
   const struct {
     const char* name;
