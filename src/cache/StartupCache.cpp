@@ -352,7 +352,9 @@ class Shelf {
     std::vector<CacheFile> others;
     bool haveArchive = false;
     finishedTrainings_.clear();
-    for (const CacheFile& file : files_) {
+    // A copy: moving a file into place reads the folder anew.
+    const std::vector<CacheFile> found = files_;
+    for (const CacheFile& file : found) {
       if (file.kind == FileKind::Partial) {
         if (file.key == key_ && isWhole(file))
           promote(file.path);
