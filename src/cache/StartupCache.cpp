@@ -8,12 +8,14 @@
 #include "cache/CacheKey.h"
 #include "cache/CacheTrust.h"
 #include "cache/VmOutputLog.h"
+#include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/WindowsCommandLine.h"
 #include "support/AppBaseName.h"
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
+#include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
 #include "support/LauncherFolder.h"
@@ -292,6 +294,22 @@ std::vector<std::string> classPathFiles(const LaunchSettings& s) {
   return files;
 }
 
+// The class path as the training's VM was handed it, for the VM's second
+// step: wildcards left to Java's launcher, relative entries against the
+// folder the application runs in, and a path beyond the system's code page
+// (in which java.exe reads its command line) by its short form.
+std::vector<std::string> classPathAsHanded(const LaunchSettings& s) {
+  const PlatformConventions& conv = platform().conventions();
+  std::vector<std::string> entries;
+  for (const std::string& written : s.classPath) {
+    std::string entry = withoutQuotes(fromLauncherFolder(written));
+    if (s.workingDir && !isAbsolutePath(entry, conv))
+      entry = *s.workingDir + conv.separator + entry;
+    entries.push_back(ansiReadableClassPathEntry(entry));
+  }
+  return entries;
+}
+
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
   for (const std::string& name : s.vmParams) {
@@ -371,6 +389,9 @@ class Shelf {
         return file.path;
     return std::nullopt;
   }
+
+  // The files as they are now, after another launch's changes.
+  void reread() { files_ = filesOf(folder_, app_); }
 
   // The reason of a verdict kept for this key.
   std::optional<std::string> verdict() const {
@@ -484,7 +505,8 @@ bool keepsTrainingAway(const std::string& option) {
 // The VM's second step: it makes the ahead-of-time cache from the
 // configuration of the training `base`, into a partial file that moves
 // into place when whole. The training's files go either way, except while
-// the VM still works on them past the launcher's wait.
+// the VM still works on them past the launcher's wait, or another launch
+// makes the cache from them.
 void makeAotCache(Shelf& shelf, const std::string& base,
                   const std::string& java,
                   const std::vector<std::string>& classPath) {
@@ -494,6 +516,10 @@ void makeAotCache(Shelf& shelf, const std::string& base,
   const std::optional<std::string> start = os.readFileStart(configuration, 16);
   if (start && looksLikeAotConfiguration(*start) &&
       !distrustOfCacheFile(configuration)) {
+    // The partial file, made first, tells a launch at the same time that
+    // this one makes the cache; the VM replaces it. One left by a step
+    // that never ended goes once abandoned.
+    if (!os.createNewFile(part)) return;
     std::string joined;
     for (const std::string& file : classPath)
       joined += (joined.empty() ? "" : std::string(1, os.conventions().classPathSeparator)) + file;
@@ -511,21 +537,34 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     child.commandLine = command.line;
     child.arguments = command.words;
     child.discardOutput = true;
-    ChildStartResult started = os.startChild(child);
+    // A class path too long for one command line goes in an argument
+    // file, as the training's did.
+    std::optional<std::string> argumentFile;
+    std::optional<std::string> problem = commandLineTooLong(child.commandLine);
+    if (problem) argumentFile = passThroughArgumentFile(child, *problem, java);
+    ChildStartResult started;
+    if (!problem || argumentFile) started = os.startChild(child);
+    else started.errorText = *problem;
     if (!started.child) {
-      // A command line too long for the system, say: every launch would
-      // train again for nothing.
+      if (argumentFile) os.removeFile(*argumentFile);
+      // Every launch would train again for nothing.
       note("cannot start " + java + ": " + started.errorText);
       shelf.declare("failed");
     } else {
       const WaitResult waited = started.child->waitForExit(AOT_CACHE_MAKING_MILLIS);
+      // Java's launcher reads the argument file first thing.
+      if (argumentFile) os.removeFile(*argumentFile);
       if (waited == WaitResult::Running) return;
       const CacheFile made{part, "", FileKind::Partial, 0, std::nullopt, ""};
-      if (waited == WaitResult::Ended && started.child->exitCode() == 0 &&
-          isWhole(made))
+      const bool madeIt =
+          waited == WaitResult::Ended && started.child->exitCode() == 0;
+      if (madeIt && isWhole(made)) {
         shelf.promote(part);
-      else
-        shelf.declare("failed");
+      } else {
+        // Another launch may have moved the whole file into place.
+        shelf.reread();
+        if (!madeIt || !shelf.wholeArchive()) shelf.declare("failed");
+      }
     }
   }
   os.removeFile(part);
@@ -666,7 +705,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
 
   if (method == CacheMethod::AotCache) {
     const std::string java = runtimeHome + conv.separator + conv.javaExecutable;
-    const std::vector<std::string> classPath = classPathFiles(s);
+    const std::vector<std::string> classPath = classPathAsHanded(s);
     if (!dryRun)
       for (const std::string& training : shelf.finishedTrainings())
         makeAotCache(shelf, training, java, classPath);

@@ -40,6 +40,8 @@ struct FakeChildScript {
   bool runsForever = false;
   // Every wait for its end fails.
   bool waitFails = false;
+  // Files it writes as it starts: path to content.
+  std::map<std::string, std::string> writes;
 };
 
 struct FakeRegistryKey {
