@@ -8,6 +8,7 @@
 #include "cache/CacheKey.h"
 #include "cache/CacheTrust.h"
 #include "cache/VmOutputLog.h"
+#include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/JavaLauncherOptions.h"
 #include "launch/WindowsCommandLine.h"
@@ -15,6 +16,7 @@
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
+#include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
 #include "support/LauncherFolder.h"
@@ -302,6 +304,18 @@ const char* const OPTION_VARIABLES[] = {
     "_JAVA_OPTIONS",
 };
 
+// The class path as the training's VM was handed it, for the VM's second
+// step: wildcards left to Java's launcher, relative entries as they are
+// (the VM reads them against its own folder, and the step runs in the
+// folder the application ran in), and a path beyond the system's code page
+// (in which java.exe reads its command line) by its short form.
+std::vector<std::string> classPathAsHanded(const LaunchSettings& s) {
+  std::vector<std::string> entries;
+  for (const std::string& written : s.classPath)
+    entries.push_back(ansiReadableClassPathEntry(withoutQuotes(fromLauncherFolder(written))));
+  return entries;
+}
+
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
   for (const std::string& name : s.vmParams) {
@@ -401,6 +415,9 @@ class Shelf {
         return file.path;
     return std::nullopt;
   }
+
+  // The files as they are now, after another launch's changes.
+  void reread() { files_ = filesOf(folder_, app_); }
 
   // The reason of a verdict kept for this key.
   std::optional<std::string> verdict() const {
@@ -517,7 +534,8 @@ bool keepsTrainingAway(const std::string& option) {
 // The VM's second step: it makes the ahead-of-time cache from the
 // configuration of the training `base`, into a partial file that moves
 // into place when whole. The training's files go either way, except while
-// the VM still works on them past the launcher's wait.
+// the VM still works on them past the launcher's wait, or another launch
+// makes the cache from them.
 void makeAotCache(Shelf& shelf, const std::string& base,
                   const std::string& java,
                   const std::vector<std::string>& classPath) {
@@ -527,6 +545,10 @@ void makeAotCache(Shelf& shelf, const std::string& base,
   const std::optional<std::string> start = os.readFileStart(configuration, 16);
   if (start && looksLikeAotConfiguration(*start) &&
       !distrustOfCacheFile(configuration)) {
+    // The partial file, made first, tells a launch at the same time that
+    // this one makes the cache; the VM replaces it. One left by a step
+    // that never ended goes once abandoned.
+    if (!os.createNewFile(part)) return;
     std::string joined;
     for (const std::string& file : classPath)
       joined += (joined.empty() ? "" : std::string(1, os.conventions().classPathSeparator)) + file;
@@ -544,21 +566,37 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     child.commandLine = command.line;
     child.arguments = command.words;
     child.discardOutput = true;
-    ChildStartResult started = os.startChild(child);
+    // The VM finds the recorded class path's relative entries from the
+    // folder the training's VM ran in.
+    if (const OptionalText folder = applicationFolder()) child.workingDir = *folder;
+    // A class path too long for one command line goes in an argument
+    // file, as the training's did.
+    std::optional<std::string> argumentFile;
+    std::optional<std::string> problem = commandLineTooLong(child.commandLine);
+    if (problem) argumentFile = passThroughArgumentFile(child, *problem, java);
+    ChildStartResult started;
+    if (!problem || argumentFile) started = os.startChild(child);
+    else started.errorText = *problem;
     if (!started.child) {
-      // A command line too long for the system, say: every launch would
-      // train again for nothing.
+      if (argumentFile) os.removeFile(*argumentFile);
+      // Every launch would train again for nothing.
       note("cannot start " + java + ": " + started.errorText);
       shelf.declare("failed");
     } else {
       const WaitResult waited = started.child->waitForExit(AOT_CACHE_MAKING_MILLIS);
+      // Java's launcher reads the argument file first thing.
+      if (argumentFile) os.removeFile(*argumentFile);
       if (waited == WaitResult::Running) return;
       const CacheFile made{part, "", FileKind::Partial, 0, std::nullopt, ""};
-      if (waited == WaitResult::Ended && started.child->exitCode() == 0 &&
-          isWhole(made))
+      const bool madeIt =
+          waited == WaitResult::Ended && started.child->exitCode() == 0;
+      if (madeIt && isWhole(made)) {
         shelf.promote(part);
-      else
-        shelf.declare("failed");
+      } else {
+        // Another launch may have moved the whole file into place.
+        shelf.reread();
+        if (!madeIt || !shelf.wholeArchive()) shelf.declare("failed");
+      }
     }
   }
   os.removeFile(part);
@@ -701,7 +739,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
 
   if (method == CacheMethod::AotCache) {
     const std::string java = runtimeHome + conv.separator + conv.javaExecutable;
-    const std::vector<std::string> classPath = classPathFiles(s);
+    const std::vector<std::string> classPath = classPathAsHanded(s);
     if (!dryRun)
       for (const std::string& training : shelf.finishedTrainings())
         makeAotCache(shelf, training, java, classPath);

@@ -157,6 +157,10 @@ ChildStartResult FakePlatform::startChild(const ChildStart& start) {
     result.errorText = script.startError;
     return result;
   }
+  for (const auto& written : script.writes) {
+    files[resolve(written.first)] = written.second;
+    fileTimes[resolve(written.first)] = clock;
+  }
   result.child = std::make_unique<FakeChild>(this, script);
   return result;
 }

@@ -43,6 +43,9 @@ struct FakeChildScript {
   bool waitFails = false;
   // What happens elsewhere while it runs, done as it ends.
   std::function<void()> whileRunning;
+
+  // Files it writes as it starts: path to content.
+  std::map<std::string, std::string> writes;
 };
 
 struct FakeRegistryKey {

@@ -191,14 +191,15 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
   for (const auto& row : cases) {
     reset();
     os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    set.workingDir = "C:\\Work";
     options();
     const std::string base = startup().pendingTraining;
     ASSERT_FALSE(base.empty()) << row.name;
     if (!row.configuration.empty()) os.files[base + ".aotconf"] = row.configuration;
     os.files[base + ".vmlog"] = row.log;
     // What the VM's second step writes, when it is run.
-    os.files[base + ".part"] = aotCache();
     FakeChildScript making;
+    making.writes[base + ".part"] = aotCache();
     making.exitCode = row.makingExitCode;
     os.children.push_back(making);
     const size_t started = os.started.size();
@@ -210,6 +211,9 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
       ASSERT_EQ(os.started.size(), started + 1);
       const ChildStart& step = os.started.back();
       EXPECT_TRUE(step.discardOutput);
+      // Where the training's VM ran: it reads the recorded class path's
+      // relative entries from there.
+      EXPECT_EQ(step.workingDir, std::optional<std::string>("C:\\Work"));
       EXPECT_EQ(hidden(step.commandLine),
                 "C:\\jdk\\bin\\java.exe -XX:AOTMode=create "
                 "-XX:AOTConfiguration=F\\tool.K.4242-1000000.aotconf "
@@ -234,10 +238,10 @@ TEST_F(StartupCacheTest, OfTwoTrainingsAtOnceTheFirstCacheInPlaceStays) {
   const std::string base = startup().pendingTraining;
   os.files[base + ".aotconf"] = aotConfiguration();
   os.files[base + ".vmlog"] = vmLog("", true);
-  os.files[base + ".part"] = aotCache();
   // Another launch's cache moves into place while this one's is made.
   const std::string other = file("tool." + keyOfOptions() + ".2097152-999999.aot");
   FakeChildScript making;
+  making.writes[base + ".part"] = aotCache();
   making.whileRunning = [this, other] {
     os.files[other] = aotCache();
     os.fileTimes[other] = 999999;
@@ -288,9 +292,111 @@ TEST_F(StartupCacheTest, ALaterLaunchMakesTheCacheOfATrainingWhoseVmHasEnded) {
     os.files[base + ".aotconf"] = aotConfiguration();
     os.files[base + ".vmlog"] = vmLog("", row.logEnded);
     // What the VM's second step writes.
-    if (row.logEnded) os.files[base + ".part"] = aotCache();
+    FakeChildScript making;
+    making.writes[base + ".part"] = aotCache();
+    if (row.logEnded) os.children.push_back(making);
     EXPECT_EQ(shownOptions().rfind(row.options, 0), 0u) << row.name << shownOptions();
     EXPECT_EQ(os.files.count(base + ".aotconf"), row.logEnded ? 0u : 1u) << row.name;
+  }
+}
+
+// The VM's second step reads the class path as the training's VM read it:
+// java.exe takes its command line in the system's code page, and a class
+// path too long for one command line goes in an argument file.
+TEST_F(StartupCacheTest, TheSecondStepGetsTheClassPathTheTrainingsVmRead) {
+  std::vector<std::string> longClassPath;
+  for (int i = 0; i < 300; ++i)
+    longClassPath.push_back("C:\\Apps\\lib\\" + std::string(100, 'a') + std::to_string(i) +
+                            ".jar");
+  const struct {
+    const char* name;
+    std::vector<std::string> classPath;
+    std::map<std::string, std::string> shortPaths;
+    std::string command;  // the step's command line, its class path or argument file
+  } cases[] = {
+      {"a folder beyond the code page", {"C:\\Apps\\\xe6\x97\xa5\xe6\x9c\xac\\a.jar"},
+       {{"C:\\Apps\\\xe6\x97\xa5\xe6\x9c\xac\\a.jar", "C:\\Apps\\8F2A~1\\a.jar"}},
+       "-classpath C:\\Apps\\8F2A~1\\a.jar"},
+      // Java's launcher expands it as it did for the training.
+      {"a folder's jar files", {"C:\\Apps\\lib\\*"}, {}, "-classpath C:\\Apps\\lib\\*"},
+      {"longer than a command line", longClassPath, {},
+       "C:\\jdk\\bin\\java.exe @C:\\Temp\\tool-1111222233334444.args"},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    set.classPath = row.classPath;
+    for (const std::string& entry : row.classPath)
+      os.files[entry.back() == '*' ? "C:\\Apps\\lib\\b.jar" : entry] = "jar";
+    os.shortPaths = row.shortPaths;
+    os.randomNumbers = {0x1111222233334444};
+    options();
+    const std::string base = startup().pendingTraining;
+    os.files[base + ".aotconf"] = aotConfiguration();
+    os.files[base + ".vmlog"] = vmLog("", true);
+    FakeChildScript making;
+    making.writes[base + ".part"] = aotCache();
+    os.children.push_back(making);
+    finishStartupCache();
+    ASSERT_FALSE(os.started.empty()) << row.name;
+    const std::string& line = os.started.back().commandLine;
+    EXPECT_EQ(line.substr(line.size() - std::min(line.size(), row.command.size())),
+              row.command) << row.name;
+    EXPECT_EQ(cacheFiles(), std::vector<std::string>{"F\\tool.K.2097152-1000000.aot"})
+        << row.name;
+    EXPECT_EQ(os.files.count("C:\\Temp\\tool-1111222233334444.args"), 0u) << row.name;
+  }
+}
+
+// A training's configuration is made into a cache once, and a cache that
+// another launch moved into place is no failure of the VM.
+TEST_F(StartupCacheTest, ATrainingIsMadeIntoACacheOnce) {
+  const struct {
+    const char* name;
+    bool stepStillRuns;       // the first launch's step outlasts its wait
+    bool movedByAnother;      // another launch renamed the step's file
+    size_t steps;             // steps started by both launches
+    std::vector<std::string> after;
+  } cases[] = {
+      {"a launch while the step runs", true, false, 1,
+       {"F\\tool.K.4242-1000000.aotconf", "F\\tool.K.4242-1000000.part",
+        "F\\tool.K.4242-1000000.vmlog"}},
+      {"a launch moved the cache into place as the step ended", false, true, 1,
+       {"F\\tool.K.2097152-1000000.aot"}},
+  };
+  for (const auto& row : cases) {
+    reset();
+    os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+    // Unchanged while both launches run.
+    for (const char* path : {"C:\\jdk\\release", "C:\\Apps\\a.jar"}) os.fileTimes[path] = 1;
+    const std::string key = keyOfOptions();
+    options();
+    const std::string base = startup().pendingTraining;
+    os.files[base + ".aotconf"] = aotConfiguration();
+    os.files[base + ".vmlog"] = vmLog("", true);
+    FakeChildScript making;
+    making.runsForever = row.stepStillRuns;
+    // The part, unwhole while the VM writes it; or, moved by another
+    // launch, the cache in place.
+    if (row.movedByAnother)
+      making.writes[file("tool." + key + ".2097152-1000000.aot")] = aotCache();
+    else
+      making.writes[base + ".part"] = std::string(100, '\0');
+    os.children.push_back(making);
+    finishStartupCache();
+    if (row.stepStillRuns) {
+      // The second launch, another process, sees the training ended.
+      os.pid = 5151;
+      const std::string second = shownOptions();
+      EXPECT_NE(second.find("-XX:AOTMode=record"), std::string::npos) << row.name;
+      startup().pendingTraining.clear();
+    }
+    EXPECT_EQ(os.started.size(), row.steps) << row.name;
+    std::vector<std::string> files = cacheFiles();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const std::string& f) { return f.find(".5151-") != std::string::npos; }),
+                files.end());
+    EXPECT_EQ(files, row.after) << row.name;
   }
 }
 
