@@ -235,6 +235,31 @@ TEST_F(LinuxCacheTest, ACacheDamagedInPlaceStillLaunches) {
   }
 }
 
+// A relative class path entry, read from the folder the application runs
+// in (here its own workingDir): the VM records it as written, and finds it
+// again from there when it makes and maps the cache.
+TEST_F(LinuxCacheTest, ARelativeClassPathInAFolderOfItsOwn) {
+  for (const Mode& mode : modes()) {
+    dir = newCaseDir(std::string("cache-relative-") + mode.name);
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/work' && cp '" + greeterJar() + "' '" +
+                           dir + "/work/greeter.jar'").c_str()),
+              0);
+    const std::string exe = installNativeLauncher(
+        dir, "app",
+        mode.runtimeLine + "workingDir " + dir + "/work\naddjar greeter.jar\n"
+            "mainclass cache.Greeter\nstartupCache true\n"
+            "vmparam -Xlog:class+load=info:file=" + dir + "/load.txt\n");
+    for (int launch = 0; launch < 2; ++launch) {
+      const RunResult r = run(exe, {"-passExitCode", "exit", "0"});
+      EXPECT_EQ(r.exitCode, 0u) << mode.name << r.err;
+      EXPECT_EQ(r.err, "greeter stderr line\n") << mode.name;
+    }
+    EXPECT_TRUE(classCameFromArchive()) << mode.name;
+    for (const std::string& name : cacheFiles())
+      EXPECT_EQ(name.find(".failed"), std::string::npos) << mode.name << name;
+  }
+}
+
 TEST_F(LinuxCacheTest, TwoLaunchesAtOnceBothSucceedAndAThirdUsesTheArchive) {
   const Mode mode = modes()[0];
   const std::string exe = makeApp(mode);
