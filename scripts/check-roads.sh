@@ -34,6 +34,7 @@ roads=(
   "words the child is handed: writing one option anew | optionArgumentText\( | launch/WindowsCommandLine.*"
   "words the child is handed: keeping a text or writing it anew | textOfWords\( | launch/WindowsCommandLine.* config/ConfigReader.cpp"
   "words the child is handed: the configured VM options | vmOptionText\( | launch/CommandLineBuilder.cpp"
+  "words the child is handed: the configured VM options read | vmParamValues | LaunchSettings.* config/ConfigReader.cpp launch/CommandLineBuilder.cpp"
 )
 
 found=0

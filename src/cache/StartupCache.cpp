@@ -316,14 +316,12 @@ std::vector<std::string> classPathAsHanded(const LaunchSettings& s) {
   return entries;
 }
 
+// The configured VM options as the VM is given them.
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
-  for (const std::string& name : s.vmParams) {
-    auto value = s.vmParamValues.find(name);
-    texts.push_back(value == s.vmParamValues.end() || value->second.empty()
-                        ? name
-                        : name + "=" + withoutSurroundingQuotes(value->second));
-  }
+  bool heapGiven = false;
+  for (const VmOptionText& option : configuredVmOptions(s, heapGiven))
+    texts.insert(texts.end(), option.inProcess.begin(), option.inProcess.end());
   return texts;
 }
 
