@@ -95,8 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < s.classPath.size(); ++i)
     // Quotes in an entry only group it: they never reach Java.
     joined += (i ? ";" : "") + without(s.classPath[i], "\"");
-  // An empty class path leaves no word of its own.
-  if (!joined.empty()) expected.push_back(joined);
+  // An empty class path is still a word (""): left out, Java would take
+  // the main class for the class path.
+  expected.push_back(joined);
   if (s.mainClass) expected.push_back(*s.mainClass);
   size_t quotedArguments = 0;
   for (const std::string& argument : s.appArguments) {
