@@ -261,19 +261,20 @@ TEST_F(LinuxCacheTest, ARelativeClassPathInAFolderOfItsOwn) {
 }
 
 TEST_F(LinuxCacheTest, TwoLaunchesAtOnceBothSucceedAndAThirdUsesTheArchive) {
-  const Mode mode = modes()[0];
-  const std::string exe = makeApp(mode);
-  const std::string one = "XDG_CACHE_HOME='" + dir + "/cache' '" + exe +
-                          "' -passExitCode >/dev/null 2>&1; echo $? >";
-  const std::string both = "(" + one + "'" + dir + "/rc1') & (" + one + "'" +
-                           dir + "/rc2') & wait";
-  ASSERT_EQ(std::system(both.c_str()), 0);
-  EXPECT_EQ(readFile(dir + "/rc1"), "0\n");
-  EXPECT_EQ(readFile(dir + "/rc2"), "0\n");
-  const RunResult third = run(exe, {"-passExitCode"});
-  EXPECT_EQ(third.exitCode, 0u);
-  EXPECT_TRUE(classCameFromArchive());
-  EXPECT_EQ(cacheFiles().size(), 1u);
+  for (const Mode& mode : modes()) {
+    const std::string exe = makeApp(mode);
+    const std::string one = "XDG_CACHE_HOME='" + dir + "/cache' '" + exe +
+                            "' -passExitCode >/dev/null 2>&1; echo $? >";
+    const std::string both = "(" + one + "'" + dir + "/rc1') & (" + one + "'" +
+                             dir + "/rc2') & wait";
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    EXPECT_EQ(readFile(dir + "/rc1"), "0\n") << mode.name;
+    EXPECT_EQ(readFile(dir + "/rc2"), "0\n") << mode.name;
+    const RunResult third = run(exe, {"-passExitCode"});
+    EXPECT_EQ(third.exitCode, 0u) << mode.name;
+    EXPECT_TRUE(classCameFromArchive()) << mode.name;
+    EXPECT_EQ(cacheFiles().size(), 1u) << mode.name;
+  }
 }
 
 // The cache goes only where the user alone may change it; elsewhere the
