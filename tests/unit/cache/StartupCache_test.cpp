@@ -175,6 +175,7 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
     uint32_t makingExitCode;
     std::vector<std::string> after;
     const char* out;  // what the VM would have shown on its console
+    bool cleared = false;  // -clearCache removes the training's files meanwhile
   } cases[] = {
       {"recorded", aotConfiguration(), vmLog("", true), 0, {"F\\tool.K.2097152-1000000.aot"}, ""},
       // What the VM showed reaches standard output once it has ended.
@@ -187,6 +188,8 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
       {"the VM could not make the cache", aotConfiguration(), vmLog("", true), 1,
        {"F\\tool.K.failed"}, ""},
       {"a damaged configuration", std::string(4096, 'x'), vmLog("", true), 0, {}, ""},
+      // The VM then says it failed, and exits with 0: no fault of the key's.
+      {"-clearCache as the cache is made", aotConfiguration(), vmLog("", true), 0, {}, "", true},
   };
   for (const auto& row : cases) {
     reset();
@@ -201,6 +204,10 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
     FakeChildScript making;
     making.writes[base + ".part"] = aotCache();
     making.exitCode = row.makingExitCode;
+    if (row.cleared)
+      making.whileRunning = [this, base] {
+        for (const char* ending : {".aotconf", ".part", ".vmlog"}) os.files.erase(base + ending);
+      };
     os.children.push_back(making);
     const size_t started = os.started.size();
     finishStartupCache();
