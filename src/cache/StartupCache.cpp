@@ -591,9 +591,12 @@ void makeAotCache(Shelf& shelf, const std::string& base,
       if (madeIt && isWhole(made)) {
         shelf.promote(part);
       } else {
-        // Another launch may have moved the whole file into place.
+        // Another launch may have moved the whole file into place. A
+        // configuration gone meanwhile was taken away (-clearCache): the
+        // VM then fails for want of it, which says nothing of the key.
         shelf.reread();
-        if (!madeIt || !shelf.wholeArchive()) shelf.declare("failed");
+        if ((!madeIt || !shelf.wholeArchive()) && os.fileFacts(configuration))
+          shelf.declare("failed");
       }
     }
   }
