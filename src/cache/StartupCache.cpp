@@ -585,6 +585,15 @@ void makeAotCache(Shelf& shelf, const std::string& base,
       // Java's launcher reads the argument file first thing.
       if (argumentFile) os.removeFile(*argumentFile);
       if (waited == WaitResult::Running) return;
+      // Ended from outside (Ctrl-C, a kill, the end of a session): the
+      // training stays for the next launch to make the cache from.
+      const std::vector<uint32_t>& interrupted = os.conventions().interruptedExitCodes;
+      if (waited == WaitResult::Ended &&
+          std::find(interrupted.begin(), interrupted.end(), started.child->exitCode()) !=
+              interrupted.end()) {
+        os.removeFile(part);
+        return;
+      }
       const CacheFile made{part, "", FileKind::Partial, 0, std::nullopt, ""};
       const bool madeIt =
           waited == WaitResult::Ended && started.child->exitCode() == 0;

@@ -76,6 +76,7 @@ PlatformConventions PlatformConventions::posix() {
       /* cacheFolders */ {{"XDG_CACHE_HOME", "tarvik"}, {"HOME", ".cache/tarvik"}},
       /* baseClassArchive */ "lib/server/classes.jsa",
       /* javaExecutable */ "bin/java",
+      /* interruptedExitCodes */ {128 + 1, 128 + 2, 128 + 9, 128 + 15},
   };
 }
 

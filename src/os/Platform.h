@@ -103,6 +103,9 @@ struct PlatformConventions {
   // launcher runs for itself (the VM's second step of an ahead-of-time
   // cache).
   std::string javaExecutable = "bin\\java.exe";
+  // The exit codes of a process ended from outside (Ctrl-C; POSIX: SIGHUP,
+  // SIGINT, SIGKILL, SIGTERM): its end says nothing of its work.
+  std::vector<uint32_t> interruptedExitCodes = {0xC000013Au};
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.

@@ -187,6 +187,9 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
        0, {}, "\nThe Java thread stack size specified is too small. Specify at least 136k\n"},
       {"the VM could not make the cache", aotConfiguration(), vmLog("", true), 1,
        {"F\\tool.K.failed"}, ""},
+      // Its end says nothing of the key: the next launch makes the cache.
+      {"the VM's second step ended by Ctrl-C", aotConfiguration(), vmLog("", true), 0xC000013Au,
+       {"F\\tool.K.4242-1000000.aotconf", "F\\tool.K.4242-1000000.vmlog"}, ""},
       {"a damaged configuration", std::string(4096, 'x'), vmLog("", true), 0, {}, ""},
       // The VM then says it failed, and exits with 0: no fault of the key's.
       {"-clearCache as the cache is made", aotConfiguration(), vmLog("", true), 0, {}, "", true},
