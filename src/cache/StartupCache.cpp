@@ -16,7 +16,6 @@
 #include "os/Platform.h"
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
-#include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
 #include "support/Message.h"
 #include "support/LauncherFolder.h"
@@ -304,18 +303,6 @@ const char* const OPTION_VARIABLES[] = {
     "_JAVA_OPTIONS",
 };
 
-// The class path as the training's VM was handed it, for the VM's second
-// step: wildcards left to Java's launcher, relative entries as they are
-// (the VM reads them against its own folder, and the step runs in the
-// folder the application ran in), and a path beyond the system's code page
-// (in which java.exe reads its command line) by its short form.
-std::vector<std::string> classPathAsHanded(const LaunchSettings& s) {
-  std::vector<std::string> entries;
-  for (const std::string& written : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(withoutQuotes(fromLauncherFolder(written))));
-  return entries;
-}
-
 // The configured VM options as the VM is given them.
 std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   std::vector<std::string> texts;
@@ -430,8 +417,7 @@ class Shelf {
   // Keeps the verdict of `ending` for this key, and says why the cache
   // stands aside.
   void declare(const std::string& ending) {
-    const std::string path =
-        folder_ + platform().conventions().separator + app_ + "." + key_ + "." + ending;
+    const std::string path = ofThisKey(ending);
     platform().createNewFile(path);
     files_ = filesOf(folder_, app_);
     if (std::optional<std::string> reason = verdict())
@@ -446,14 +432,11 @@ class Shelf {
   // The common name of this launch's files.
   std::string launchBase() const {
     Platform& os = platform();
-    return folder_ + os.conventions().separator + app_ + "." + key_ + "." +
-           std::to_string(os.processId()) + "-" + std::to_string(os.timeSeconds());
+    return ofThisKey(std::to_string(os.processId()) + "-" +
+                     std::to_string(os.timeSeconds()));
   }
 
-  std::string keptArchive() const {
-    return folder_ + platform().conventions().separator + app_ + "." + key_ +
-           ".jsa";
-  }
+  std::string keptArchive() const { return ofThisKey("jsa"); }
 
   std::string partialName() const { return launchFile(launchBase(), "part"); }
 
@@ -477,6 +460,11 @@ class Shelf {
   }
 
  private:
+  // The path "<folder>/<app>.<key>.<rest>".
+  std::string ofThisKey(const std::string& rest) const {
+    return folder_ + platform().conventions().separator + app_ + "." + key_ + "." + rest;
+  }
+
   // Whether the VM of a training has closed its log: its configuration is
   // written.
   static bool trainingEnded(const std::string& configuration) {
@@ -523,6 +511,24 @@ std::optional<std::string> folderTheVmReads(const std::string& folder) {
   return std::nullopt;
 }
 
+// A file this launch's VM writes, read from its path, and the shelf of its
+// key.
+struct ShelvedFile {
+  CacheFile file;
+  Shelf shelf;
+};
+
+std::optional<ShelvedFile> shelvedFile(const std::string& path,
+                                       const std::string& ending) {
+  const size_t cut = path.find_last_of("/\\");
+  const std::string folder = path.substr(0, cut);
+  const std::string app = appBaseName(startup().exePath);
+  std::optional<CacheFile> file = readName(folder, app, path.substr(cut + 1));
+  if (!file) return std::nullopt;
+  const CacheKey key{file->key.substr(0, 16), file->key.substr(16)};
+  return ShelvedFile{*file, Shelf(folder, app, key, ending)};
+}
+
 bool keepsTrainingAway(const std::string& option) {
   for (const char* prefix : TRAINING_KEEPS_AWAY)
     if (startsWith(option, prefix)) return true;
@@ -547,13 +553,10 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     // this one makes the cache; the VM replaces it. One left by a step
     // that never ended goes once abandoned.
     if (!os.createNewFile(part)) return;
-    std::string joined;
-    for (const std::string& file : classPath)
-      joined += (joined.empty() ? "" : std::string(1, os.conventions().classPathSeparator)) + file;
     const std::vector<std::string> words = {
         "-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration,
         "-XX:AOTCache=" + part, VERIFIED_CACHE_OPTION, "-Xlog:cds*=off",
-        "-Xlog:aot*=off", "-classpath", joined};
+        "-Xlog:aot*=off", "-classpath", joinClassPathEntries(classPath, false)};
     ChildCommand command;
     command.addText(programText(java));
     for (const std::string& word : words) {
@@ -675,15 +678,9 @@ void finishTraining() {
       os.flushStdout();
     }
   }
-  const size_t cut = base.find_last_of("/\\");
-  const std::string folder = base.substr(0, cut);
-  const std::string app = appBaseName(start.exePath);
-  const std::optional<CacheFile> file =
-      readName(folder, app, launchFile(base, "aotconf").substr(cut + 1));
-  if (!file) return;
-  Shelf shelf(folder, app, CacheKey{file->key.substr(0, 16), file->key.substr(16)},
-              "aot");
-  makeAotCache(shelf, base, start.trainingJava, start.trainingClassPath);
+  std::optional<ShelvedFile> training = shelvedFile(launchFile(base, "aotconf"), "aot");
+  if (!training) return;
+  makeAotCache(training->shelf, base, start.trainingJava, start.trainingClassPath);
 }
 
 }  // namespace
@@ -749,7 +746,10 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
 
   if (method == CacheMethod::AotCache) {
     const std::string java = runtimeHome + conv.separator + conv.javaExecutable;
-    const std::vector<std::string> classPath = classPathAsHanded(s);
+    // The class path as the training's VM was handed it: the VM's second
+    // step checks it against the recorded one (wildcards left to Java's
+    // launcher, relative entries read from the folder it runs in).
+    const std::vector<std::string> classPath = handedClassPathEntries(s);
     if (!dryRun)
       for (const std::string& training : shelf.finishedTrainings())
         makeAotCache(shelf, training, java, classPath);
@@ -774,7 +774,6 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
       if (present && !isWhole({archive, "", FileKind::Kept, 0, std::nullopt, ""}) &&
           (!isAbandoned(archive) || !os.removeFile(archive)))
         return {};
-
       if (!canWriteArchive(*folder, partial)) return {};
       os.removeFile(partial);
     }
@@ -803,20 +802,13 @@ void finishStartupCache() {
   if (start.pendingArchive.empty()) return;
   const std::string partial = start.pendingArchive;
   start.pendingArchive.clear();
-  Platform& os = platform();
-  const size_t cut = partial.find_last_of("/\\");
-  const std::string folder = partial.substr(0, cut);
-  const std::string app = appBaseName(start.exePath);
-  std::optional<CacheFile> file =
-      readName(folder, app, partial.substr(cut + 1));
+  std::optional<ShelvedFile> written = shelvedFile(partial, "jsa");
   // The VM has ended: what it did not write whole, it never will.
-  if (!file || !isWhole(*file)) {
-    os.removeFile(partial);
+  if (!written || !isWhole(written->file)) {
+    platform().removeFile(partial);
     return;
   }
-  Shelf(folder, app,
-        CacheKey{file->key.substr(0, 16), file->key.substr(16)}, "jsa")
-      .promote(partial);
+  written->shelf.promote(partial);
 }
 
 void dropArchiveAfterCrash(uint32_t exitCode) {

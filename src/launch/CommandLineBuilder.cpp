@@ -157,6 +157,13 @@ ChildCommand handedToChild(ChildCommand command) {
   return command;
 }
 
+std::vector<std::string> handedClassPathEntries(const LaunchSettings& s) {
+  std::vector<std::string> entries;
+  for (const std::string& entry : s.classPath)
+    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
+  return entries;
+}
+
 std::optional<ChildCommand> buildChildCommand() {
   LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
@@ -192,9 +199,7 @@ std::optional<ChildCommand> buildChildCommand() {
 
   command.addText("-classpath");
   command.addBlank();
-  std::vector<std::string> entries;
-  for (const std::string& entry : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
+  const std::vector<std::string> entries = handedClassPathEntries(s);
   // An empty class path (no entry, or one empty entry) is still a word:
   // left out, it would make Java take the main class for the class path.
   // Java reads "" as the current folder, its own default, and no CLASSPATH

@@ -74,6 +74,11 @@ std::optional<std::string> buildCommandLine();
 std::string joinClassPathEntries(const std::vector<std::string>& entries,
                                  bool expandWildcards);
 
+// The configured class path's entries as the child's command hands them
+// on: of the launcher's folder where relative, a path beyond the ANSI code
+// page by its short form; still with the quotes that group a spaced value.
+std::vector<std::string> handedClassPathEntries(const LaunchSettings& s);
+
 // joinClassPathEntries for a command line: between double quotes (escaped
 // as for an argument) when an entry holds a blank or a tab.
 std::string joinClassPath(const std::vector<std::string>& entries,
