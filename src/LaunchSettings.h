@@ -19,6 +19,34 @@ namespace tarvik {
 
 using OptionalText = std::optional<std::string>;
 
+// How the service launcher's service is installed and run (the service
+// directives).
+struct ServiceSettings {
+  // The service's name; the launcher's base name when not set.
+  OptionalText name;
+  OptionalText displayName;
+  OptionalText description;
+  // "automatic", "delayed" or "manual".
+  std::string startType = "automatic";
+  // LocalSystem, LocalService, NetworkService, or a user.
+  std::string account = "LocalSystem";
+  std::vector<std::string> dependencies;
+  // How long a stop waits for the application's end before it is ended.
+  int32_t stopTimeoutSeconds = 20;
+  // A failed run starts again after this many seconds (negative: it does
+  // not), at most `restartLimit` times in a row.
+  int32_t restartDelaySeconds = -1;
+  int32_t restartLimit = 3;
+  // Where the service's logs go; the folder "logs" beside the launcher
+  // when not set. Files roll at `logSizeBytes`, and `logFiles` are kept.
+  OptionalText logFolder;
+  int64_t logSizeBytes = 10 * 1024 * 1024;
+  int32_t logFiles = 5;
+  // In-process: the static method ("package.Class.method") a stop calls;
+  // without one the VM ends as System.exit(0) ends it.
+  OptionalText stopMethod;
+};
+
 struct LaunchSettings {
   OptionalText javaPath;
   OptionalText mainClass;
@@ -60,6 +88,7 @@ struct LaunchSettings {
   OptionalText javaDownloadUrl;
   // Keep a class-data archive of the application (`startupCache true`).
   bool startupCache = false;
+  ServiceSettings service;
 
   // Whether the VM runs inside the launcher (`javalib`) rather than as a
   // child process.
@@ -84,6 +113,11 @@ struct LauncherOptions {
   // Set once the log redirection has been done.
   bool logRedirected = false;
   bool clearCache = false;
+  // The service launcher (tarvikd), a console launcher whose words manage
+  // the application's service.
+  bool serviceLauncher = false;
+  // It runs as the service now: the service manager started it.
+  bool runsAsService = false;
 };
 
 // The launcher's own path, the word it was started with, and the folder it

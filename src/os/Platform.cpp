@@ -77,6 +77,8 @@ PlatformConventions PlatformConventions::posix() {
       /* baseClassArchive */ "lib/server/classes.jsa",
       /* javaExecutable */ "bin/java",
       /* interruptedExitCodes */ {128 + 1, 128 + 2, 128 + 9, 128 + 15},
+      /* serviceUnitFolder */ "/etc/systemd/system",
+      /* serviceUnitFolderVariable */ "TARVIK_UNIT_DIR",
   };
 }
 
@@ -88,12 +90,19 @@ std::string RegistryPlace::label() const {
 
 namespace {
 Platform* gPlatform = nullptr;
+void (*gBeforeExit)(int) = nullptr;
 }
+
+void setBeforeExit(void (*hook)(int code)) { gBeforeExit = hook; }
 
 Platform& platform() { return *gPlatform; }
 void setPlatform(Platform* platform) { gPlatform = platform; }
 
 void exitLauncher(int code) {
+  if (void (*hook)(int) = gBeforeExit) {
+    gBeforeExit = nullptr;
+    hook(code);
+  }
   gPlatform->exitProcess(code);
   std::abort();  // not reached: exitProcess does not return
 }

@@ -106,6 +106,12 @@ struct PlatformConventions {
   // The exit codes of a process ended from outside (Ctrl-C; POSIX: SIGHUP,
   // SIGINT, SIGKILL, SIGTERM): its end says nothing of its work.
   std::vector<uint32_t> interruptedExitCodes = {0xC000013Au};
+  // The folder of the system's service units, which the core writes and
+  // hands systemctl; empty where the service manager takes its services
+  // through the Platform's calls (Windows). The variable, when set and not
+  // empty, names another folder, and systemctl is not called.
+  std::string serviceUnitFolder;
+  std::string serviceUnitFolderVariable;
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -214,6 +220,14 @@ class ChildProcess {
   virtual std::string waitErrorText() { return std::string(); }
   // The exit code of an ended child.
   virtual uint32_t exitCode() = 0;
+  // Asks the child to end as an interrupt from its console would (Windows:
+  // Ctrl-C to the console the child was started with of its own, which
+  // this process ignores meanwhile; POSIX: SIGINT). False when it could
+  // not be sent.
+  virtual bool interrupt() { return false; }
+  // Ends the child at once (Windows: its job, with whatever it started
+  // there; POSIX: SIGKILL).
+  virtual void terminate() {}
 };
 
 // The result of starting a child: the process, or the system's error text.
@@ -305,6 +319,95 @@ struct FileFacts {
   uint64_t size = 0;
   int64_t modifiedSeconds = 0;
   uint32_t modifiedNanoseconds = 0;
+};
+
+// A pipe that the process's standard output and error write to, and every
+// child started with the standard handles: the service launcher's log reads
+// it.
+class StreamCapture {
+ public:
+  virtual ~StreamCapture() = default;
+  // Blocks until bytes were written, and returns them; empty once every
+  // writer has closed its end (this process's after releaseStdStreams).
+  virtual std::string read() = 0;
+};
+
+// How a service starts with the system.
+enum class ServiceStartType { Automatic, Delayed, Manual };
+
+// A service as the system's service manager is to know it.
+struct ServiceDefinition {
+  std::string name;
+  std::string displayName;
+  std::string description;
+  // The command the system starts, its paths quoted.
+  std::string commandLine;
+  ServiceStartType startType = ServiceStartType::Automatic;
+  // The account it runs as: "LocalSystem", "NT AUTHORITY\\LocalService",
+  // "NT AUTHORITY\\NetworkService", or a user ("DOMAIN\\user", ".\\user").
+  std::string account = "LocalSystem";
+  // A user account's password; nothing for the accounts that need none.
+  std::optional<std::string> password;
+  std::vector<std::string> dependencies;
+  // How long the system is asked to wait for the service's stop at
+  // shutdown (PRESHUTDOWN's time out).
+  uint32_t stopTimeoutMillis = 0;
+};
+
+// What the system's service manager says of a service.
+enum class ServiceState {
+  Missing,
+  Stopped,
+  StartPending,
+  StopPending,
+  Running,
+  ContinuePending,
+  PausePending,
+  Paused,
+};
+
+struct ServiceStatus {
+  ServiceState state = ServiceState::Missing;
+  // The Win32 exit code; ERROR_SERVICE_SPECIFIC_ERROR (1066) when
+  // `serviceExitCode` holds the service's own.
+  uint32_t win32ExitCode = 0;
+  uint32_t serviceExitCode = 0;
+  uint32_t processId = 0;
+};
+
+// How a request to the service manager came out.
+enum class ServiceOutcome {
+  Done,
+  // The process lacks the rights (not elevated, not an administrator).
+  Denied,
+  // No service of that name is installed.
+  NotInstalled,
+  // The service is not in a state that takes the request (already
+  // running, already stopped).
+  WrongState,
+  Failed,
+};
+
+struct ServiceAnswer {
+  ServiceOutcome outcome = ServiceOutcome::Failed;
+  std::string errorText;
+  // For queryService: what the manager said.
+  ServiceStatus status;
+};
+
+// A service's side of the service manager, while it runs.
+class ServiceSession {
+ public:
+  virtual ~ServiceSession() = default;
+  // Reports the state; while a state is pending, each report is the next
+  // checkpoint, with a wait hint of `waitHintMillis`. A stopped service
+  // ends with `exitCode`: 0, or the service-specific error with that code.
+  virtual void report(ServiceState state, uint32_t exitCode,
+                      uint32_t waitHintMillis) = 0;
+  // Waits up to `millis` (negative: without bound) for the manager to ask
+  // the service to stop (STOP, SHUTDOWN, PRESHUTDOWN); true once it has
+  // asked, at once from then on.
+  virtual bool waitForStopRequest(int64_t millis) = 0;
 };
 
 // Who may change a file or folder: what the startup cache asks before it
@@ -480,6 +583,44 @@ class Platform {
   virtual bool runOnNewThread(uint64_t stackBytes,
                               const std::function<void()>& body) = 0;
 
+  // Waits `millis`.
+  virtual void sleepMillis(int64_t millis) = 0;
+
+  // Services. Runs `body` as the service the system's service manager
+  // started this process for (Windows: its dispatcher took the process),
+  // reporting STOPPED with the code `body` returns, and returns true once
+  // the manager let go; false at once when the process was not started so.
+  virtual bool runAsService(
+      const std::function<int(ServiceSession&)>& body) = 0;
+  // The service manager's requests (Windows' service control manager;
+  // elsewhere they are Failed, the core runs systemctl). installService
+  // creates the service, or changes one of that name to `definition`.
+  virtual ServiceAnswer installService(const ServiceDefinition& definition) = 0;
+  virtual ServiceAnswer uninstallService(const std::string& name) = 0;
+  virtual ServiceAnswer startService(const std::string& name) = 0;
+  // Asks the service to stop, and returns without waiting.
+  virtual ServiceAnswer stopService(const std::string& name) = 0;
+  virtual ServiceAnswer queryService(const std::string& name) = 0;
+  // Adds `text` to the system's log of applications (Windows: an event
+  // of the source `source` in the Application log); nothing elsewhere.
+  virtual void writeSystemLog(const std::string& source,
+                              const std::string& text, bool isError) = 0;
+  // Makes one pipe the process's standard output and error, and the
+  // runtime's, which children started with the standard handles inherit;
+  // null, with the streams as they were, when none can be made.
+  virtual std::unique_ptr<StreamCapture> captureStdStreams() = 0;
+  // Points the process's standard output and error at the null device.
+  virtual void releaseStdStreams() = 0;
+  // Who besides the system's administrators (Windows: Administrators,
+  // SYSTEM, TrustedInstaller; POSIX: root) may change `path`, or replace it
+  // through a folder above it: a text naming them ("the user alice", "the
+  // group staff", "everyone", "BUILTIN\\Users"), or empty when nobody.
+  // A path whose rights cannot be read says why, as a text too.
+  virtual std::string othersWhoMayChange(const std::string& path) = 0;
+  // Whether this process runs with the administrators' rights (Windows: an
+  // elevated administrator; POSIX: root).
+  virtual bool hasAdministratorRights() = 0;
+
   // Ends the process with `code`; exit-time handlers run.
   [[noreturn]] virtual void exitProcess(int code) = 0;
 };
@@ -491,7 +632,9 @@ Platform& platform();
 void setPlatform(Platform* platform);
 
 // Ends the process through the platform; the core's one way to exit.
+// The hook set last runs first, with the code (a service reports its end).
 [[noreturn]] void exitLauncher(int code);
+void setBeforeExit(void (*hook)(int code));
 
 }  // namespace tarvik
 

@@ -152,6 +152,15 @@ class PosixChild : public ChildProcess {
 
   std::string waitErrorText() override { return waitError_; }
 
+  bool interrupt() override {
+    if (ended_) return true;
+    return kill(pid_, SIGINT) == 0;
+  }
+
+  void terminate() override {
+    if (!ended_) kill(pid_, SIGKILL);
+  }
+
   uint32_t exitCode() override {
     if (WIFEXITED(status_)) return static_cast<uint32_t>(WEXITSTATUS(status_));
     if (WIFSIGNALED(status_))

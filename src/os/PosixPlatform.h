@@ -75,6 +75,19 @@ class PosixPlatform : public Platform {
   bool runOnNewThread(uint64_t stackBytes,
                       const std::function<void()>& body) override;
   [[noreturn]] void exitProcess(int code) override;
+  void sleepMillis(int64_t millis) override;
+  bool runAsService(const std::function<int(ServiceSession&)>& body) override;
+  ServiceAnswer installService(const ServiceDefinition& definition) override;
+  ServiceAnswer uninstallService(const std::string& name) override;
+  ServiceAnswer startService(const std::string& name) override;
+  ServiceAnswer stopService(const std::string& name) override;
+  ServiceAnswer queryService(const std::string& name) override;
+  void writeSystemLog(const std::string& source, const std::string& text,
+                      bool isError) override;
+  std::unique_ptr<StreamCapture> captureStdStreams() override;
+  void releaseStdStreams() override;
+  std::string othersWhoMayChange(const std::string& path) override;
+  bool hasAdministratorRights() override;
 
  private:
   PlatformConventions conventions_;

@@ -24,6 +24,7 @@
 #include "os/Win32Instance.h"
 #include "os/Win32Library.h"
 #include "os/Win32Registry.h"
+#include "os/Win32Service.h"
 #include "os/Win32Text.h"
 
 namespace tarvik {
@@ -308,6 +309,40 @@ class Win32Platform : public Platform {
     CloseHandle(thread);
     return true;
   }
+
+  void sleepMillis(int64_t millis) override {
+    if (millis > 0) Sleep(static_cast<DWORD>(millis));
+  }
+  bool runAsService(const std::function<int(ServiceSession&)>& body) override {
+    return runWin32Service(body);
+  }
+  ServiceAnswer installService(const ServiceDefinition& definition) override {
+    return installWin32Service(definition);
+  }
+  ServiceAnswer uninstallService(const std::string& name) override {
+    return uninstallWin32Service(name);
+  }
+  ServiceAnswer startService(const std::string& name) override {
+    return startWin32Service(name);
+  }
+  ServiceAnswer stopService(const std::string& name) override {
+    return stopWin32Service(name);
+  }
+  ServiceAnswer queryService(const std::string& name) override {
+    return queryWin32Service(name);
+  }
+  void writeSystemLog(const std::string& source, const std::string& text,
+                      bool isError) override {
+    writeWin32EventLog(source, text, isError);
+  }
+  std::unique_ptr<StreamCapture> captureStdStreams() override {
+    return captureWin32StdStreams();
+  }
+  void releaseStdStreams() override { releaseWin32StdStreams(); }
+  std::string othersWhoMayChange(const std::string& path) override {
+    return win32OthersWhoMayChange(path);
+  }
+  bool hasAdministratorRights() override { return win32HasAdministratorRights(); }
 
   [[noreturn]] void exitProcess(int code) override {
     fflush(nullptr);

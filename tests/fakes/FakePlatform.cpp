@@ -1,5 +1,6 @@
 #include "fakes/FakePlatform.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "support/Utf8.h"
@@ -59,6 +60,21 @@ class FakeChild : public ChildProcess {
   }
   std::string waitErrorText() override { return "Access is denied."; }
   uint32_t exitCode() override { return script_.exitCode; }
+  bool interrupt() override {
+    os_->childSignals.push_back("interrupt");
+    if (ended_ || script_.secondsAfterInterrupt < 0) return true;
+    script_.runsForever = false;
+    script_.runSeconds = ran_ + script_.secondsAfterInterrupt;
+    script_.exitCode = script_.interruptedExitCode;
+    return true;
+  }
+  void terminate() override {
+    os_->childSignals.push_back("terminate");
+    if (ended_) return;
+    script_.runsForever = false;
+    script_.runSeconds = ran_;
+    script_.exitCode = 1;
+  }
 
  private:
   FakePlatform* os_;
@@ -446,5 +462,104 @@ std::string FakePlatform::restartLauncher(const std::string& workingDir) {
 }
 
 void FakePlatform::exitProcess(int code) { throw ProcessExit{code}; }
+
+namespace {
+
+class FakeSession : public ServiceSession {
+ public:
+  explicit FakeSession(FakePlatform* os) : os_(os) {}
+  void report(ServiceState state, uint32_t exitCode,
+              uint32_t waitHintMillis) override {
+    os_->serviceReports.push_back({state, exitCode, waitHintMillis});
+  }
+  bool waitForStopRequest(int64_t millis) override {
+    const int64_t at = os_->stopRequestAfterMillis;
+    if (at >= 0 && waited_ >= at) return true;
+    if (millis < 0 && at < 0) return false;
+    const int64_t step = millis < 0 ? at - waited_
+                                    : (at >= 0 ? std::min(millis, at - waited_)
+                                               : millis);
+    waited_ += step;
+    os_->clock += step / 1000;
+    return at >= 0 && waited_ >= at;
+  }
+
+ private:
+  FakePlatform* os_;
+  int64_t waited_ = 0;
+};
+
+class FakeCapture : public StreamCapture {
+ public:
+  explicit FakeCapture(FakePlatform* os) : os_(os) {}
+  std::string read() override {
+    if (next_ < os_->capturedChunks.size()) return os_->capturedChunks[next_++];
+    return std::string();
+  }
+
+ private:
+  FakePlatform* os_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+void FakePlatform::sleepMillis(int64_t millis) {
+  sleeps.push_back(millis);
+  clock += millis / 1000;
+}
+
+bool FakePlatform::runAsService(
+    const std::function<int(ServiceSession&)>& body) {
+  if (!startedAsService) return false;
+  FakeSession session(this);
+  const int code = body(session);
+  session.report(ServiceState::Stopped, static_cast<uint32_t>(code), 0);
+  return true;
+}
+
+namespace {
+ServiceAnswer fakeAnswer(FakePlatform& os, const std::string& call) {
+  os.serviceCalls.push_back(call);
+  ServiceAnswer answer;
+  answer.outcome = os.serviceOutcome;
+  if (answer.outcome != ServiceOutcome::Done) answer.errorText = "Access is denied.";
+  answer.status = os.serviceStatus;
+  return answer;
+}
+}  // namespace
+
+ServiceAnswer FakePlatform::installService(const ServiceDefinition& definition) {
+  ServiceAnswer answer = fakeAnswer(*this, "install " + definition.name);
+  if (answer.outcome == ServiceOutcome::Done)
+    installedServices.push_back(definition);
+  return answer;
+}
+ServiceAnswer FakePlatform::uninstallService(const std::string& name) {
+  return fakeAnswer(*this, "uninstall " + name);
+}
+ServiceAnswer FakePlatform::startService(const std::string& name) {
+  return fakeAnswer(*this, "start " + name);
+}
+ServiceAnswer FakePlatform::stopService(const std::string& name) {
+  return fakeAnswer(*this, "stop " + name);
+}
+ServiceAnswer FakePlatform::queryService(const std::string& name) {
+  return fakeAnswer(*this, "query " + name);
+}
+void FakePlatform::writeSystemLog(const std::string& source,
+                                  const std::string& text, bool isError) {
+  systemLog.push_back(source + (isError ? " error: " : ": ") + text);
+}
+std::unique_ptr<StreamCapture> FakePlatform::captureStdStreams() {
+  streamsCaptured = true;
+  return std::make_unique<FakeCapture>(this);
+}
+void FakePlatform::releaseStdStreams() { streamsReleased = true; }
+std::string FakePlatform::othersWhoMayChange(const std::string& path) {
+  auto found = othersMayChange.find(path);
+  return found == othersMayChange.end() ? std::string() : found->second;
+}
+bool FakePlatform::hasAdministratorRights() { return administrator; }
 
 }  // namespace tarvik

@@ -46,6 +46,10 @@ struct FakeChildScript {
 
   // Files it writes as it starts: path to content.
   std::map<std::string, std::string> writes;
+  // An interrupt ends it after this many seconds (negative: it ignores
+  // interrupts), with `interruptedExitCode`.
+  int64_t secondsAfterInterrupt = 0;
+  uint32_t interruptedExitCode = 130;
 };
 
 struct FakeRegistryKey {
@@ -127,7 +131,38 @@ class FakePlatform : public Platform {
   int restartExitCode = 0;
   std::string restartError;
 
+  // Services: who else may change each path (othersWhoMayChange), the
+  // rights of the process, whether the service manager started it, and
+  // after how many milliseconds of its waits the manager asks it to stop
+  // (negative: never).
+  std::map<std::string, std::string> othersMayChange;
+  bool administrator = true;
+  bool startedAsService = false;
+  int64_t stopRequestAfterMillis = -1;
+  ServiceOutcome serviceOutcome = ServiceOutcome::Done;
+  ServiceStatus serviceStatus;
+  // What the captured streams read, chunk by chunk, after what the
+  // launcher wrote itself.
+  std::vector<std::string> capturedChunks;
+
   // --- records ---
+  // Service manager calls ("install <name>", "start <name>", ...), the
+  // definitions installed, each report a running service made, and the
+  // system log's entries.
+  std::vector<std::string> serviceCalls;
+  std::vector<ServiceDefinition> installedServices;
+  struct ServiceReport {
+    ServiceState state;
+    uint32_t exitCode;
+    uint32_t waitHintMillis;
+  };
+  std::vector<ServiceReport> serviceReports;
+  std::vector<std::string> systemLog;
+  std::vector<int64_t> sleeps;
+  // Interrupts and terminations sent to children, in order.
+  std::vector<std::string> childSignals;
+  bool streamsCaptured = false;
+  bool streamsReleased = false;
   std::vector<RecordedBox> boxes;
   std::string out;
   std::string err;
@@ -233,6 +268,19 @@ class FakePlatform : public Platform {
     body();
     return true;
   }
+  void sleepMillis(int64_t millis) override;
+  bool runAsService(const std::function<int(ServiceSession&)>& body) override;
+  ServiceAnswer installService(const ServiceDefinition& definition) override;
+  ServiceAnswer uninstallService(const std::string& name) override;
+  ServiceAnswer startService(const std::string& name) override;
+  ServiceAnswer stopService(const std::string& name) override;
+  ServiceAnswer queryService(const std::string& name) override;
+  void writeSystemLog(const std::string& source, const std::string& text,
+                      bool isError) override;
+  std::unique_ptr<StreamCapture> captureStdStreams() override;
+  void releaseStdStreams() override;
+  std::string othersWhoMayChange(const std::string& path) override;
+  bool hasAdministratorRights() override;
   [[noreturn]] void exitProcess(int code) override;
 
   // A file as relative paths resolve: against the current directory.
