@@ -30,6 +30,20 @@ class ServiceTest : public LauncherTest {
   }
   ~ServiceTest() override { setBeforeExit(nullptr); }
 
+  // A fresh launch of the service launcher for the next row, on the
+  // fake clock's start.
+  void freshLaunch() {
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.serviceReports.clear();
+    os.childSignals.clear();
+    os.started.clear();
+    os.installedServices.clear();
+    os.err.clear();
+    os.clock = 0;
+  }
+
   void configure(const std::string& lines) {
     os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
                        "\naddjars lib\n" + lines;
@@ -77,11 +91,7 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.changeable ? row.changeable : "nothing");
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.err.clear();
-    os.installedServices.clear();
+    freshLaunch();
     os.othersMayChange.clear();
     os.files["C:\\Apps\\base.config"] = "argument from-base\n";
     configure("include base.config\n");
@@ -121,10 +131,7 @@ TEST_F(ServiceTest, InstallGivesTheManagerTheConfiguredService) {
   os.files["C:\\Program Files\\App\\appd.exe"] = "MZ";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.lines);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.installedServices.clear();
+    freshLaunch();
     os.files["C:\\Program Files\\App\\appd.config"] =
         std::string("mainclass App\njavapath ") + JAVA + "\nserviceDependsOn Tcpip\n" + row.lines;
     int result = kReturned;
@@ -167,12 +174,7 @@ TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.serviceReports.clear();
-    os.childSignals.clear();
-    os.clock = 0;
+    freshLaunch();
     configure("serviceStopTimeout 4\n");
     os.startedAsService = true;
     os.stopRequestAt = row.stopAt;
@@ -209,12 +211,7 @@ TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.serviceReports.clear();
-    os.started.clear();
-    os.clock = 0;
+    freshLaunch();
     configure(row.lines);
     os.startedAsService = true;
     os.stopRequestAt = row.stopAt;
