@@ -258,6 +258,37 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
   }
 }
 
+// A value a service directive refuses leaves a line and the earlier value.
+TEST_F(ServiceTest, RefusedDirectiveValuesKeepTheEarlierValue) {
+  const struct {
+    const char* line;
+    const char* said;
+  } rows[] = {
+      {"serviceName my app", "the name may hold only letters, digits and - _ ."},
+      {"serviceName ../etc", "the name may hold only letters, digits and - _ ."},
+      {"serviceStopTimeout 0", "from 1 to 3600"},
+      {"serviceStopTimeout 99999999999999999999", "from 1 to 3600"},
+      {"serviceRestartLimit -1", "from 0 to 1000"},
+      {"serviceLogSize 5000", "from 1 to 4096"},
+      {"serviceStopMethod shutdown", "package.Class.method"},
+      {"serviceDependsOn a;b", "the name may hold only"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    freshLaunch();
+    parseDirectiveLine(row.line);
+    EXPECT_NE(os.err.find("ignored: "), std::string::npos) << os.err;
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+    const ServiceSettings fresh;
+    EXPECT_EQ(set.service.name, fresh.name);
+    EXPECT_EQ(set.service.stopTimeoutSeconds, fresh.stopTimeoutSeconds);
+    EXPECT_EQ(set.service.restartLimit, fresh.restartLimit);
+    EXPECT_EQ(set.service.logSizeBytes, fresh.logSizeBytes);
+    EXPECT_EQ(set.service.stopMethod, fresh.stopMethod);
+    EXPECT_TRUE(set.service.dependencies.empty());
+  }
+}
+
 // A unit's command is one word whatever the path holds; a line end cannot
 // be written at all.
 TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
