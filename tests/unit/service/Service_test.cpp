@@ -108,6 +108,24 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
   }
 }
 
+// Without a runtime there is nothing to check, and no service to make.
+TEST_F(ServiceTest, InstallRefusesWhenNoRuntimeIsFound) {
+  os.files[CONFIG] = "mainclass App\n";
+  EXPECT_EQ(run({"install"}), SERVICE_REFUSED_EXIT_CODE);
+  EXPECT_TRUE(os.installedServices.empty());
+  EXPECT_NE(os.err.find("no Java runtime"), std::string::npos) << os.err;
+}
+
+// Uninstall stops a running service first and waits for its end, as
+// systemd's disable --now does.
+TEST_F(ServiceTest, UninstallStopsTheServiceFirst) {
+  configure("");
+  os.serviceStatus.state = ServiceState::Stopped;
+  EXPECT_EQ(run({"uninstall"}), 0);
+  EXPECT_EQ(os.serviceCalls,
+            (std::vector<std::string>{"stop appd", "query appd", "uninstall appd"}));
+}
+
 // What the service manager is given: the quoted command, the system's
 // account names, the start type and the dependencies; a user account needs
 // its password.
@@ -179,11 +197,15 @@ TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
     os.startedAsService = true;
     os.stopRequestAt = row.stopAt;
     os.children = {row.child};
+    os.cwd = "C:\\Windows\\System32";
     run({});
     EXPECT_EQ(os.childSignals, row.signals);
     EXPECT_EQ(reports(), row.states);
     ASSERT_FALSE(os.started.empty());
     EXPECT_TRUE(os.started.back().noWindow) << "the child's console is its own, hidden";
+    // The service manager starts services in the system's folder; the
+    // application runs in the launcher's, as under systemd.
+    EXPECT_EQ(os.started.back().workingDir.value_or(os.cwd), "C:\\Apps");
     if (row.signals.size() == 2) {
       EXPECT_EQ(os.clock, 5 + 4) << "the timeout, not longer";
     }
