@@ -113,6 +113,8 @@ TEST(PosixServiceTest, OthersWhoMayChange) {
          return t.file("tmp/d/f", 0644);
        },
        ""},
+      {"a sticky folder asked about itself: others may add to it",
+       [](const Tree& t) { return t.folder("tmp", 01777); }, "everyone ("},
       {"a link planted in a folder everyone may write",
        [](const Tree& t) {
          t.folder("w", 0777);
