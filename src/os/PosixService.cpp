@@ -71,12 +71,15 @@ bool hasAccessList(const std::string& path) {
 
 // Who but root may change what `st` describes (the name itself for a
 // link, which only its owner and its folder's writers can replace).
-std::string othersOf(const struct stat& st, const std::string& path) {
+// `addingCounts`: for the folder asked about itself, whose new names (a
+// class path folder's classes) count as much as its present ones.
+std::string othersOf(const struct stat& st, const std::string& path,
+                     bool addingCounts = false) {
   if (st.st_uid != 0) return "the user " + userName(st.st_uid) + " (" + path + ")";
   if (S_ISLNK(st.st_mode)) return std::string();
   // A folder whose sticky bit is set lets others add names, not replace
   // root's: /tmp above a folder of root's is safe.
-  if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) return std::string();
+  if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) && !addingCounts) return std::string();
   if (st.st_mode & S_IWOTH) return "everyone (" + path + ")";
   if (st.st_mode & S_IWGRP) {
     if (hasAccessList(path))
@@ -201,7 +204,9 @@ std::string PosixPlatform::othersWhoMayChange(const std::string& path) {
     pushNames(leadsTo, names);
     if (!leadsTo.empty() && leadsTo[0] == '/') at = "/";
   }
-  return who;
+  if (!who.empty()) return who;
+  if (lstat(at.c_str(), &st) != 0) return cannotTell(at, errno);
+  return othersOf(st, at, true);
 }
 
 bool PosixPlatform::hasAdministratorRights() { return geteuid() == 0; }
