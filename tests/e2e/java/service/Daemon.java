@@ -1,0 +1,28 @@
+package service;
+
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.nio.file.StandardCopyOption;
+
+// A long-running application the service launcher's tests start as
+// `Daemon DIR WORDS...`: writes its words to DIR/args and its process id to
+// DIR/pid, then waits to be ended; its shutdown hook writes DIR/hook.
+public class Daemon {
+    public static void main(String[] args) throws Exception {
+        Path dir = Paths.get(args[0]);
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+            try {
+                Files.write(dir.resolve("hook"), "hook ran\n".getBytes());
+            } catch (Exception e) {
+                e.printStackTrace();
+            }
+        }));
+        Files.write(dir.resolve("args"), String.join("\n", args).getBytes("UTF-8"));
+        Path pid = dir.resolve("pid.tmp");
+        Files.write(pid, Long.toString(ProcessHandle.current().pid()).getBytes());
+        Files.move(pid, dir.resolve("pid"), StandardCopyOption.ATOMIC_MOVE);
+        System.out.println("daemon running");
+        Thread.sleep(120000);
+    }
+}

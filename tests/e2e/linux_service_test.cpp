@@ -1,0 +1,303 @@
+// The service launcher tarvikd on Linux with the machine's OpenJDK 17 and
+// the small application of tests/e2e/java/service: `run` in the foreground
+// and the signals that end it, the unit `install` writes and what it
+// refuses, typed as a user types it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "E2e.h"
+
+namespace tarvik {
+namespace e2e {
+namespace {
+
+std::string java() { return javaHome() + "/bin/java"; }
+
+std::string quoted(const std::string& text) { return shellQuoted(text); }
+
+int shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const std::string& daemonClasses() {
+  static const std::string dir = [] {
+    std::string classes = newCaseDir("service-java") + "/classes";
+    return compileJava("tests/e2e/java/service/*.java", classes) ? classes : "";
+  }();
+  return dir;
+}
+
+// The application as one jar, for the rows about the class path's files.
+const std::string& daemonJar() {
+  static const std::string jar = [] {
+    const std::string path = newCaseDir("service-jar") + "/daemon.jar";
+    return shell(quoted(javaHome() + "/bin/jar") + " cf " + quoted(path) + " -C " +
+                 quoted(daemonClasses()) + " .") == 0
+               ? path
+               : "";
+  }();
+  return jar;
+}
+
+std::string daemonConfig(const std::string& classPath = "addpath " + daemonClasses()) {
+  return "javapath " + java() + "\nmainclass service.Daemon\n" + classPath + "\n";
+}
+
+bool waitForFile(const std::string& path, int millis) {
+  for (int waited = 0; !fileExists(path) && waited < millis; waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return fileExists(path);
+}
+
+// Starts `command` through the shell as a terminal starts a command: a
+// process group of its own, the signals whatever started the test ignored
+// back to their defaults, standard streams to files of `dir`.
+pid_t startInGroup(const std::string& command, const std::string& dir,
+                   const std::string& cwd, const std::string& path = "") {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) signal(sig, SIG_DFL);
+    if (!freopen("/dev/null", "r", stdin) || !freopen((dir + "/out").c_str(), "w", stdout) ||
+        !freopen((dir + "/err").c_str(), "w", stderr) || chdir(cwd.c_str()) != 0)
+      _exit(126);
+    if (!path.empty()) setenv("PATH", path.c_str(), 1);
+    execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+int waitCode(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Whether systemd-analyze can judge units here (it needs no running systemd,
+// but it may be missing); the reason when it cannot.
+std::string whyNoVerify() {
+  static const std::string why = [] {
+    if (shell("command -v systemd-analyze >/dev/null 2>&1") != 0)
+      return std::string("no systemd-analyze here");
+    const std::string dir = newCaseDir("verify-probe");
+    writeFile(dir + "/probe.service", "[Service]\nExecStart=/bin/true\n");
+    if (shell("systemd-analyze verify " + quoted(dir + "/probe.service") + " >/dev/null 2>&1"))
+      return std::string("systemd-analyze verify refuses even a plain unit here");
+    return std::string();
+  }();
+  return why;
+}
+
+// The one unit file of `unitDir`; empty when there is not exactly one.
+std::string theUnit(const std::string& unitDir) {
+  const std::string list = newCaseDir("units") + "/list";
+  shell("ls " + quoted(unitDir) + " > " + quoted(list));
+  const std::string names = readFile(list);
+  if (names.empty() || names.find('\n') != names.size() - 1) return "";
+  return unitDir + "/" + names.substr(0, names.size() - 1);
+}
+
+// systemd-analyze's complaints about a unit; empty when it has none.
+std::string verify(const std::string& unit) {
+  const std::string report = newCaseDir("verify") + "/report";
+  if (shell("systemd-analyze verify " + quoted(unit) + " > " + quoted(report) + " 2>&1") == 0)
+    return "";
+  return "refused: " + readFile(report);
+}
+
+class LinuxServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fileExists(java())) << java();
+    ASSERT_FALSE(daemonClasses().empty());
+  }
+
+  // A copy of tarvikd named `name` in `folder` below a fresh case folder,
+  // `config` beside it.
+  static std::string install(const std::string& folder, const std::string& name,
+                             const std::string& config) {
+    const std::string dir = newCaseDir("service") + "/" + folder;
+    makeDirs(dir);
+    const std::string exe = dir + "/" + name;
+    EXPECT_EQ(shell("cp " + quoted(nativeServiceLauncher()) + " " + quoted(exe)), 0);
+    writeFile(exe + ".config", config);
+    return exe;
+  }
+};
+
+// A terminal's Ctrl-C reaches the whole group; systemd's stop is SIGTERM to
+// tarvikd alone, which passes it on. Either way the shutdown hook runs and
+// no Java is left.
+TEST_F(LinuxServiceTest, RunEndsOnSignalsAndTheShutdownHookRuns) {
+  struct Row {
+    const char* what;
+    int signal;
+    bool toGroup;
+    int code;
+  } rows[] = {
+      {"Ctrl-C in a terminal", SIGINT, true, 130},
+      {"SIGTERM to tarvikd", SIGTERM, false, 143},
+  };
+  // A folder name a shell or a unit file would take apart unquoted.
+  const std::string exe = install("it's \"$HOME\" 100%", "daemon", daemonConfig());
+  for (const Row& row : rows) {
+    const std::string dir = newCaseDir("run");
+    const pid_t launcher =
+        startInGroup(quoted(exe) + " run " + quoted(dir) + " 'two words'", dir, dir);
+    ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << row.what << readFile(dir + "/err");
+    const pid_t javaPid = std::atoi(readFile(dir + "/pid").c_str());
+    EXPECT_EQ(readFile(dir + "/args"), dir + "\ntwo words") << row.what;
+    kill(row.toGroup ? -launcher : launcher, row.signal);
+    EXPECT_EQ(waitCode(launcher), row.code) << row.what << readFile(dir + "/err");
+    EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n") << row.what;
+    EXPECT_EQ(kill(javaPid, 0), -1) << row.what << ": Java is left";
+  }
+}
+
+// The unit's ExecStart names the launcher whatever its folder is called:
+// systemd takes a space or a $ in a quoted path as it stands, a % only
+// doubled. An executable's path with a quote or a backslash systemd does
+// not run at all: install refuses it (code 21) and writes no unit.
+TEST_F(LinuxServiceTest, TheUnitInstallWritesPassesVerify) {
+  if (geteuid() != 0) GTEST_SKIP() << "install needs root";
+  struct Row {
+    const char* folder;
+    bool systemdRunsIt;
+  } rows[] = {
+      {"bin", true},        {"with space", true}, {"cost $HOME", true},
+      {"cost ${HOME}", true}, {"100% sure", true}, {"it's", false},
+      {"say \"hi\"", false}, {"back\\slash", false},
+  };
+  for (const Row& row : rows) {
+    const std::string exe = install(row.folder, "daemon", daemonConfig());
+    const std::string unitDir = newCaseDir("unit-dir");
+    RunOptions options = RunOptions::of({"install"});
+    options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+    RunResult r = runNative(exe, options);
+    const std::string unit = theUnit(unitDir);
+    if (!row.systemdRunsIt) {
+      EXPECT_EQ(r.exitCode, 21u) << row.folder << ": " << r.err;
+      EXPECT_TRUE(has(r.err, row.folder)) << row.folder << ": " << r.err;
+      EXPECT_EQ(unit, "") << row.folder << ": " << readFile(unit);
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, 0u) << row.folder << ": " << r.err;
+    ASSERT_NE(unit, "") << row.folder;
+    const std::string text = readFile(unit);
+    for (const char* line : {"SuccessExitStatus=143\n", "KillMode=mixed\n",
+                             "TimeoutStopSec=20\n"})
+      EXPECT_TRUE(has(text, line)) << row.folder << " " << line << text;
+    if (!whyNoVerify().empty()) continue;
+    EXPECT_EQ(verify(unit), "") << row.folder << "\n" << text;
+  }
+  if (!whyNoVerify().empty()) GTEST_SKIP() << whyNoVerify();
+}
+
+// What install refuses (code 21): files of the launch that others may
+// change; the line names the file.
+TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
+  if (geteuid() != 0) GTEST_SKIP() << "install needs root";
+  ASSERT_FALSE(daemonJar().empty());
+  struct Row {
+    const char* what;
+    // Makes the launcher's files unsafe; returns the file to be named.
+    std::string (*spoil)(const std::string& exe, const std::string& jar);
+  } rows[] = {
+      {"a configuration everyone may write",
+       [](const std::string& exe, const std::string&) {
+         chmod((exe + ".config").c_str(), 0666);
+         return exe + ".config";
+       }},
+      {"a jar everyone may write",
+       [](const std::string&, const std::string& jar) {
+         chmod(jar.c_str(), 0666);
+         return jar;
+       }},
+      {"the jar's folder another user owns",
+       [](const std::string&, const std::string& jar) {
+         const std::string folder = jar.substr(0, jar.rfind('/'));
+         EXPECT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+         return folder;
+       }},
+      {"the launcher itself its group may write",
+       [](const std::string& exe, const std::string&) {
+         EXPECT_EQ(chown(exe.c_str(), 0, 65534), 0);
+         chmod(exe.c_str(), 0775);
+         return exe;
+       }},
+  };
+  for (const Row& row : rows) {
+    const std::string lib = newCaseDir("lib") + "/lib";
+    makeDirs(lib);
+    const std::string jar = lib + "/daemon.jar";
+    ASSERT_EQ(shell("cp " + quoted(daemonJar()) + " " + quoted(jar)), 0);
+    const std::string exe = install("bin", "daemon", daemonConfig("addjar " + jar));
+    const std::string named = row.spoil(exe, jar);
+    const std::string unitDir = newCaseDir("unit-dir");
+    RunOptions options = RunOptions::of({"install"});
+    options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+    RunResult r = runNative(exe, options);
+    EXPECT_EQ(r.exitCode, 21u) << row.what << ": " << r.err;
+    EXPECT_TRUE(has(r.err, named)) << row.what << ": " << r.err;
+    EXPECT_EQ(theUnit(unitDir), "") << row.what << ": a unit was written";
+  }
+}
+
+// A user types the launcher by its name through PATH, by a relative path,
+// or through a link of another folder: the unit names the launcher's own
+// file, absolute, and `run` finds its configuration all the same.
+TEST_F(LinuxServiceTest, TypedAsAUserTypesIt) {
+  const std::string exe = install("bin", "daemon", daemonConfig());
+  const std::string bin = exe.substr(0, exe.rfind('/'));
+  const std::string top = bin.substr(0, bin.rfind('/'));
+  const std::string links = newCaseDir("links");
+  ASSERT_EQ(symlink(exe.c_str(), (links + "/daemon").c_str()), 0);
+  struct Row {
+    const char* what;
+    std::string command;
+    std::string cwd;
+    std::string path;
+  } rows[] = {
+      {"through PATH", "daemon", links.substr(0, links.rfind('/')),
+       bin + ":/usr/bin:/bin"},
+      {"by a relative path", "bin/daemon", top, ""},
+      {"from its folder", "./daemon", bin, ""},
+      {"through a link", links + "/daemon", "/", ""},
+  };
+  for (const Row& row : rows) {
+    const std::string dir = newCaseDir("typed");
+    const pid_t launcher =
+        startInGroup(row.command + " run " + quoted(dir), dir, row.cwd, row.path);
+    EXPECT_TRUE(waitForFile(dir + "/pid", 15000)) << row.what << readFile(dir + "/err");
+    kill(launcher, SIGTERM);
+    EXPECT_EQ(waitCode(launcher), 143) << row.what << readFile(dir + "/err");
+    if (geteuid() != 0) continue;
+    const std::string unitDir = newCaseDir("unit-dir");
+    const pid_t installer = startInGroup(
+        "env TARVIK_UNIT_DIR=" + quoted(unitDir) + " " + row.command + " install", dir,
+        row.cwd, row.path);
+    EXPECT_EQ(waitCode(installer), 0) << row.what << readFile(dir + "/err");
+    const std::string unit = theUnit(unitDir);
+    ASSERT_NE(unit, "") << row.what;
+    EXPECT_TRUE(has(readFile(unit), "ExecStart=\"" + exe + "\" run")) << row.what << "\n"
+                                                                     << readFile(unit);
+    if (whyNoVerify().empty()) {
+      EXPECT_EQ(verify(unit), "") << row.what;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace e2e
+}  // namespace tarvik
