@@ -49,14 +49,16 @@ std::string accountLines(const std::string& account) {
 
 }  // namespace
 
-std::optional<std::string> unitCommandWord(const std::string& word) {
-  if (holdsLineEnd(word)) return std::nullopt;
+std::optional<std::string> unitExecutable(const std::string& path) {
+  // systemd expands no `$` in the program's path, and runs no program
+  // whose path holds a quote, a backslash or a control character.
   std::string quoted = "\"";
-  for (const char c : word) {
-    if (c == '\\' || c == '"') quoted += '\\';
-    if (c == '$') quoted += '$';
-    if (c == '%') quoted += '%';
+  for (const char c : path) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\'' || c == '\\' || byte < 0x20 || byte == 0x7f)
+      return std::nullopt;
     quoted += c;
+    if (c == '%') quoted += '%';
   }
   return quoted + "\"";
 }
@@ -66,9 +68,11 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
                                            const std::string& launcher,
                                            const std::string& folder,
                                            std::string& problem) {
-  const std::optional<std::string> command = unitCommandWord(launcher);
+  const std::optional<std::string> command = unitExecutable(launcher);
   if (!command) {
-    problem = "the launcher's path " + launcher + " holds a line end";
+    problem = "the launcher's path " + launcher +
+              " holds a quote, a backslash or a control character, and systemd "
+              "runs no program from such a path";
     return std::nullopt;
   }
   if (holdsLineEnd(folder) || folder.find('"') != std::string::npos) {
