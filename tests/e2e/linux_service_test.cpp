@@ -230,6 +230,15 @@ TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
          EXPECT_EQ(chown(folder.c_str(), 65534, 65534), 0);
          return folder;
        }},
+      {"the Java executable through a link planted where everyone may write",
+       [](const std::string& exe, const std::string& jar) {
+         const std::string planted = newCaseDir("planted");
+         chmod(planted.c_str(), 0777);
+         EXPECT_EQ(symlink(java().c_str(), (planted + "/java").c_str()), 0);
+         writeFile(exe + ".config", "javapath " + planted + "/java\nmainclass service.Daemon\n"
+                                    "addjar " + jar + "\n");
+         return planted;
+       }},
       {"the launcher itself its group may write",
        [](const std::string& exe, const std::string&) {
          EXPECT_EQ(chown(exe.c_str(), 0, 65534), 0);
@@ -238,6 +247,7 @@ TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
        }},
   };
   for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     const std::string lib = newCaseDir("lib") + "/lib";
     makeDirs(lib);
     const std::string jar = lib + "/daemon.jar";
@@ -252,6 +262,21 @@ TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
     EXPECT_TRUE(has(r.err, named)) << row.what << ": " << r.err;
     EXPECT_EQ(theUnit(unitDir), "") << row.what << ": a unit was written";
   }
+}
+
+// Without root, install says so (code 22) and writes nothing.
+TEST_F(LinuxServiceTest, InstallWithoutRootIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  const std::string exe = install("bin", "daemon", daemonConfig());
+  const std::string unitDir = newCaseDir("unit-dir");
+  chmod(unitDir.c_str(), 0777);
+  RunOptions options = RunOptions::of(
+      {"--reuid=65534", "--regid=65534", "--clear-groups", exe, "install"});
+  options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+  RunResult r = runNative("/usr/bin/setpriv", options);
+  EXPECT_EQ(r.exitCode, 22u) << r.err;
+  EXPECT_TRUE(has(r.err, "root")) << r.err;
+  EXPECT_EQ(theUnit(unitDir), "");
 }
 
 // A user types the launcher by its name through PATH, by a relative path,
