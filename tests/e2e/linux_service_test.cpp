@@ -144,25 +144,51 @@ TEST_F(LinuxServiceTest, RunEndsOnSignalsAndTheShutdownHookRuns) {
     const char* what;
     int signal;
     bool toGroup;
+    bool inProcess;
     int code;
   } rows[] = {
-      {"Ctrl-C in a terminal", SIGINT, true, 130},
-      {"SIGTERM to tarvikd", SIGTERM, false, 143},
+      {"Ctrl-C in a terminal", SIGINT, true, false, 130},
+      {"SIGTERM to tarvikd", SIGTERM, false, false, 143},
+      {"Ctrl-C in a terminal, in-process", SIGINT, true, true, 130},
+      {"SIGTERM to tarvikd, in-process", SIGTERM, false, true, 143},
   };
   // A folder name a shell or a unit file would take apart unquoted.
   const std::string exe = install("it's \"$HOME\" 100%", "daemon", daemonConfig());
+  const std::string inProcess =
+      install("in process", "daemon", "javalib auto\n" + daemonConfig());
   for (const Row& row : rows) {
     const std::string dir = newCaseDir("run");
-    const pid_t launcher =
-        startInGroup(quoted(exe) + " run " + quoted(dir) + " 'two words'", dir, dir);
+    const pid_t launcher = startInGroup(
+        quoted(row.inProcess ? inProcess : exe) + " run " + quoted(dir) + " 'two words'", dir,
+        dir);
     ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << row.what << readFile(dir + "/err");
     const pid_t javaPid = std::atoi(readFile(dir + "/pid").c_str());
     EXPECT_EQ(readFile(dir + "/args"), dir + "\ntwo words") << row.what;
+    EXPECT_EQ(javaPid == launcher, row.inProcess) << row.what;
     kill(row.toGroup ? -launcher : launcher, row.signal);
     EXPECT_EQ(waitCode(launcher), row.code) << row.what << readFile(dir + "/err");
     EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n") << row.what;
     EXPECT_EQ(kill(javaPid, 0), -1) << row.what << ": Java is left";
   }
+}
+
+// Started by systemd (INVOCATION_ID set) with a log folder of its own, the
+// application's output goes to the log, not to the journal.
+TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
+  const std::string exe =
+      install("bin", "daemon", daemonConfig() + "serviceLogFolder ../journal\n");
+  const std::string dir = newCaseDir("systemd-run");
+  const pid_t launcher =
+      startInGroup("env INVOCATION_ID=1 " + quoted(exe) + " run " + quoted(dir), dir, "/");
+  ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+  const std::string log = exe.substr(0, exe.rfind("/bin/")) + "/journal/daemon.log";
+  for (int i = 0; i < 200 && !has(readFile(log), "daemon running"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  kill(launcher, SIGTERM);
+  EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
+  EXPECT_EQ(readFile(log), "daemon running\n");
+  EXPECT_EQ(readFile(dir + "/out"), "");
+  EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n");
 }
 
 // The unit's ExecStart names the launcher whatever its folder is called:
