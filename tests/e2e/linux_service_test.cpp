@@ -230,6 +230,28 @@ TEST_F(LinuxServiceTest, TheUnitInstallWritesPassesVerify) {
   if (!whyNoVerify().empty()) GTEST_SKIP() << whyNoVerify();
 }
 
+// serviceDependsOn names a service as Windows does, or a unit as systemd
+// does, with its type: either way the unit requires the unit there is.
+TEST_F(LinuxServiceTest, DependenciesAreTheUnitsThereAre) {
+  if (geteuid() != 0) GTEST_SKIP() << "install needs root";
+  const std::string exe = install(
+      "bin", "daemon",
+      daemonConfig() + "serviceDependsOn systemd-journald\nserviceDependsOn dbus.service\n"
+                       "serviceDependsOn network-online.target\n");
+  const std::string unitDir = newCaseDir("unit-dir");
+  RunOptions options = RunOptions::of({"install"});
+  options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+  RunResult r = runNative(exe, options);
+  EXPECT_EQ(r.exitCode, 0u) << r.err;
+  const std::string unit = theUnit(unitDir);
+  ASSERT_NE(unit, "");
+  EXPECT_TRUE(has(readFile(unit),
+                  "Requires=systemd-journald.service dbus.service network-online.target\n"))
+      << readFile(unit);
+  if (!whyNoVerify().empty()) GTEST_SKIP() << whyNoVerify();
+  EXPECT_EQ(verify(unit), "");
+}
+
 // What install refuses (code 21): files of the launch that others may
 // change; the line names the file.
 TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
