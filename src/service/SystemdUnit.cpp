@@ -47,6 +47,21 @@ std::string accountLines(const std::string& account) {
   return "User=" + unitText(plain) + "\n";
 }
 
+// A dependency as systemd names units: a name of its own is a service's,
+// one with a unit type (dbus.service, network-online.target) stays.
+std::string dependencyUnit(const std::string& dependency) {
+  static const char* const TYPES[] = {".service", ".socket", ".device", ".mount",
+                                      ".automount", ".swap", ".target", ".path",
+                                      ".timer", ".slice", ".scope"};
+  for (const char* type : TYPES) {
+    const std::string suffix = type;
+    if (dependency.size() > suffix.size() &&
+        dependency.compare(dependency.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return dependency;
+  }
+  return dependency + ".service";
+}
+
 }  // namespace
 
 std::optional<std::string> unitExecutable(const std::string& path) {
@@ -86,8 +101,8 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   std::string after = "network.target";
   std::string requires;
   for (const std::string& dependency : service.dependencies) {
-    after += " " + dependency + ".service";
-    requires += (requires.empty() ? "" : " ") + dependency + ".service";
+    after += " " + dependencyUnit(dependency);
+    requires += (requires.empty() ? "" : " ") + dependencyUnit(dependency);
   }
   std::string text = "[Unit]\nDescription=" + unitText(description) + "\n";
   text += "After=" + after + "\n";
