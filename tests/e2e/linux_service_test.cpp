@@ -173,22 +173,38 @@ TEST_F(LinuxServiceTest, RunEndsOnSignalsAndTheShutdownHookRuns) {
 }
 
 // Started by systemd (INVOCATION_ID set) with a log folder of its own, the
-// application's output goes to the log, not to the journal.
+// application's output goes to the log, not to the journal; when the log
+// cannot be made there, the journal keeps the output, and a line says why.
 TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
-  const std::string exe =
-      install("bin", "daemon", daemonConfig() + "serviceLogFolder ../journal\n");
-  const std::string dir = newCaseDir("systemd-run");
-  const pid_t launcher =
-      startInGroup("env INVOCATION_ID=1 " + quoted(exe) + " run " + quoted(dir), dir, "/");
-  ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
-  const std::string log = exe.substr(0, exe.rfind("/bin/")) + "/journal/daemon.log";
-  for (int i = 0; i < 200 && !has(readFile(log), "daemon running"); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  kill(launcher, SIGTERM);
-  EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
-  EXPECT_EQ(readFile(log), "daemon running\n");
-  EXPECT_EQ(readFile(dir + "/out"), "");
-  EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n");
+  struct Row {
+    const char* folder;
+    bool made;
+  } rows[] = {{"journal", true}, {"a-file/logs", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.folder);
+    const std::string exe = install("bin", "daemon",
+                                    daemonConfig() + "serviceLogFolder ../" + row.folder + "\n");
+    const std::string top = exe.substr(0, exe.rfind("/bin/"));
+    writeFile(top + "/a-file", "");
+    const std::string dir = newCaseDir("systemd-run");
+    const pid_t launcher =
+        startInGroup("env INVOCATION_ID=1 " + quoted(exe) + " run " + quoted(dir), dir, "/");
+    ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+    const std::string log = top + "/" + row.folder + "/daemon.log";
+    const std::string output = row.made ? log : dir + "/out";
+    for (int i = 0; i < 200 && !has(readFile(output), "daemon running"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(launcher, SIGTERM);
+    EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
+    EXPECT_EQ(readFile(output), "daemon running\n");
+    EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n");
+    if (row.made) {
+      EXPECT_EQ(readFile(dir + "/out"), "");
+    } else {
+      EXPECT_TRUE(has(readFile(dir + "/err"), "The log cannot be made in " + top))
+          << readFile(dir + "/err");
+    }
+  }
 }
 
 // The unit's ExecStart names the launcher whatever its folder is called:
