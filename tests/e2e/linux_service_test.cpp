@@ -207,6 +207,30 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
   }
 }
 
+// systemd is told of no restarts: tarvikd starts a failed application
+// again itself, serviceRestartLimit times in a row, and ends with its code.
+TEST_F(LinuxServiceTest, RunStartsAFailedApplicationAgain) {
+  struct Row {
+    const char* lines;
+    int code;
+    int runs;
+  } rows[] = {
+      {"serviceRestartDelay 0\nserviceRestartLimit 2\n", 3, 3},
+      {"serviceRestartDelay 0\n", 0, 1},
+      {"", 3, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.lines);
+    const std::string exe = install("bin", "daemon", daemonConfig() + row.lines);
+    const std::string dir = newCaseDir("restarts");
+    RunResult r = runNative(exe, RunOptions::of({"run", dir, "exit", std::to_string(row.code)}));
+    EXPECT_EQ(r.exitCode, static_cast<uint32_t>(row.code)) << r.err;
+    std::string runs;
+    for (int i = 0; i < row.runs; ++i) runs += "run\n";
+    EXPECT_EQ(readFile(dir + "/runs"), runs) << r.err;
+  }
+}
+
 // The unit's ExecStart names the launcher whatever its folder is called:
 // systemd takes a space or a $ in a quoted path as it stands, a % only
 // doubled. An executable's path with a quote or a backslash systemd does
