@@ -233,8 +233,9 @@ TEST_F(LinuxServiceTest, RunStartsAFailedApplicationAgain) {
 
 // The unit's ExecStart names the launcher whatever its folder is called:
 // systemd takes a space or a $ in a quoted path as it stands, a % only
-// doubled. An executable's path with a quote or a backslash systemd does
-// not run at all: install refuses it (code 21) and writes no unit.
+// doubled. An executable's path with a quote, a backslash or bytes that are
+// not UTF-8 systemd does not run at all: install refuses it (code 21) and
+// writes no unit.
 TEST_F(LinuxServiceTest, TheUnitInstallWritesPassesVerify) {
   if (geteuid() != 0) GTEST_SKIP() << "install needs root";
   struct Row {
@@ -243,7 +244,7 @@ TEST_F(LinuxServiceTest, TheUnitInstallWritesPassesVerify) {
   } rows[] = {
       {"bin", true},        {"with space", true}, {"cost $HOME", true},
       {"cost ${HOME}", true}, {"100% sure", true}, {"it's", false},
-      {"say \"hi\"", false}, {"back\\slash", false},
+      {"say \"hi\"", false}, {"back\\slash", false}, {"not UTF-8 \xff", false},
   };
   for (const Row& row : rows) {
     const std::string exe = install(row.folder, "daemon", daemonConfig());
