@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "support/Utf8.h"
+
 namespace tarvik {
 
 namespace {
@@ -66,7 +68,9 @@ std::string dependencyUnit(const std::string& dependency) {
 
 std::optional<std::string> unitExecutable(const std::string& path) {
   // systemd expands no `$` in the program's path, and runs no program
-  // whose path holds a quote, a backslash or a control character.
+  // whose path holds a quote, a backslash or a control character, or
+  // bytes that are not UTF-8 (it ignores the line).
+  if (!isValidUtf8(path)) return std::nullopt;
   std::string quoted = "\"";
   for (const char c : path) {
     const unsigned char byte = static_cast<unsigned char>(c);
@@ -86,8 +90,8 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   const std::optional<std::string> command = unitExecutable(launcher);
   if (!command) {
     problem = "the launcher's path " + launcher +
-              " holds a quote, a backslash or a control character, and systemd "
-              "runs no program from such a path";
+              " holds a quote, a backslash, a control character or bytes that "
+              "are not UTF-8, and systemd runs no program from such a path";
     return std::nullopt;
   }
   if (holdsLineEnd(folder) || folder.find('"') != std::string::npos) {
