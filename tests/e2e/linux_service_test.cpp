@@ -179,11 +179,17 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
   struct Row {
     const char* folder;
     bool made;
-  } rows[] = {{"journal", true}, {"a-file/logs", false}};
+    const char* lines;
+  } rows[] = {
+      {"journal", true, ""},
+      {"journal", true, "javalib auto\n"},
+      {"a-file/logs", false, ""},
+  };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.folder);
-    const std::string exe = install("bin", "daemon",
-                                    daemonConfig() + "serviceLogFolder ../" + row.folder + "\n");
+    SCOPED_TRACE(std::string(row.folder) + " " + row.lines);
+    const std::string exe =
+        install("bin", "daemon",
+                row.lines + daemonConfig() + "serviceLogFolder ../" + row.folder + "\n");
     const std::string top = exe.substr(0, exe.rfind("/bin/"));
     writeFile(top + "/a-file", "");
     const std::string dir = newCaseDir("systemd-run");
@@ -196,7 +202,8 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     kill(launcher, SIGTERM);
     EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
-    EXPECT_EQ(readFile(output), "daemon running\n");
+    // The shutdown hook's last words too.
+    EXPECT_EQ(readFile(output), "daemon running\ndaemon stopping\n");
     EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n");
     if (row.made) {
       EXPECT_EQ(readFile(dir + "/out"), "");

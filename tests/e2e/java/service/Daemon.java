@@ -8,7 +8,8 @@ import java.nio.file.StandardOpenOption;
 
 // A long-running application the service launcher's tests start as
 // `Daemon DIR WORDS...`: writes its words to DIR/args and its process id to
-// DIR/pid, then waits to be ended; its shutdown hook writes DIR/hook.
+// DIR/pid, then waits to be ended; its shutdown hook says it stops and
+// writes DIR/hook.
 // `Daemon DIR exit N` adds a line to DIR/runs and ends with N at once.
 public class Daemon {
     public static void main(String[] args) throws Exception {
@@ -19,6 +20,7 @@ public class Daemon {
             System.exit(Integer.parseInt(args[2]));
         }
         Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+            System.out.println("daemon stopping");
             try {
                 Files.write(dir.resolve("hook"), "hook ran\n".getBytes());
             } catch (Exception e) {
