@@ -249,6 +249,7 @@ TEST(PosixServiceTest, CapturedStreamsArriveUntilEveryWriterIsGone) {
   EXPECT_EQ(report.find("after-release"), std::string::npos) << report;
 }
 
+// Each script touches $READY once its traps are set.
 TEST(PosixServiceTest, InterruptAndTerminateEndTheChild) {
   struct Row {
     const char* what;
@@ -257,23 +258,27 @@ TEST(PosixServiceTest, InterruptAndTerminateEndTheChild) {
     bool interrupt;  // else terminate
     uint32_t code;
   } rows[] = {
-      {"interrupt", "exec sleep 30", false, true, 128 + SIGINT},
-      {"interrupt while the launcher leaves interrupts to the child", "exec sleep 30", true,
-       true, 128 + SIGINT},
-      {"interrupt a child that handles it", "trap 'kill $!; exit 7' INT; sleep 30 & wait",
-       false, true, 7},
-      {"terminate a child that ignores interrupts", "trap '' INT; exec sleep 30", false, false,
-       128 + SIGKILL},
+      {"interrupt", "touch \"$READY\"; exec sleep 30", false, true, 128 + SIGINT},
+      {"interrupt while the launcher leaves interrupts to the child",
+       "touch \"$READY\"; exec sleep 30", true, true, 128 + SIGINT},
+      {"interrupt a child that handles it",
+       "trap 'kill $!; exit 7' INT; sleep 30 & touch \"$READY\"; wait", false, true, 7},
+      {"terminate a child that ignores interrupts",
+       "trap '' INT; touch \"$READY\"; exec sleep 30", false, false, 128 + SIGKILL},
   };
   PosixPlatform platform;
+  Tree tree;
   for (const Row& row : rows) {
+    const std::string ready = tree.at("ready");
+    unlink(ready.c_str());
+    setenv("READY", ready.c_str(), 1);
     ChildStart start = shell(row.script);
     start.leaveInterruptsToChild = row.leaveInterruptsToChild;
     ChildStartResult started = platform.startChild(start);
     ASSERT_TRUE(started.child) << started.errorText;
     ChildProcess& child = *started.child;
-    // The shell sets its traps before the signal comes.
-    EXPECT_EQ(child.waitForExit(300), WaitResult::Running) << row.what;
+    for (int i = 0; i < 1000 && access(ready.c_str(), F_OK) != 0; ++i)
+      EXPECT_EQ(child.waitForExit(10), WaitResult::Running) << row.what;
     if (row.interrupt)
       EXPECT_TRUE(child.interrupt()) << row.what;
     else
@@ -283,6 +288,7 @@ TEST(PosixServiceTest, InterruptAndTerminateEndTheChild) {
     if (ended != WaitResult::Ended) child.terminate(), child.waitForExit(-1);
     EXPECT_EQ(child.exitCode(), row.code) << row.what;
   }
+  unsetenv("READY");
 }
 
 }  // namespace
