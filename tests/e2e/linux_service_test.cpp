@@ -198,7 +198,7 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
     ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
     const std::string log = top + "/" + row.folder + "/daemon.log";
     const std::string output = row.made ? log : dir + "/out";
-    for (int i = 0; i < 200 && !has(readFile(output), "daemon running"); ++i)
+    for (int i = 0; i < 1000 && !has(readFile(output), "daemon running"); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     kill(launcher, SIGTERM);
     EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
