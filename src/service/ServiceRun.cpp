@@ -197,6 +197,7 @@ void endTheService(int code) {
 int serveAsService(ServiceSession& session,
                    const std::function<int()>& readConfiguration) {
   gSession = &session;
+  gStopAsked = false;
   LauncherOptions& opts = options();
   opts.runsAsService = true;
   session.report(ServiceState::StartPending, 0, 30000);
@@ -223,6 +224,8 @@ int serveAsService(ServiceSession& session,
 
 int serveInForeground() {
   Platform& os = platform();
+  gSession = nullptr;
+  gStopAsked = false;
   // systemd keeps a unit's output in its journal; with a log folder of its
   // own the service writes there, when the log can be made there (the
   // service's user may not write the folder): else the journal keeps it.
