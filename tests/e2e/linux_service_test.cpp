@@ -3,7 +3,9 @@
 // and the signals that end it, the unit `install` writes and what it
 // refuses, typed as a user types it.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,6 +118,19 @@ std::string verify(const std::string& unit) {
   return "refused: " + readFile(report);
 }
 
+// A TCP port of the loopback that nothing listens on now.
+std::string freePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  const bool got = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
+  close(fd);
+  return got ? std::to_string(ntohs(address.sin_port)) : "19092";
+}
+
 class LinuxServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,6 +227,40 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
           << readFile(dir + "/err");
     }
   }
+}
+
+// Debian's H2 database as its TCP server, the service a user would make of
+// it: the unit install writes, and the server run in the foreground until
+// systemd's SIGTERM.
+TEST_F(LinuxServiceTest, DebiansH2ServerRunsAsAService) {
+  const std::string h2 = "/usr/share/java/h2.jar";
+  if (!fileExists(h2)) GTEST_SKIP() << "no " << h2 << " here";
+  const std::string data = newCaseDir("h2-data");
+  const std::string port = freePort();
+  const std::string exe = install(
+      "bin", "h2-server",
+      "javapath " + java() + "\nmainclass org.h2.tools.Server\naddjar " + h2 +
+          "\nargument -tcp\nargument -tcpPort\nargument " + port +
+          "\nargument -baseDir\nargument " + data + "\nserviceName h2-server\n");
+  if (geteuid() == 0) {
+    const std::string unitDir = newCaseDir("unit-dir");
+    RunOptions options = RunOptions::of({"install"});
+    options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+    RunResult r = runNative(exe, options);
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    if (whyNoVerify().empty()) {
+      EXPECT_EQ(verify(unitDir + "/h2-server.service"), "");
+    }
+  }
+  const std::string dir = newCaseDir("h2-run");
+  const pid_t launcher = startInGroup(quoted(exe) + " run", dir, "/");
+  const std::string running = "TCP server running at tcp://localhost:" + port;
+  for (int i = 0; i < 1500 && !has(readFile(dir + "/out"), running); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(has(readFile(dir + "/out"), running)) << readFile(dir + "/out")
+                                                    << readFile(dir + "/err");
+  kill(launcher, SIGTERM);
+  EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
 }
 
 // systemd is told of no restarts: tarvikd starts a failed application
