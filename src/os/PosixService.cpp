@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include <string>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "os/PosixPlatform.h"
 
@@ -60,18 +63,46 @@ std::string groupName(gid_t gid) {
   return std::to_string(gid);
 }
 
+// Whether the file has an access list of its own; its group bits are then
+// the list's mask, the most any user or group it names may do.
+bool hasAccessList(const std::string& path) {
+  return lgetxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
+}
+
 // Who but root may change what `st` describes (the name itself for a
-// link, which only its folder's writers can replace).
-std::string othersOf(const struct stat& st, const std::string& path) {
+// link, which only its owner and its folder's writers can replace).
+// `addingCounts`: for the folder asked about itself, whose new names (a
+// class path folder's classes) count as much as its present ones.
+std::string othersOf(const struct stat& st, const std::string& path,
+                     bool addingCounts = false) {
   if (st.st_uid != 0) return "the user " + userName(st.st_uid) + " (" + path + ")";
   if (S_ISLNK(st.st_mode)) return std::string();
   // A folder whose sticky bit is set lets others add names, not replace
   // root's: /tmp above a folder of root's is safe.
-  const bool sticky = S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX);
-  if ((st.st_mode & S_IWOTH) && !sticky) return "everyone (" + path + ")";
-  if ((st.st_mode & S_IWGRP) && st.st_gid != 0 && !sticky)
-    return "the group " + groupName(st.st_gid) + " (" + path + ")";
+  if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) && !addingCounts) return std::string();
+  if (st.st_mode & S_IWOTH) return "everyone (" + path + ")";
+  if (st.st_mode & S_IWGRP) {
+    if (hasAccessList(path))
+      return "the users and groups its access list names (" + path + ")";
+    if (st.st_gid != 0) return "the group " + groupName(st.st_gid) + " (" + path + ")";
+  }
   return std::string();
+}
+
+std::string cannotTell(const std::string& path, int error) {
+  return "nobody can tell (" + path + ": " + strerror(error) + ")";
+}
+
+// The names of `path` between its slashes, the last first.
+void pushNames(const std::string& path, std::vector<std::string>& names) {
+  size_t end = path.size();
+  while (end > 0) {
+    const size_t slash = path.rfind('/', end - 1);
+    const size_t begin = slash == std::string::npos ? 0 : slash + 1;
+    if (end > begin) names.push_back(path.substr(begin, end - begin));
+    if (slash == std::string::npos) break;
+    end = slash;
+  }
 }
 
 std::string parentOf(const std::string& path) {
@@ -132,31 +163,50 @@ void PosixPlatform::releaseStdStreams() {
 }
 
 std::string PosixPlatform::othersWhoMayChange(const std::string& path) {
-  // The name as given, then what it leads to, then every folder above
-  // what it leads to: whoever may write one of them may replace the file.
+  // Every name the system looks up on the way to the file, as it looks
+  // them up, links followed: whoever may change one of them may replace
+  // the file, a link's own folder as much as its target's.
+  if (path.empty()) return cannotTell(path, ENOENT);
+  std::string absolute = path;
+  if (path[0] != '/') {
+    char here[PATH_MAX];
+    if (!getcwd(here, sizeof here)) return cannotTell(path, errno);
+    absolute = std::string(here) + "/" + path;
+  }
+  std::vector<std::string> names;  // still to look up, the next last
+  pushNames(absolute, names);
+  std::string at = "/";
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0)
-    return "nobody can tell (" + path + ": " + strerror(errno) + ")";
-  if (S_ISLNK(st.st_mode)) {
-    const std::string linkFolder = parentOf(path);
-    struct stat folder;
-    if (lstat(linkFolder.c_str(), &folder) == 0) {
-      const std::string who = othersOf(folder, linkFolder);
-      if (!who.empty()) return who;
+  if (lstat(at.c_str(), &st) != 0) return cannotTell(at, errno);
+  std::string who = othersOf(st, at);
+  int links = 0;
+  while (who.empty() && !names.empty()) {
+    const std::string name = names.back();
+    names.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      at = parentOf(at);
+      continue;
     }
+    const std::string next = at == "/" ? "/" + name : at + "/" + name;
+    if (lstat(next.c_str(), &st) != 0) return cannotTell(next, errno);
+    who = othersOf(st, next);
+    if (!S_ISLNK(st.st_mode)) {
+      at = next;
+      continue;
+    }
+    char target[PATH_MAX];
+    const ssize_t length = readlink(next.c_str(), target, sizeof target);
+    if (length < 0) return cannotTell(next, errno);
+    if (static_cast<size_t>(length) == sizeof target) return cannotTell(next, ENAMETOOLONG);
+    if (++links > 40) return cannotTell(path, ELOOP);
+    const std::string leadsTo(target, static_cast<size_t>(length));
+    pushNames(leadsTo, names);
+    if (!leadsTo.empty() && leadsTo[0] == '/') at = "/";
   }
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return "nobody can tell (" + path + ": " + strerror(errno) + ")";
-  std::string at = real;
-  free(real);
-  for (;;) {
-    if (lstat(at.c_str(), &st) != 0)
-      return "nobody can tell (" + at + ": " + strerror(errno) + ")";
-    const std::string who = othersOf(st, at);
-    if (!who.empty()) return who;
-    if (at == "/") return std::string();
-    at = parentOf(at);
-  }
+  if (!who.empty()) return who;
+  if (lstat(at.c_str(), &st) != 0) return cannotTell(at, errno);
+  return othersOf(st, at, true);
 }
 
 bool PosixPlatform::hasAdministratorRights() { return geteuid() == 0; }

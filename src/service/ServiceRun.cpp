@@ -9,6 +9,7 @@
 #include "launch/ChildLauncher.h"
 #include "launch/EmbeddedVmLauncher.h"
 #include "service/RestartBudget.h"
+#include "service/RollingLog.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceLog.h"
 #include "support/LauncherFolder.h"
@@ -171,6 +172,17 @@ bool openLog() {
                         service.logFiles);
 }
 
+// Whether the log can be made in its folder, tried before the output is
+// taken, while what says it cannot still reaches someone.
+bool logCanBeMade() {
+  const ServiceSettings& service = settings().service;
+  RollingLog log(logFolder(), serviceName().value_or("service"), service.logSizeBytes,
+                 service.logFiles);
+  const bool made = log.open();
+  log.close();
+  return made;
+}
+
 // Every end of the service, an exit from deep in a launch too: the log
 // is written out, and the manager told.
 void endTheService(int code) {
@@ -215,9 +227,13 @@ int serveInForeground() {
   gSession = nullptr;
   gStopAsked = false;
   // systemd keeps a unit's output in its journal; with a log folder of its
-  // own the service writes there.
-  if (os.getEnv(SYSTEMD_INVOCATION_VARIABLE) && settings().service.logFolder &&
-      captureServiceOutput()) {
+  // own the service writes there, when the log can be made there (the
+  // service's user may not write the folder): else the journal keeps it.
+  const bool ownLog = os.getEnv(SYSTEMD_INVOCATION_VARIABLE) && settings().service.logFolder;
+  if (ownLog && !logCanBeMade()) {
+    os.writeStderr("The log cannot be made in " + logFolder() +
+                   "; the output stays in the journal.\n");
+  } else if (ownLog && captureServiceOutput()) {
     setBeforeExit(endTheService);
     openLog();
     const int code = serve();

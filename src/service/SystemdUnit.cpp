@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "support/Utf8.h"
+
 namespace tarvik {
 
 namespace {
@@ -47,16 +49,35 @@ std::string accountLines(const std::string& account) {
   return "User=" + unitText(plain) + "\n";
 }
 
+// A dependency as systemd names units: a name of its own is a service's,
+// one with a unit type (dbus.service, network-online.target) stays.
+std::string dependencyUnit(const std::string& dependency) {
+  static const char* const TYPES[] = {".service", ".socket", ".device", ".mount",
+                                      ".automount", ".swap", ".target", ".path",
+                                      ".timer", ".slice", ".scope"};
+  for (const char* type : TYPES) {
+    const std::string suffix = type;
+    if (dependency.size() > suffix.size() &&
+        dependency.compare(dependency.size() - suffix.size(), suffix.size(), suffix) == 0)
+      return dependency;
+  }
+  return dependency + ".service";
+}
+
 }  // namespace
 
-std::optional<std::string> unitCommandWord(const std::string& word) {
-  if (holdsLineEnd(word)) return std::nullopt;
+std::optional<std::string> unitExecutable(const std::string& path) {
+  // systemd expands no `$` in the program's path, and runs no program
+  // whose path holds a quote, a backslash or a control character, or
+  // bytes that are not UTF-8 (it ignores the line).
+  if (!isValidUtf8(path)) return std::nullopt;
   std::string quoted = "\"";
-  for (const char c : word) {
-    if (c == '\\' || c == '"') quoted += '\\';
-    if (c == '$') quoted += '$';
-    if (c == '%') quoted += '%';
+  for (const char c : path) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\'' || c == '\\' || byte < 0x20 || byte == 0x7f)
+      return std::nullopt;
     quoted += c;
+    if (c == '%') quoted += '%';
   }
   return quoted + "\"";
 }
@@ -66,9 +87,11 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
                                            const std::string& launcher,
                                            const std::string& folder,
                                            std::string& problem) {
-  const std::optional<std::string> command = unitCommandWord(launcher);
+  const std::optional<std::string> command = unitExecutable(launcher);
   if (!command) {
-    problem = "the launcher's path " + launcher + " holds a line end";
+    problem = "the launcher's path " + launcher +
+              " holds a quote, a backslash, a control character or bytes that "
+              "are not UTF-8, and systemd runs no program from such a path";
     return std::nullopt;
   }
   if (holdsLineEnd(folder) || folder.find('"') != std::string::npos) {
@@ -82,8 +105,8 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   std::string after = "network.target";
   std::string requires;
   for (const std::string& dependency : service.dependencies) {
-    after += " " + dependency + ".service";
-    requires += (requires.empty() ? "" : " ") + dependency + ".service";
+    after += " " + dependencyUnit(dependency);
+    requires += (requires.empty() ? "" : " ") + dependencyUnit(dependency);
   }
   std::string text = "[Unit]\nDescription=" + unitText(description) + "\n";
   text += "After=" + after + "\n";

@@ -9,10 +9,9 @@
 
 namespace tarvik {
 
-// `word` as one word of a unit's command line (between double quotes, its
-// `\`, `"`, `$` and `%` escaped), or nothing when it holds a line end,
-// which no unit line can.
-std::optional<std::string> unitCommandWord(const std::string& word);
+// `path` as the program of a unit's command line (between double quotes,
+// its `%` doubled), or nothing when systemd would not run it.
+std::optional<std::string> unitExecutable(const std::string& path);
 
 // The unit: its ExecStart is `launcher run`, in `folder`; nothing when a
 // path cannot be written in a unit, with `problem` saying which.

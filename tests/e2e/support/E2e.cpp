@@ -172,6 +172,7 @@ std::string newCaseDir(const std::string& name) {
 std::string sourceDir() { return TARVIK_SOURCE_DIR; }
 std::string nativeLauncher() { return TARVIK_NATIVE_LAUNCHER; }
 std::string nativeConsoleLauncher() { return TARVIK_NATIVE_CONSOLE_LAUNCHER; }
+std::string nativeServiceLauncher() { return TARVIK_NATIVE_SERVICE_LAUNCHER; }
 
 std::string javaHome() {
   const char* home = std::getenv("TARVIK_TEST_JAVA_HOME");

@@ -102,10 +102,11 @@ bool fileExists(const std::string& path);
 void makeDirs(const std::string& path);
 // A fresh empty folder for one case, below this test binary's own root.
 std::string newCaseDir(const std::string& name);
-// The source tree (for test data) and the native build's launcher.
+// The source tree (for test data) and the native build's launchers.
 std::string sourceDir();
 std::string nativeLauncher();
 std::string nativeConsoleLauncher();
+std::string nativeServiceLauncher();
 // The JDK the Linux tests use.
 std::string javaHome();
 

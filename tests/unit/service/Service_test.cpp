@@ -311,8 +311,10 @@ TEST_F(ServiceTest, RefusedDirectiveValuesKeepTheEarlierValue) {
   }
 }
 
-// A unit's command is one word whatever the path holds; a line end cannot
-// be written at all.
+// A unit's program is one quoted word as systemd reads it: a `$` stays (the
+// program's path expands none), a `%` is doubled; a path systemd runs no
+// program from (a quote, a backslash, a control character, not UTF-8) is
+// none.
 TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
   const struct {
     const char* path;
@@ -320,20 +322,22 @@ TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
   } rows[] = {
       {"/opt/app/appd", "\"/opt/app/appd\""},
       {"/opt/my app/appd", "\"/opt/my app/appd\""},
-      {"/opt/$HOME/a\"b\\c%d", "\"/opt/$$HOME/a\\\"b\\\\c%%d\""},
+      {"/opt/$HOME/${HOME}/100%/appd", "\"/opt/$HOME/${HOME}/100%%/appd\""},
   };
-  for (const auto& row : rows) EXPECT_EQ(unitCommandWord(row.path), std::string(row.word));
-  EXPECT_FALSE(unitCommandWord("/opt/a\nb"));
+  for (const auto& row : rows) EXPECT_EQ(unitExecutable(row.path), std::string(row.word));
+  for (const char* path : {"/opt/a\nb", "/opt/a\"b", "/opt/it's", "/opt/a\\b", "/opt/a\tb",
+                           "/opt/\xff"})
+    EXPECT_FALSE(unitExecutable(path)) << path;
   ServiceSettings service;
   service.account = "LocalService";
-  service.dependencies = {"postgresql"};
+  service.dependencies = {"postgresql", "network-online.target"};
   std::string problem;
   const std::optional<std::string> text =
       systemdUnitText(service, "appd", "/opt/app/appd", "/opt/app", problem);
   ASSERT_TRUE(text);
   for (const char* line : {"ExecStart=\"/opt/app/appd\" run\n", "DynamicUser=yes\n",
-                           "Requires=postgresql.service\n", "SuccessExitStatus=143\n",
-                           "TimeoutStopSec=20\n", "KillMode=mixed\n"})
+                           "Requires=postgresql.service network-online.target\n",
+                           "SuccessExitStatus=143\n", "TimeoutStopSec=20\n", "KillMode=mixed\n"})
     EXPECT_NE(text->find(line), std::string::npos) << line;
 }
 
