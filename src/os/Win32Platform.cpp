@@ -335,10 +335,21 @@ class Win32Platform : public Platform {
                       bool isError) override {
     writeWin32EventLog(source, text, isError);
   }
+  // The pipe becomes descriptors 1 and 2 under the runtime's own streams:
+  // the platform's writes go there, as every child's do.
   std::unique_ptr<StreamCapture> captureStdStreams() override {
-    return captureWin32StdStreams();
+    std::unique_ptr<StreamCapture> capture = captureWin32StdStreams();
+    if (capture) {
+      out_ = stdout;
+      err_ = stderr;
+    }
+    return capture;
   }
-  void releaseStdStreams() override { releaseWin32StdStreams(); }
+  void releaseStdStreams() override {
+    releaseWin32StdStreams();
+    out_ = stdout;
+    err_ = stderr;
+  }
   std::string othersWhoMayChange(const std::string& path) override {
     return win32OthersWhoMayChange(path);
   }
