@@ -116,8 +116,10 @@ struct LauncherOptions {
   // The service launcher (tarvikd), a console launcher whose words manage
   // the application's service.
   bool serviceLauncher = false;
-  // It runs as the service now: the service manager started it.
+  // It runs as the service now: the service manager started it. What a
+  // box would show goes to the system's log too, from this source.
   bool runsAsService = false;
+  std::string systemLogSource;
 };
 
 // The launcher's own path, the word it was started with, and the folder it

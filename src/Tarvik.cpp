@@ -12,6 +12,8 @@
 #include "launch/ChildLauncher.h"
 #include "launch/WindowsCommandLine.h"
 #include "launch/SingleInstance.h"
+#include "service/ServiceRun.h"
+#include "service/ServiceWords.h"
 #include "support/LauncherFolder.h"
 #include "support/LogRedirector.h"
 #include "support/Message.h"
@@ -267,13 +269,14 @@ std::vector<std::string_view> launcherSwitchNames() {
   return names;
 }
 
-int runLauncher(const std::vector<std::string>& argv,
-                const std::string& ownFile) {
+namespace {
+
+// The switches, the launcher's folder and the configuration: 0 when the
+// application can be launched, else the code to end with.
+int settleLaunch(const std::vector<std::string>& argv) {
   Platform& os = platform();
   LauncherOptions& opts = options();
   StartupState& start = startup();
-  start.startedAs = argv.empty() ? std::string() : argv[0];
-  start.exePath = ownFile.empty() ? start.startedAs : ownFile;
 
   if (isConsoleLauncher()) {
     walkConsoleSwitches(argv.empty() ? std::vector<std::string>{""} : argv);
@@ -310,6 +313,49 @@ int runLauncher(const std::vector<std::string>& argv,
       writeRecord("vmpath " + std::to_string(j) + "=" + s.classPath[j] + "\n");
     }
   }
+  return 0;
+}
+
+[[noreturn]] void refuseServiceWords(const std::string& launcher) {
+  showErrorBox(SERVICE_USAGE_CAPTION, serviceUsage(launcher));
+  exitLauncher(SERVICE_USAGE_EXIT_CODE);
+}
+
+// The service launcher: the first word says what to do with the service,
+// and `run`'s further words are the application's. Without a word it is
+// the service, when the service manager started it.
+int runServiceLauncher(const std::vector<std::string>& argv) {
+  const std::string launcher = argv.empty() ? std::string() : argv[0];
+  std::vector<std::string> words(argv.begin(), argv.begin() + (argv.empty() ? 0 : 1));
+  if (words.empty()) words.push_back(launcher);
+  if (argv.size() < 2) {
+    int code = 0;
+    const bool served = platform().runAsService([&](ServiceSession& session) {
+      code = serveAsService(session, [&] { return settleLaunch(words); });
+      return code;
+    });
+    if (served) exitLauncher(code);
+    refuseServiceWords(launcher);
+  }
+  const std::string word = argv[1];
+  if (!isServiceWord(word) || (word != "run" && argv.size() > 2))
+    refuseServiceWords(launcher);
+  words.insert(words.end(), argv.begin() + 2, argv.end());
+  if (const int failed = settleLaunch(words)) exitLauncher(failed);
+  exitLauncher(runServiceWord(word));
+}
+
+}  // namespace
+
+int runLauncher(const std::vector<std::string>& argv,
+                const std::string& ownFile) {
+  LauncherOptions& opts = options();
+  StartupState& start = startup();
+  start.startedAs = argv.empty() ? std::string() : argv[0];
+  start.exePath = ownFile.empty() ? start.startedAs : ownFile;
+  if (opts.serviceLauncher) return runServiceLauncher(argv);
+
+  if (const int failed = settleLaunch(argv)) return failed;
 
   keepToSingleInstance();
 

@@ -10,6 +10,7 @@
 
 #include "LaunchSettings.h"
 #include "config/DesktopDirectives.h"
+#include "config/ServiceDirectives.h"
 #include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
 #include "launch/JavaLauncherOptions.h"
@@ -368,6 +369,19 @@ const Directive DIRECTIVES[] = {
     {"rmvmparam", removeVmParams},
     {"singleInstance", applySingleInstance},
     {"javaDownloadUrl", applyJavaDownloadUrl},
+    {"serviceName", applyServiceName},
+    {"serviceDisplayName", applyServiceDisplayName},
+    {"serviceDescription", applyServiceDescription},
+    {"serviceStartType", applyServiceStartType},
+    {"serviceAccount", applyServiceAccount},
+    {"serviceDependsOn", applyServiceDependsOn},
+    {"serviceStopTimeout", applyServiceStopTimeout},
+    {"serviceStopMethod", applyServiceStopMethod},
+    {"serviceRestartDelay", applyServiceRestartDelay},
+    {"serviceRestartLimit", applyServiceRestartLimit},
+    {"serviceLogFolder", applyServiceLogFolder},
+    {"serviceLogSize", applyServiceLogSize},
+    {"serviceLogFiles", applyServiceLogFiles},
 };
 
 }  // namespace

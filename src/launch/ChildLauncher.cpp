@@ -35,6 +35,8 @@ constexpr double QUICK_FAILURE_SECONDS = 3.0;
 // How long a child runs before its argument file may go.
 constexpr int32_t ARGUMENT_FILE_READ_MILLIS = 3000;
 
+ChildWait gChildWait = nullptr;
+
 // What the C runtime's "%s" prints for an absent text.
 std::string orNull(const OptionalText& text) {
   return text ? *text : std::string("(null)");
@@ -68,6 +70,8 @@ int launchResultFor(uint32_t exitCode) {
 bool asksForRestart(uint32_t exitCode) {
   return classifyExitCode(exitCode) == ChildEnd::Relaunch;
 }
+
+void setChildWait(ChildWait wait) { gChildWait = wait; }
 
 namespace {
 
@@ -217,7 +221,9 @@ int launchJava() {
   if (start.useStdHandles) start.stdHandles = os.standardHandles();
   if (!console) start.stdHandles.input = 0;
   // A console child shares the launcher's console, and so its Ctrl-C.
-  start.noWindow = !s.showConsole && !console;
+  // A service has no console to share: its child gets one of its own,
+  // without a window, for the Ctrl-C that stops it.
+  start.noWindow = (!s.showConsole && !console) || opts.runsAsService;
   start.leaveInterruptsToChild = console;
   start.endsWithLauncher = console;
   start.forwardTermination = true;
@@ -266,9 +272,18 @@ int launchJava() {
   // A negative bound waits without one, as the system's wait would.
   const bool unbounded = s.keepAlive || opts.passExitCodeFlag;
   const int64_t millis = unbounded ? -1 : s.keepAliveMillis;
-  const WaitResult waited =
-      argumentFile ? waitRemovingArgumentFile(child, millis, *argumentFile)
-                   : child.waitForExit(millis);
+  WaitResult waited;
+  if (gChildWait) {
+    // The argument file goes once Java has read it; the service's wait
+    // takes the rest.
+    waited = argumentFile ? child.waitForExit(ARGUMENT_FILE_READ_MILLIS)
+                          : WaitResult::Running;
+    if (argumentFile && waited != WaitResult::Failed) os.removeFile(*argumentFile);
+    if (waited == WaitResult::Running) waited = gChildWait(child);
+  } else {
+    waited = argumentFile ? waitRemovingArgumentFile(child, millis, *argumentFile)
+                          : child.waitForExit(millis);
+  }
   if (waited == WaitResult::Running) return 0;
   if (waited == WaitResult::Failed) {
     // Nothing is known of the child's end: its code is not the system's

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "os/Platform.h"
+
 namespace tarvik {
 
 // launchJava's result when no Java runtime was found.
@@ -21,6 +23,12 @@ constexpr int CHILD_WAIT_FAILED_EXIT_CODE = 6;
 
 // One launch; 999 asks the entry to launch again.
 int launchJava();
+
+// The wait for a child that the service launcher makes in place of the
+// launcher's own (it stops the child when the service is asked to stop);
+// null for the launcher's own wait.
+using ChildWait = WaitResult (*)(ChildProcess& child);
+void setChildWait(ChildWait wait);
 
 // Whether an application's exit code asks for a restart: 999, as the
 // system delivers it (Linux: cut to 8 bits, 231).

@@ -1,5 +1,6 @@
 #include "launch/EmbeddedVmLauncher.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,6 +61,44 @@ std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
   return texts;
 }
 
+// The VM this launch runs, from its creation until its end, for a stop
+// asked from another thread.
+std::atomic<JavaVM*> gRunningVm{nullptr};
+
+// Calls a static method `className`.`method` taking () or (String[]).
+bool callStopMethod(JNIEnv* env, const std::string& qualified) {
+  const size_t dot = qualified.rfind('.');
+  std::string className = qualified.substr(0, dot);
+  for (char& c : className)
+    if (c == '.') c = '/';
+  const std::string method = qualified.substr(dot + 1);
+  jclass owner = (*env)->FindClass(env, className.c_str());
+  if (owner == nullptr) {
+    (*env)->ExceptionDescribe(env);
+    return false;
+  }
+  if (jmethodID plain = (*env)->GetStaticMethodID(env, owner, method.c_str(), "()V")) {
+    (*env)->CallStaticVoidMethod(env, owner, plain);
+  } else {
+    (*env)->ExceptionClear(env);
+    jmethodID withArgs = (*env)->GetStaticMethodID(env, owner, method.c_str(),
+                                                   "([Ljava/lang/String;)V");
+    jclass stringClass = withArgs ? (*env)->FindClass(env, "java/lang/String") : nullptr;
+    jobjectArray none =
+        stringClass ? (*env)->NewObjectArray(env, 0, stringClass, nullptr) : nullptr;
+    if (none == nullptr) {
+      (*env)->ExceptionDescribe(env);
+      return false;
+    }
+    (*env)->CallStaticVoidMethod(env, owner, withArgs, none);
+  }
+  if ((*env)->ExceptionCheck(env)) {
+    (*env)->ExceptionDescribe(env);
+    return false;
+  }
+  return true;
+}
+
 // Runs main(String[]) on the created VM; the result of the launch.
 int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
   std::string className = *s.mainClass;
@@ -108,6 +147,7 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
     return RESULT_FAILED;
   }
 
+  gRunningVm = vm;
   (*env)->CallStaticVoidMethod(env, mainClass, mainMethod, args);
   // An exception out of main is a failure, as for Java's own launcher.
   int result = RESULT_OK;
@@ -118,6 +158,7 @@ int runMain(JavaVM* vm, JNIEnv* env, const LaunchSettings& s) {
   }
   // Waits for the application's other non-daemon threads (its windows).
   (*vm)->DestroyJavaVM(vm);
+  gRunningVm = nullptr;
   return result;
 }
 
@@ -221,6 +262,33 @@ void JNICALL vmExitHook(jint status) {
 // to a VM that writes the cache, so that other VMs' arguments stay as they
 // were.
 void JNICALL vmAbortHook() { finishStartupCache(); }
+
+bool askVmToStop(const OptionalText& stopMethod) {
+  JavaVM* vm = gRunningVm;
+  if (vm == nullptr) return false;
+  void* attached = nullptr;
+  if ((*vm)->AttachCurrentThread(vm, &attached, nullptr) != 0 || !attached)
+    return false;
+  JNIEnv* env = static_cast<JNIEnv*>(attached);
+  if (stopMethod) {
+    const bool called = callStopMethod(env, *stopMethod);
+    (*vm)->DetachCurrentThread(vm);
+    return called;
+  }
+  // As System.exit(0): the shutdown hooks run, then the exit hook ends the
+  // process. The call does not come back.
+  jclass system = (*env)->FindClass(env, "java/lang/System");
+  jmethodID exit = system ? (*env)->GetStaticMethodID(env, system, "exit", "(I)V")
+                          : nullptr;
+  if (exit == nullptr) {
+    (*env)->ExceptionDescribe(env);
+    (*vm)->DetachCurrentThread(vm);
+    return false;
+  }
+  (*env)->CallStaticVoidMethod(env, system, exit, 0);
+  (*vm)->DetachCurrentThread(vm);
+  return true;
+}
 
 int launchInProcess() { return launchInProcess(settings().javaLib); }
 

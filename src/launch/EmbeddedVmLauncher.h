@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "LaunchSettings.h"
 #include "launch/JniTypes.h"
 
 namespace tarvik {
@@ -14,6 +15,14 @@ namespace tarvik {
 int launchInProcess(const std::string& javaLib);
 // The same on the configured library (`javalib <path>`).
 int launchInProcess();
+
+// From another thread, while the application runs in-process: calls the
+// static method `stopMethod` ("package.Class.method", taking () or
+// (String[])) on a thread attached to the VM, or, with none, ends the VM as
+// System.exit(0) does (its hooks run, then the exit hook ends the process;
+// the call does not come back). False when there is no VM or the call
+// failed.
+bool askVmToStop(const OptionalText& stopMethod);
 
 // Where the DLLs a JVM library needs ship: the runtime's bin folder above
 // its server or client folder ("C:\jdk\bin\server\jvm.dll" gives

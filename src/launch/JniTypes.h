@@ -157,8 +157,9 @@ struct JNINativeInterface_ {
 struct JNIInvokeInterface_ {
   void *reserved0, *reserved1, *reserved2;
   jint(JNICALL* DestroyJavaVM)(JavaVM* vm);
-  void *AttachCurrentThread, *DetachCurrentThread, *GetEnv,
-      *AttachCurrentThreadAsDaemon;
+  jint(JNICALL* AttachCurrentThread)(JavaVM* vm, void** env, void* args);
+  jint(JNICALL* DetachCurrentThread)(JavaVM* vm);
+  void *GetEnv, *AttachCurrentThreadAsDaemon;
 };
 
 // The library export that creates the VM.
@@ -187,6 +188,10 @@ static_assert(slotOf(offsetof(JNINativeInterface_, ExceptionCheck)) == 228,
               "");
 static_assert(sizeof(JNINativeInterface_) == 234 * sizeof(void*), "");
 static_assert(slotOf(offsetof(JNIInvokeInterface_, DestroyJavaVM)) == 3, "");
+static_assert(slotOf(offsetof(JNIInvokeInterface_, AttachCurrentThread)) == 4,
+              "");
+static_assert(slotOf(offsetof(JNIInvokeInterface_, DetachCurrentThread)) == 5,
+              "");
 static_assert(sizeof(JNIInvokeInterface_) == 8 * sizeof(void*), "");
 
 }  // namespace jni

@@ -241,6 +241,8 @@ class OutputFile {
   virtual ~OutputFile() = default;
   // Writes the bytes; in text mode each LF may reach the disk as CR LF.
   virtual void write(const std::string& text) = 0;
+  // Hands what was written to the system, so that it outlives the process.
+  virtual void flush() {}
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;

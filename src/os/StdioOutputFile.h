@@ -20,6 +20,9 @@ class StdioOutputFile : public OutputFile {
     if (file_ && fwrite(text.data(), 1, text.size(), file_) != text.size())
       failed_ = true;
   }
+  void flush() override {
+    if (file_ && fflush(file_) != 0) failed_ = true;
+  }
   bool close() override {
     if (!file_) return !failed_;
     if (fflush(file_) != 0 || ferror(file_)) failed_ = true;

@@ -47,6 +47,10 @@ const KindRule KINDS[] = {
      WhenTaken::DrawName, false, "log file", "", 1},
     {LauncherFileKind::NamedLog, true, FileCreation::Replace, WhenTaken::GiveUp,
      false, "log file", "name another log file.", 1},
+    {LauncherFileKind::ServiceLog, false, FileCreation::Replace, WhenTaken::GiveUp,
+     false, "service log", "remove it, or name another serviceLogFolder.", 1},
+    {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
+     false, "service unit", "remove it, or name another serviceName.", 1},
 };
 
 const KindRule& ruleFor(LauncherFileKind kind) {

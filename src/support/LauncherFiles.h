@@ -28,6 +28,11 @@ enum class LauncherFileKind {
   // The file -log or outputFile names: replaces one. Becomes the standard
   // output and error.
   NamedLog,
+  // The service launcher's log in its log folder, made anew after each
+  // roll: replaces one.
+  ServiceLog,
+  // The systemd unit `install` writes: replaces one.
+  ServiceUnit,
 };
 
 // The file made, or why none was.

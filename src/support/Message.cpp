@@ -10,6 +10,12 @@ int tellUser(const std::string& text, const std::string& caption,
   Platform& os = platform();
   if (!isConsoleLauncher()) return os.messageBox(text, caption, style);
   os.writeStderr(caption + ": " + text + "\n");
+  // A service has no desktop: its boxes are lines of its log and events.
+  const LauncherOptions& opts = options();
+  if (opts.runsAsService)
+    os.writeSystemLog(opts.systemLogSource.empty() ? std::string("Tarvik")
+                                                   : opts.systemLogSource,
+                      caption + ": " + text, (style & MB_STYLE_ICONERROR) != 0);
   return (style & 0xF) == MB_STYLE_YESNO ? ANSWER_NO : ANSWER_OK;
 }
 

@@ -1,0 +1,49 @@
+// A log that rolls by size: <name>.log is written, and rolled to
+// <name>.1.log (the older ones one further, the oldest dropped) before it
+// would pass its size, at a line's end where one fits.
+#ifndef TARVIK_SERVICE_ROLLINGLOG_H
+#define TARVIK_SERVICE_ROLLINGLOG_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "os/Platform.h"
+
+namespace tarvik {
+
+class RollingLog {
+ public:
+  // `files`: how many are kept, the one written among them.
+  RollingLog(std::string folder, std::string name, int64_t maxBytes, int files);
+  RollingLog(const RollingLog&) = delete;
+  RollingLog& operator=(const RollingLog&) = delete;
+
+  // Makes the folder, rolls a log an earlier run left, and starts a new
+  // one. False when no log could be made.
+  bool open();
+  // Writes every byte, rolling as it goes.
+  void write(const std::string& bytes);
+  // False when a write failed since the log was opened (a full disk).
+  bool close();
+
+  // The file of the `index`-th log, 0 being the one written.
+  std::string pathOf(int index) const;
+
+ private:
+  void put(const std::string& bytes);
+  bool roll();
+  bool startFile();
+
+  std::string folder_;
+  std::string name_;
+  int64_t maxBytes_;
+  int files_;
+  std::unique_ptr<OutputFile> file_;
+  int64_t size_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace tarvik
+
+#endif  // TARVIK_SERVICE_ROLLINGLOG_H

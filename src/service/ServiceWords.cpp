@@ -1,0 +1,326 @@
+#include "service/ServiceWords.h"
+
+#include <memory>
+#include <optional>
+
+#include "LaunchSettings.h"
+#include "os/Platform.h"
+#include "service/InstallChecks.h"
+#include "service/ServiceIdentity.h"
+#include "service/ServiceRun.h"
+#include "service/SystemdUnit.h"
+#include "support/LauncherFiles.h"
+#include "support/LauncherFolder.h"
+#include "support/Message.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr const char SYSTEMCTL[] = "systemctl";
+// How long `restart` waits beyond the stop timeout for the old process's
+// end before it gives up.
+constexpr int64_t RESTART_MARGIN_MILLIS = 30000;
+constexpr int64_t RESTART_POLL_MILLIS = 250;
+// systemd's own folder of its running state (sd_booted).
+constexpr const char SYSTEMD_RUNTIME_FOLDER[] = "/run/systemd/system";
+
+void say(const std::string& text) {
+  platform().writeStdout(text + "\n");
+  platform().flushStdout();
+}
+
+void complain(const std::string& text) { platform().writeStderr(text + "\n"); }
+
+bool systemdUnits() { return !platform().conventions().serviceUnitFolder.empty(); }
+
+// The folder the unit goes to, and whether systemctl is to hear of it.
+std::string unitFolder(bool& callSystemctl) {
+  const PlatformConventions& conv = platform().conventions();
+  const std::optional<std::string> other =
+      conv.serviceUnitFolderVariable.empty()
+          ? std::nullopt
+          : platform().getEnv(conv.serviceUnitFolderVariable);
+  callSystemctl = !other || other->empty();
+  return callSystemctl ? conv.serviceUnitFolder : *other;
+}
+
+std::string unitPath(const std::string& folder, const std::string& name) {
+  return folder + platform().conventions().separator + name + ".service";
+}
+
+// Runs systemctl with `words`, its output the launcher's; its exit code,
+// or -1 when it could not be started.
+int systemctl(const std::vector<std::string>& words) {
+  Platform& os = platform();
+  ChildStart start;
+  start.arguments.push_back(SYSTEMCTL);
+  start.arguments.insert(start.arguments.end(), words.begin(), words.end());
+  start.useStdHandles = true;
+  start.stdHandles = os.standardHandles();
+  ChildStartResult started = os.startChild(start);
+  if (!started.child) {
+    complain("systemctl cannot be started: " + started.errorText);
+    return -1;
+  }
+  if (started.child->waitForExit(-1) != WaitResult::Ended) return -1;
+  return static_cast<int>(started.child->exitCode());
+}
+
+// systemctl's code as the word's: 0 stays 0.
+int systemctlResult(int code) {
+  return code == 0 ? 0 : SERVICE_MANAGER_FAILED_EXIT_CODE;
+}
+
+// The code for an answer of the service manager that was not Done, after
+// its line.
+int failure(const std::string& name, const std::string& doing,
+            const ServiceAnswer& answer) {
+  switch (answer.outcome) {
+    case ServiceOutcome::Done:
+      return 0;
+    case ServiceOutcome::Denied:
+      complain(doing + " the service " + name +
+               " needs an administrator's rights: run it from a command prompt "
+               "opened as administrator.");
+      return SERVICE_NO_RIGHTS_EXIT_CODE;
+    case ServiceOutcome::NotInstalled:
+      complain("The service " + name + " is not installed.");
+      return SERVICE_NOT_INSTALLED_EXIT_CODE;
+    case ServiceOutcome::WrongState:
+    case ServiceOutcome::Failed:
+      break;
+  }
+  complain(doing + " the service " + name + " failed: " + answer.errorText);
+  return SERVICE_MANAGER_FAILED_EXIT_CODE;
+}
+
+bool needsRights(const std::string& name, const std::string& doing) {
+  if (platform().hasAdministratorRights()) return false;
+  complain(doing + " the service " + name +
+           " needs an administrator's rights (Windows: a command prompt opened "
+           "as administrator; Linux: root).");
+  return true;
+}
+
+int installUnit(const std::string& name) {
+  bool callSystemctl = true;
+  const std::string folder = unitFolder(callSystemctl);
+  std::string problem;
+  const std::optional<std::string> text = systemdUnitText(
+      settings().service, name, startup().exePath, startup().launcherDir, problem);
+  if (!text) {
+    complain("The service " + name + " is not installed: " + problem + ".");
+    return SERVICE_REFUSED_EXIT_CODE;
+  }
+  const std::string path = unitPath(folder, name);
+  LauncherFile unit = createLauncherFile(LauncherFileKind::ServiceUnit, path);
+  if (!unit.file) {
+    complain("The unit " + path + " cannot be written.");
+    return SERVICE_MANAGER_FAILED_EXIT_CODE;
+  }
+  unit.file->write(*text);
+  if (!unit.file->close()) {
+    complain("The unit " + path + " could not be written whole.");
+    platform().removeFile(path);
+    return SERVICE_MANAGER_FAILED_EXIT_CODE;
+  }
+  if (!callSystemctl) {
+    say("The unit " + path + " is written; systemctl is not called (" +
+        platform().conventions().serviceUnitFolderVariable + " names its folder).");
+    return 0;
+  }
+  if (!platform().fileFacts(SYSTEMD_RUNTIME_FOLDER)) {
+    say("The unit " + path + " is written; systemd is not running here, so "
+        "systemctl is not called.");
+    return 0;
+  }
+  if (int code = systemctl({"daemon-reload"})) return systemctlResult(code);
+  if (settings().service.startType != "manual")
+    if (int code = systemctl({"enable", name + ".service"})) return systemctlResult(code);
+  say("The service " + name + " is installed: " + path);
+  return 0;
+}
+
+int install(const std::string& name) {
+  if (needsRights(name, "Installing")) return SERVICE_NO_RIGHTS_EXIT_CODE;
+  const std::vector<std::string> refusals = installRefusals(filesTheServiceRuns());
+  if (!refusals.empty()) {
+    for (const std::string& refusal : refusals)
+      complain("The service " + name + " is not installed: " + refusal +
+               ", and the service would run it with its account's rights.");
+    complain("Only administrators may be able to change what a service runs.");
+    return SERVICE_REFUSED_EXIT_CODE;
+  }
+  if (systemdUnits()) return installUnit(name);
+  const std::optional<ServiceDefinition> definition = serviceDefinition(name);
+  if (!definition) return SERVICE_REFUSED_EXIT_CODE;
+  const ServiceAnswer answer = platform().installService(*definition);
+  if (answer.outcome != ServiceOutcome::Done) return failure(name, "Installing", answer);
+  say("The service " + name + " is installed, as " + definition->account + ".");
+  return 0;
+}
+
+int uninstall(const std::string& name) {
+  if (needsRights(name, "Uninstalling")) return SERVICE_NO_RIGHTS_EXIT_CODE;
+  if (systemdUnits()) {
+    bool callSystemctl = true;
+    const std::string path = unitPath(unitFolder(callSystemctl), name);
+    if (!platform().fileFacts(path)) {
+      complain("The service " + name + " is not installed: " + path + " is missing.");
+      return SERVICE_NOT_INSTALLED_EXIT_CODE;
+    }
+    const bool running = callSystemctl && platform().fileFacts(SYSTEMD_RUNTIME_FOLDER);
+    if (running) systemctl({"disable", "--now", name + ".service"});
+    if (!platform().removeFile(path)) {
+      complain("The unit " + path + " cannot be removed.");
+      return SERVICE_MANAGER_FAILED_EXIT_CODE;
+    }
+    if (running) systemctl({"daemon-reload"});
+    say("The service " + name + " is uninstalled.");
+    return 0;
+  }
+  const ServiceAnswer answer = platform().uninstallService(name);
+  if (answer.outcome != ServiceOutcome::Done) return failure(name, "Uninstalling", answer);
+  say("The service " + name + " is uninstalled.");
+  return 0;
+}
+
+int start(const std::string& name) {
+  if (systemdUnits()) return systemctlResult(systemctl({"start", name + ".service"}));
+  const ServiceAnswer answer = platform().startService(name);
+  if (answer.outcome == ServiceOutcome::WrongState) {
+    say("The service " + name + " runs already.");
+    return 0;
+  }
+  if (answer.outcome != ServiceOutcome::Done) return failure(name, "Starting", answer);
+  say("The service " + name + " is starting.");
+  return 0;
+}
+
+int stop(const std::string& name) {
+  if (systemdUnits()) return systemctlResult(systemctl({"stop", name + ".service"}));
+  const ServiceAnswer answer = platform().stopService(name);
+  if (answer.outcome == ServiceOutcome::WrongState) {
+    say("The service " + name + " is not running.");
+    return 0;
+  }
+  if (answer.outcome != ServiceOutcome::Done) return failure(name, "Stopping", answer);
+  say("The service " + name + " is stopping.");
+  return 0;
+}
+
+// A new process only once the old one has ended: the stop is waited for.
+int restart(const std::string& name) {
+  if (systemdUnits()) return systemctlResult(systemctl({"restart", name + ".service"}));
+  Platform& os = platform();
+  const ServiceAnswer stopped = os.stopService(name);
+  if (stopped.outcome != ServiceOutcome::Done &&
+      stopped.outcome != ServiceOutcome::WrongState)
+    return failure(name, "Stopping", stopped);
+  const int64_t bound =
+      static_cast<int64_t>(settings().service.stopTimeoutSeconds) * 1000 +
+      RESTART_MARGIN_MILLIS;
+  for (int64_t waited = 0;; waited += RESTART_POLL_MILLIS) {
+    const ServiceAnswer query = os.queryService(name);
+    if (query.outcome != ServiceOutcome::Done) return failure(name, "Querying", query);
+    if (query.status.state == ServiceState::Stopped) break;
+    if (waited >= bound) {
+      complain("The service " + name + " did not stop within " +
+               std::to_string(bound / 1000) + " seconds; it is not started again.");
+      return SERVICE_MANAGER_FAILED_EXIT_CODE;
+    }
+    os.sleepMillis(RESTART_POLL_MILLIS);
+  }
+  return start(name);
+}
+
+struct StateName {
+  ServiceState state;
+  const char* name;
+};
+const StateName STATE_NAMES[] = {
+    {ServiceState::Stopped, "stopped"},
+    {ServiceState::StartPending, "starting"},
+    {ServiceState::StopPending, "stopping"},
+    {ServiceState::Running, "running"},
+    {ServiceState::ContinuePending, "continuing"},
+    {ServiceState::PausePending, "pausing"},
+    {ServiceState::Paused, "paused"},
+};
+
+// ERROR_SERVICE_SPECIFIC_ERROR: the code is the application's.
+constexpr uint32_t SERVICE_SPECIFIC_ERROR = 1066;
+
+int status(const std::string& name) {
+  if (systemdUnits()) {
+    const int code = systemctl({"--no-pager", "status", name + ".service"});
+    // systemctl status: 0 running, 3 not running, 4 no such unit.
+    if (code == 0) return 0;
+    if (code == 4) return SERVICE_NOT_INSTALLED_EXIT_CODE;
+    return code == 3 ? SERVICE_NOT_RUNNING_EXIT_CODE : SERVICE_MANAGER_FAILED_EXIT_CODE;
+  }
+  const ServiceAnswer answer = platform().queryService(name);
+  if (answer.outcome != ServiceOutcome::Done) return failure(name, "Querying", answer);
+  const ServiceStatus& st = answer.status;
+  std::string text = name + ": unknown";
+  for (const StateName& row : STATE_NAMES)
+    if (row.state == st.state) text = name + ": " + row.name;
+  if (st.state == ServiceState::Running)
+    text += " (process " + std::to_string(st.processId) + ")";
+  if (st.state == ServiceState::Stopped && st.win32ExitCode == SERVICE_SPECIFIC_ERROR)
+    text += " (the application's exit code " + std::to_string(st.serviceExitCode) + ")";
+  else if (st.state == ServiceState::Stopped && st.win32ExitCode != 0)
+    text += " (exit code " + std::to_string(st.win32ExitCode) + ")";
+  say(text);
+  return st.state == ServiceState::Running ? 0 : SERVICE_NOT_RUNNING_EXIT_CODE;
+}
+
+int run(const std::string&) { return serveInForeground(); }
+
+struct ServiceWordRow {
+  std::string_view word;
+  int (*act)(const std::string& name);
+  const char* help;
+};
+
+const ServiceWordRow WORDS[] = {
+    {"install", install, "makes the service from the configuration (or changes it)"},
+    {"uninstall", uninstall, "removes the service"},
+    {"start", start, "starts the service"},
+    {"stop", stop, "stops the service gracefully"},
+    {"restart", restart, "stops the service, waits for its end, and starts it"},
+    {"status", status, "says whether the service runs"},
+    {"run", run, "runs the application in the foreground; Ctrl-C stops it"},
+};
+
+}  // namespace
+
+bool isServiceWord(const std::string& word) {
+  for (const ServiceWordRow& row : WORDS)
+    if (row.word == word) return true;
+  return false;
+}
+
+std::vector<std::string_view> serviceWordNames() {
+  std::vector<std::string_view> names;
+  for (const ServiceWordRow& row : WORDS) names.push_back(row.word);
+  return names;
+}
+
+std::string serviceUsage(const std::string& launcher) {
+  std::string text = "Usage: " + launcher + " <command>\n";
+  for (const ServiceWordRow& row : WORDS)
+    text += "  " + std::string(row.word) + "\t" + row.help + "\n";
+  return text;
+}
+
+int runServiceWord(const std::string& word) {
+  const std::optional<std::string> name = serviceName();
+  if (!name) return SERVICE_USAGE_EXIT_CODE;
+  for (const ServiceWordRow& row : WORDS)
+    if (row.word == word) return row.act(*name);
+  return SERVICE_USAGE_EXIT_CODE;
+}
+
+}  // namespace tarvik
