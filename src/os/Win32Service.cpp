@@ -275,27 +275,42 @@ class PipeCapture : public StreamCapture {
   HANDLE readEnd_;
 };
 
+// Makes the C runtime's descriptor `target` a duplicate of `handle`. A
+// process started without standard handles may have none of 0, 1 and 2
+// open: the descriptor the handle first gets may be any of them.
+bool becomeDescriptor(HANDLE handle, int target) {
+  HANDLE own = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS))
+    return false;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_TEXT);
+  if (fd < 0) {
+    CloseHandle(own);
+    return false;
+  }
+  if (fd == target) return true;
+  const bool moved = _dup2(fd, target) == 0;
+  _close(fd);
+  return moved;
+}
+
 // Makes `handle` the C runtime's descriptors 1 and 2 and the process's
 // standard output and error (inheritable, each its own duplicate). The
 // handle itself is closed.
 bool becomeStdStreams(HANDLE handle) {
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT);
-  if (fd < 0) {
-    CloseHandle(handle);
-    return false;
-  }
   fflush(stdout);
   fflush(stderr);
-  const bool duplicated = _dup2(fd, 1) == 0 && _dup2(fd, 2) == 0;
-  _close(fd);
-  if (!duplicated) return false;
+  const bool done = becomeDescriptor(handle, 1) && becomeDescriptor(handle, 2);
+  CloseHandle(handle);
+  if (!done) return false;
   const HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(1));
   const HANDLE err = reinterpret_cast<HANDLE>(_get_osfhandle(2));
   SetHandleInformation(out, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   SetHandleInformation(err, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   SetStdHandle(STD_OUTPUT_HANDLE, out);
   SetStdHandle(STD_ERROR_HANDLE, err);
-  // Bytes reach the pipe as they are written: the log reads them in order.
+  // Where the runtime's own streams are on the descriptors, bytes reach
+  // the pipe as they are written.
   clearerr(stdout);
   clearerr(stderr);
   setvbuf(stdout, nullptr, _IONBF, 0);

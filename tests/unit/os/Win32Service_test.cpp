@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "os/Win32ChildProcess.h"
+#include "os/Win32Platform.h"
 #include "os/Win32Service.h"
 #include "os/Win32Text.h"
 
@@ -78,24 +79,25 @@ int runProbeService(const std::string& record, const std::string& how) {
   return ran ? 0 : 9;
 }
 
-// "capture <record>": its own writes of every kind and a child's go into
-// the pipe; after the release, only what the child still writes.
+// "capture <record>": started without standard handles, as a service is;
+// the platform's writes and a child's go into the pipe; after the release,
+// only what the child still writes.
 int runProbeCapture(const std::string& record) {
-  std::unique_ptr<StreamCapture> capture = captureWin32StdStreams();
+  std::unique_ptr<Platform> os = makeWin32Platform();
+  std::unique_ptr<StreamCapture> capture = os->captureStdStreams();
   if (!capture) return 2;
-  printf("out ");
-  fprintf(stderr, "err ");
+  os->writeStdout("out ");
+  os->writeStderr("err ");
   DWORD written;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "handle ", 7, &written, nullptr);
   ChildStart start;
   start.commandLine = probeCommand("echo");
   start.useStdHandles = true;
-  start.stdHandles = {reinterpret_cast<uintptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)),
-                      reinterpret_cast<uintptr_t>(GetStdHandle(STD_ERROR_HANDLE)), 0};
+  start.stdHandles = os->standardHandles();
   ChildStartResult child = startWin32Child(start, nullptr);
   if (!child.child) return 3;
-  releaseWin32StdStreams();
-  printf("lost ");
+  os->releaseStdStreams();
+  os->writeStdout("lost ");
   std::string seen;
   for (std::string part = capture->read(); !part.empty(); part = capture->read())
     seen += part;
@@ -183,15 +185,17 @@ const bool playedProbe = [] {
   ExitProcess(static_cast<UINT>(code));
 }();
 
-// Runs the probe's words in a copy of the binary and waits for it.
-DWORD runProbe(const std::string& words) {
+// Runs the probe's words in a copy of the binary and waits for it; with
+// `handles` false it starts as a service does, without standard handles.
+DWORD runProbe(const std::string& words, bool handles = true) {
   std::wstring commandLine = wideFromUtf8(probeCommand(words));
   STARTUPINFOW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
+  if (!handles) startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION info;
-  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info))
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE,
+                      handles ? 0 : DETACHED_PROCESS, nullptr, nullptr, &startup, &info))
     return 1000;
   DWORD code = 1001;
   if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
@@ -361,7 +365,7 @@ TEST(Win32Service, RequestsForAServiceNobodyInstalledSaySo) {
 
 TEST(Win32Service, TheCapturedStreamsCarryEveryWriterUntilTheLastLetsGo) {
   const std::string record = tempPath("TarvikProbeCapture.txt");
-  ASSERT_EQ(runProbe("capture \"" + record + "\""), 0u);
+  ASSERT_EQ(runProbe("capture \"" + record + "\"", false), 0u);
   EXPECT_EQ(readWhole(record), "out err handle child");
 }
 
