@@ -344,11 +344,11 @@ class Win32Platform : public Platform {
     if (!capture) return capture;
     fflush(out_);
     fflush(err_);
-    if (FILE* out = _fdopen(1, "w")) {
+    if (FILE* out = _fdopen(1, "wb")) {
       setvbuf(out, nullptr, _IONBF, 0);
       out_ = out;
     }
-    if (FILE* err = _fdopen(2, "w")) {
+    if (FILE* err = _fdopen(2, "wb")) {
       setvbuf(err, nullptr, _IONBF, 0);
       err_ = err;
     }

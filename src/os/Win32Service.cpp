@@ -283,7 +283,9 @@ bool becomeDescriptor(HANDLE handle, int target) {
   if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, TRUE,
                        DUPLICATE_SAME_ACCESS))
     return false;
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_TEXT);
+  // Binary: the bytes go as they are written; the log makes its own line
+  // ends.
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_BINARY);
   if (fd < 0) {
     CloseHandle(own);
     return false;
