@@ -160,6 +160,8 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
     int javaRuns;
     // In the named file of the service's folder.
     std::vector<std::pair<std::string, std::string>> found;
+    // From the stop word to STOPPED; below the stop timeout when the
+    // application heeded the stop.
     double minStopSeconds, maxStopSeconds;
   };
   const std::string java =
@@ -173,16 +175,16 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
   const Case cases[] = {
       {"graceful",
        "setenv FAKEJAVA_CTRL_EXIT=0\nsetenv FAKEJAVA_SLEEP_MS=60000\n"
-       "setenv FAKEJAVA_PRINT=hello from the application\nserviceStopTimeout 10\n",
+       "setenv FAKEJAVA_PRINT=hello from the application\nserviceStopTimeout 30\n",
        true, "", 0, 0, 1,
        {{"ready.ctrl", "ctrl 0"},
         {"logs/graceful.log", "hello from the application\r\nhello from the application "
                               "(stderr)\r\nStopping: the application is sent Ctrl-C."}},
-       0, 10},
+       0, 25},
       {"deaf", "setenv FAKEJAVA_CTRL_EXIT=ignore\nsetenv FAKEJAVA_SLEEP_MS=60000\n"
                "serviceStopTimeout 2\n",
        true, "", 0, 0, 1,
-       {{"ready.ctrl", "ctrl 0"}, {"logs/deaf.log", "did not end within 2 seconds"}}, 2, 10},
+       {{"ready.ctrl", "ctrl 0"}, {"logs/deaf.log", "did not end within 2 seconds"}}, 2, 15},
       {"failing", "setenv FAKEJAVA_EXIT=3\n", false, "", 1066, 3, 1, {}, 0, 0},
       {"restarting",
        "setenv FAKEJAVA_EXIT=5\nserviceRestartDelay 0\nserviceRestartLimit 2\n", false, "",
@@ -195,10 +197,10 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
        0, {{"ready", "AttachCurrentThread\nFindClass\tapp/Main\n"
                      "GetStaticMethodID\tshutdown\t()V\nCallStaticVoidMethod\nstop\n"},
            {"ready", "main ends"}},
-       0, 10},
+       0, 19},
       // System.exit(0) ends the process from the stop's thread.
       {"exiting", "", true, "CallStaticVoidMethod", 0, 0, 0,
-       {{"ready", "GetStaticMethodID\texit\t(I)V\nCallStaticVoidMethod\nexit\t0\thook"}}, 0, 10},
+       {{"ready", "GetStaticMethodID\texit\t(I)V\nCallStaticVoidMethod\nexit\t0\thook"}}, 0, 19},
   };
   for (const Case& c : cases) {
     const std::string name = c.name;

@@ -134,8 +134,9 @@ int runProbeWaitCtrl(const std::string& event, const std::string& answer) {
 }
 
 // "interrupt <record> <answer> <job>": starts a waitctrl child with a
-// console of its own, interrupts it, ends it when it is still running a
-// second later, and records how it ended and whether its own standard
+// console of its own, interrupts it, ends it when it is still running
+// after a while (a child that ends on Ctrl-C gets ten seconds, one that
+// ignores it one), and records how it ended and whether its own standard
 // handles stayed.
 int runProbeInterrupt(const std::string& record, const std::string& answer,
                       const std::string& job) {
@@ -154,7 +155,7 @@ int runProbeInterrupt(const std::string& record, const std::string& answer,
       GetStdHandle(STD_OUTPUT_HANDLE) != handles[1] ||
       GetStdHandle(STD_ERROR_HANDLE) != handles[2])
     seen += ", handles changed";
-  if (child.child->waitForExit(1000) == WaitResult::Running) {
+  if (child.child->waitForExit(answer == "exit" ? 10000 : 1000) == WaitResult::Running) {
     seen += ", terminated";
     child.child->terminate();
   }
@@ -253,7 +254,13 @@ TEST(Win32Service, ARunEndsAsTheManagerReportsIt) {
     EXPECT_EQ(readWhole(record), c.record) << c.how;
     EXPECT_EQ(stopWin32Service(name).outcome, ServiceOutcome::WrongState) << c.how;
     EXPECT_EQ(uninstallWin32Service(name).outcome, ServiceOutcome::Done) << c.how;
-    EXPECT_EQ(queryWin32Service(name).outcome, ServiceOutcome::NotInstalled) << c.how;
+    // Gone once the service's process has let go of it too.
+    ServiceAnswer gone = queryWin32Service(name);
+    for (int i = 0; i < 100 && gone.outcome == ServiceOutcome::Done; ++i) {
+      Sleep(100);
+      gone = queryWin32Service(name);
+    }
+    EXPECT_EQ(gone.outcome, ServiceOutcome::NotInstalled) << c.how;
   }
 }
 
