@@ -129,9 +129,12 @@ class Win32ServiceSession : public ServiceSession {
 
   static void WINAPI serviceMain(DWORD count, LPWSTR* arguments);
 
-  const std::function<int(ServiceSession&)>* body = nullptr;
-  std::atomic<bool> mainStarted{false};
-  HANDLE mainDone_;
+  void setBody(const std::function<int(ServiceSession&)>* body) { body_ = body; }
+  // The manager may let the dispatcher go as soon as STOPPED is said, while
+  // the service's thread still ends its work (or ends the process itself).
+  void waitForMainsEnd() {
+    if (mainStarted_) WaitForSingleObject(mainDone_, INFINITE);
+  }
 
  private:
   // Under the lock.
@@ -145,6 +148,9 @@ class Win32ServiceSession : public ServiceSession {
     }
   }
 
+  const std::function<int(ServiceSession&)>* body_ = nullptr;
+  std::atomic<bool> mainStarted_{false};
+  HANDLE mainDone_;
   CRITICAL_SECTION lock_;
   HANDLE stopRequested_;
   SERVICE_STATUS_HANDLE handle_ = nullptr;
@@ -161,7 +167,7 @@ Win32ServiceSession* theSession = nullptr;
 
 void WINAPI Win32ServiceSession::serviceMain(DWORD count, LPWSTR* arguments) {
   Win32ServiceSession* session = theSession;
-  session->mainStarted = true;
+  session->mainStarted_ = true;
   const wchar_t* name = count > 0 && arguments && arguments[0] ? arguments[0] : L"";
   session->handle_ = RegisterServiceCtrlHandlerExW(name, &handler, session);
   if (!session->handle_) {
@@ -169,7 +175,7 @@ void WINAPI Win32ServiceSession::serviceMain(DWORD count, LPWSTR* arguments) {
     return;
   }
   session->report(ServiceState::StartPending, 0, 3000);
-  const int code = (*session->body)(*session);
+  const int code = (*session->body_)(*session);
   session->report(ServiceState::Stopped, static_cast<uint32_t>(code), 0);
   SetEvent(session->mainDone_);
 }
@@ -214,8 +220,13 @@ class OpenedService {
 
   SC_HANDLE manager() const { return manager_; }
   SC_HANDLE service() const { return service_; }
-  void setService(SC_HANDLE service) { service_ = service; }
+  // The error that left it without a service.
   DWORD error() const { return error_; }
+  // A service made anew, or the error that made none.
+  void take(SC_HANDLE service) {
+    service_ = service;
+    error_ = service ? NO_ERROR : GetLastError();
+  }
 
  private:
   SC_HANDLE manager_ = nullptr;
@@ -401,7 +412,6 @@ std::string untrustedOf(const std::wstring& path, DWORD writeRights) {
   const DWORD error = GetNamedSecurityInfoW(
       path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
       &owner, nullptr, &dacl, nullptr, &descriptor);
-  const std::string where = " (" + utf8FromWide(path) + ")";
   if (error != ERROR_SUCCESS)
     return "nobody can tell (" + utf8FromWide(path) + ": " + systemErrorText(error) + ")";
   std::string who;
@@ -421,7 +431,7 @@ std::string untrustedOf(const std::wstring& path, DWORD writeRights) {
     }
   }
   LocalFree(descriptor);
-  return who.empty() ? who : who + where;
+  return who.empty() ? who : who + " (" + utf8FromWide(path) + ")";
 }
 
 // How much of a full path is its root: "C:\", or "\\server\share\".
@@ -445,10 +455,16 @@ std::wstring folderAbove(const std::wstring& path) {
 }
 
 std::string untrustedOnTheWay(const std::wstring& path) {
-  std::string who = untrustedOf(path, FILE_WRITE_RIGHTS);
-  for (std::wstring folder = folderAbove(path); who.empty() && !folder.empty();
-       folder = folderAbove(folder))
-    who = untrustedOf(folder, FOLDER_WRITE_RIGHTS);
+  // A folder named itself (a class path's, a runtime's) is changed by a
+  // new folder in it too: a package, a library's.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  std::string who = untrustedOf(
+      path, folder ? FOLDER_WRITE_RIGHTS | FILE_ADD_SUBDIRECTORY : FILE_WRITE_RIGHTS);
+  for (std::wstring above = folderAbove(path); who.empty() && !above.empty();
+       above = folderAbove(above))
+    who = untrustedOf(above, FOLDER_WRITE_RIGHTS);
   return who;
 }
 
@@ -488,21 +504,20 @@ std::wstring fullPath(const std::wstring& path) {
 
 bool runWin32Service(const std::function<int(ServiceSession&)>& body) {
   if (!theSession) theSession = new Win32ServiceSession();
-  theSession->body = &body;
+  theSession->setBody(&body);
   SERVICE_TABLE_ENTRYW table[] = {
       {const_cast<wchar_t*>(L""), &Win32ServiceSession::serviceMain},
       {nullptr, nullptr}};
   if (!StartServiceCtrlDispatcherW(table)) return false;
-  // The manager may let the dispatcher go as soon as STOPPED is said, while
-  // the service's thread still ends its work (or ends the process itself).
-  if (theSession->mainStarted) WaitForSingleObject(theSession->mainDone_, INFINITE);
+  theSession->waitForMainsEnd();
   return true;
 }
 
 ServiceAnswer installWin32Service(const ServiceDefinition& definition) {
-  SC_HANDLE manager =
-      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE);
-  if (!manager) return answerFor(GetLastError());
+  const DWORD access = SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG;
+  OpenedService opened(definition.name, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE,
+                       access);
+  if (!opened.manager()) return answerFor(opened.error());
   const std::wstring name = wideFromUtf8(definition.name);
   const std::wstring displayName = wideFromUtf8(
       definition.displayName.empty() ? definition.name : definition.displayName);
@@ -513,43 +528,38 @@ ServiceAnswer installWin32Service(const ServiceDefinition& definition) {
   const DWORD startType = definition.startType == ServiceStartType::Manual
                               ? SERVICE_DEMAND_START
                               : SERVICE_AUTO_START;
-  const DWORD access = SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG;
-  SC_HANDLE service = OpenServiceW(manager, name.c_str(), access);
-  DWORD error = NO_ERROR;
-  if (service) {
-    if (!ChangeServiceConfigW(service, SERVICE_WIN32_OWN_PROCESS, startType,
+  if (opened.service()) {
+    // Every setting given anew, none left as it was (the empty group too).
+    if (!ChangeServiceConfigW(opened.service(), SERVICE_WIN32_OWN_PROCESS, startType,
                               SERVICE_ERROR_NORMAL, command.c_str(), L"", nullptr,
                               dependencies.c_str(), account.c_str(), password.c_str(),
                               displayName.c_str()))
-      error = GetLastError();
-  } else if (GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
-    service = CreateServiceW(manager, name.c_str(), displayName.c_str(), access,
-                             SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
-                             command.c_str(), nullptr, nullptr, dependencies.c_str(),
-                             account.c_str(), password.c_str());
-    if (!service) error = GetLastError();
+      return answerFor(GetLastError());
+  } else if (opened.error() == ERROR_SERVICE_DOES_NOT_EXIST) {
+    opened.take(CreateServiceW(opened.manager(), name.c_str(), displayName.c_str(), access,
+                               SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
+                               command.c_str(), nullptr, nullptr, dependencies.c_str(),
+                               account.c_str(), password.c_str()));
+    if (!opened.service()) return answerFor(opened.error());
   } else {
-    error = GetLastError();
+    return answerFor(opened.error());
   }
-  if (error == NO_ERROR) {
-    std::wstring description = wideFromUtf8(definition.description);
-    SERVICE_DESCRIPTIONW describe = {&description[0]};
-    SERVICE_DELAYED_AUTO_START_INFO delayed = {
-        definition.startType == ServiceStartType::Delayed};
-    SERVICE_PRESHUTDOWN_INFO preshutdown = {definition.stopTimeoutMillis};
-    // A run that ends with an error of its own is a failure as a crash is,
-    // for the recovery actions an administrator sets.
-    SERVICE_FAILURE_ACTIONS_FLAG failures = {TRUE};
-    error = changeSecondConfig(service, SERVICE_CONFIG_DESCRIPTION, &describe);
-    if (error == NO_ERROR)
-      error = changeSecondConfig(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
-    if (error == NO_ERROR && definition.stopTimeoutMillis > 0)
-      error = changeSecondConfig(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
-    if (error == NO_ERROR)
-      error = changeSecondConfig(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &failures);
-  }
-  if (service) CloseServiceHandle(service);
-  CloseServiceHandle(manager);
+  std::wstring description = wideFromUtf8(definition.description);
+  SERVICE_DESCRIPTIONW describe = {&description[0]};
+  SERVICE_DELAYED_AUTO_START_INFO delayed = {
+      definition.startType == ServiceStartType::Delayed};
+  SERVICE_PRESHUTDOWN_INFO preshutdown = {definition.stopTimeoutMillis};
+  // A run that ends with an error of its own is a failure as a crash is,
+  // for the recovery actions an administrator sets.
+  SERVICE_FAILURE_ACTIONS_FLAG failures = {TRUE};
+  DWORD error = changeSecondConfig(opened.service(), SERVICE_CONFIG_DESCRIPTION, &describe);
+  if (error == NO_ERROR)
+    error = changeSecondConfig(opened.service(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                               &delayed);
+  if (error == NO_ERROR && definition.stopTimeoutMillis > 0)
+    error = changeSecondConfig(opened.service(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
+  if (error == NO_ERROR)
+    error = changeSecondConfig(opened.service(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &failures);
   return answerFor(error);
 }
 
