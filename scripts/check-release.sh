@@ -23,14 +23,14 @@ trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXI
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 listing() {
-  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" "$1/$4" "$1/docs/"
+  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" "$1/$4" "$1/$5" "$1/docs/"
     for page in "$top"/docs/*.md; do echo "$1/docs/${page##*/}"; done; } | sort
 }
 
 check "$win.zip holds the Windows programs, README, license, changelog and sample" \
-  '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvikc.exe tarvik-brand.exe)" ]'
+  '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvikc.exe tarvikd.exe tarvik-brand.exe)" ]'
 check "$lin.tar.gz holds the Linux programs, README, license, changelog and sample" \
-  '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvikc tarvik-brand)" ]'
+  '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvikc tarvikd tarvik-brand)" ]'
 unzip -q "$dist/$win.zip" -d "$work" && tar -xzf "$dist/$lin.tar.gz" -C "$work"
 for file in README.md LICENSE CHANGELOG.md; do
   check "the $file is the project's" \
@@ -53,6 +53,8 @@ check "tarvik.exe runs under Wine and writes the sample it ships" \
   '(cd "$work/run-windows" && wine ./tarvik.exe -sample >/dev/null 2>&1) && cmp -s "$work/run-windows/sample.config" "$work/$win/sample.config"'
 check "tarvikc runs and says where its configuration is missing" \
   'said=$("$work/$lin/tarvikc" 2>&1 >/dev/null); [ $? -eq 2 ] && grep -q "^Configuration File Not Found: .*/tarvikc.config" <<<"$said"'
+check "tarvikd runs and gives its usage for no word" \
+  'said=$("$work/$lin/tarvikd" 2>&1 >/dev/null); [ $? -eq 20 ] && grep -q "^Not A Service Command: Usage: " <<<"$said"'
 check "tarvikc.exe runs under Wine and says where its configuration is missing" \
   'said=$(wine "$work/$win/tarvikc.exe" 2>&1 >/dev/null); [ $? -eq 2 ] && grep -q "^Configuration File Not Found: .*tarvikc.config" <<<"$said"'
 check "tarvik-brand.exe runs under Wine" \

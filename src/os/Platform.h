@@ -275,6 +275,10 @@ enum class FileCreation {
   NewPrivate,
 };
 
+// What a created file holds: text, whose line ends the system may write
+// its way (CR LF on Windows), or bytes written as they come.
+enum class FileContent { Text, Bytes };
+
 // How creating a file for writing came out.
 enum class CreateResult {
   Done,
@@ -522,9 +526,11 @@ class Platform {
   // most `maxBytes` bytes; anything else is not read, and never waited for.
   virtual FileRead readRegularFile(const std::string& path,
                                    uint64_t maxBytes) = 0;
-  // Creates a file for writing in text mode as `creation` says.
+  // Creates a file for writing as `creation` says, in text mode unless
+  // it is to hold bytes.
   virtual CreatedFile createTextFile(const std::string& path,
-                                     FileCreation creation) = 0;
+                                     FileCreation creation,
+                                     FileContent content = FileContent::Text) = 0;
   // Removes a file, read-only or not.
   virtual bool removeFile(const std::string& path) = 0;
   // Size, time and kind of an existing path; nothing when it cannot be had.

@@ -320,8 +320,9 @@ FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes) {
   return read;
 }
 
+// POSIX systems write every file as bytes.
 CreatedFile PosixPlatform::createTextFile(const std::string& path,
-                                          FileCreation creation) {
+                                          FileCreation creation, FileContent) {
   CreatedFile created;
   // A replaced file is made as fopen() makes one.
   const int fd = openForWriting(path, creation, 0666, created.result);

@@ -51,8 +51,8 @@ class PosixPlatform : public Platform {
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
   FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
-  CreatedFile createTextFile(const std::string& path,
-                             FileCreation creation) override;
+  CreatedFile createTextFile(const std::string& path, FileCreation creation,
+                             FileContent content = FileContent::Text) override;
   bool removeFile(const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;

@@ -171,18 +171,21 @@ void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
   return nullptr;
 }
 
-CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation) {
+CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,
+                                FileContent content) {
   CreatedFile created;
   HANDLE file = static_cast<HANDLE>(
       win32CreateFileForWriting(path, creation, false, &created.result));
   if (file == nullptr) return created;
   created.result = CreateResult::CannotCreateFile;
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_TEXT);
+  const bool text = content == FileContent::Text;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file),
+                                 text ? _O_TEXT : _O_BINARY);
   if (fd < 0) {
     CloseHandle(file);
     return created;
   }
-  FILE* stream = _fdopen(fd, "w");
+  FILE* stream = _fdopen(fd, text ? "w" : "wb");
   if (!stream) {
     _close(fd);
     return created;

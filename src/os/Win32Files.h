@@ -19,7 +19,8 @@ FileRead win32ReadRegularFile(const std::string& path, uint64_t maxBytes);
 // when asked; null when it cannot be created, with `result` saying why.
 void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
                                 bool inheritable, CreateResult* result);
-CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation);
+CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,
+                                FileContent content);
 // 64 bits from the system's random number generator.
 std::optional<uint64_t> win32RandomNumber();
 std::optional<std::string> win32ShortPathForm(const std::string& path);

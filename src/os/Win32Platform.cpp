@@ -221,9 +221,9 @@ class Win32Platform : public Platform {
     return win32ReadRegularFile(path, maxBytes);
   }
 
-  CreatedFile createTextFile(const std::string& path,
-                             FileCreation creation) override {
-    return win32CreateTextFile(path, creation);
+  CreatedFile createTextFile(const std::string& path, FileCreation creation,
+                             FileContent content) override {
+    return win32CreateTextFile(path, creation, content);
   }
 
   bool removeFile(const std::string& path) override {

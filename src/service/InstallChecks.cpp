@@ -22,8 +22,18 @@ std::string folderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-void addIfThere(std::vector<ServiceFile>& files, const std::string& path,
+// The path with the system's own separator throughout ("lib/*" in a
+// Windows configuration names C:\app\lib\x.jar).
+std::string withSystemSeparators(std::string path) {
+  const PlatformConventions& conv = platform().conventions();
+  for (char& c : path)
+    if (conv.folderSeparators.find(c) != std::string::npos) c = conv.separator;
+  return path;
+}
+
+void addIfThere(std::vector<ServiceFile>& files, const std::string& given,
                 const std::string& what) {
+  const std::string path = withSystemSeparators(given);
   if (path.empty() || !platform().fileFacts(path)) return;
   for (const ServiceFile& file : files)
     if (file.path == path) return;
@@ -35,7 +45,7 @@ void addIfThere(std::vector<ServiceFile>& files, const std::string& path,
 void addClassPath(std::vector<ServiceFile>& files) {
   const PlatformConventions& conv = platform().conventions();
   for (const std::string& handed : handedClassPathEntries(settings())) {
-    const std::string entry = withoutQuotes(handed);
+    const std::string entry = withSystemSeparators(withoutQuotes(handed));
     if (entry.find('*') == std::string::npos) {
       addIfThere(files, entry, "the class path entry");
       continue;

@@ -92,6 +92,12 @@ void endServiceLog() {
   gCapture->drained.wait_for(hold, END_WAIT, [] { return gCapture->ended; });
   if (gCapture->log) gCapture->log->close();
   gCapture->log.reset();
+  const bool ended = gCapture->ended;
+  hold.unlock();
+  // A reader still waiting on a pipe that a child the application left
+  // holds keeps its capture; a next capture is a new one.
+  if (ended) delete gCapture;
+  gCapture = nullptr;
 }
 
 }  // namespace tarvik

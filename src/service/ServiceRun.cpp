@@ -185,6 +185,7 @@ void endTheService(int code) {
 int serveAsService(ServiceSession& session,
                    const std::function<int()>& readConfiguration) {
   gSession = &session;
+  gStopAsked = false;
   LauncherOptions& opts = options();
   opts.runsAsService = true;
   session.report(ServiceState::StartPending, 0, 30000);
@@ -211,6 +212,8 @@ int serveAsService(ServiceSession& session,
 
 int serveInForeground() {
   Platform& os = platform();
+  gSession = nullptr;
+  gStopAsked = false;
   // systemd keeps a unit's output in its journal; with a log folder of its
   // own the service writes there.
   if (os.getEnv(SYSTEMD_INVOCATION_VARIABLE) && settings().service.logFolder &&

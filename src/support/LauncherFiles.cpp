@@ -29,6 +29,7 @@ struct KindRule {
   const char* what;
   const char* advice;
   int refusedExitCode;
+  FileContent content = FileContent::Text;
 };
 
 constexpr const char REFUSED_CAPTION[] = "File Not Replaced";
@@ -48,7 +49,8 @@ const KindRule KINDS[] = {
     {LauncherFileKind::NamedLog, true, FileCreation::Replace, WhenTaken::GiveUp,
      false, "log file", "name another log file.", 1},
     {LauncherFileKind::ServiceLog, false, FileCreation::Replace, WhenTaken::GiveUp,
-     false, "service log", "remove it, or name another serviceLogFolder.", 1},
+     false, "service log", "remove it, or name another serviceLogFolder.", 1,
+     FileContent::Bytes},
     {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service unit", "remove it, or name another serviceName.", 1},
 };
@@ -79,7 +81,7 @@ void create(const KindRule& rule, LauncherFile& made) {
     made.result = os.redirectStdStreams(made.path, rule.creation);
     return;
   }
-  CreatedFile created = os.createTextFile(made.path, rule.creation);
+  CreatedFile created = os.createTextFile(made.path, rule.creation, rule.content);
   made.file = std::move(created.file);
   made.result = created.result;
 }

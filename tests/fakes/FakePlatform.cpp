@@ -85,8 +85,8 @@ class FakeChild : public ChildProcess {
 
 class FakeFile : public OutputFile {
  public:
-  FakeFile(FakePlatform* os, std::string path)
-      : os_(os), path_(std::move(path)) {
+  FakeFile(FakePlatform* os, std::string path, bool text = true)
+      : os_(os), path_(std::move(path)), text_(text) {
     os_->files[path_].clear();
   }
   void write(const std::string& text) override {
@@ -97,7 +97,7 @@ class FakeFile : public OutputFile {
     }
     std::string& disk = os_->files[path_];
     for (char c : text) {
-      if (c == '\n' && os_->conv.textModeCrLf) disk += '\r';
+      if (c == '\n' && text_ && os_->conv.textModeCrLf) disk += '\r';
       disk += c;
     }
   }
@@ -109,6 +109,7 @@ class FakeFile : public OutputFile {
  private:
   FakePlatform* os_;
   std::string path_;
+  bool text_ = true;
   bool closed_ = false;
   bool failed_ = false;
 };
@@ -315,7 +316,8 @@ FileRead FakePlatform::readRegularFile(const std::string& path,
 }
 
 CreatedFile FakePlatform::createTextFile(const std::string& path,
-                                         FileCreation creation) {
+                                         FileCreation creation,
+                                         FileContent content) {
   CreatedFile created;
   const std::string full = resolve(path);
   created.result = creationRefusal(full, creation);
@@ -325,7 +327,7 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
-  created.file = std::make_unique<FakeFile>(this, full);
+  created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
   return created;
 }
 
@@ -473,20 +475,24 @@ class FakeSession : public ServiceSession {
     os_->serviceReports.push_back({state, exitCode, waitHintMillis});
   }
   bool waitForStopRequest(int64_t millis) override {
-    const int64_t at = os_->stopRequestAfterMillis;
-    if (at >= 0 && waited_ >= at) return true;
-    if (millis < 0 && at < 0) return false;
-    const int64_t step = millis < 0 ? at - waited_
-                                    : (at >= 0 ? std::min(millis, at - waited_)
-                                               : millis);
-    waited_ += step;
-    os_->clock += step / 1000;
-    return at >= 0 && waited_ >= at;
+    const int64_t at = os_->stopRequestAt;
+    if (at >= 0 && os_->clock >= at) return true;
+    // A wait without bound for a request that never comes would block.
+    if (millis < 0) {
+      if (at >= 0) os_->clock = at;
+      return at >= 0;
+    }
+    const int64_t until = os_->clock + millis / 1000;
+    if (at >= 0 && at <= until) {
+      os_->clock = at;
+      return true;
+    }
+    os_->clock = until;
+    return false;
   }
 
  private:
   FakePlatform* os_;
-  int64_t waited_ = 0;
 };
 
 class FakeCapture : public StreamCapture {

@@ -133,12 +133,12 @@ class FakePlatform : public Platform {
 
   // Services: who else may change each path (othersWhoMayChange), the
   // rights of the process, whether the service manager started it, and
-  // after how many milliseconds of its waits the manager asks it to stop
+  // at which second of the fake clock the manager asks it to stop
   // (negative: never).
   std::map<std::string, std::string> othersMayChange;
   bool administrator = true;
   bool startedAsService = false;
-  int64_t stopRequestAfterMillis = -1;
+  int64_t stopRequestAt = -1;
   ServiceOutcome serviceOutcome = ServiceOutcome::Done;
   ServiceStatus serviceStatus;
   // What the captured streams read, chunk by chunk, after what the
@@ -235,8 +235,8 @@ class FakePlatform : public Platform {
   std::string errorText(int errorNumber) override;
   std::vector<std::string> findFiles(const std::string& pattern) override;
   FileRead readRegularFile(const std::string& path, uint64_t maxBytes) override;
-  CreatedFile createTextFile(const std::string& path,
-                             FileCreation creation) override;
+  CreatedFile createTextFile(const std::string& path, FileCreation creation,
+                             FileContent content) override;
   // The bytes of a file as on disk, or nothing.
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;

@@ -1,0 +1,291 @@
+// The service launcher over the fake platform: what install refuses and
+// makes, how the service ends, stops and restarts (on the fake clock), and
+// how its log rolls.
+#include <gtest/gtest.h>
+
+#include "Tarvik.h"
+#include "fakes/LauncherTest.h"
+#include "service/RollingLog.h"
+#include "service/ServiceWords.h"
+#include "service/SystemdUnit.h"
+
+namespace tarvik {
+namespace {
+
+constexpr const char LAUNCHER[] = "C:\\Apps\\appd.exe";
+constexpr const char CONFIG[] = "C:\\Apps\\appd.config";
+constexpr const char JAVA[] = "C:\\jre\\bin\\java.exe";
+
+class ServiceTest : public LauncherTest {
+ protected:
+  ServiceTest() {
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.cwd = "C:\\Apps";
+    os.files[LAUNCHER] = "MZ";
+    os.files[JAVA] = "MZ";
+    os.files["C:\\Apps\\lib\\app.jar"] = "PK";
+    os.directories.insert("C:\\Apps\\lib");
+    setBeforeExit(nullptr);
+  }
+  ~ServiceTest() override { setBeforeExit(nullptr); }
+
+  void configure(const std::string& lines) {
+    os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
+                       "\naddjars lib\n" + lines;
+  }
+  int run(std::vector<std::string> words) {
+    words.insert(words.begin(), LAUNCHER);
+    int result = kReturned;
+    const int code = exitCodeOf([&] { result = runLauncher(words); });
+    return code == kReturned ? result : code;
+  }
+  // The states the service reported, with the code of each stop.
+  std::vector<std::string> reports() const {
+    std::vector<std::string> states;
+    for (const FakePlatform::ServiceReport& r : os.serviceReports) {
+      std::string name = r.state == ServiceState::StartPending  ? "starting"
+                         : r.state == ServiceState::Running     ? "running"
+                         : r.state == ServiceState::StopPending ? "stopping"
+                                                                : "stopped";
+      if (r.state == ServiceState::Stopped) name += " " + std::to_string(r.exitCode);
+      if (states.empty() || states.back() != name) states.push_back(name);
+    }
+    return states;
+  }
+};
+
+// install makes nothing of files that others may change, names each, and
+// needs the rights to do it.
+TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
+  const struct {
+    const char* changeable;
+    bool administrator;
+    int code;
+    const char* named;
+  } rows[] = {
+      {nullptr, true, 0, nullptr},
+      {LAUNCHER, true, SERVICE_REFUSED_EXIT_CODE, "the launcher C:\\Apps\\appd.exe"},
+      {CONFIG, true, SERVICE_REFUSED_EXIT_CODE, "the configuration C:\\Apps\\appd.config"},
+      {"C:\\Apps\\base.config", true, SERVICE_REFUSED_EXIT_CODE,
+       "the configuration C:\\Apps\\base.config"},
+      {"C:\\Apps\\lib\\app.jar", true, SERVICE_REFUSED_EXIT_CODE,
+       "the class path entry C:\\Apps\\lib\\app.jar"},
+      {"C:\\Apps\\lib", true, SERVICE_REFUSED_EXIT_CODE, "the class path folder C:\\Apps\\lib"},
+      {JAVA, true, SERVICE_REFUSED_EXIT_CODE, "the Java executable C:\\jre\\bin\\java.exe"},
+      {nullptr, false, SERVICE_NO_RIGHTS_EXIT_CODE, "needs an administrator's rights"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.changeable ? row.changeable : "nothing");
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.err.clear();
+    os.installedServices.clear();
+    os.othersMayChange.clear();
+    os.files["C:\\Apps\\base.config"] = "argument from-base\n";
+    configure("include base.config\n");
+    if (row.changeable) os.othersMayChange[row.changeable] = "BUILTIN\\Users";
+    os.administrator = row.administrator;
+    EXPECT_EQ(run({"install"}), row.code);
+    EXPECT_EQ(os.installedServices.size(), row.code == 0 ? 1u : 0u);
+    if (row.named) {
+      EXPECT_NE(os.err.find(row.named), std::string::npos) << os.err;
+    }
+    if (row.code == 0) {
+      EXPECT_EQ(os.err, "");
+    }
+  }
+}
+
+// What the service manager is given: the quoted command, the system's
+// account names, the start type and the dependencies; a user account needs
+// its password.
+TEST_F(ServiceTest, InstallGivesTheManagerTheConfiguredService) {
+  const struct {
+    const char* lines;
+    const char* account;
+    ServiceStartType type;
+    int code;
+  } rows[] = {
+      {"", "LocalSystem", ServiceStartType::Automatic, 0},
+      {"serviceAccount LocalService\nserviceStartType delayed\n",
+       "NT AUTHORITY\\LocalService", ServiceStartType::Delayed, 0},
+      {"serviceAccount NetworkService\nserviceStartType MANUAL\n",
+       "NT AUTHORITY\\NetworkService", ServiceStartType::Manual, 0},
+      {"serviceAccount NT SERVICE\\appd\n", "NT SERVICE\\appd", ServiceStartType::Automatic, 0},
+      {"serviceAccount .\\alice\n", nullptr, ServiceStartType::Automatic,
+       SERVICE_REFUSED_EXIT_CODE},
+      {"serviceStartType sometimes\n", "LocalSystem", ServiceStartType::Automatic, 0},
+  };
+  os.files["C:\\Program Files\\App\\appd.exe"] = "MZ";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.lines);
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.installedServices.clear();
+    os.files["C:\\Program Files\\App\\appd.config"] =
+        std::string("mainclass App\njavapath ") + JAVA + "\nserviceDependsOn Tcpip\n" + row.lines;
+    int result = kReturned;
+    const int code = exitCodeOf([&] {
+      result = runLauncher({"C:\\Program Files\\App\\appd.exe", "install"});
+    });
+    EXPECT_EQ(code == kReturned ? result : code, row.code);
+    if (row.code != 0) continue;
+    ASSERT_EQ(os.installedServices.size(), 1u);
+    const ServiceDefinition& made = os.installedServices[0];
+    EXPECT_EQ(made.commandLine, "\"C:\\Program Files\\App\\appd.exe\"");
+    EXPECT_EQ(made.account, row.account);
+    EXPECT_EQ(made.startType, row.type);
+    EXPECT_EQ(made.dependencies, std::vector<std::string>{"Tcpip"});
+    EXPECT_EQ(made.name, "appd");
+    EXPECT_EQ(made.stopTimeoutMillis, 20000u);
+  }
+}
+
+// How the service ends: by itself with 0 or a code, or stopped by the
+// manager gracefully (Ctrl-C) or, after the timeout, by ending its job.
+TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
+  const struct {
+    const char* name;
+    FakeChildScript child;
+    int64_t stopAt;
+    std::vector<std::string> signals;
+    std::vector<std::string> states;
+  } rows[] = {
+      {"ends with 0", [] { FakeChildScript c; c.runSeconds = 30; return c; }(), -1, {},
+       {"starting", "running", "stopped 0"}},
+      {"ends with 3", [] { FakeChildScript c; c.runSeconds = 30; c.exitCode = 3; return c; }(),
+       -1, {}, {"starting", "running", "stopped 3"}},
+      {"stopped: Ctrl-C ends it",
+       [] { FakeChildScript c; c.runsForever = true; c.secondsAfterInterrupt = 2; return c; }(),
+       5, {"interrupt"}, {"starting", "running", "stopping", "stopped 0"}},
+      {"stopped: Ctrl-C ignored, its job ended",
+       [] { FakeChildScript c; c.runsForever = true; c.secondsAfterInterrupt = -1; return c; }(),
+       5, {"interrupt", "terminate"}, {"starting", "running", "stopping", "stopped 0"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.serviceReports.clear();
+    os.childSignals.clear();
+    os.clock = 0;
+    configure("serviceStopTimeout 4\n");
+    os.startedAsService = true;
+    os.stopRequestAt = row.stopAt;
+    os.children = {row.child};
+    run({});
+    EXPECT_EQ(os.childSignals, row.signals);
+    EXPECT_EQ(reports(), row.states);
+    ASSERT_FALSE(os.started.empty());
+    EXPECT_TRUE(os.started.back().noWindow) << "the child's console is its own, hidden";
+    if (row.signals.size() == 2) {
+      EXPECT_EQ(os.clock, 5 + 4) << "the timeout, not longer";
+    }
+  }
+}
+
+// Restarts after failures: the delay on the fake clock, the bound in a
+// row, a stop during the delay, 999 always.
+TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
+  const struct {
+    const char* name;
+    const char* lines;
+    std::vector<uint32_t> codes;
+    int64_t stopAt;
+    size_t starts;
+    const char* end;
+    int64_t seconds;  // runs of 5 s and the delays between them
+  } rows[] = {
+      {"no restart configured", "", {3, 0}, -1, 1, "stopped 3", 5},
+      {"bound of 2", "serviceRestartDelay 10\nserviceRestartLimit 2\n", {3, 3, 3, 0}, -1, 3,
+       "stopped 3", 35},
+      {"recovers", "serviceRestartDelay 10\n", {3, 0}, -1, 2, "stopped 0", 20},
+      {"a stop in the delay", "serviceRestartDelay 100\n", {3, 0}, 50, 1, "stopped 0", 50},
+      {"999 is no failure", "", {999, 999, 0}, -1, 3, "stopped 0", 15},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.serviceReports.clear();
+    os.started.clear();
+    os.clock = 0;
+    configure(row.lines);
+    os.startedAsService = true;
+    os.stopRequestAt = row.stopAt;
+    os.children.clear();
+    for (uint32_t code : row.codes) {
+      FakeChildScript child;
+      child.runSeconds = 5;
+      child.exitCode = code;
+      os.children.push_back(child);
+    }
+    run({});
+    EXPECT_EQ(os.started.size(), row.starts);
+    EXPECT_EQ(reports().back(), row.end);
+    EXPECT_EQ(os.clock, row.seconds);
+  }
+}
+
+// The log keeps whole lines in each file, rolls before it would pass its
+// size, keeps its number of files, and keeps what an earlier run wrote.
+TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
+  const struct {
+    const char* name;
+    const char* earlier;
+    std::vector<std::string> writes;
+    std::vector<std::string> files;  // .log, .1.log, .2.log
+  } rows[] = {
+      {"fits", nullptr, {"a\n", "b\n"}, {"a\nb\n", "", ""}},
+      {"rolls at a line end", nullptr, {"one\ntwo\nthree\n"}, {"three\n", "one\ntwo\n", ""}},
+      {"oldest dropped", nullptr, {"11111111\n", "22222222\n", "33333333\n", "4\n"},
+       {"4\n", "33333333\n", "22222222\n"}},
+      {"a line longer than a file", nullptr, {"abcdefghijklmn"}, {"klmn", "abcdefghij", ""}},
+      {"an earlier run's log kept", "old\n", {"new\n"}, {"new\n", "old\n", ""}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os.files.clear();
+    if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
+    RollingLog log("C:\\logs", "app", 10, 3);
+    ASSERT_TRUE(log.open());
+    for (const std::string& bytes : row.writes) log.write(bytes);
+    EXPECT_TRUE(log.close());
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(os.files[log.pathOf(i)], row.files[i]) << log.pathOf(i);
+  }
+}
+
+// A unit's command is one word whatever the path holds; a line end cannot
+// be written at all.
+TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
+  const struct {
+    const char* path;
+    const char* word;
+  } rows[] = {
+      {"/opt/app/appd", "\"/opt/app/appd\""},
+      {"/opt/my app/appd", "\"/opt/my app/appd\""},
+      {"/opt/$HOME/a\"b\\c%d", "\"/opt/$$HOME/a\\\"b\\\\c%%d\""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(unitCommandWord(row.path), std::string(row.word));
+  EXPECT_FALSE(unitCommandWord("/opt/a\nb"));
+  ServiceSettings service;
+  service.account = "LocalService";
+  service.dependencies = {"postgresql"};
+  std::string problem;
+  const std::optional<std::string> text =
+      systemdUnitText(service, "appd", "/opt/app/appd", "/opt/app", problem);
+  ASSERT_TRUE(text);
+  for (const char* line : {"ExecStart=\"/opt/app/appd\" run\n", "DynamicUser=yes\n",
+                           "Requires=postgresql.service\n", "SuccessExitStatus=143\n",
+                           "TimeoutStopSec=20\n", "KillMode=mixed\n"})
+    EXPECT_NE(text->find(line), std::string::npos) << line;
+}
+
+}  // namespace
+}  // namespace tarvik
