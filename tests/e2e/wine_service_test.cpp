@@ -178,8 +178,8 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
        "setenv FAKEJAVA_PRINT=hello from the application\nserviceStopTimeout 30\n",
        true, "", 0, 0, 1,
        {{"ready.ctrl", "ctrl 0"},
-        {"logs/graceful.log", "hello from the application\r\nhello from the application "
-                              "(stderr)\r\nStopping: the application is sent Ctrl-C."}},
+        {"logs/graceful.log", "hello from the application\nhello from the application "
+                              "(stderr)\nStopping: the application is sent Ctrl-C.\n"}},
        0, 25},
       {"deaf", "setenv FAKEJAVA_CTRL_EXIT=ignore\nsetenv FAKEJAVA_SLEEP_MS=60000\n"
                "serviceStopTimeout 2\n",
