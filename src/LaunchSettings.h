@@ -159,9 +159,12 @@ inline bool isConsoleLauncher() {
 }
 
 // Whether the application runs in the folder the launcher was started in
-// rather than in the launcher's own: always for the console launcher.
+// rather than in the launcher's own: always for the console launcher, never
+// for the service launcher, whose service the system starts in a folder of
+// its own (Windows: System32), and whose `run` is a first try of it.
 inline bool runsInCallersFolder() {
-  return isConsoleLauncher() || startup().appInCallersFolder;
+  return (isConsoleLauncher() && !options().serviceLauncher) ||
+         startup().appInCallersFolder;
 }
 
 // Whether the child is the console Java (java.exe) rather than the windowed

@@ -39,7 +39,7 @@ bool isTarvikLauncher(ResourceTree& tree) {
   std::map<std::string, std::string> strings = readVersionStrings(version->data);
   const std::string& internal = strings["InternalName"];
   return strings["ProductName"] == "Tarvik" &&
-         (internal == "tarvik" || internal == "tarvikc");
+         (internal == "tarvik" || internal == "tarvikc" || internal == "tarvikd");
 }
 
 // The first language of `name`, or the default.

@@ -10,15 +10,6 @@ namespace tarvik {
 
 namespace {
 
-// Blanks around a value are no part of it (a lone CR is left by a line
-// that ends in CR CR LF).
-std::string trimmed(const std::string& text) {
-  const char* const blanks = " \t\r";
-  const size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 // Why `name` cannot name an instance, or nothing when it can. It becomes
 // part of a kernel object's name (where `\` is a separator) and of a file
 // name (where `/` is), on systems that share one configuration.

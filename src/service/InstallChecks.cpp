@@ -33,8 +33,9 @@ std::string withSystemSeparators(std::string path) {
 
 void addIfThere(std::vector<ServiceFile>& files, const std::string& given,
                 const std::string& what) {
-  const std::string path = withSystemSeparators(given);
-  if (path.empty() || !platform().fileFacts(path)) return;
+  if (given.empty()) return;
+  const std::string path = inLauncherFolder(withSystemSeparators(given));
+  if (!platform().fileFacts(path)) return;
   for (const ServiceFile& file : files)
     if (file.path == path) return;
   files.push_back({path, what});
@@ -45,7 +46,9 @@ void addIfThere(std::vector<ServiceFile>& files, const std::string& given,
 void addClassPath(std::vector<ServiceFile>& files) {
   const PlatformConventions& conv = platform().conventions();
   for (const std::string& handed : handedClassPathEntries(settings())) {
-    const std::string entry = withSystemSeparators(withoutQuotes(handed));
+    const std::string bare = withoutQuotes(handed);
+    if (bare.empty()) continue;
+    const std::string entry = inLauncherFolder(withSystemSeparators(bare));
     if (entry.find('*') == std::string::npos) {
       addIfThere(files, entry, "the class path entry");
       continue;
@@ -57,15 +60,16 @@ void addClassPath(std::vector<ServiceFile>& files) {
 }
 
 // The runtime the service would run: its executable or JVM library, the
-// folders beside it, and what the VM loads from them.
-void addRuntime(std::vector<ServiceFile>& files) {
+// folders beside it, and what the VM loads from them. False when no runtime
+// is found.
+bool addRuntime(std::vector<ServiceFile>& files) {
   LaunchSettings& s = settings();
   const PlatformConventions& conv = platform().conventions();
   std::string home;
   if (s.inProcess()) {
     const OptionalText library =
         s.javaLibAuto ? locateJvmLibrary() : OptionalText(fromLauncherFolder(s.javaLib));
-    if (!library) return;
+    if (!library) return false;
     addIfThere(files, *library, "the JVM library");
     // <home>/lib/server/libjvm.so, <home>\bin\server\jvm.dll
     home = folderOf(folderOf(folderOf(*library)));
@@ -76,12 +80,12 @@ void addRuntime(std::vector<ServiceFile>& files) {
     s.startupCache = false;
     const std::optional<ChildCommand> command = buildChildCommand();
     s.startupCache = cache;
-    if (!command || !s.javaPath) return;
+    if (!command || !s.javaPath) return false;
     const std::string java = withoutQuotes(*s.javaPath);
     addIfThere(files, java, "the Java executable");
     home = folderOf(folderOf(java));
   }
-  if (home.empty()) return;
+  if (home.empty()) return true;
   addIfThere(files, home, "the runtime's folder");
   const std::string sep(1, conv.separator);
   addIfThere(files, home + sep + "bin", "the runtime's folder");
@@ -89,11 +93,12 @@ void addRuntime(std::vector<ServiceFile>& files) {
   for (const std::string& library : conv.jvmLibraries)
     addIfThere(files, home + sep + library, "the JVM library");
   addIfThere(files, home + sep + "lib" + sep + "modules", "the runtime's modules");
+  return true;
 }
 
 }  // namespace
 
-std::vector<ServiceFile> filesTheServiceRuns() {
+std::vector<ServiceFile> filesTheServiceRuns(bool& runtimeFound) {
   const StartupState& start = startup();
   std::vector<ServiceFile> files;
   addIfThere(files, start.exePath, "the launcher");
@@ -101,7 +106,7 @@ std::vector<ServiceFile> filesTheServiceRuns() {
   for (const std::string& read : lookThroughConfiguration(config, start.launcherDir).files)
     addIfThere(files, read, "the configuration");
   addClassPath(files);
-  addRuntime(files);
+  runtimeFound = addRuntime(files);
   return files;
 }
 

@@ -18,7 +18,9 @@ struct ServiceFile {
 // The files the service would run: the launcher, its configuration and
 // what it includes, the class path's jars and folders, and the runtime
 // (its Java executable or JVM library, and its bin and lib folders).
-std::vector<ServiceFile> filesTheServiceRuns();
+// `runtimeFound` is false when the runtime discovery found none (it has
+// said so).
+std::vector<ServiceFile> filesTheServiceRuns(bool& runtimeFound);
 
 // One line for each file that someone but the administrators may change:
 // what it is, its path and who.

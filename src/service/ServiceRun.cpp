@@ -161,7 +161,7 @@ int serve() {
 
 std::string logFolder() {
   const OptionalText& folder = settings().service.logFolder;
-  return fromLauncherFolder(folder ? *folder : std::string(DEFAULT_LOG_FOLDER));
+  return inLauncherFolder(folder ? *folder : std::string(DEFAULT_LOG_FOLDER));
 }
 
 bool openLog() {

@@ -142,9 +142,17 @@ int installUnit(const std::string& name) {
   return 0;
 }
 
+int stopAndWait(const std::string& name);
+
 int install(const std::string& name) {
   if (needsRights(name, "Installing")) return SERVICE_NO_RIGHTS_EXIT_CODE;
-  const std::vector<std::string> refusals = installRefusals(filesTheServiceRuns());
+  bool runtimeFound = false;
+  const std::vector<ServiceFile> files = filesTheServiceRuns(runtimeFound);
+  if (!runtimeFound) {
+    complain("The service " + name + " is not installed: no Java runtime is found for it.");
+    return SERVICE_REFUSED_EXIT_CODE;
+  }
+  const std::vector<std::string> refusals = installRefusals(files);
   if (!refusals.empty()) {
     for (const std::string& refusal : refusals)
       complain("The service " + name + " is not installed: " + refusal +
@@ -180,6 +188,9 @@ int uninstall(const std::string& name) {
     say("The service " + name + " is uninstalled.");
     return 0;
   }
+  // A service marked for deletion would run on, and restart, until it
+  // stops: it is stopped first.
+  if (const int failed = stopAndWait(name)) return failed;
   const ServiceAnswer answer = platform().uninstallService(name);
   if (answer.outcome != ServiceOutcome::Done) return failure(name, "Uninstalling", answer);
   say("The service " + name + " is uninstalled.");
@@ -210,9 +221,9 @@ int stop(const std::string& name) {
   return 0;
 }
 
-// A new process only once the old one has ended: the stop is waited for.
-int restart(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"restart", name + ".service"}));
+// Stops the service, unless it is stopped, and waits for its end: 0, or
+// the code to end with after a line.
+int stopAndWait(const std::string& name) {
   Platform& os = platform();
   const ServiceAnswer stopped = os.stopService(name);
   if (stopped.outcome != ServiceOutcome::Done &&
@@ -227,11 +238,18 @@ int restart(const std::string& name) {
     if (query.status.state == ServiceState::Stopped) break;
     if (waited >= bound) {
       complain("The service " + name + " did not stop within " +
-               std::to_string(bound / 1000) + " seconds; it is not started again.");
+               std::to_string(bound / 1000) + " seconds.");
       return SERVICE_MANAGER_FAILED_EXIT_CODE;
     }
     os.sleepMillis(RESTART_POLL_MILLIS);
   }
+  return 0;
+}
+
+// A new process only once the old one has ended: the stop is waited for.
+int restart(const std::string& name) {
+  if (systemdUnits()) return systemctlResult(systemctl({"restart", name + ".service"}));
+  if (const int failed = stopAndWait(name)) return failed;
   return start(name);
 }
 
@@ -286,7 +304,7 @@ struct ServiceWordRow {
 
 const ServiceWordRow WORDS[] = {
     {"install", install, "makes the service from the configuration (or changes it)"},
-    {"uninstall", uninstall, "removes the service"},
+    {"uninstall", uninstall, "stops and removes the service"},
     {"start", start, "starts the service"},
     {"stop", stop, "stops the service gracefully"},
     {"restart", restart, "stops the service, waits for its end, and starts it"},
@@ -309,9 +327,9 @@ std::vector<std::string_view> serviceWordNames() {
 }
 
 std::string serviceUsage(const std::string& launcher) {
-  std::string text = "Usage: " + launcher + " <command>\n";
+  std::string text = "Usage: " + launcher + " <command>";
   for (const ServiceWordRow& row : WORDS)
-    text += "  " + std::string(row.word) + "\t" + row.help + "\n";
+    text += "\n  " + std::string(row.word) + "\t" + row.help;
   return text;
 }
 

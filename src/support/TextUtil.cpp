@@ -71,4 +71,11 @@ std::string withoutSurroundingQuotes(const std::string& text) {
   return text;
 }
 
+std::string trimmed(const std::string& text) {
+  const char* const blanks = " \t\r";
+  const size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 }  // namespace tarvik

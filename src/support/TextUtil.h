@@ -33,6 +33,10 @@ std::string withoutQuotes(const std::string& text);
 // The text without one pair of double quotes that encloses all of it.
 std::string withoutSurroundingQuotes(const std::string& text);
 
+// The text without the blanks, tabs and CRs around it: a directive's value
+// (a lone CR is left by a line that ends in CR CR LF).
+std::string trimmed(const std::string& text);
+
 }  // namespace tarvik
 
 #endif  // TARVIK_SUPPORT_TEXTUTIL_H

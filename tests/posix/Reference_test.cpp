@@ -1,6 +1,7 @@
 // The manual's reference against the code: every directive of the reader's
-// table, every switch of the launcher's table and every exit code the code
-// ends with has its entry in docs/, and docs/ names none the code lacks.
+// table, every switch of the launcher's table, every command word of the
+// service launcher and every exit code the code ends with has its entry in
+// docs/, and docs/ names none the code lacks.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@
 
 #include "Tarvik.h"
 #include "config/ConfigReader.h"
+#include "service/ServiceWords.h"
 
 namespace tarvik {
 namespace {
@@ -90,6 +92,11 @@ TEST(ReferenceTest, EveryDirectiveHasItsSectionAndNoneMore) {
 TEST(ReferenceTest, EverySwitchHasItsRowAndNoneMore) {
   const std::string table = section(manualPage("switches.md"), "## `tarvik` and");
   EXPECT_EQ(asNames(launcherSwitchNames()), matches(table, "\n\\| `(-[A-Za-z]+)"));
+}
+
+TEST(ReferenceTest, EveryServiceWordHasItsRowAndNoneMore) {
+  const std::string table = section(manualPage("services.md"), "## The command words");
+  EXPECT_EQ(asNames(serviceWordNames()), matches(table, "\n\\| `([a-z]+)` \\|"));
 }
 
 TEST(ReferenceTest, EveryExitCodeHasItsRowAndNoneMore) {

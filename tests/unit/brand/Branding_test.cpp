@@ -26,9 +26,9 @@ IconFile iconOf(const std::vector<std::string>& images, std::vector<size_t> entr
   return icon;
 }
 
-std::string launcherVersion() {
+std::string launcherVersion(const std::string& internalName = "tarvik") {
   VersionResource v;
-  v.strings = {{"InternalName", "tarvik"}, {"ProductName", "Tarvik"}};
+  v.strings = {{"InternalName", internalName}, {"ProductName", "Tarvik"}};
   return *versionInfoResource(v);
 }
 
@@ -186,6 +186,18 @@ TEST(BrandingTest, RefusesWhatItCannotBrand) {
     BrandResult result = brandLauncher(in);
     EXPECT_FALSE(result.image);
     EXPECT_EQ(result.error.rfind(c.error, 0), 0u) << result.error;
+  }
+}
+
+// Each of the launchers can be branded: the windowed, the console and the
+// service launcher.
+TEST(BrandingTest, BrandsEachOfTheLaunchers) {
+  for (const char* internal : {"tarvik", "tarvikc", "tarvikd"}) {
+    BrandInput in;
+    in.launcher = peImage({{id(RT_VERSION), {{id(1), {{ENGLISH, {launcherVersion(internal), 0}}}}}}});
+    in.icon = iconOf({"x"});
+    BrandResult result = brandLauncher(in);
+    EXPECT_TRUE(result.image) << internal << ": " << result.error;
   }
 }
 

@@ -30,6 +30,20 @@ class ServiceTest : public LauncherTest {
   }
   ~ServiceTest() override { setBeforeExit(nullptr); }
 
+  // A fresh launch of the service launcher for the next row, on the
+  // fake clock's start.
+  void freshLaunch() {
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    os.serviceReports.clear();
+    os.childSignals.clear();
+    os.started.clear();
+    os.installedServices.clear();
+    os.err.clear();
+    os.clock = 0;
+  }
+
   void configure(const std::string& lines) {
     os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
                        "\naddjars lib\n" + lines;
@@ -77,11 +91,7 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.changeable ? row.changeable : "nothing");
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.err.clear();
-    os.installedServices.clear();
+    freshLaunch();
     os.othersMayChange.clear();
     os.files["C:\\Apps\\base.config"] = "argument from-base\n";
     configure("include base.config\n");
@@ -96,6 +106,24 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
       EXPECT_EQ(os.err, "");
     }
   }
+}
+
+// Without a runtime there is nothing to check, and no service to make.
+TEST_F(ServiceTest, InstallRefusesWhenNoRuntimeIsFound) {
+  os.files[CONFIG] = "mainclass App\n";
+  EXPECT_EQ(run({"install"}), SERVICE_REFUSED_EXIT_CODE);
+  EXPECT_TRUE(os.installedServices.empty());
+  EXPECT_NE(os.err.find("no Java runtime"), std::string::npos) << os.err;
+}
+
+// Uninstall stops a running service first and waits for its end, as
+// systemd's disable --now does.
+TEST_F(ServiceTest, UninstallStopsTheServiceFirst) {
+  configure("");
+  os.serviceStatus.state = ServiceState::Stopped;
+  EXPECT_EQ(run({"uninstall"}), 0);
+  EXPECT_EQ(os.serviceCalls,
+            (std::vector<std::string>{"stop appd", "query appd", "uninstall appd"}));
 }
 
 // What the service manager is given: the quoted command, the system's
@@ -121,10 +149,7 @@ TEST_F(ServiceTest, InstallGivesTheManagerTheConfiguredService) {
   os.files["C:\\Program Files\\App\\appd.exe"] = "MZ";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.lines);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.installedServices.clear();
+    freshLaunch();
     os.files["C:\\Program Files\\App\\appd.config"] =
         std::string("mainclass App\njavapath ") + JAVA + "\nserviceDependsOn Tcpip\n" + row.lines;
     int result = kReturned;
@@ -167,21 +192,20 @@ TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.serviceReports.clear();
-    os.childSignals.clear();
-    os.clock = 0;
+    freshLaunch();
     configure("serviceStopTimeout 4\n");
     os.startedAsService = true;
     os.stopRequestAt = row.stopAt;
     os.children = {row.child};
+    os.cwd = "C:\\Windows\\System32";
     run({});
     EXPECT_EQ(os.childSignals, row.signals);
     EXPECT_EQ(reports(), row.states);
     ASSERT_FALSE(os.started.empty());
     EXPECT_TRUE(os.started.back().noWindow) << "the child's console is its own, hidden";
+    // The service manager starts services in the system's folder; the
+    // application runs in the launcher's, as under systemd.
+    EXPECT_EQ(os.started.back().workingDir.value_or(os.cwd), "C:\\Apps");
     if (row.signals.size() == 2) {
       EXPECT_EQ(os.clock, 5 + 4) << "the timeout, not longer";
     }
@@ -209,12 +233,7 @@ TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    resetLaunchState();
-    opt.kind = LauncherKind::Console;
-    opt.serviceLauncher = true;
-    os.serviceReports.clear();
-    os.started.clear();
-    os.clock = 0;
+    freshLaunch();
     configure(row.lines);
     os.startedAsService = true;
     os.stopRequestAt = row.stopAt;
@@ -258,6 +277,37 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     EXPECT_TRUE(log.close());
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(os.files[log.pathOf(i)], row.files[i]) << log.pathOf(i);
+  }
+}
+
+// A value a service directive refuses leaves a line and the earlier value.
+TEST_F(ServiceTest, RefusedDirectiveValuesKeepTheEarlierValue) {
+  const struct {
+    const char* line;
+    const char* said;
+  } rows[] = {
+      {"serviceName my app", "the name may hold only letters, digits and - _ ."},
+      {"serviceName ../etc", "the name may hold only letters, digits and - _ ."},
+      {"serviceStopTimeout 0", "from 1 to 3600"},
+      {"serviceStopTimeout 99999999999999999999", "from 1 to 3600"},
+      {"serviceRestartLimit -1", "from 0 to 1000"},
+      {"serviceLogSize 5000", "from 1 to 4096"},
+      {"serviceStopMethod shutdown", "package.Class.method"},
+      {"serviceDependsOn a;b", "the name may hold only"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    freshLaunch();
+    parseDirectiveLine(row.line);
+    EXPECT_NE(os.err.find("ignored: "), std::string::npos) << os.err;
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+    const ServiceSettings fresh;
+    EXPECT_EQ(set.service.name, fresh.name);
+    EXPECT_EQ(set.service.stopTimeoutSeconds, fresh.stopTimeoutSeconds);
+    EXPECT_EQ(set.service.restartLimit, fresh.restartLimit);
+    EXPECT_EQ(set.service.logSizeBytes, fresh.logSizeBytes);
+    EXPECT_EQ(set.service.stopMethod, fresh.stopMethod);
+    EXPECT_TRUE(set.service.dependencies.empty());
   }
 }
 
