@@ -76,6 +76,11 @@ class Win32Child : public ChildProcess {
     return WaitResult::Failed;
   }
   std::string waitErrorText() override { return waitError_; }
+  bool interrupt() override;
+  void terminate() override {
+    if (job_ && TerminateJobObject(job_, 1)) return;
+    TerminateProcess(info_.hProcess, 1);
+  }
   uint32_t exitCode() override {
     DWORD code = 0;
     GetExitCodeProcess(info_.hProcess, &code);
@@ -87,6 +92,27 @@ class Win32Child : public ChildProcess {
   HANDLE job_;
   std::string waitError_;
 };
+
+// Ctrl-C reaches the processes of a console from one of them: this process
+// joins the child's console for the moment of the event, ignoring it itself,
+// and leaves it again. The standard handles are kept, as joining a console
+// would set them to its own.
+bool Win32Child::interrupt() {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  FreeConsole();
+  bool sent = false;
+  if (AttachConsole(info_.dwProcessId)) {
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
+    FreeConsole();
+  }
+  SetStdHandle(STD_INPUT_HANDLE, input);
+  SetStdHandle(STD_OUTPUT_HANDLE, output);
+  SetStdHandle(STD_ERROR_HANDLE, error);
+  return sent;
+}
 
 }  // namespace
 

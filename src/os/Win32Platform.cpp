@@ -335,8 +335,24 @@ class Win32Platform : public Platform {
                       bool isError) override {
     writeWin32EventLog(source, text, isError);
   }
+  // The pipe becomes descriptors 1 and 2; the platform writes through
+  // streams of its own on them: a process started without standard
+  // handles (a service) has runtime streams tied to no descriptor at all.
+  // The release points the descriptors, and so these streams, at NUL.
   std::unique_ptr<StreamCapture> captureStdStreams() override {
-    return captureWin32StdStreams();
+    std::unique_ptr<StreamCapture> capture = captureWin32StdStreams();
+    if (!capture) return capture;
+    fflush(out_);
+    fflush(err_);
+    if (FILE* out = _fdopen(1, "wb")) {
+      setvbuf(out, nullptr, _IONBF, 0);
+      out_ = out;
+    }
+    if (FILE* err = _fdopen(2, "wb")) {
+      setvbuf(err, nullptr, _IONBF, 0);
+      err_ = err;
+    }
+    return capture;
   }
   void releaseStdStreams() override { releaseWin32StdStreams(); }
   std::string othersWhoMayChange(const std::string& path) override {

@@ -438,6 +438,8 @@ RunResult WineEnvironment::runLauncherOnce(const std::string& exe,
   return run;
 }
 
+void WineEnvironment::keepServer() { runShell(shellPrefix() + "wineserver -p"); }
+
 int WineEnvironment::wine(const std::vector<std::string>& args) {
   // RunResult from a folder without a reg.exe of its own.
   std::string command = "cd " + quote(rootDir()) + " && " + shellPrefix() + "wine";

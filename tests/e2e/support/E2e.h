@@ -146,6 +146,9 @@ class WineEnvironment {
   void registryAdd(const std::string& key, const std::string& valueName,
                    const std::string& data);
   void registryDeleteTree(const std::string& key);
+  // Keeps the prefix's wineserver running between programs (`wineserver
+  // -p`), as a service that outlives the program starting it needs.
+  void keepServer();
   // Runs `wine ARGS...` in this prefix; returns its (8-bit) exit code.
   int wine(const std::vector<std::string>& args);
   // The same with a UTF-8 locale, so arguments arrive as UTF-16 whole, and

@@ -24,7 +24,8 @@
  *   FAKEJAVA_READY    file written (whole, by a rename) with its process id
  *                     once it runs
  *   FAKEJAVA_CTRL_EXIT on Ctrl-C or Ctrl-Break: writes "ctrl N" (the event)
- *                     to FAKEJAVA_READY.ctrl and exits with this code
+ *                     to FAKEJAVA_READY.ctrl and exits with this code;
+ *                     "ignore": writes it and runs on
  *   FAKEJAVA_SLEEP_MS sleep before exiting
  *   FAKEJAVA_WINDOW   hidden|minimized: keeps a top-level window of that kind
  *                     while it sleeps (its messages handled)
@@ -329,6 +330,7 @@ static UINT code_from_sequence(const char *seq, const char *counter_path)
 }
 
 static UINT ctrl_exit;
+static int ctrl_ignored;
 static char *ready_path;
 
 static BOOL WINAPI on_ctrl(DWORD event)
@@ -344,6 +346,8 @@ static BOOL WINAPI on_ctrl(DWORD event)
         write_all(f, line, (size_t)sprintf(line, "ctrl %lu\n", (unsigned long)event));
         CloseHandle(f);
     }
+    if (ctrl_ignored)
+        return TRUE;
     ExitProcess(ctrl_exit);
 }
 
@@ -477,7 +481,8 @@ int wmain(void)
         write_record(record);
 
     if (ctrl && *ctrl) {
-        ctrl_exit = parse_code(ctrl);
+        ctrl_ignored = strcmp(ctrl, "ignore") == 0;
+        ctrl_exit = ctrl_ignored ? 0 : parse_code(ctrl);
         SetConsoleCtrlHandler(on_ctrl, TRUE);
     }
 

@@ -22,8 +22,16 @@
  *   dependency <TAB> 42             (depjvm.dll: tvdep.dll was loaded)
  *   library <TAB> PATH              (its own path, with FAKEJVM_RECORD_PATH)
  *
+ *   AttachCurrentThread  DetachCurrentThread
+ *   stop                            (the FAKEJVM_STOP_METHOD was called)
+ *   main ends                       (FAKEJVM_MAIN_WAITS: main returns)
+ *
  * Behaviour: FAKEJVM_CREATE_RESULT (returned jint, <0 = failure),
  * FAKEJVM_NO_CLASS, FAKEJVM_NO_MAIN, FAKEJVM_THROW, FAKEJVM_EXIT_STATUS.
+ * FAKEJVM_MAIN_WAITS: main runs until the stop method is called (60 s at
+ * most); FAKEJVM_STOP_METHOD names that static ()V method of any class.
+ * System.exit(I) ends the process as FAKEJVM_EXIT_STATUS does. Another
+ * thread may call once attached.
  */
 #include <windows.h>
 #include <stdarg.h>
@@ -73,6 +81,8 @@ enum {
 /* Slot indexes in the JavaVM function table (3 reserved slots first). */
 enum {
     VMSLOT_DestroyJavaVM = 3,
+    VMSLOT_AttachCurrentThread = 4,
+    VMSLOT_DetachCurrentThread = 5,
     VM_SLOTS = 8
 };
 
@@ -294,7 +304,8 @@ static slot_fn *vm_iface = vm_table;
 
 /* Handles are addresses of these objects, so stray pointers are detected. */
 typedef struct { int kind; } obj_t;
-enum { K_CLASS_STRING = 1, K_CLASS_MAIN, K_METHOD_MAIN, K_ARRAY, K_STRING };
+enum { K_CLASS_STRING = 1, K_CLASS_MAIN, K_METHOD_MAIN, K_ARRAY, K_STRING,
+       K_METHOD_STOP, K_METHOD_EXIT };
 
 typedef struct {
     obj_t h;
@@ -310,12 +321,16 @@ typedef struct {
 static obj_t class_string = {K_CLASS_STRING};
 static obj_t class_main = {K_CLASS_MAIN};
 static obj_t method_main = {K_METHOD_MAIN};
+static obj_t method_stop = {K_METHOD_STOP};
+static obj_t method_exit = {K_METHOD_EXIT};
 
 static void **objects;   /* every array / string handed out */
 static size_t nobjects;
 
 static int created;
 static DWORD create_thread;
+static DWORD attached_thread;   /* the one thread attached, or 0 */
+static HANDLE stop_called;
 static const char *pending;   /* pending exception, or NULL */
 static void (JNICALL *exit_hook)(jint);
 
@@ -342,7 +357,8 @@ static void check_env(void *env, const char *what, int exception_safe)
 {
     if (env != OUR_ENV)
         record("bad\t%s\tnot the JNIEnv from JNI_CreateJavaVM", what);
-    if (GetCurrentThreadId() != create_thread)
+    if (GetCurrentThreadId() != create_thread &&
+        GetCurrentThreadId() != attached_thread)
         record("bad\t%s\tcalled on another thread than JNI_CreateJavaVM",
                what);
     if (!exception_safe && pending)
@@ -368,10 +384,21 @@ static jmethodID JNICALL fj_GetStaticMethodID(void *env, jclass cls,
                                               const char *name,
                                               const char *sig)
 {
+    char stop[64];
     check_env(env, "GetStaticMethodID", 0);
     record("GetStaticMethodID\t%s\t%s", name, sig);
     if (cls != &class_main)
         record("bad\tGetStaticMethodID\tclass is not the main class");
+    if (name && sig && strcmp(name, "exit") == 0 && strcmp(sig, "(I)V") == 0)
+        return &method_exit;
+    if (name && sig && GetEnvironmentVariableA("FAKEJVM_STOP_METHOD", stop,
+                                               sizeof stop) > 0 &&
+        strcmp(name, stop) == 0) {
+        if (strcmp(sig, "()V") == 0)
+            return &method_stop;
+        pending = "java.lang.NoSuchMethodError";
+        return NULL;
+    }
     if (env_set("FAKEJVM_NO_MAIN") || cls != &class_main || !name || !sig ||
         strcmp(name, "main") != 0 ||
         strcmp(sig, "([Ljava/lang/String;)V") != 0) {
@@ -455,11 +482,24 @@ static void JNICALL fj_CallStaticVoidMethod(void *env, jclass cls,
     int status;
     va_list ap;
 
-    va_start(ap, mid);
-    args = va_arg(ap, jobject);
-    va_end(ap);
     check_env(env, "CallStaticVoidMethod", 0);
     record("CallStaticVoidMethod");
+    if (mid == &method_stop) {
+        record("stop");
+        SetEvent(stop_called);
+        return;
+    }
+    va_start(ap, mid);
+    if (mid == &method_exit) {
+        status = va_arg(ap, jint);
+        va_end(ap);
+        record("exit\t%d\t%s", status, exit_hook ? "hook" : "nohook");
+        if (exit_hook)
+            exit_hook(status);
+        ExitProcess((UINT)status);
+    }
+    args = va_arg(ap, jobject);
+    va_end(ap);
     if (cls != &class_main)
         record("bad\tCallStaticVoidMethod\tclass is not the main class");
     if (mid != &method_main)
@@ -485,6 +525,10 @@ static void JNICALL fj_CallStaticVoidMethod(void *env, jclass cls,
     }
     if (env_set("FAKEJVM_THROW"))
         pending = "java.lang.RuntimeException: thrown by fakejvm";
+    if (env_set("FAKEJVM_MAIN_WAITS")) {
+        WaitForSingleObject(stop_called, 60000);
+        record("main ends");
+    }
 }
 
 static jboolean JNICALL fj_ExceptionCheck(void *env)
@@ -520,6 +564,26 @@ static jint JNICALL fj_DestroyJavaVM(void *vm)
     if (vm != OUR_VM)
         record("bad\tDestroyJavaVM\tnot the JavaVM from JNI_CreateJavaVM");
     record("DestroyJavaVM");
+    return 0;
+}
+
+static jint JNICALL fj_AttachCurrentThread(void *vm, void **penv, void *args)
+{
+    (void)args;
+    if (vm != OUR_VM)
+        record("bad\tAttachCurrentThread\tnot the JavaVM from JNI_CreateJavaVM");
+    record("AttachCurrentThread");
+    attached_thread = GetCurrentThreadId();
+    *penv = OUR_ENV;
+    return 0;
+}
+
+static jint JNICALL fj_DetachCurrentThread(void *vm)
+{
+    if (vm != OUR_VM)
+        record("bad\tDetachCurrentThread\tnot the JavaVM from JNI_CreateJavaVM");
+    record("DetachCurrentThread");
+    attached_thread = 0;
     return 0;
 }
 
@@ -587,6 +651,9 @@ __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(void **pvm, void **penv,
     env_table[SLOT_SetObjectArrayElement] = (slot_fn)fj_SetObjectArrayElement;
     env_table[SLOT_ExceptionCheck] = (slot_fn)fj_ExceptionCheck;
     vm_table[VMSLOT_DestroyJavaVM] = (slot_fn)fj_DestroyJavaVM;
+    vm_table[VMSLOT_AttachCurrentThread] = (slot_fn)fj_AttachCurrentThread;
+    vm_table[VMSLOT_DetachCurrentThread] = (slot_fn)fj_DetachCurrentThread;
+    stop_called = CreateEventA(NULL, TRUE, FALSE, NULL);
 
     *pvm = OUR_VM;
     *penv = OUR_ENV;
