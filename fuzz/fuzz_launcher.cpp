@@ -38,8 +38,9 @@ class WritesPlatform : public tarvik::FakePlatform {
     FakePlatform::writeStdout(text);
   }
   tarvik::CreatedFile createTextFile(const std::string& path,
-                                     tarvik::FileCreation creation) override {
-    tarvik::CreatedFile file = FakePlatform::createTextFile(path, creation);
+                                     tarvik::FileCreation creation,
+                                     tarvik::FileContent content) override {
+    tarvik::CreatedFile file = FakePlatform::createTextFile(path, creation, content);
     if (file.file) created.push_back(resolve(path));
     return file;
   }

@@ -39,10 +39,11 @@ std::optional<int64_t> wholeNumber(const char* directive,
                                    const std::string& argument, int64_t low,
                                    int64_t high, const char* what) {
   const std::string value = trimmed(argument);
+  // Eighteen digits fit the number; more are refused unread.
   bool digits = !value.empty() && value.size() <= 18;
   int64_t number = 0;
   for (const char c : value) {
-    if (c < '0' || c > '9') {
+    if (!digits || c < '0' || c > '9') {
       digits = false;
       break;
     }
