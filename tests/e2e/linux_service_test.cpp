@@ -468,6 +468,32 @@ TEST_F(LinuxServiceTest, TypedAsAUserTypesIt) {
   }
 }
 
+// singleInstance holds for the service launcher's run as for the other
+// launchers: a second run, as a service and by hand at once, ends with 12
+// and starts no second Java.
+TEST_F(LinuxServiceTest, SingleInstanceKeepsASecondRunOut) {
+  struct Row {
+    const char* what;
+    const char* lines;
+  } rows[] = {
+      {"a java child", ""},
+      {"in-process", "javalib auto\n"},
+  };
+  for (const Row& row : rows) {
+    const std::string exe = install(
+        "bin", "daemon", row.lines + daemonConfig() + "singleInstance svcreview one\n");
+    const std::string first = newCaseDir("first");
+    const pid_t launcher = startInGroup(quoted(exe) + " run " + quoted(first), first, "/");
+    ASSERT_TRUE(waitForFile(first + "/pid", 15000)) << row.what << readFile(first + "/err");
+    const std::string second = newCaseDir("second");
+    RunResult r = runNative(exe, RunOptions::of({"run", second}));
+    EXPECT_EQ(r.exitCode, 12u) << row.what << r.err;
+    EXPECT_FALSE(fileExists(second + "/pid")) << row.what << ": a second Java ran";
+    kill(launcher, SIGTERM);
+    EXPECT_EQ(waitCode(launcher), 143) << row.what << readFile(first + "/err");
+  }
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace tarvik
