@@ -140,6 +140,15 @@ int serve() {
     if (result == 0) return 0;
     // Without a service manager, a Ctrl-C or SIGTERM stopped it.
     if (!gSession && endedFromOutside(result)) return result;
+    // A VM once made in this process cannot be made again: a retry here
+    // would only fail to make it. The service manager's restarts start a
+    // new process.
+    if (settings().inProcess() && budget.delaySeconds() >= 0) {
+      os.writeStderr("The application ended with code " + std::to_string(result) +
+                     "; in-process, its VM cannot be made again in this process, so it "
+                     "is not started again.\n");
+      return result;
+    }
     if (!budget.allowsRestart(os.timeSeconds() - started)) {
       if (budget.delaySeconds() >= 0)
         os.writeStderr("The application ended with code " + std::to_string(result) +
