@@ -280,6 +280,35 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
   }
 }
 
+// A link planted at the log's name is left untouched and said once, as
+// the console's one "Caption: text" line, whether the manager or systemd
+// started the service.
+TEST_F(ServiceTest, ALinkAtTheLogsNameIsSaidOnce) {
+  const struct {
+    const char* name;
+    bool asService;
+  } rows[] = {
+      {"the Windows service", true},
+      {"run under systemd", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    freshLaunch();
+    configure("serviceLogFolder C:\\logs\n");
+    os.directories.insert("C:\\logs");
+    os.files["C:\\logs\\appd.log"] = "";
+    os.planted.insert("C:\\logs\\appd.log");
+    os.env["INVOCATION_ID"] = "1";
+    os.startedAsService = row.asService;
+    os.children = {[] { FakeChildScript c; c.runSeconds = 1; return c; }()};
+    run(row.asService ? std::vector<std::string>{} : std::vector<std::string>{"run"});
+    const std::string line = "The service log C:\\logs\\appd.log is a link to another file.";
+    const size_t first = os.err.find(line);
+    ASSERT_NE(first, std::string::npos) << os.err;
+    EXPECT_EQ(os.err.find(line, first + 1), std::string::npos) << os.err;
+  }
+}
+
 // A value a service directive refuses leaves a line and the earlier value.
 TEST_F(ServiceTest, RefusedDirectiveValuesKeepTheEarlierValue) {
   const struct {
