@@ -174,7 +174,12 @@ std::string logFolder() {
   return inLauncherFolder(folder ? *folder : std::string(DEFAULT_LOG_FOLDER));
 }
 
+// Whether the log was tried: a refusal to make it ends the launcher from
+// within the try, and the end must not try again.
+bool gLogTried = false;
+
 bool openLog() {
+  gLogTried = true;
   const std::optional<std::string> name = serviceName();
   const ServiceSettings& service = settings().service;
   return openServiceLog(logFolder(), name.value_or("service"), service.logSizeBytes,
@@ -195,7 +200,7 @@ bool logCanBeMade() {
 // Every end of the service, an exit from deep in a launch too: the log
 // is written out, and the manager told.
 void endTheService(int code) {
-  openLog();
+  if (!gLogTried) openLog();
   endServiceLog();
   if (gSession)
     gSession->report(ServiceState::Stopped, static_cast<uint32_t>(code), 0);
@@ -207,6 +212,7 @@ int serveAsService(ServiceSession& session,
                    const std::function<int()>& readConfiguration) {
   gSession = &session;
   gStopAsked = false;
+  gLogTried = false;
   LauncherOptions& opts = options();
   opts.runsAsService = true;
   session.report(ServiceState::StartPending, 0, 30000);
@@ -235,6 +241,7 @@ int serveInForeground() {
   Platform& os = platform();
   gSession = nullptr;
   gStopAsked = false;
+  gLogTried = false;
   // systemd keeps a unit's output in its journal; with a log folder of its
   // own the service writes there, when the log can be made there (the
   // service's user may not write the folder): else the journal keeps it.

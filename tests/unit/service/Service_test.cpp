@@ -306,6 +306,9 @@ TEST_F(ServiceTest, ALinkAtTheLogsNameIsSaidOnce) {
     const size_t first = os.err.find(line);
     ASSERT_NE(first, std::string::npos) << os.err;
     EXPECT_EQ(os.err.find(line, first + 1), std::string::npos) << os.err;
+    if (row.asService) {
+      EXPECT_EQ(reports().back(), "stopped 1") << "the manager is told of the end";
+    }
   }
 }
 
