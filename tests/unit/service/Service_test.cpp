@@ -259,6 +259,7 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     const char* earlier;
     std::vector<std::string> writes;
     std::vector<std::string> files;  // .log, .1.log, .2.log
+    int64_t disk = -1;               // the bytes the disk holds
   } rows[] = {
       {"fits", nullptr, {"a\n", "b\n"}, {"a\nb\n", "", ""}},
       {"rolls at a line end", nullptr, {"one\ntwo\nthree\n"}, {"three\n", "one\ntwo\n", ""}},
@@ -266,11 +267,14 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
        {"4\n", "33333333\n", "22222222\n"}},
       {"a line longer than a file", nullptr, {"abcdefghijklmn"}, {"klmn", "abcdefghij", ""}},
       {"an earlier run's log kept", "old\n", {"new\n"}, {"new\n", "old\n", ""}},
+      {"a full disk drops the oldest for the newest", nullptr,
+       {"11111111\n", "22222222\n", "33333333\n"}, {"33333333\n", "22222222\n", ""}, 20},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     os.files.clear();
     if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
+    os.diskBytes = row.disk;
     RollingLog log("C:\\logs", "app", 10, 3);
     ASSERT_TRUE(log.open());
     for (const std::string& bytes : row.writes) log.write(bytes);
