@@ -331,7 +331,11 @@ int runServiceLauncher(const std::vector<std::string>& argv) {
   if (argv.size() < 2) {
     int code = 0;
     const bool served = platform().runAsService([&](ServiceSession& session) {
-      code = serveAsService(session, [&] { return settleLaunch(words); });
+      code = serveAsService(session, [&] {
+        const int failed = settleLaunch(words);
+        if (failed == 0) keepToSingleInstance();
+        return failed;
+      });
       return code;
     });
     if (served) exitLauncher(code);
@@ -342,6 +346,9 @@ int runServiceLauncher(const std::vector<std::string>& argv) {
     refuseServiceWords(launcher);
   words.insert(words.end(), argv.begin() + 2, argv.end());
   if (const int failed = settleLaunch(words)) exitLauncher(failed);
+  // Only run starts the application; the other words may be typed while
+  // it runs.
+  if (word == "run") keepToSingleInstance();
   exitLauncher(runServiceWord(word));
 }
 

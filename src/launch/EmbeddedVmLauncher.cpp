@@ -252,7 +252,16 @@ std::vector<std::string> jvmDependencyFolders(const std::string& library) {
 // The VM has written its archive before it calls the hook.
 void JNICALL vmExitHook(jint status) {
   finishStartupCache();
-  if (asksForRestart(static_cast<uint32_t>(status))) restartLauncherFor(status);
+  if (asksForRestart(static_cast<uint32_t>(status))) {
+    // A new process would be no service: the service manager starts the
+    // service's process. The service ends, and its recovery actions may
+    // start it again.
+    if (!options().runsAsService) restartLauncherFor(status);
+    platform().writeStderr(
+        "The application asked to be started again (exit code " + std::to_string(status) +
+        "); in-process, its VM cannot be made again in the service's process, so the "
+        "service ends.\n");
+  }
   exitLauncher(status);
 }
 

@@ -243,6 +243,8 @@ class OutputFile {
   virtual void write(const std::string& text) = 0;
   // Hands what was written to the system, so that it outlives the process.
   virtual void flush() {}
+  // Whether every write and flush so far reached the system.
+  virtual bool good() const { return true; }
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;

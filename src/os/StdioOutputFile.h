@@ -23,6 +23,7 @@ class StdioOutputFile : public OutputFile {
   void flush() override {
     if (file_ && fflush(file_) != 0) failed_ = true;
   }
+  bool good() const override { return !failed_; }
   bool close() override {
     if (!file_) return !failed_;
     if (fflush(file_) != 0 || ferror(file_)) failed_ = true;

@@ -56,7 +56,26 @@ void RollingLog::put(const std::string& bytes) {
   if (!file_) return;
   file_->write(bytes);
   file_->flush();
+  // A full disk: the oldest log makes room for the newest output, which
+  // starts a file of its own (the failed one's close would fail too).
+  while (!file_->good() && dropOldest()) {
+    file_.reset();
+    if (!(size_ == 0 ? startFile() : roll())) {
+      failed_ = true;
+      return;
+    }
+    file_->write(bytes);
+    file_->flush();
+  }
+  if (!file_->good()) failed_ = true;
   size_ += static_cast<int64_t>(bytes.size());
+}
+
+bool RollingLog::dropOldest() {
+  Platform& os = platform();
+  for (int index = files_ - 1; index >= 1; --index)
+    if (os.fileFacts(pathOf(index))) return os.removeFile(pathOf(index));
+  return false;
 }
 
 void RollingLog::write(const std::string& bytes) {

@@ -33,6 +33,8 @@ class RollingLog {
  private:
   void put(const std::string& bytes);
   bool roll();
+  // Removes the oldest of the old logs; false when there is none.
+  bool dropOldest();
   bool startFile();
 
   std::string folder_;

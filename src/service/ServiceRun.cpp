@@ -140,6 +140,15 @@ int serve() {
     if (result == 0) return 0;
     // Without a service manager, a Ctrl-C or SIGTERM stopped it.
     if (!gSession && endedFromOutside(result)) return result;
+    // A VM once made in this process cannot be made again: a retry here
+    // would only fail to make it. The service manager's restarts start a
+    // new process.
+    if (settings().inProcess() && budget.delaySeconds() >= 0) {
+      os.writeStderr("The application ended with code " + std::to_string(result) +
+                     "; in-process, its VM cannot be made again in this process, so it "
+                     "is not started again.\n");
+      return result;
+    }
     if (!budget.allowsRestart(os.timeSeconds() - started)) {
       if (budget.delaySeconds() >= 0)
         os.writeStderr("The application ended with code " + std::to_string(result) +
@@ -165,7 +174,12 @@ std::string logFolder() {
   return inLauncherFolder(folder ? *folder : std::string(DEFAULT_LOG_FOLDER));
 }
 
+// Whether the log was tried: a refusal to make it ends the launcher from
+// within the try, and the end must not try again.
+bool gLogTried = false;
+
 bool openLog() {
+  gLogTried = true;
   const std::optional<std::string> name = serviceName();
   const ServiceSettings& service = settings().service;
   return openServiceLog(logFolder(), name.value_or("service"), service.logSizeBytes,
@@ -186,7 +200,7 @@ bool logCanBeMade() {
 // Every end of the service, an exit from deep in a launch too: the log
 // is written out, and the manager told.
 void endTheService(int code) {
-  openLog();
+  if (!gLogTried) openLog();
   endServiceLog();
   if (gSession)
     gSession->report(ServiceState::Stopped, static_cast<uint32_t>(code), 0);
@@ -198,6 +212,7 @@ int serveAsService(ServiceSession& session,
                    const std::function<int()>& readConfiguration) {
   gSession = &session;
   gStopAsked = false;
+  gLogTried = false;
   LauncherOptions& opts = options();
   opts.runsAsService = true;
   session.report(ServiceState::StartPending, 0, 30000);
@@ -226,6 +241,7 @@ int serveInForeground() {
   Platform& os = platform();
   gSession = nullptr;
   gStopAsked = false;
+  gLogTried = false;
   // systemd keeps a unit's output in its journal; with a log folder of its
   // own the service writes there, when the log can be made there (the
   // service's user may not write the folder): else the journal keeps it.

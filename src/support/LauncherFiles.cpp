@@ -1,5 +1,7 @@
 #include "support/LauncherFiles.h"
 
+#include "LaunchSettings.h"
+
 #include "support/Message.h"
 #include "support/RandomName.h"
 
@@ -131,7 +133,8 @@ LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) 
     const std::string text = "The " + std::string(rule.what) + " " + made.path +
                              " " + refusalReason(made.result) +
                              ". It is left untouched: " + rule.advice;
-    platform().writeStderr(text + "\n");
+    // A console launcher's message is its line on standard error already.
+    if (!isConsoleLauncher()) platform().writeStderr(text + "\n");
     showMessage(REFUSED_CAPTION, text, true);
     exitLauncher(rule.refusedExitCode);
   }

@@ -287,6 +287,41 @@ TEST_F(LinuxServiceTest, RunStartsAFailedApplicationAgain) {
   }
 }
 
+// In-process (javalib) the VM cannot be made a second time in one process:
+// a failure is not retried there (each try would only say that the VM
+// cannot be made), the service ends with the application's code, and a
+// line says why.
+TEST_F(LinuxServiceTest, InProcessAFailureEndsTheService) {
+  struct Row {
+    const char* what;
+    const char* lines;
+    std::vector<std::string> words;
+    int code;
+  } rows[] = {
+      {"main class missing", "mainclass no.such.Main\n", {}, 1},
+      {"System.exit(3)", "", {"exit", "3"}, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string exe =
+        install("bin", "daemon",
+                "javalib auto\n" + daemonConfig() + row.lines +
+                    "serviceRestartDelay 0\nserviceRestartLimit 2\n");
+    const std::string dir = newCaseDir("in-process-restarts");
+    std::vector<std::string> words = {"run", dir};
+    words.insert(words.end(), row.words.begin(), row.words.end());
+    RunResult r = runNative(exe, RunOptions::of(words));
+    EXPECT_EQ(r.exitCode, static_cast<uint32_t>(row.code)) << r.err;
+    EXPECT_FALSE(has(r.err, "Error creating")) << r.err;
+    EXPECT_FALSE(has(r.err, "starts again")) << r.err;
+    if (!row.words.empty()) {
+      EXPECT_EQ(readFile(dir + "/runs"), "run\n") << r.err;
+    } else {
+      EXPECT_TRUE(has(r.err, "not started again")) << r.err;
+    }
+  }
+}
+
 // The unit's ExecStart names the launcher whatever its folder is called:
 // systemd takes a space or a $ in a quoted path as it stands, a % only
 // doubled. An executable's path with a quote, a backslash or bytes that are
@@ -465,6 +500,32 @@ TEST_F(LinuxServiceTest, TypedAsAUserTypesIt) {
     if (whyNoVerify().empty()) {
       EXPECT_EQ(verify(unit), "") << row.what;
     }
+  }
+}
+
+// singleInstance holds for the service launcher's run as for the other
+// launchers: a second run, as a service and by hand at once, ends with 12
+// and starts no second Java.
+TEST_F(LinuxServiceTest, SingleInstanceKeepsASecondRunOut) {
+  struct Row {
+    const char* what;
+    const char* lines;
+  } rows[] = {
+      {"a java child", ""},
+      {"in-process", "javalib auto\n"},
+  };
+  for (const Row& row : rows) {
+    const std::string exe = install(
+        "bin", "daemon", row.lines + daemonConfig() + "singleInstance svcreview one\n");
+    const std::string first = newCaseDir("first");
+    const pid_t launcher = startInGroup(quoted(exe) + " run " + quoted(first), first, "/");
+    ASSERT_TRUE(waitForFile(first + "/pid", 15000)) << row.what << readFile(first + "/err");
+    const std::string second = newCaseDir("second");
+    RunResult r = runNative(exe, RunOptions::of({"run", second}));
+    EXPECT_EQ(r.exitCode, 12u) << row.what << r.err;
+    EXPECT_FALSE(fileExists(second + "/pid")) << row.what << ": a second Java ran";
+    kill(launcher, SIGTERM);
+    EXPECT_EQ(waitCode(launcher), 143) << row.what << readFile(first + "/err");
   }
 }
 

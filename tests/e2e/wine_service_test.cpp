@@ -201,10 +201,15 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
       // System.exit(0) ends the process from the stop's thread.
       {"exiting", "", true, "CallStaticVoidMethod", 0, 0, 0,
        {{"ready", "GetStaticMethodID\texit\t(I)V\nCallStaticVoidMethod\nexit\t0\thook"}}, 0, 19},
+      // In-process, 999 cannot start the VM again in the service's process,
+      // nor can a new process be the service: it ends for the recovery
+      // actions, and the log says why.
+      {"inprocess999", "setenv FAKEJVM_EXIT_STATUS=999\n", false, "", 1066, 999, 0,
+       {{"logs/inprocess999.log", "cannot be made again"}}, 0, 0},
   };
   for (const Case& c : cases) {
     const std::string name = c.name;
-    const bool inProcess = name == "inprocess" || name == "exiting";
+    const bool inProcess = name.rfind("inprocess", 0) == 0 || name == "exiting";
     std::string config = "mainclass app.Main\nserviceStartType manual\n" +
                          std::string(inProcess ? jvm : java) + c.config;
     for (size_t at; (at = config.find("$NAME")) != std::string::npos;)

@@ -91,7 +91,7 @@ class FakeFile : public OutputFile {
   }
   void write(const std::string& text) override {
     if (closed_) return;
-    if (os_->failingWrites.count(path_)) {
+    if (os_->failingWrites.count(path_) || !fits(text.size())) {
       failed_ = true;
       return;
     }
@@ -105,8 +105,16 @@ class FakeFile : public OutputFile {
     closed_ = true;
     return !failed_;
   }
+  bool good() const override { return !failed_; }
 
  private:
+  bool fits(size_t more) const {
+    if (os_->diskBytes < 0) return true;
+    size_t used = more;
+    for (const auto& file : os_->files) used += file.second.size();
+    return used <= static_cast<size_t>(os_->diskBytes);
+  }
+
   FakePlatform* os_;
   std::string path_;
   bool text_ = true;

@@ -90,6 +90,8 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
+  // The bytes all files together may hold (a full disk beyond); -1: any.
+  int64_t diskBytes = -1;
   // Names that exist without being files the launcher may write (links
   // planted by another user): a new private file never takes them, and a
   // file to be replaced is refused on them.

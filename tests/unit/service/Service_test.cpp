@@ -259,6 +259,7 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     const char* earlier;
     std::vector<std::string> writes;
     std::vector<std::string> files;  // .log, .1.log, .2.log
+    int64_t disk = -1;               // the bytes the disk holds
   } rows[] = {
       {"fits", nullptr, {"a\n", "b\n"}, {"a\nb\n", "", ""}},
       {"rolls at a line end", nullptr, {"one\ntwo\nthree\n"}, {"three\n", "one\ntwo\n", ""}},
@@ -266,17 +267,52 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
        {"4\n", "33333333\n", "22222222\n"}},
       {"a line longer than a file", nullptr, {"abcdefghijklmn"}, {"klmn", "abcdefghij", ""}},
       {"an earlier run's log kept", "old\n", {"new\n"}, {"new\n", "old\n", ""}},
+      {"a full disk drops the oldest for the newest", nullptr,
+       {"11111111\n", "22222222\n", "33333333\n"}, {"33333333\n", "22222222\n", ""}, 20},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     os.files.clear();
     if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
+    os.diskBytes = row.disk;
     RollingLog log("C:\\logs", "app", 10, 3);
     ASSERT_TRUE(log.open());
     for (const std::string& bytes : row.writes) log.write(bytes);
     EXPECT_TRUE(log.close());
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(os.files[log.pathOf(i)], row.files[i]) << log.pathOf(i);
+  }
+}
+
+// A link planted at the log's name is left untouched and said once, as
+// the console's one "Caption: text" line, whether the manager or systemd
+// started the service.
+TEST_F(ServiceTest, ALinkAtTheLogsNameIsSaidOnce) {
+  const struct {
+    const char* name;
+    bool asService;
+  } rows[] = {
+      {"the Windows service", true},
+      {"run under systemd", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    freshLaunch();
+    configure("serviceLogFolder C:\\logs\n");
+    os.directories.insert("C:\\logs");
+    os.files["C:\\logs\\appd.log"] = "";
+    os.planted.insert("C:\\logs\\appd.log");
+    os.env["INVOCATION_ID"] = "1";
+    os.startedAsService = row.asService;
+    os.children = {[] { FakeChildScript c; c.runSeconds = 1; return c; }()};
+    run(row.asService ? std::vector<std::string>{} : std::vector<std::string>{"run"});
+    const std::string line = "The service log C:\\logs\\appd.log is a link to another file.";
+    const size_t first = os.err.find(line);
+    ASSERT_NE(first, std::string::npos) << os.err;
+    EXPECT_EQ(os.err.find(line, first + 1), std::string::npos) << os.err;
+    if (row.asService) {
+      EXPECT_EQ(reports().back(), "stopped 1") << "the manager is told of the end";
+    }
   }
 }
 
