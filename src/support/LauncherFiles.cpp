@@ -133,8 +133,9 @@ LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) 
     const std::string text = "The " + std::string(rule.what) + " " + made.path +
                              " " + refusalReason(made.result) +
                              ". It is left untouched: " + rule.advice;
-    // A console launcher's message is its line on standard error already.
-    if (!isConsoleLauncher()) platform().writeStderr(text + "\n");
+    // The service launcher's message is its line of the log already; the
+    // other launchers have always written both.
+    if (!options().serviceLauncher) platform().writeStderr(text + "\n");
     showMessage(REFUSED_CAPTION, text, true);
     exitLauncher(rule.refusedExitCode);
   }
