@@ -212,6 +212,24 @@ TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
   }
 }
 
+// The service's wait is the service's alone: a launch after it waits as
+// the launcher always has.
+TEST_F(ServiceTest, TheServicesWaitEndsWithTheService) {
+  configure("");
+  os.startedAsService = true;
+  FakeChildScript child;
+  child.runSeconds = 2;
+  os.children = {child};
+  run({});
+  freshLaunch();
+  opt.serviceLauncher = false;
+  os.children = {child};
+  os.exitWaits.clear();
+  run({});
+  ASSERT_FALSE(os.exitWaits.empty());
+  EXPECT_EQ(os.exitWaits.front(), -1) << "the console launcher's own unbounded wait";
+}
+
 // Restarts after failures: the delay on the fake clock, the bound in a
 // row, a stop during the delay, 999 always.
 TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
