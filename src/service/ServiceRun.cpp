@@ -127,11 +127,19 @@ bool endedFromOutside(int result) {
 
 // The launches until the application is done: the code the service ends
 // with.
+// The service's wait, in place while the service runs.
+struct ServiceWaitInPlace {
+  ServiceWaitInPlace() { setChildWait(serviceWait); }
+  ~ServiceWaitInPlace() { setChildWait(nullptr); }
+  ServiceWaitInPlace(const ServiceWaitInPlace&) = delete;
+  ServiceWaitInPlace& operator=(const ServiceWaitInPlace&) = delete;
+};
+
 int serve() {
   Platform& os = platform();
   const ServiceSettings& service = settings().service;
   RestartBudget budget(service.restartDelaySeconds, service.restartLimit);
-  setChildWait(serviceWait);
+  const ServiceWaitInPlace waitInPlace;
   for (;;) {
     const int64_t started = os.timeSeconds();
     const int result = launchOnce();
@@ -234,6 +242,8 @@ int serveAsService(ServiceSession& session,
   }
   setBeforeExit(nullptr);
   endServiceLog();
+  // The session ends with this call: the platform reports the end.
+  gSession = nullptr;
   return code;
 }
 
