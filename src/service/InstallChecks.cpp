@@ -8,6 +8,7 @@
 #include "launch/CommandLineBuilder.h"
 #include "os/Platform.h"
 #include "runtime/JreLocator.h"
+#include "runtime/RuntimeRelease.h"
 #include "support/FileSystem.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
@@ -71,8 +72,7 @@ bool addRuntime(std::vector<ServiceFile>& files) {
         s.javaLibAuto ? locateJvmLibrary() : OptionalText(fromLauncherFolder(s.javaLib));
     if (!library) return false;
     addIfThere(files, *library, "the JVM library");
-    // <home>/lib/server/libjvm.so, <home>\bin\server\jvm.dll
-    home = folderOf(folderOf(folderOf(*library)));
+    home = runtimeHomeOfLibrary(*library).value_or("");
   } else {
     // The command is built as a launch builds it, without the cache's
     // options, which would make its files.
@@ -83,7 +83,7 @@ bool addRuntime(std::vector<ServiceFile>& files) {
     if (!command || !s.javaPath) return false;
     const std::string java = withoutQuotes(*s.javaPath);
     addIfThere(files, java, "the Java executable");
-    home = folderOf(folderOf(java));
+    home = runtimeHomeOfExecutable(java).value_or("");
   }
   if (home.empty()) return true;
   addIfThere(files, home, "the runtime's folder");

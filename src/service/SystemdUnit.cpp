@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "support/TextUtil.h"
 #include "support/Utf8.h"
 
 namespace tarvik {
@@ -35,17 +36,11 @@ const AccountLines ACCOUNTS[] = {
     {"networkservice", "DynamicUser=yes\n"},
 };
 
-std::string lowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 std::string accountLines(const std::string& account) {
   std::string plain = account;
   if (plain.rfind(".\\", 0) == 0) plain = plain.substr(2);
   for (const AccountLines& row : ACCOUNTS)
-    if (lowerCase(plain) == row.account) return row.lines;
+    if (toLowerCase(plain) == row.account) return row.lines;
   return "User=" + unitText(plain) + "\n";
 }
 
