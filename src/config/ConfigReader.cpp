@@ -144,17 +144,36 @@ void applyKeepalive(const std::string& argument) {
   writeRecord(std::to_string(s.keepAliveMillis) + "\n");
 }
 
-void applyAddToPath(const std::string& argument) {
+// The option `-D<name>` stays one word: what a `$NAME` or `%name%` value
+// brings (the characters `fromValue` marks) neither ends it nor adds one.
+void applyAddToPath(const std::string& argument, const std::string& fromValue) {
   LaunchSettings& s = settings();
-  const std::vector<std::string> words = splitWords(argument);
+  std::vector<std::string> wordMarks;
+  const std::vector<std::string> words = splitWords(argument, fromValue, &wordMarks);
   if (words.size() < 2) return;
   const std::string key = "-D" + words[0];
-  std::string text = words[1];
-  for (size_t i = 2; i < words.size(); ++i) text += " " + words[i];
   std::string& value = s.vmParamValues[key];
-  value += platform().conventions().classPathSeparator;
-  value += text;
-  value = expandEnvironmentReferences(value, true);
+  // The value stored already is written as it is meant: its quotes are
+  // syntax.
+  std::string text = value + platform().conventions().classPathSeparator;
+  std::string marks(text.size(), '0');
+  for (size_t i = 1; i < words.size(); ++i) {
+    text += (i > 1 ? " " : "") + words[i];
+    marks += (i > 1 ? "0" : "") + wordMarks[i];
+  }
+  const std::string expanded = expandEnvironmentReferences(text, true, &marks);
+  const std::string option = key + '=' + expanded;
+  const std::string kept = textOfWords(
+      option, splitWindowsArguments(option, std::string(key.size() + 1, '0') + marks));
+  if (kept == option) {
+    value = expanded;
+  } else if (startsWith(kept, key + '=')) {
+    value = kept.substr(key.size() + 1);
+    s.vmParamsAsWords.insert(key);
+  } else {
+    platform().writeStderr("addToPath " + words[0] + " ignored: " + key +
+                           " cannot be written as one word with its value\n");
+  }
 }
 
 void applyPercentRam(const std::string& argument) {
@@ -360,7 +379,7 @@ const Directive DIRECTIVES[] = {
     {"startupCache", [](const std::string& a) { settings().startupCache = toLowerCase(a) == "true"; }},
     {"setenv", applySetenv},
     {"keepalive", applyKeepalive},
-    {"addToPath", applyAddToPath},
+    {"addToPath", nullptr, applyAddToPath},
     {"var", defineVariable},
     {"percentRam", applyPercentRam},
     {"createDir", makeDirectories},

@@ -1,6 +1,7 @@
 #include "support/TextUtil.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarvik {
 
@@ -17,16 +18,32 @@ static bool isSpaceByte(char c) {
          c == '\f';
 }
 
-std::vector<std::string> splitWords(const std::string& text) {
+std::vector<std::string> splitWords(const std::string& text,
+                                    const std::string& literal,
+                                    std::vector<std::string>* literalOfWords) {
+  auto separates = [&](size_t i) {
+    return isSpaceByte(text[i]) && (i >= literal.size() || literal[i] != '1');
+  };
   std::vector<std::string> words;
   size_t i = 0;
   while (i < text.size()) {
-    while (i < text.size() && isSpaceByte(text[i])) ++i;
+    while (i < text.size() && separates(i)) ++i;
     size_t start = i;
-    while (i < text.size() && !isSpaceByte(text[i])) ++i;
-    if (i > start) words.push_back(text.substr(start, i - start));
+    while (i < text.size() && !separates(i)) ++i;
+    if (i == start) continue;
+    words.push_back(text.substr(start, i - start));
+    if (literalOfWords) {
+      std::string marks = start < literal.size() ? literal.substr(start, i - start)
+                                                 : std::string();
+      marks.resize(i - start, '0');
+      literalOfWords->push_back(std::move(marks));
+    }
   }
   return words;
+}
+
+std::vector<std::string> splitWords(const std::string& text) {
+  return splitWords(text, std::string(), nullptr);
 }
 
 std::vector<std::string> splitOn(const std::string& text, char delimiter) {

@@ -13,6 +13,11 @@ std::string toLowerCase(const std::string& text);
 
 // Whitespace-separated words; never an empty word.
 std::vector<std::string> splitWords(const std::string& text);
+// The same, where the characters `literal` marks with '1' (what a value
+// brought) never separate; with `literalOfWords`, each word's marks.
+std::vector<std::string> splitWords(const std::string& text,
+                                    const std::string& literal,
+                                    std::vector<std::string>* literalOfWords);
 
 // Pieces between delimiters, read like lines: an empty text gives no piece,
 // a delimiter at the very end adds no empty last piece.
