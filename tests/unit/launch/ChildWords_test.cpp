@@ -33,7 +33,7 @@ class ChildWordsTest : public LauncherTest {
     os.children.push_back(script);
     Strings argv = {"C:\\Apps\\tool.exe"};
     argv.insert(argv.end(), words.begin(), words.end());
-    exitCodeOf([&] { runLauncher(argv); });
+    exitCode = exitCodeOf([&] { runLauncher(argv); });
     if (os.started.empty()) return {"(no child)"};
     line = os.started[0].commandLine;
     Strings result;
@@ -44,6 +44,7 @@ class ChildWordsTest : public LauncherTest {
   }
 
   std::string line;
+  int exitCode = 0;
 };
 
 TEST_F(ChildWordsTest, ValuesStayInsideTheirWords) {
@@ -104,6 +105,38 @@ TEST_F(ChildWordsTest, ValuesStayInsideTheirWords) {
     expected.insert(expected.end(), {"-classpath", "", mainClass});
     expected.insert(expected.end(), c.arguments.begin(), c.arguments.end());
     EXPECT_EQ(childWords(c.config, c.env, c.words), expected) << c.name << "\n" << line;
+  }
+}
+
+// A main class that would be several words ends the launch before any
+// child or VM with the line that names it; blanks around it are no part of
+// it.
+TEST_F(ChildWordsTest, AMainClassIsOneWordOrTheLaunchIsRefused) {
+  struct Case {
+    const char* config;
+    const char* value;  // of $M
+    const char* refused;  // nullptr: the launch goes on
+  } cases[] = {
+      {"mainclass app.Main -Dinjected=1\n", "", "app.Main -Dinjected=1"},
+      {"mainclass $M\n", "app.Main \"x\"", "app.Main \"x\""},
+      {"var M=app\"Main\nmainclass %M%\n", "", "app\"Main"},
+      {"javalib C:\\Java\\bin\\server\\jvm.dll\nmainclass $M\n", "a\tb", "a\tb"},
+      {"mainclass  app.Main \t\n", "", nullptr},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    const Strings words = childWords(c.config, {{"M", c.value}}, {});
+    if (!c.refused) {
+      EXPECT_EQ(words, (Strings{"-classpath", "", "app.Main"})) << c.config;
+      continue;
+    }
+    EXPECT_EQ(words, Strings{"(no child)"}) << c.config;
+    EXPECT_EQ(exitCode, 7) << c.config;
+    EXPECT_EQ(os.err, std::string("mainclass ") + c.refused +
+                          " refused: a main class is one word, without blanks, "
+                          "double quotes or control characters\n")
+        << c.config;
   }
 }
 
