@@ -2,7 +2,8 @@
 // more it may include (directly, in a loop, or itself), over an
 // environment whose values refer to themselves and to each other, and a
 // registry with two runtimes for `javaVersion`. Reading ends, it ends the
-// process only for `javaVersion` (codes 5 and 11), each line adds at most
+// process only for `javaVersion` (codes 5 and 11) and for a main class of
+// several words (its own code), each line adds at most
 // one list entry, no text keeps a line end or a NUL, the numbers stay in
 // their ranges, a file that includes itself is reported, and reading the
 // same files again from a fresh start gives the same settings.
@@ -113,16 +114,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const LaunchSettings& s = first.settings;
 
   bool asksForVersion = false;
+  bool namesMainClass = false;
   size_t includeLines = 0;
   for (const std::string& file : files) {
     asksForVersion |= file.find("javaVersion") != std::string::npos;
+    namesMainClass |= file.find("mainclass") != std::string::npos;
     for (size_t at = file.find("include"); at != std::string::npos;
          at = file.find("include", at + 1))
       ++includeLines;
   }
-  if (first.exited) {
+  if (first.exited && first.exitCode == MAIN_CLASS_REFUSED_EXIT_CODE) {
+    FUZZ_CHECK(namesMainClass, "a main class was refused without a mainclass line");
+  } else if (first.exited) {
     FUZZ_CHECK(first.exitCode == 5 || first.exitCode == 11,
-               "reading ended with a code other than 5 or 11");
+               "reading ended with a code other than 5, 7 or 11");
     FUZZ_CHECK(asksForVersion, "reading ended without a javaVersion line");
   }
   FUZZ_CHECK(s.classPath.size() + s.appArguments.size() + s.vmParams.size() <=

@@ -197,6 +197,27 @@ std::string expandPlain(const std::string& text) {
   return expandEnvironmentReferences(text, false);
 }
 
+constexpr const char MAIN_CLASS_REFUSED_CAPTION[] = "Main Class Refused";
+
+// Java is handed the main class as one word: blanks around it are no part
+// of it, and one that would be several words ends the launch.
+void applyMainClass(const std::string& argument) {
+  const std::string mainClass = trimmed(expandPlain(argument));
+  const bool oneWord = std::none_of(mainClass.begin(), mainClass.end(), [](char c) {
+    return c == ' ' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
+  });
+  if (oneWord) {
+    settings().mainClass = mainClass;
+    return;
+  }
+  const std::string text = "mainclass " + mainClass +
+                           " refused: a main class is one word, without blanks, "
+                           "double quotes or control characters";
+  platform().writeStderr(text + "\n");
+  if (!isConsoleLauncher()) showMessage(MAIN_CLASS_REFUSED_CAPTION, text, true);
+  exitLauncher(MAIN_CLASS_REFUSED_EXIT_CODE);
+}
+
 }  // namespace
 
 namespace {
@@ -362,7 +383,7 @@ const Directive DIRECTIVES[] = {
     {"vmparam", nullptr, addVmParam},
     {"javapath", [](const std::string& a) { settings().javaPath = localPath(expandQuoted(a)); }},
     {"addpath", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a))); }},
-    {"mainclass", [](const std::string& a) { settings().mainClass = expandPlain(a); }},
+    {"mainclass", applyMainClass},
     {"appname", [](const std::string& a) { settings().appName = expandPlain(a); }},
     {"javaVersion", applyJavaVersion},
     {"addjars", [](const std::string& a) { settings().classPath.push_back(localPath(expandQuoted(a)) + "/*"); }},

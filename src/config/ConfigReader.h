@@ -11,6 +11,9 @@
 
 namespace tarvik {
 
+// A `mainclass` that would reach Java as several words ends the launch.
+constexpr int MAIN_CLASS_REFUSED_EXIT_CODE = 7;
+
 // Reads and applies one configuration file; a file that cannot be opened is
 // skipped silently, one that is no regular file or too large with a line
 // on standard error. Always returns 0.

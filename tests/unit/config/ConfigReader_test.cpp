@@ -26,9 +26,9 @@ TEST_F(ConfigReaderTest, LineClassification) {
     OptionalText mainClass;
   } cases[] = {
       {"mainclass com.acme.Main", "com.acme.Main"},
-      {"mainclass  com.acme.Main", " com.acme.Main"},
-      {"mainclass com.acme.Main  ", "com.acme.Main  "},
-      {"mainclass a\tb # not a comment", "a\tb # not a comment"},
+      {"mainclass  com.acme.Main", "com.acme.Main"},
+      {"mainclass com.acme.Main \t", "com.acme.Main"},
+      {"mainclass a.b#not.a.comment", "a.b#not.a.comment"},
       {"mainclassX com.acme.Main", "com.acme.Main"},
       {"mainclass ", ""},
       {"mainclass", std::nullopt},
@@ -60,6 +60,7 @@ TEST_F(ConfigReaderTest, KeywordsAreTriedInTableOrder) {
 
 TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
   os.env["E"] = "C:\\a b";
+  os.env["C"] = "app\\Main";
   variables()["v"] = "V";
   struct Case {
     const char* line;
@@ -68,7 +69,7 @@ TEST_F(ConfigReaderTest, ExpansionColumnPerDirective) {
   } cases[] = {
       {"javapath $E\\bin\\java", &LaunchSettings::javaPath,
        "\"C:/a b/bin/java\""},
-      {"mainclass $E", &LaunchSettings::mainClass, "C:/a b"},
+      {"mainclass $C", &LaunchSettings::mainClass, "app/Main"},
       {"appname %v% $E", &LaunchSettings::appName, "V C:/a b"},
       // The quotes group the value on a command line; a title and a path
       // are used without them.
