@@ -85,6 +85,18 @@ TEST_F(ChildWordsTest, ValuesStayInsideTheirWords) {
        {"-Xmx1g", "-Dmsg=a b", "-Dq=x\"y", "--add-opens",
         "java.base/java.lang=ALL-UNNAMED"},
        {}},
+      {"vmparamsFrom: the options that end the launch, in either form",
+       "vmparamsFrom JAVA_OPTS\nmainclass app.Main\n",
+       {{"JAVA_OPTS",
+         "-Da=1 -Xinternalversion --describe-module=java.base --describe-module java.base "
+         "-d java.base -Xshare:dump --list-modules --validate-modules -XshowSettings "
+         "-XshowSettings:all --dry-run -version --version -version:17 -showversion "
+         "--show-version --help -h -? -X --help-extra -fullversion -XX:+PrintFlagsInitial "
+         "-Xlog:help -XX:+PrintSharedArchiveAndExit -XX:AOTMode=create "
+         "-XX:+DumpSharedSpaces -XX:+PrintFlagsFinal -Db=2"}},
+       {},
+       {"-Da=1", "-XX:+PrintFlagsFinal", "-Db=2"},
+       {}},
       {"vmparamsFrom an unset and an empty variable",
        "vmparamsFrom ANT_OPTS\nvmparamsFrom JAVA_OPTS\nmainclass app.Main\n",
        {{"JAVA_OPTS", ""}}, {}, {}, {}},

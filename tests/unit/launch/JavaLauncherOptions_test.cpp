@@ -67,5 +67,15 @@ TEST(JavaLauncherOptions, VariableSplitsAtBlanksWithQuotesGrouping) {
     EXPECT_FALSE(refusedInJavaOptionsVariable(allowed)) << allowed;
 }
 
+TEST(JavaLauncherOptions, AnOptionThatEndsTheLaunchIsLeftOutWithItsValue) {
+  std::vector<std::string> refused;
+  EXPECT_EQ(optionsOfVariable("OPTS", "-d java.base -Da=1 --describe-module=m", refused),
+            std::vector<Strings>{{"-Da=1"}});
+  EXPECT_EQ(refused, (Strings{"OPTS holds -d java.base, which is left out: it names "
+                              "the main class or ends the launch",
+                              "OPTS holds --describe-module=m, which is left out: it "
+                              "names the main class or ends the launch"}));
+}
+
 }  // namespace
 }  // namespace tarvik
