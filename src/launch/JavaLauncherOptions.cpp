@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <string>
 
 #include "support/TextUtil.h"
 
@@ -34,15 +35,63 @@ const char STACK_PREFIX[] = "-Xss";
 // No thread runs the VM's start on less.
 constexpr uint64_t MINIMUM_STACK_BYTES = 64 * 1024;
 
-// Words of JDK_JAVA_OPTIONS that name the main class or end the launch
-// without running it.
-const char* const REFUSED_WORDS[] = {
-    "-jar",       "-m",          "--module",         "--source",
-    "-h",         "-?",          "-help",            "--help",
-    "-X",         "--help-extra", "-version",        "--version",
-    "-fullversion", "--full-version", "--list-modules", "-d",
-    "--describe-module", "--validate-modules", "--dry-run",
+// Words of JDK_JAVA_OPTIONS and of a vmparamsFrom variable that name the
+// main class.
+const char* const MAIN_CLASS_WORDS[] = {"-jar", "-m", "--module", "--source"};
+
+constexpr const char ENDS_THE_LAUNCH[] = "it names the main class or ends the launch";
+
+// Options after which Java runs no application (it prints or dumps, and
+// exits), or runs it after text of its own on the application's output.
+struct EndingOption {
+  const char* word;
+  // Java refuses it in JDK_JAVA_OPTIONS too.
+  bool refusedInJavaOptions;
+  // Java prints its text, then runs the application.
+  bool printsAndGoesOn;
+  // Its value may be the next word (-d java.base).
+  bool takesNextWord;
 };
+
+const EndingOption ENDING_OPTIONS[] = {
+    {"-h", true, false, false},
+    {"-?", true, false, false},
+    {"-help", true, false, false},
+    {"--help", true, false, false},
+    {"-X", true, false, false},
+    {"--help-extra", true, false, false},
+    {"-version", true, false, false},
+    {"--version", true, false, false},
+    {"-fullversion", true, false, false},
+    {"--full-version", true, false, false},
+    {"--list-modules", true, false, false},
+    {"-d", true, false, true},
+    {"--describe-module", true, false, true},
+    {"--validate-modules", true, false, false},
+    {"--dry-run", true, false, false},
+    {"-Xinternalversion", false, false, false},
+    {"-Xshare:dump", false, false, false},
+    {"-XX:+DumpSharedSpaces", false, false, false},
+    {"-XX:AOTMode=create", false, false, false},
+    {"-XX:+PrintFlagsInitial", false, false, false},
+    {"-XX:+PrintSharedArchiveAndExit", false, false, false},
+    {"-Xlog:help", false, false, false},
+    {"-showversion", false, true, false},
+    {"--show-version", false, true, false},
+    {"-XshowSettings", false, true, false},
+};
+
+// The row of `word`: the option itself, or with a value after '=' or ':'
+// (--describe-module=java.base, -XshowSettings:all).
+const EndingOption* endingOption(const std::string& word) {
+  for (const EndingOption& option : ENDING_OPTIONS) {
+    const size_t length = std::char_traits<char>::length(option.word);
+    if (word.compare(0, length, option.word) == 0 &&
+        (word.size() == length || word[length] == '=' || word[length] == ':'))
+      return &option;
+  }
+  return nullptr;
+}
 
 const TwoWordOption* twoWordOption(const std::string& word) {
   for (const TwoWordOption& option : TWO_WORD_OPTIONS)
@@ -139,8 +188,11 @@ std::optional<std::vector<std::string>> splitJavaOptionsVariable(
 std::optional<std::string> refusedInJavaOptionsVariable(const std::string& word) {
   if (word.empty() || (word[0] != '-' && word[0] != '@'))
     return "it would name the main class";
-  for (const char* refused : REFUSED_WORDS)
-    if (word == refused) return "it names the main class or ends the launch";
+  for (const char* refused : MAIN_CLASS_WORDS)
+    if (word == refused) return std::string(ENDS_THE_LAUNCH);
+  for (const EndingOption& option : ENDING_OPTIONS)
+    if (option.refusedInJavaOptions && word == option.word)
+      return std::string(ENDS_THE_LAUNCH);
   return std::nullopt;
 }
 
@@ -178,6 +230,16 @@ std::vector<std::vector<std::string>> optionsOfVariable(
   }
   for (size_t i = 0; i < words->size(); ++i) {
     const std::string& word = (*words)[i];
+    if (const EndingOption* ending = endingOption(word)) {
+      std::string option = word;
+      if (ending->takesNextWord && word == ending->word && i + 1 < words->size())
+        option += " " + (*words)[++i];
+      refused.push_back(name + " holds " + option + ", which is left out: " +
+                        (ending->printsAndGoesOn
+                             ? "it prints Java's own text before the application's"
+                             : ENDS_THE_LAUNCH));
+      continue;
+    }
     if (std::optional<std::string> why = refusedFromVariable(word)) {
       refused.push_back(name + " holds " + word + ", which is left out: " + *why);
       continue;
@@ -194,6 +256,12 @@ std::vector<std::vector<std::string>> optionsOfVariable(
     options.push_back({word});
   }
   return options;
+}
+
+std::vector<std::string> endingOptionWords() {
+  std::vector<std::string> words;
+  for (const EndingOption& option : ENDING_OPTIONS) words.push_back(option.word);
+  return words;
 }
 
 }  // namespace tarvik

@@ -46,12 +46,18 @@ std::optional<std::string> refusedInJavaOptionsVariable(const std::string& word)
 // that Java takes with its value as the next word (--add-opens X) with that
 // word. A word that is no option (it does not start with '-'), an argument
 // file (@file), -jar, -m/--module, a class path option (-cp, -classpath,
-// --class-path), --source, and the words that end the launch without
-// running it (-version, -help...) are left out, with a line for each in
-// `refused`; so is the whole value when a quote is not closed.
+// --class-path), --source, and the options after which Java runs no
+// application or prints its own text first (endingOptionWords, also with a
+// value after '=' or ':', or as the next word) are left out, with a line
+// for each in `refused`; so is the whole value when a quote is not closed.
 std::vector<std::vector<std::string>> optionsOfVariable(
     const std::string& name, const std::string& value,
     std::vector<std::string>& refused);
+
+// The options of Java that a vmparamsFrom variable may not hold because
+// Java would run no application after them (-version, -Xshare:dump...) or
+// print its own text before it (-showversion): the list the manual gives.
+std::vector<std::string> endingOptionWords();
 
 }  // namespace tarvik
 

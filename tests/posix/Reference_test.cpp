@@ -15,6 +15,7 @@
 
 #include "Tarvik.h"
 #include "config/ConfigReader.h"
+#include "launch/JavaLauncherOptions.h"
 #include "service/ServiceWords.h"
 
 namespace tarvik {
@@ -97,6 +98,20 @@ TEST(ReferenceTest, EverySwitchHasItsRowAndNoneMore) {
 TEST(ReferenceTest, EveryServiceWordHasItsRowAndNoneMore) {
   const std::string table = section(manualPage("services.md"), "## The command words");
   EXPECT_EQ(asNames(serviceWordNames()), matches(table, "\n\\| `([a-z]+)` \\|"));
+}
+
+TEST(ReferenceTest, EveryOptionVmparamsFromLeavesOutIsListedAndNoneMore) {
+  const std::string page = manualPage("directives.md");
+  Names listed;
+  for (const char* list : {"- **Options that end the launch**", "- **Options that print"}) {
+    const size_t start = page.find(list);
+    ASSERT_NE(start, std::string::npos) << list;
+    const Names names =
+        matches(page.substr(start, page.find("\n- ", start + 1) - start), "`([^`]+)`");
+    listed.insert(names.begin(), names.end());
+  }
+  const std::vector<std::string> words = endingOptionWords();
+  EXPECT_EQ(Names(words.begin(), words.end()), listed);
 }
 
 TEST(ReferenceTest, EveryExitCodeHasItsRowAndNoneMore) {
