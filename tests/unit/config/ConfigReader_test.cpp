@@ -215,6 +215,19 @@ TEST_F(ConfigReaderTest, AddToPathExpandsTheWholeValue) {
   EXPECT_EQ(set.vmParamValues["-Dp"], "\"x;C:/my libs/extra.jar\"");
 }
 
+// A value that doubles itself line by line stops at the bound, as a `$NAME`
+// expansion does, and the lines that would pass it are skipped.
+TEST_F(ConfigReaderTest, VariablesGrowALineByAtMostAMebibyte) {
+  std::string config = "var A=0123456789abcdef\n";
+  for (int i = 0; i < 18; ++i) config += "var A=%A%%A%\n";
+  read(config + "vmparam -Dx=%A%\n");
+  EXPECT_EQ(variables()["A"].size(), 1u << 20);
+  EXPECT_EQ(set.vmParamValues["-Dx"].size(), 1u << 20);
+  const std::string line = "Skipped a var line: %A% would grow it by more than "
+                           "1048576 characters (does a variable refer back to itself?)\n";
+  EXPECT_EQ(os.err, line + line);
+}
+
 TEST_F(ConfigReaderTest, SetenvReachesTheEnvironmentAndLaterReferences) {
   read("setenv APP_HOME=C:\\apps\\x\n"
        "setenv EMPTY=\n"
