@@ -1,9 +1,11 @@
 // substituteVariables over arbitrary definitions and text: the result is
 // the one the documented in-place scan gives, and it never outgrows the
-// text plus one value per pair of '%' marks.
+// text plus one value per pair of '%' marks, nor by more than the bound of
+// an expansion (a text that would is refused, naming a defined variable).
 #include <algorithm>
 
 #include "FuzzSupport.h"
+#include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
 
 namespace tarvik {
@@ -65,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Definitions as `var` lines define them: substituted first.
   for (const std::string& line : split(parts[1], '\n'))
-    defineVariable(substituteVariables(line));
+    if (const std::optional<std::string> definition = substituteVariables(line))
+      defineVariable(*definition);
   os.boxes.clear();
   size_t longestValue = 0;
   for (const auto& entry : variables())
@@ -73,9 +76,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string& text = parts[2];
   const VariableTable before = variables();
-  const std::string result = substituteVariables(text);
+  std::string overgrowing;
+  const std::optional<std::string> substituted =
+      substituteVariables(text, nullptr, &overgrowing);
 
   FUZZ_CHECK(variables() == before, "substitution changed the table");
+  if (!substituted) {
+    FUZZ_CHECK(variables().count(overgrowing) == 1,
+               "a text was refused without a variable that grows it");
+    FUZZ_CHECK(os.boxes.empty(), "a debug box for a refused text");
+    return 0;
+  }
+  const std::string& result = *substituted;
+  FUZZ_CHECK(result.size() <= text.size() + MAX_EXPANSION_GROWTH,
+             "result outgrew the bound of an expansion");
   FUZZ_CHECK(result == documentedSubstitution(text, variables()),
              "result differs from the documented scan");
   const size_t marks =

@@ -136,7 +136,10 @@ void logToFile(SwitchWalk& walk) {
 const LauncherSwitch SWITCHES[] = {
     {"-d", SwitchForm::Whole, [](SwitchWalk&) { options().debugMode = 1; }},
     {"-D", SwitchForm::ValueInWord,
-     [](SwitchWalk& w) { addVmParamWord(substituteVariables(w.word())); }},
+     // The switches come before any `var` line: no value can grow the word.
+     [](SwitchWalk& w) {
+       addVmParamWord(substituteVariables(w.word()).value_or(w.word()));
+     }},
     {"-con", SwitchForm::Whole, [](SwitchWalk&) { settings().showConsole = true; }},
     {"-c", SwitchForm::ValueInWord, chooseConfigurationFile},
     {"-sample", SwitchForm::Whole, writeSampleAndStop},

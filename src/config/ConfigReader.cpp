@@ -510,8 +510,10 @@ void collectFiles(const std::string& path, const std::string& folder,
     const size_t space = line.find(' ');
     const Directive* directive = directiveFor(line);
     if (space == std::string::npos || !directive) return;
-    const std::string argument =
-        argumentFor(*directive, substituteVariables(line.substr(space + 1)));
+    const std::optional<std::string> substituted =
+        substituteVariables(line.substr(space + 1));
+    if (!substituted) return;
+    const std::string argument = argumentFor(*directive, *substituted);
     if (directive->keyword == "var") {
       // Only what a `var` line defines; its complaints come when it is read.
       const size_t equals = argument.find('=');
@@ -627,10 +629,19 @@ void parseDirectiveLine(const std::string& line) {
   const size_t space = line.find(' ');
   if (space == std::string::npos) return;
   std::string fromValue;
-  const std::string argument =
-      substituteVariables(line.substr(space + 1), &fromValue);
+  std::string overgrowing;
+  const std::optional<std::string> substituted =
+      substituteVariables(line.substr(space + 1), &fromValue, &overgrowing);
   const Directive* directive = directiveFor(line);
   if (!directive) return;
+  if (!substituted) {
+    platform().writeStderr("Skipped a " + std::string(directive->keyword) +
+                           " line: %" + overgrowing + "% would grow it by more than " +
+                           std::to_string(MAX_EXPANSION_GROWTH) +
+                           " characters (does a variable refer back to itself?)\n");
+    return;
+  }
+  const std::string& argument = *substituted;
   if (directive->applyWithValues) {
     directive->applyWithValues(argument, fromValue);
     return;

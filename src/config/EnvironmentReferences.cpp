@@ -14,10 +14,6 @@ namespace {
 // A reference whose value keeps bringing in new references (a value that
 // refers back to itself) is followed at most this many levels deep.
 constexpr int MAX_NESTED_REFERENCES = 64;
-// One expansion grows its text by at most this much. A value that refers
-// to itself comes back 64 times larger from each line that sets it again,
-// so without a bound a few such lines exhaust the memory.
-constexpr size_t MAX_GROWTH = 1 << 20;
 constexpr size_t DEBUG_TEXT_LIMIT = 3035;
 
 // The text between passes. Each pass expands the first '$' of the text, so
@@ -241,10 +237,10 @@ std::string expandEnvironmentReferences(const std::string& text,
       restStart = terminator + 1;  // the separator is not doubled
     const size_t grownSize =
         t.size() - restStart + value->size() + (spaced ? 2 : 0);
-    if (grownSize > text.size() + MAX_GROWTH) {
+    if (grownSize > text.size() + MAX_EXPANSION_GROWTH) {
       if (!gLookValues)
         os.writeStderr("Stopped expanding $" + name + ": the text would grow " +
-                       "by more than " + std::to_string(MAX_GROWTH) +
+                       "by more than " + std::to_string(MAX_EXPANSION_GROWTH) +
                        " characters (does a value refer back to itself?)\n");
       break;
     }

@@ -1,6 +1,7 @@
 #include "config/VariableTable.h"
 
 #include "LaunchSettings.h"
+#include "config/EnvironmentReferences.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 
@@ -26,8 +27,9 @@ void defineVariable(const std::string& argument) {
   variables()[name] = argument.substr(equals + 1);
 }
 
-std::string substituteVariables(const std::string& text,
-                                std::string* fromValue) {
+std::optional<std::string> substituteVariables(const std::string& text,
+                                               std::string* fromValue,
+                                               std::string* overgrowing) {
   const VariableTable& table = variables();
   std::string marks;  // fromValue's text, while the result is made
   auto keep = [&](size_t count) {
@@ -48,6 +50,12 @@ std::string substituteVariables(const std::string& text,
     } else {
       auto entry = table.find(text.substr(open + 1, close - open - 1));
       if (entry != table.end()) {
+        // Nothing after it makes the result shorter than it is then.
+        if (result.size() + (open - done) + entry->second.size() >
+            text.size() + MAX_EXPANSION_GROWTH) {
+          if (overgrowing) *overgrowing = entry->first;
+          return std::nullopt;
+        }
         result.append(text, done, open - done);
         result += entry->second;
         keep(open - done);

@@ -3,6 +3,7 @@
 #define TARVIK_CONFIG_VARIABLETABLE_H
 
 #include <map>
+#include <optional>
 #include <string>
 
 namespace tarvik {
@@ -19,9 +20,12 @@ void defineVariable(const std::string& argument);
 // A copy of `text` with every defined `%name%` replaced by its value and
 // every `%%` turned into one '%'. With `fromValue`, it is set to a '1' for
 // each character of the result that a value brought and a '0' for the
-// others.
-std::string substituteVariables(const std::string& text,
-                                std::string* fromValue = nullptr);
+// others. Nothing when the values would make the text longer by more than
+// MAX_EXPANSION_GROWTH; `overgrowing` is then set to the name whose value
+// would have.
+std::optional<std::string> substituteVariables(const std::string& text,
+                                               std::string* fromValue = nullptr,
+                                               std::string* overgrowing = nullptr);
 
 }  // namespace tarvik
 
