@@ -51,6 +51,9 @@ struct EndingOption {
   bool printsAndGoesOn;
   // Its value may be the next word (-d java.base).
   bool takesNextWord;
+  // The one value after '=' that ends the launch, where the option's other
+  // values run the application (-XX:AOTMode=create, not =record).
+  const char* onlyValue = nullptr;
 };
 
 const EndingOption ENDING_OPTIONS[] = {
@@ -72,7 +75,7 @@ const EndingOption ENDING_OPTIONS[] = {
     {"-Xinternalversion", false, false, false},
     {"-Xshare:dump", false, false, false},
     {"-XX:+DumpSharedSpaces", false, false, false},
-    {"-XX:AOTMode=create", false, false, false},
+    {"-XX:AOTMode", false, false, false, "create"},
     {"-XX:+PrintFlagsInitial", false, false, false},
     {"-XX:+PrintSharedArchiveAndExit", false, false, false},
     {"-Xlog:help", false, false, false},
@@ -85,6 +88,10 @@ const EndingOption ENDING_OPTIONS[] = {
 // (--describe-module=java.base, -XshowSettings:all).
 const EndingOption* endingOption(const std::string& word) {
   for (const EndingOption& option : ENDING_OPTIONS) {
+    if (option.onlyValue) {
+      if (word == std::string(option.word) + '=' + option.onlyValue) return &option;
+      continue;
+    }
     const size_t length = std::char_traits<char>::length(option.word);
     if (word.compare(0, length, option.word) == 0 &&
         (word.size() == length || word[length] == '=' || word[length] == ':'))
@@ -260,7 +267,9 @@ std::vector<std::vector<std::string>> optionsOfVariable(
 
 std::vector<std::string> endingOptionWords() {
   std::vector<std::string> words;
-  for (const EndingOption& option : ENDING_OPTIONS) words.push_back(option.word);
+  for (const EndingOption& option : ENDING_OPTIONS)
+    words.push_back(option.onlyValue ? std::string(option.word) + '=' + option.onlyValue
+                                     : option.word);
   return words;
 }
 
