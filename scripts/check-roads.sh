@@ -33,9 +33,16 @@ roads=(
   "words the child is handed: reading a command line | splitWindows[A-Za-z]*\( | launch/WindowsCommandLine.* launch/CommandLineBuilder.cpp config/ConfigReader.cpp Tarvik.cpp"
   "words the child is handed: writing words anew | commandLineText\( | launch/WindowsCommandLine.* config/ConfigReader.cpp"
   "words the child is handed: writing one option anew | optionArgumentText\( | launch/WindowsCommandLine.*"
-  "words the child is handed: keeping a text or writing it anew | textOfWords\( | launch/WindowsCommandLine.* config/ConfigReader.cpp"
+  "words the child is handed: keeping a text or writing it anew | textOfWords\( | launch/WindowsCommandLine.* launch/CommandLineBuilder.cpp config/ConfigReader.cpp"
   "words the child is handed: the configured VM options | vmOptionText\( | launch/CommandLineBuilder.cpp"
   "words the child is handed: the configured VM options read | vmParamValues | LaunchSettings.* config/ConfigReader.cpp launch/CommandLineBuilder.cpp"
+  "what a launch uses: a file the configuration names, read as written | [^A-Za-z0-9_]s\\.classPath\\b | LaunchSettings.* config/* runtime/* launch/ResolvedLaunch.cpp Tarvik.cpp"
+  "what a launch uses: a file the configuration names, read as written | [^A-Za-z0-9_]s\\.javaPath\\b | LaunchSettings.* config/* runtime/* launch/ResolvedLaunch.cpp Tarvik.cpp"
+  "what a launch uses: a file the configuration names, read as written | [^A-Za-z0-9_]s\\.javaLib\\b | LaunchSettings.* config/* runtime/* launch/ResolvedLaunch.cpp Tarvik.cpp"
+  "what a launch uses: a file the configuration names, read as written | [^A-Za-z0-9_]s\\.runtimeHomes\\b | LaunchSettings.* config/* runtime/* launch/ResolvedLaunch.cpp Tarvik.cpp"
+  "what a launch uses: a file looked up or followed | [.>]findProgram\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
+  "what a launch uses: a file looked up or followed | [.>]finalPath\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
+  "what a launch uses: a file looked up or followed | [.>]folderEntries\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
 )
 
 found=0

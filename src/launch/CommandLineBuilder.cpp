@@ -6,6 +6,8 @@
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
+#include "launch/ResolvedLaunch.h"
+#include "launch/VmOptionFiles.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "runtime/RuntimeRelease.h"
@@ -88,10 +90,15 @@ std::string joinClassPath(const std::vector<std::string>& entries,
 }
 
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
-                                              bool& heapGiven) {
+                                              bool& heapGiven,
+                                              std::vector<NamedFile>* named) {
   std::vector<VmOptionText> texts;
   texts.reserve(s.vmParams.size());
   heapGiven = false;
+  // The files options name are the launcher's folder's where relative, for
+  // the child and for a VM in this process alike.
+  OptionPathWalk childWalk;
+  OptionPathWalk inProcessWalk;
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
     // java.exe reads its options and class path in the ANSI code page.
@@ -105,8 +112,16 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
               ? name + "=" + withoutSurroundingQuotes(value->second)
               : withoutSurroundingQuotes(name))};
     }
+    std::vector<std::string> full = withFullOptionPaths(words, childWalk);
+    if (full != words) {
+      text = textOfWords(text, full);
+      words = std::move(full);
+    }
+    inProcess = withFullOptionPaths(inProcess, inProcessWalk);
     texts.push_back({std::move(text), std::move(words), std::move(inProcess)});
   }
+  if (named)
+    named->insert(named->end(), childWalk.named.begin(), childWalk.named.end());
   return texts;
 }
 
@@ -157,39 +172,31 @@ ChildCommand handedToChild(ChildCommand command) {
   return command;
 }
 
-std::vector<std::string> handedClassPathEntries(const LaunchSettings& s) {
-  std::vector<std::string> entries;
-  for (const std::string& entry : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
-  return entries;
-}
-
-std::optional<ChildCommand> buildChildCommand() {
-  LaunchSettings& s = settings();
+std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
+  const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
-
-  if (!s.javaPath) s.javaPath = locateDefaultRuntime();
-  if (!s.javaPath) return std::nullopt;
-  debugBox("Javapath is", *s.javaPath);
 
   ChildCommand command;
   // The program, the options, -classpath and its value, the main class.
-  command.words.reserve(s.vmParams.size() + 8);
-  command.addText(programText(*s.javaPath));
+  command.words.reserve(launch.vmOptions.size() + 8);
+  // The file the launch resolved, written as it was given where that names
+  // it already.
+  command.addText(programText(launch.java == withoutQuotes(launch.javaAsGiven)
+                                  ? launch.javaAsGiven
+                                  : launch.java));
   command.addBlank();
-  if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
+  if (!launch.runtimeHome.empty())
     for (const std::string& option :
-         startupCacheOptions(*home, opts.writeCommandFile)) {
+         startupCacheOptions(launch, opts.writeCommandFile)) {
       command.addWord(option, argumentNeedsQuotes(option));
       command.addBlank();
     }
 
-  bool heapGiven = false;
-  for (const VmOptionText& option : configuredVmOptions(s, heapGiven)) {
+  for (const VmOptionText& option : launch.vmOptions) {
     command.addText(option.text, option.words);
     command.addBlank();
   }
-  if (!heapGiven) {
+  if (!launch.heapGiven) {
     std::string heap = heapLimitOption(s.percentRam, s.runtimeIs32Bit);
     if (!heap.empty()) {
       command.addText(heap);
@@ -199,7 +206,7 @@ std::optional<ChildCommand> buildChildCommand() {
 
   command.addText("-classpath");
   command.addBlank();
-  const std::vector<std::string> entries = handedClassPathEntries(s);
+  const std::vector<std::string> entries = handedClassPathEntries(launch);
   // An empty class path (no entry, or one empty entry) is still a word:
   // left out, it would make Java take the main class for the class path.
   // Java reads "" as the current folder, its own default, and no CLASSPATH
@@ -211,7 +218,8 @@ std::optional<ChildCommand> buildChildCommand() {
     command.addText(classPath);
   command.addBlank();
 
-  if (s.mainClass) command.addText(*s.mainClass);
+  // The main class is one word, whatever a value in it holds.
+  if (s.mainClass) command.addWord(*s.mainClass, argumentNeedsQuotes(*s.mainClass));
 
   const std::vector<std::string> arguments = applicationArguments(s);
   if (!arguments.empty()) {
@@ -227,6 +235,12 @@ std::optional<ChildCommand> buildChildCommand() {
     }
   }
   return command;
+}
+
+std::optional<ChildCommand> buildChildCommand() {
+  const std::optional<ResolvedLaunch> launch = resolveLaunch();
+  if (!launch) return std::nullopt;
+  return buildChildCommand(*launch);
 }
 
 std::optional<std::string> buildCommandLine() {

@@ -112,6 +112,10 @@ struct PlatformConventions {
   // empty, names another folder, and systemctl is not called.
   std::string serviceUnitFolder;
   std::string serviceUnitFolderVariable;
+  // The search path a unit gives its service (systemd's own, written into
+  // the unit so that it is the one `install` looked the Java runtime up
+  // in); empty where the service manager gives the system's variables.
+  std::string serviceSearchPath;
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -457,6 +461,15 @@ class Platform {
 
   virtual std::optional<std::string> getEnv(const std::string& name) = 0;
   virtual bool setEnv(const std::string& name, const std::string& value) = 0;
+  // The whole environment as name and value pairs, and the environment
+  // made exactly these (every other variable gone).
+  using Environment = std::vector<std::pair<std::string, std::string>>;
+  virtual Environment environment() = 0;
+  virtual void replaceEnvironment(const Environment& variables) = 0;
+  // The environment the system's service manager gives a service it starts
+  // (Windows: the system's variables; POSIX: systemd's search path, which
+  // the unit names too).
+  virtual Environment serviceEnvironment() = 0;
   virtual uint32_t processId() = 0;
 
   // Opens a key for reading below a root, in a view of the registry.
@@ -556,6 +569,18 @@ class Platform {
   virtual std::optional<uint64_t> freeDiskBytes(const std::string& folder) = 0;
   // Whether both paths name one existing file (however they are spelled).
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+  // The file a program named without a folder starts, found as the
+  // system's own start of a child finds it (Windows: the launcher's folder,
+  // the current one, the system's folders, then PATH, ".exe" added to a
+  // name without an ending; POSIX: PATH); nothing when none is found.
+  virtual std::optional<std::string> findProgram(const std::string& name) = 0;
+  // The path the system opens for `path`, every link followed; nothing
+  // when it leads nowhere.
+  virtual std::optional<std::string> finalPath(const std::string& path) = 0;
+  // The names of a folder's entries, files and folders, without "." and
+  // ".."; nothing when the folder cannot be listed.
+  virtual std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) = 0;
 
   // A dynamic library and an export of it; null when missing.
   virtual void* loadLibrary(const std::string& path) = 0;

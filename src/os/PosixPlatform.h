@@ -62,6 +62,13 @@ class PosixPlatform : public Platform {
   bool renameFile(const std::string& from, const std::string& to) override;
   std::optional<uint64_t> freeDiskBytes(const std::string& folder) override;
   bool sameFile(const std::string& a, const std::string& b) override;
+  std::optional<std::string> findProgram(const std::string& name) override;
+  std::optional<std::string> finalPath(const std::string& path) override;
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override;
+  Environment environment() override;
+  void replaceEnvironment(const Environment& variables) override;
+  Environment serviceEnvironment() override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
   void* loadLibraryWithDependenciesIn(

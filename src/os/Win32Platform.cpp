@@ -23,6 +23,7 @@
 #include "os/Win32Files.h"
 #include "os/Win32Instance.h"
 #include "os/Win32Library.h"
+#include "os/Win32Paths.h"
 #include "os/Win32Registry.h"
 #include "os/Win32Service.h"
 #include "os/Win32Text.h"
@@ -258,6 +259,21 @@ class Win32Platform : public Platform {
   bool sameFile(const std::string& a, const std::string& b) override {
     return win32SameFile(a, b);
   }
+  std::optional<std::string> findProgram(const std::string& name) override {
+    return win32FindProgram(name);
+  }
+  std::optional<std::string> finalPath(const std::string& path) override {
+    return win32FinalPath(path);
+  }
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override {
+    return win32FolderEntries(folder);
+  }
+  Environment environment() override { return win32Environment(); }
+  void replaceEnvironment(const Environment& variables) override {
+    win32ReplaceEnvironment(variables);
+  }
+  Environment serviceEnvironment() override { return win32SystemEnvironment(); }
 
   void* loadLibrary(const std::string& path) override {
     return reinterpret_cast<void*>(LoadLibraryW(wideFromUtf8(path).c_str()));

@@ -113,6 +113,15 @@ class FakePlatform : public Platform {
   std::set<std::string> foreignOwned;
   std::set<std::string> othersMayWrite;
   std::set<std::string> links;
+  // Where a link leads (finalPath); a path not named here leads to itself
+  // when it is a file or folder.
+  std::map<std::string, std::string> linkTargets;
+  // Programs a bare name finds (findProgram): name to full path.
+  std::map<std::string, std::string> programs;
+  // Folders that cannot be listed.
+  std::set<std::string> unlistable;
+  // The environment the service manager gives a service.
+  Environment serviceEnv;
   uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
@@ -252,6 +261,13 @@ class FakePlatform : public Platform {
     return freeBytes;
   }
   bool sameFile(const std::string& a, const std::string& b) override;
+  std::optional<std::string> findProgram(const std::string& name) override;
+  std::optional<std::string> finalPath(const std::string& path) override;
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override;
+  Environment environment() override;
+  void replaceEnvironment(const Environment& variables) override;
+  Environment serviceEnvironment() override { return serviceEnv; }
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
   void* loadLibraryWithDependenciesIn(
