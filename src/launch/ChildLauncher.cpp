@@ -257,7 +257,7 @@ int launchJava() {
   start.arguments = std::move(handed.words);
   std::optional<std::string> argumentFile;
   if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
-    argumentFile = passThroughArgumentFile(start, *tooLong, launch->java);
+    argumentFile = passThroughArgumentFile(start, *tooLong, launch->program);
     if (!argumentFile) failChildStart(launch->javaAsGiven, *tooLong);
   }
   ChildStartResult started = os.startChild(start);

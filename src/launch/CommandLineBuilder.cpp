@@ -68,7 +68,7 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
   const char separator = platform().conventions().classPathSeparator;
   std::string joined;
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::string entry = withoutQuotes(entries[i]);
+    const std::string& entry = entries[i];
     if (expandWildcards && entry.find('*') != std::string::npos)
       joined += expandWildcard(entry);
     else
@@ -80,12 +80,15 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
 
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards) {
-  // The test for blanks looks at the entries before any expansion.
+  // The quotes only group a spaced `$` value; the test for blanks looks at
+  // the entries before any expansion.
+  std::vector<std::string> bare;
   bool quoted = false;
-  for (const std::string& entry : entries)
-    if (withoutQuotes(entry).find_first_of(" \t") != std::string::npos)
-      quoted = true;
-  const std::string joined = joinClassPathEntries(entries, expandWildcards);
+  for (const std::string& entry : entries) {
+    bare.push_back(withoutQuotes(entry));
+    if (bare.back().find_first_of(" \t") != std::string::npos) quoted = true;
+  }
+  const std::string joined = joinClassPathEntries(bare, expandWildcards);
   return quoted ? quoteArgument(joined) : joined;
 }
 
@@ -99,6 +102,7 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
   // the child and for a VM in this process alike.
   OptionPathWalk childWalk;
   OptionPathWalk inProcessWalk;
+  const bool runsElsewhere = applicationFolder().has_value();
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
     // java.exe reads its options and class path in the ANSI code page.
@@ -112,12 +116,15 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
               ? name + "=" + withoutSurroundingQuotes(value->second)
               : withoutSurroundingQuotes(name))};
     }
+    // Read from the launcher's folder, where the application runs there,
+    // they name those files as written.
     std::vector<std::string> full = withFullOptionPaths(words, childWalk);
-    if (full != words) {
+    if (full != words && runsElsewhere) {
       text = textOfWords(text, full);
       words = std::move(full);
     }
-    inProcess = withFullOptionPaths(inProcess, inProcessWalk);
+    std::vector<std::string> fullInProcess = withFullOptionPaths(inProcess, inProcessWalk);
+    if (runsElsewhere) inProcess = std::move(fullInProcess);
     texts.push_back({std::move(text), std::move(words), std::move(inProcess)});
   }
   if (named)
@@ -179,11 +186,7 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
   ChildCommand command;
   // The program, the options, -classpath and its value, the main class.
   command.words.reserve(launch.vmOptions.size() + 8);
-  // The file the launch resolved, written as it was given where that names
-  // it already.
-  command.addText(programText(launch.java == withoutQuotes(launch.javaAsGiven)
-                                  ? launch.javaAsGiven
-                                  : launch.java));
+  command.addText(programText(launch.program));
   command.addBlank();
   if (!launch.runtimeHome.empty())
     for (const std::string& option :
@@ -207,15 +210,21 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
   command.addText("-classpath");
   command.addBlank();
   const std::vector<std::string> entries = handedClassPathEntries(launch);
-  // An empty class path (no entry, or one empty entry) is still a word:
-  // left out, it would make Java take the main class for the class path.
-  // Java reads "" as the current folder, its own default, and no CLASSPATH
-  // variable changes what runs.
-  const std::string classPath = joinClassPath(entries, false);
-  if (classPath.empty())
-    command.addWord(std::string(), true);
-  else
-    command.addText(classPath);
+  if (launch.applicationFolder) {
+    // Full paths, whatever their folders' names hold: one word.
+    const std::string classPath = joinClassPathEntries(entries, false);
+    command.addWord(classPath, argumentNeedsQuotes(classPath));
+  } else {
+    // An empty class path (no entry, or one empty entry) is still a word:
+    // left out, it would make Java take the main class for the class path.
+    // Java reads "" as the current folder, its own default, and no
+    // CLASSPATH variable changes what runs.
+    const std::string classPath = joinClassPath(entries, false);
+    if (classPath.empty())
+      command.addWord(std::string(), true);
+    else
+      command.addText(classPath);
+  }
   command.addBlank();
 
   // The main class is one word, whatever a value in it holds.

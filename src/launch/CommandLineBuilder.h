@@ -76,14 +76,15 @@ std::optional<ChildCommand> buildChildCommand();
 // The whole command line of buildChildCommand().
 std::optional<std::string> buildCommandLine();
 
-// The class path entries without their double quotes (they only group a
-// spaced `$` value), wildcard entries expanded when asked, joined with the
-// class path separator: the class path as Java reads it.
+// The class path entries, wildcard entries expanded when asked, joined
+// with the class path separator: the class path as Java reads it.
 std::string joinClassPathEntries(const std::vector<std::string>& entries,
                                  bool expandWildcards);
 
-// joinClassPathEntries for a command line: between double quotes (escaped
-// as for an argument) when an entry holds a blank or a tab.
+// joinClassPathEntries for a command line, of entries as configured:
+// without their double quotes (they only group a spaced `$` value), and
+// between double quotes (escaped as for an argument) when an entry holds a
+// blank or a tab.
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards);
 

@@ -335,7 +335,7 @@ int launchInProcess(const ResolvedLaunch& launch) {
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
   texts.push_back("-Djava.class.path=" +
-                  ansiReadableClassPath(joinClassPathEntries(launch.classPath, true)));
+                  ansiReadableClassPath(joinClassPathEntries(classPathAsHanded(launch), true)));
   writeRecord("Classpath: " + texts.front() + "\n");
   os.flushStdout();
   if (!launch.runtimeHome.empty()) {

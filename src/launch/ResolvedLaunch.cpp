@@ -50,17 +50,29 @@ void addFileOrFolder(std::vector<LaunchFile>& files, const std::string& path,
   addFile(files, path, what, facts && facts->isDirectory);
 }
 
-// The Java executable the child starts: a path with a folder is the
-// launcher's folder's where relative; a bare name is looked up as the
-// system's start of the child would look it up.
-std::string javaFile(const std::string& given) {
+// The Java executable the child starts, and the program its command line
+// names: a path with a folder is the launcher's folder's where relative; a
+// bare name is looked up as the system's start of the child would look it
+// up.
+void resolveJava(ResolvedLaunch& launch, const std::string& given) {
   const PlatformConventions& conv = platform().conventions();
   const std::string bare = withoutQuotes(given);
-  if (bare.empty()) return given;
+  launch.java = launch.program = given;
+  if (bare.empty()) return;
   if (bare.find_first_of(conv.folderSeparators) == std::string::npos &&
-      !(conv.driveLetterPaths && bare.find(':') != std::string::npos))
-    return platform().findProgram(bare).value_or(given);
-  return inLauncherFolder(bare);
+      !(conv.driveLetterPaths && bare.find(':') != std::string::npos)) {
+    const std::optional<std::string> found = platform().findProgram(bare);
+    if (!found) return;
+    launch.java = *found;
+    // The service runs the Java its check judged, found by the search path
+    // of the service's own environment.
+    if (options().serviceLauncher) launch.program = *found;
+    return;
+  }
+  launch.java = fullPathInLauncherFolder(bare);
+  // Read from the folder the child starts in, a relative path would name
+  // another file.
+  if (launch.applicationFolder && launch.java != bare) launch.program = launch.java;
 }
 
 std::string homeOf(const std::string& file, bool library) {
@@ -93,25 +105,25 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     if (!library) return std::nullopt;
     launch.jvmLibrary = *library;
   } else if (!s.javaLib.empty()) {
-    launch.jvmLibrary = inLauncherFolder(withoutQuotes(s.javaLib));
+    launch.jvmLibrary = fullPathInLauncherFolder(withoutQuotes(s.javaLib));
   } else {
     if (!s.javaPath) s.javaPath = locateDefaultRuntime();
     if (!s.javaPath) return std::nullopt;
     debugBox("Javapath is", *s.javaPath);
     launch.javaAsGiven = *s.javaPath;
-    launch.java = javaFile(*s.javaPath);
   }
+  if (const OptionalText folder = applicationFolder())
+    launch.applicationFolder = fullPathInLauncherFolder(*folder);
+  if (!launch.inProcess) resolveJava(launch, launch.javaAsGiven);
   const bool library = launch.inProcess;
   const std::string& runtimeFile = library ? launch.jvmLibrary : launch.java;
   launch.runtimeHome = homeOf(runtimeFile, library);
 
   for (const std::string& written : s.classPath) {
     const std::string bare = withoutQuotes(written);
-    launch.classPath.push_back(bare.empty() ? bare : inLauncherFolder(bare));
+    launch.classPath.push_back(bare.empty() ? bare : fullPathInLauncherFolder(bare));
     launch.classPathAsWritten.push_back(written);
   }
-  if (const OptionalText folder = applicationFolder())
-    launch.applicationFolder = inLauncherFolder(*folder);
 
   std::vector<NamedFile> named;
   launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
@@ -141,19 +153,19 @@ std::optional<ResolvedLaunch> resolveLaunch() {
   return launch;
 }
 
+std::vector<std::string> classPathAsHanded(const ResolvedLaunch& launch) {
+  if (launch.applicationFolder) return launch.classPath;
+  // The quotes only grouped a spaced `$` value.
+  std::vector<std::string> entries;
+  for (const std::string& written : launch.classPathAsWritten)
+    entries.push_back(withoutQuotes(written));
+  return entries;
+}
+
 std::vector<std::string> handedClassPathEntries(const ResolvedLaunch& launch) {
   std::vector<std::string> entries;
-  for (size_t i = 0; i < launch.classPath.size(); ++i) {
-    std::string handed = ansiReadableClassPathEntry(launch.classPath[i]);
-    // A relative entry of an application that runs in the launcher's
-    // folder reads the same as it stands, where the folder's own name
-    // would not reach Java whole.
-    const std::string& written = launch.classPathAsWritten[i];
-    if (!fitsAnsi(handed) && !launch.applicationFolder &&
-        !isAbsolutePath(withoutQuotes(written), platform().conventions()))
-      handed = written;
-    entries.push_back(std::move(handed));
-  }
+  for (const std::string& entry : classPathAsHanded(launch))
+    entries.push_back(ansiReadableClassPathEntry(entry));
   return entries;
 }
 

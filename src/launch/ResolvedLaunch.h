@@ -33,6 +33,11 @@ struct ResolvedLaunch {
   // as given when nothing is found there (the start fails and says so).
   std::string javaAsGiven;
   std::string java;
+  // The program as the command line names it: as given where that names
+  // the same file from where the child starts, else the file by its full
+  // path (and always so for a service, whose Java is the one `install`
+  // checked).
+  std::string program;
   // In-process: the JVM library, a full path.
   std::string jvmLibrary;
   // The runtime's home, links followed; empty when the executable or
@@ -59,8 +64,12 @@ struct ResolvedLaunch {
 // (the runtime discovery has said why).
 std::optional<ResolvedLaunch> resolveLaunch();
 
-// The class path's entries as the child is handed them: a path beyond the
-// ANSI code page by its short form.
+// The class path's entries as the VM is handed them: as configured where
+// the application runs in the launcher's folder, which they are relative
+// to, else by their full paths.
+std::vector<std::string> classPathAsHanded(const ResolvedLaunch& launch);
+// The same for the child's command line: a path beyond the ANSI code page
+// by its short form.
 std::vector<std::string> handedClassPathEntries(const ResolvedLaunch& launch);
 
 // The configured VM options as a VM in the launcher's process is given

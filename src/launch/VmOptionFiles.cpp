@@ -63,7 +63,7 @@ bool isUrl(const std::string& value) {
 std::string fullPath(const std::string& path, const std::string& what,
                      bool folder, std::vector<NamedFile>& named) {
   if (path.empty() || isUrl(path)) return path;
-  const std::string full = inLauncherFolder(path);
+  const std::string full = fullPathInLauncherFolder(path);
   named.push_back({full, what, folder});
   if (full == path) return path;
   return ansiReadablePath(full);

@@ -63,7 +63,8 @@ TEST_F(ConsoleLauncherTest, TheChildIsStartedAsACommandLineToolWants) {
     EXPECT_TRUE(start.forwardTermination);
     EXPECT_EQ(start.forwardUserSignals, row.console);
     // Relative class path entries stay the launcher folder's.
-    EXPECT_NE(start.commandLine.find(" C:\\Apps\\lib\\a.jar;C:\\abs\\b.jar"),
+    EXPECT_NE(start.commandLine.find(row.console ? "C:\\Apps\\lib\\a.jar;C:\\abs\\b.jar"
+                                                 : " lib\\a.jar;C:\\abs\\b.jar"),
               std::string::npos)
         << start.commandLine;
     // The console launcher waits without bound and passes the code on;
@@ -136,15 +137,15 @@ TEST_F(ConsoleLauncherTest, RelativePathsAreTheLaunchersFolderHoweverItIsTyped) 
       {C, false, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
       {W, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
       {W, false, "..\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar"},
-      {W, false, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "C:\\Apps\\lib\\a.jar"},
-      {W, false, "\\\\?\\C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "C:\\Apps\\lib\\a.jar"},
-      {W, false, "\\\\srv\\share\\tool.exe", "\\\\srv\\share\\tool.exe", "jre\\bin\\java.exe", {}, "\\\\srv\\share\\lib\\a.jar", "", "\\\\srv\\share\\tool.config"},
+      {W, false, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar"},
+      {W, false, "\\\\?\\C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar"},
+      {W, false, "\\\\srv\\share\\tool.exe", "\\\\srv\\share\\tool.exe", "jre\\bin\\java.exe", {}, "lib\\a.jar", "", "\\\\srv\\share\\tool.config"},
       // A -c file named without a folder is the launcher's folder's.
       {W, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar", "-ctool.config", "C:\\Apps\\tool.config"},
       {C, false, "tool", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe", "C:\\Work", "C:\\Apps\\lib\\a.jar", "-ctool.config", "C:\\Apps\\tool.config"},
       {W, true, "tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
       {W, true, "bin/tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
-      {W, true, "/usr/local/bin/tool", "/opt/app/tool", "jre/bin/java", {}, "/opt/app/lib/a.jar"},
+      {W, true, "/usr/local/bin/tool", "/opt/app/tool", "jre/bin/java", {}, "lib/a.jar"},
       {C, true, "tool", "/opt/app/tool", "jre/bin/java", "/home/u", "/opt/app/lib/a.jar"},
   };
   for (const Row& row : rows) {
@@ -172,8 +173,10 @@ TEST_F(ConsoleLauncherTest, RelativePathsAreTheLaunchersFolderHoweverItIsTyped) 
     exitCodeOf([&] { runLauncher(argv, row.own); });
     ASSERT_EQ(os.started.size(), 1u);
     const std::string& command = os.started[0].commandLine;
-    // A relative Java executable is the launcher's folder's too.
-    EXPECT_EQ(command.rfind(folder + sep + row.java, 0), 0u) << command;
+    // A relative Java executable is the launcher's folder's too: by its full
+    // path where the application runs elsewhere.
+    EXPECT_EQ(command.rfind(row.runsIn ? folder + sep + row.java : std::string(row.java), 0),
+              0u) << command;
     EXPECT_NE(command.find(row.jar), std::string::npos) << command;
     const std::string config = row.mainConfig ? row.mainConfig : folder + sep + "tool.config";
     EXPECT_NE(command.find("-Dexe.mainConfig=\"" + config + "\" "), std::string::npos)

@@ -32,7 +32,7 @@ TEST_F(CommandLineBuilderTest, ThePartsExample) {
   set.appArguments = {"in.txt"};
   opt.vistaOrLater = true;
   EXPECT_EQ(buildCommandLine(),
-            "javaw -Dmode=1 -Xmx4096m -classpath C:\\Work\\lib\\a.jar;C:\\Work\\lib\\b.jar "
+            "javaw -Dmode=1 -Xmx4096m -classpath lib\\a.jar;lib\\b.jar "
             "app.Main \"in.txt\" ");
 }
 
@@ -123,7 +123,7 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
          set.classPath = {"a.jar"};
          set.mainClass = "app.Main";
        },
-       "java -classpath C:\\Work\\a.jar app.Main"},
+       "java -classpath a.jar app.Main"},
       {"arguments without a main class",
        [&] { set.appArguments = {"x"}; },
        "java -classpath \"\"  x "},
@@ -163,13 +163,13 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
        [&] {
          set.classPath = {"C:\\My Libs\\a.jar", "b.jar"};
        },
-       "java -classpath \"C:\\My Libs\\a.jar;C:\\Work\\b.jar\" "},
+       "java -classpath \"C:\\My Libs\\a.jar;b.jar\" "},
       {"the closing quote of the class path is not escaped away",
        [&] {
          set.classPath = {"b.jar", "C:\\My Libs\\classes\\"};
          set.mainClass = "M";
        },
-       "java -classpath \"C:\\Work\\b.jar;C:\\My Libs\\classes\\\\\" M"},
+       "java -classpath \"b.jar;C:\\My Libs\\classes\\\\\" M"},
       {"a 32-bit runtime gets a heap it can reserve",
        [&] {
          set.percentRam = 50;
@@ -187,7 +187,7 @@ TEST_F(CommandLineBuilderTest, LinesForEachSetting) {
          set.classPath = {"lib\\*"};
          os.findResults["lib\\*"] = {"a.jar"};
        },
-       "java -classpath C:\\Work\\lib\\* "},
+       "java -classpath lib\\* "},
   };
   for (Case& c : cases) {
     resetLaunchState();
@@ -216,7 +216,7 @@ TEST_F(CommandLineBuilderTest, ArgumentsReachTheChildUnchanged) {
     ASSERT_TRUE(line);
     std::vector<std::string> expected = {
         "C:\\Program Files\\Java\\bin\\java.exe", "-classpath",
-        "C:\\My Libs\\classes\\;C:\\Work\\b.jar", "app.Main"};
+        "C:\\My Libs\\classes\\;b.jar", "app.Main"};
     expected.insert(expected.end(), arguments.begin(), arguments.end());
     EXPECT_EQ(splitWindowsCommandLine(*line), expected) << *line;
   }

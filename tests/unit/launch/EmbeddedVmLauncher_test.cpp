@@ -147,8 +147,8 @@ class ClassPath : public EmbeddedVmLauncherTest,
                   public ::testing::WithParamInterface<ClassPathCase> {};
 
 TEST_P(ClassPath, IsTheFirstOptionAndPrinted) {
-  os.findResults["C:\\Work\\lib\\*"] = {"a.jar", "b.jar"};
-  os.findResults["C:\\Work\\lib/*"] = {".", "..", "js.jar", "notes.txt", "OLD.JAR"};
+  os.findResults["lib\\*"] = {"a.jar", "b.jar"};
+  os.findResults["lib/*"] = {".", "..", "js.jar", "notes.txt", "OLD.JAR"};
   os.findResults["C:/Program Files/x/*"] = {"c.jar"};
   set.classPath = GetParam().entries;
   EXPECT_EQ(0, launchInProcess());
@@ -163,28 +163,28 @@ INSTANTIATE_TEST_SUITE_P(
         ClassPathCase{"Empty", {}, "-Djava.class.path="},
         ClassPathCase{"Joined",
                       {"lib\\a.jar", "lib\\b.jar"},
-                      "-Djava.class.path=C:\\Work\\lib\\a.jar;C:\\Work\\lib\\b.jar"},
+                      "-Djava.class.path=lib\\a.jar;lib\\b.jar"},
         ClassPathCase{"WildcardExpanded",
                       {"classes", "lib\\*"},
-                      "-Djava.class.path=C:\\Work\\classes;C:\\Work\\lib\\a.jar;C:\\Work\\lib\\b.jar"},
+                      "-Djava.class.path=classes;lib\\a.jar;lib\\b.jar"},
         // A blank in an entry: the joiner's quotes would make it unfindable.
         ClassPathCase{"EntryWithBlank",
                       {"C:\\My Libs\\a.jar", "b.jar"},
-                      "-Djava.class.path=C:\\My Libs\\a.jar;C:\\Work\\b.jar"},
+                      "-Djava.class.path=C:\\My Libs\\a.jar;b.jar"},
         // addjars with a spaced $ value: quotes mid-entry go as well.
         ClassPathCase{"QuotedJarFolder",
                       {"\"C:/Program Files/x\"/*"},
                       "-Djava.class.path=C:/Program Files/x/c.jar"},
         ClassPathCase{"QuotedEntry",
                       {"\"C:/Program Files/app/lib\"", "b.jar"},
-                      "-Djava.class.path=C:/Program Files/app/lib;C:\\Work\\b.jar"},
+                      "-Djava.class.path=C:/Program Files/app/lib;b.jar"},
         // addjars lib: the jar files of lib, as the child's Java makes it.
         ClassPathCase{"JarFolderGivesItsJarsOnly",
                       {"lib/*"},
-                      "-Djava.class.path=C:\\Work\\lib/js.jar;C:\\Work\\lib/OLD.JAR"},
+                      "-Djava.class.path=lib/js.jar;lib/OLD.JAR"},
         ClassPathCase{"TrailingBackslashStaysOne",
                       {"C:\\My Libs\\classes\\", "b.jar"},
-                      "-Djava.class.path=C:\\My Libs\\classes\\;C:\\Work\\b.jar"}),
+                      "-Djava.class.path=C:\\My Libs\\classes\\;b.jar"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EmbeddedVmLauncherTest, ClassPathUsesThePlatformSeparator) {
@@ -194,7 +194,7 @@ TEST_F(EmbeddedVmLauncherTest, ClassPathUsesThePlatformSeparator) {
   set.javaLib = "/jdk/lib/server/libjvm.so";
   set.classPath = {"/opt/my app/a.jar", "b.jar"};
   EXPECT_EQ(0, launchInProcess());
-  EXPECT_EQ("-Djava.class.path=/opt/my app/a.jar:/opt/app/b.jar", jvm.options.at(0));
+  EXPECT_EQ("-Djava.class.path=/opt/my app/a.jar:b.jar", jvm.options.at(0));
 }
 
 TEST_F(EmbeddedVmLauncherTest, RunsMainAndDestroysTheVm) {
@@ -397,7 +397,7 @@ TEST_F(EmbeddedVmLauncherTest, CreationFailurePrintsTheClassPathFirst) {
   jvm.createResult = -1;
   set.classPath = {"a.jar"};
   EXPECT_EQ(1, launchInProcess());
-  EXPECT_EQ("Classpath: -Djava.class.path=C:\\Work\\a.jar\n", os.out);
+  EXPECT_EQ("Classpath: -Djava.class.path=a.jar\n", os.out);
 }
 
 TEST_F(EmbeddedVmLauncherTest, WorkingDirectoryIsSetBeforeTheVmIsMade) {
@@ -566,7 +566,7 @@ TEST_F(EmbeddedVmLauncherTest, SplashThatCannotShowLeavesALineAndTheLaunchGoesOn
   } cases[] = {
       {JVM, false, true,
        "No splash screen: C:\\Java\\bin\\splashscreen.dll does not exist\n"},
-      {JVM, true, false, "No splash screen: the image C:\\Work\\s.png does not exist\n"},
+      {JVM, true, false, "No splash screen: the image s.png does not exist\n"},
       {"C:\\jvm.dll", true, true,
        "No splash screen: the JVM library C:\\jvm.dll is not in a runtime's "
        "server or client folder\n"},

@@ -77,26 +77,29 @@ TEST_F(ResolvedLaunchTest, RelativePathsAreTheLaunchersFolderWhereverTheApplicat
   }
 }
 
-// The Java executable: a bare name is the file the system's search finds,
-// a relative path the launcher's folder's.
+// The Java executable: named by its full path where, read from the folder
+// the child starts in, what was written would name another file.
 TEST_F(ResolvedLaunchTest, TheJavaExecutableIsTheFileThatWillRun) {
   const struct {
     const char* javapath;
+    const char* typed;
     const char* program;
   } rows[] = {
-      {"javaw", "C:\\Windows\\javaw.exe"},
-      {"jre\\bin\\java.exe", "C:\\Apps\\jre\\bin\\java.exe"},
-      {"C:\\Java\\bin\\java.exe", "C:\\Java\\bin\\java.exe"},
+      // The system's search finds the file the launch found.
+      {"javaw", "C:\\Apps\\tool.exe", "javaw"},
+      {"jre\\bin\\java.exe", "C:\\Apps\\tool.exe", "jre\\bin\\java.exe"},
+      {"jre\\bin\\java.exe", "tool", "C:\\Apps\\jre\\bin\\java.exe"},
+      {"\\Java\\bin\\java.exe", "tool", "C:\\Java\\bin\\java.exe"},
+      {"C:\\Java\\bin\\java.exe", "tool", "C:\\Java\\bin\\java.exe"},
       // Nothing found: as given, so that its start fails and says so.
-      {"nosuchjava", "nosuchjava"},
+      {"nosuchjava", "tool", "nosuchjava"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.javapath);
+    SCOPED_TRACE(std::string(row.javapath) + " " + row.typed);
     resetLaunchState();
     os.started.clear();
     const Strings words =
-        childWords(std::string("mainclass app.Main\njavapath ") + row.javapath + "\n",
-                   "C:\\Apps\\tool.exe");
+        childWords(std::string("mainclass app.Main\njavapath ") + row.javapath + "\n", row.typed);
     ASSERT_FALSE(words.empty());
     EXPECT_EQ(words[0], row.program);
   }

@@ -122,6 +122,15 @@ TEST_F(InstallChecksTest, TheJavaThatRunsIsTheOneJudged) {
     EXPECT_EQ(os.env["PATH"], "C:\\Users\\bob\\bin");
     if (!row.said) {
       EXPECT_EQ(code, 0) << os.err;
+      // The service, in its own environment, starts the file judged.
+      resetLaunchState();
+      opt.kind = LauncherKind::Console;
+      opt.serviceLauncher = true;
+      os.replaceEnvironment(os.serviceEnv);
+      os.children.push_back(FakeChildScript());
+      exitCodeOf([&] { runLauncher({"C:\\Apps\\appd.exe", "run"}); });
+      ASSERT_EQ(os.started.size(), 1u);
+      EXPECT_EQ(os.started[0].arguments.at(0), "C:\\jre\\bin\\java.exe");
       continue;
     }
     EXPECT_EQ(code, SERVICE_REFUSED_EXIT_CODE);
