@@ -170,9 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!os.started.empty()) {
     const std::optional<ResolvedLaunch> launch = resolveLaunch();
     FUZZ_CHECK(launch.has_value(), "a child started without a resolved launch");
-    for (const LaunchFile& file : launch->files)
+    for (const LaunchFile& file : launch->files) {
       FUZZ_CHECK(isFullyQualifiedPath(file.path, os.conventions()),
                  "a file of the resolved launch is no full path");
+    }
     for (const std::string& entry : launch->classPath)
       FUZZ_CHECK(entry.empty() || isFullyQualifiedPath(entry, os.conventions()),
                  "a class path entry of the resolved launch is no full path");

@@ -62,6 +62,7 @@ void resolveJava(ResolvedLaunch& launch, const std::string& given) {
   if (bare.find_first_of(conv.folderSeparators) == std::string::npos &&
       !(conv.driveLetterPaths && bare.find(':') != std::string::npos)) {
     const std::optional<std::string> found = platform().findProgram(bare);
+    launch.javaNotFound = !found;
     if (!found) return;
     launch.java = *found;
     // The service runs the Java its check judged, found by the search path
@@ -132,7 +133,8 @@ std::optional<ResolvedLaunch> resolveLaunch() {
   addFile(files, start.exePath, "the launcher");
   for (const std::string& config : start.configurationFiles)
     addFile(files, config, "the configuration");
-  addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
+  if (!launch.javaNotFound)
+    addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
   if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
     addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
   for (const std::string& entry : launch.classPath) {

@@ -124,7 +124,8 @@ struct FolderWalk {
 
 std::vector<ServiceFile> filesTheServiceRuns(bool& runtimeFound) {
   const std::optional<ResolvedLaunch> launch = launchTheServiceRuns();
-  runtimeFound = launch.has_value();
+  // A Java the service's search finds nowhere is no runtime to run.
+  runtimeFound = launch.has_value() && !launch->javaNotFound;
   return launch ? launch->files : std::vector<ServiceFile>();
 }
 

@@ -96,6 +96,8 @@ TEST_F(InstallChecksTest, TheJavaThatRunsIsTheOneJudged) {
       {"the service's PATH, not the installer's", "java", "C:\\jre\\bin", nullptr},
       {"a Java on the service's PATH that others may change", "java", "C:\\Tools\\bin",
        "the Java executable C:\\Tools\\bin\\java.exe can be changed by the user bob"},
+      {"a Java the service's PATH finds nowhere", "java", "C:\\Empty",
+       "no Java runtime is found for it"},
       {"a link into a runtime others own", "C:\\jre\\bin\\link.exe", "",
        "the Java executable C:\\Users\\bob\\jdk\\bin\\java.exe can be changed by the user bob"},
   };
