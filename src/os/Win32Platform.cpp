@@ -230,6 +230,16 @@ class Win32Platform : public Platform {
     return win32RemoveFile(path);
   }
 
+  bool removeDirectory(const std::string& path) override {
+    return RemoveDirectoryW(wideFromUtf8(path).c_str()) != 0;
+  }
+
+  // Symbolic links need a privilege users seldom hold; files are copied
+  // on Windows instead.
+  bool makeSymbolicLink(const std::string&, const std::string&) override {
+    return false;
+  }
+
   std::optional<FileFacts> fileFacts(const std::string& path) override {
     return win32FileFacts(path);
   }

@@ -335,6 +335,7 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
+  if (content == FileContent::Program) programs.insert(full);
   created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
   return created;
 }
@@ -351,6 +352,20 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
   return files.erase(resolve(path)) > 0;
+}
+
+bool FakePlatform::removeDirectory(const std::string& path) {
+  const std::string full = resolve(path);
+  for (const auto& file : files)
+    if (file.first.size() > full.size() && file.first.compare(0, full.size(), full) == 0 &&
+        (file.first[full.size()] == '/' || file.first[full.size()] == '\\'))
+      return false;
+  removed.push_back(path);
+  return directories.erase(full) > 0;
+}
+
+bool FakePlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
+  return symbolicLinks.emplace(resolve(path), target).second;
 }
 
 std::optional<FileFacts> FakePlatform::fileFacts(const std::string& path) {

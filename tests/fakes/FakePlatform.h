@@ -113,6 +113,9 @@ class FakePlatform : public Platform {
   std::set<std::string> foreignOwned;
   std::set<std::string> othersMayWrite;
   std::set<std::string> links;
+  // Symbolic links made: path to target; programs: files created to run.
+  std::map<std::string, std::string> symbolicLinks;
+  std::set<std::string> programs;
   uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
@@ -242,6 +245,8 @@ class FakePlatform : public Platform {
   // The bytes of a file as on disk, or nothing.
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
+  bool removeDirectory(const std::string& path) override;
+  bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
