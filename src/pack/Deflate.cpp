@@ -12,7 +12,7 @@ namespace {
 // windowBits: -15 raw deflate, 31 gzip.
 std::string deflated(const std::string& bytes, int windowBits) {
   z_stream stream{};
-  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY) != Z_OK)
     throw std::bad_alloc();
   gz_header header{};
   header.os = 3;  // Unix, where zlib would write the system it was built for
