@@ -539,6 +539,8 @@ class Platform {
   virtual bool removeFile(const std::string& path) = 0;
   // Removes an empty folder.
   virtual bool removeDirectory(const std::string& path) = 0;
+  // Dates a file or folder (not a link's target) `seconds` after 1970.
+  virtual bool setModifiedTime(const std::string& path, int64_t seconds) = 0;
   // Makes `path` a symbolic link to `target`, as written; false where the
   // system or the user's rights make none (Windows without the privilege).
   virtual bool makeSymbolicLink(const std::string& target,

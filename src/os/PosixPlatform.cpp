@@ -347,6 +347,13 @@ bool PosixPlatform::removeDirectory(const std::string& path) {
   return rmdir(path.c_str()) == 0;
 }
 
+bool PosixPlatform::setModifiedTime(const std::string& path, int64_t seconds) {
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_nsec = times[1].tv_nsec = 0;
+  return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 bool PosixPlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
   return symlink(target.c_str(), path.c_str()) == 0;
 }

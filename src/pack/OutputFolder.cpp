@@ -78,12 +78,14 @@ bool OutputFolder::writeFile(const std::string& path, const std::string& bytes, 
   return true;
 }
 
-bool OutputFolder::writeTree(const std::string& path, const ImageFiles& files, std::string& error) {
+bool OutputFolder::writeTree(const std::string& path, const ImageFiles& files, int64_t time,
+                             std::string& error) {
   Platform& os = platform();
-  std::vector<std::string> folders = imageFolders(files);
-  folders.insert(folders.begin(), "");
-  for (const std::string& folder : folders) {
-    const std::string full = folder.empty() ? path : joined(path, systemPath(folder.substr(0, folder.size() - 1)));
+  std::vector<std::string> folders;
+  folders.push_back(path);
+  for (const std::string& folder : imageFolders(files))
+    folders.push_back(joined(path, systemPath(folder.substr(0, folder.size() - 1))));
+  for (const std::string& full : folders) {
     const int made = os.makeDirectory(full);
     if (made != 0) {
       error = full + ": cannot be made: " + os.errorText(made);
@@ -101,7 +103,11 @@ bool OutputFolder::writeTree(const std::string& path, const ImageFiles& files, s
     }
     if (!writeFile(full, file.bytes, file.program ? FileContent::Program : FileContent::Bytes, error))
       return false;
+    os.setModifiedTime(full, time);
   }
+  // A folder is dated once all it holds is written, the deepest first.
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+    os.setModifiedTime(*folder, time);
   return true;
 }
 

@@ -31,8 +31,11 @@ class OutputFolder {
   // Writes a new file (its folder must exist).
   bool writeFile(const std::string& path, const std::string& bytes, FileContent content,
                  std::string& error);
-  // Makes the folder `path` and below it the image's folders, files and links.
-  bool writeTree(const std::string& path, const ImageFiles& files, std::string& error);
+  // Makes the folder `path` and below it the image's folders, files and
+  // links, each dated `time` (what reads the folder then sees the same
+  // bytes and times whenever it was written).
+  bool writeTree(const std::string& path, const ImageFiles& files, int64_t time,
+                 std::string& error);
 
   // Moves the staged files and folders `names` into the output folder, each
   // replacing what has its name there.

@@ -131,7 +131,7 @@ class Tool {
       if (!d_.certificate.empty())
         if (std::optional<Failure> f = signPrograms(out, *image.files)) return f;
       const std::string folder = base + "-windows-x64";
-      if (!out.writeTree(out.staged(folder), *image.files, error)) return Failure{PACK_CANNOT_WRITE, error};
+      if (!out.writeTree(out.staged(folder), *image.files, *time_, error)) return Failure{PACK_CANNOT_WRITE, error};
       if (d_.wants(Output::WindowsZip)) {
         const std::optional<std::string> zip = zipArchive(*image.files, folder, *time_);
         if (!zip) return Failure{PACK_BAD_INPUT, folder + ".zip: the image is too large for a zip archive"};
@@ -151,7 +151,7 @@ class Tool {
       if (!image.files) return Failure{PACK_BAD_INPUT, image.error};
       if (d_.wants(Output::LinuxTarGz)) {
         const std::string folder = base + "-linux-x64";
-        if (!out.writeTree(out.staged(folder), *image.files, error)) return Failure{PACK_CANNOT_WRITE, error};
+        if (!out.writeTree(out.staged(folder), *image.files, *time_, error)) return Failure{PACK_CANNOT_WRITE, error};
         const std::optional<std::string> tar = tarArchive(*image.files, folder, *time_, error);
         if (!tar) return Failure{PACK_BAD_INPUT, error};
         if (!out.writeFile(out.staged(folder + ".tar.gz"), gzipped(*tar), FileContent::Bytes, error))
@@ -162,7 +162,7 @@ class Tool {
       if (d_.wants(Output::Deb)) {
         const std::optional<ImageFiles> tree = debianTree(d_, *image.files, error);
         if (!tree) return Failure{PACK_BAD_INPUT, error};
-        if (!out.writeTree(out.staged("deb"), *tree, error)) return Failure{PACK_CANNOT_WRITE, error};
+        if (!out.writeTree(out.staged("deb"), *tree, *time_, error)) return Failure{PACK_CANNOT_WRITE, error};
         const std::string deb = debianFileName(d_);
         if (std::optional<Failure> f = runTool({"dpkg-deb", "--root-owner-group", "-Zgzip", "--build",
                                                 out.staged("deb"), out.staged(deb)}))

@@ -51,7 +51,7 @@ class Writer {
             "\" Name=\"" + xml(d_.name) + "\" Language=\"1033\" Version=\"" + d_.version +
             "\" Manufacturer=\"" + xml(d_.vendor) + "\" UpgradeCode=\"" + d_.upgradeCode + "\">\n";
     out_ += "    <Package InstallerVersion=\"500\" Compressed=\"yes\" InstallScope=\"" +
-            std::string(perUser ? "perUser\" InstallPrivileges=\"limited" : "perMachine") +
+            std::string(perUser ? "perUser" : "perMachine") +
             "\" Description=\"" + xml(d_.summary) + "\" Manufacturer=\"" + xml(d_.vendor) + "\"/>\n";
     out_ += "    <MajorUpgrade DowngradeErrorMessage=\"A newer version of " + xml(d_.name) +
             " is installed already.\"/>\n";
@@ -103,14 +103,15 @@ class Writer {
             xml(file.path.substr(file.path.find_last_of('/') + 1)) + "\" Source=\"" +
             xml(source_ + "/" + file.path) + "\" KeyPath=\"yes\"/>\n";
     if (file.path == d_.fileName + ".exe") {
+      // The classes of the installer's scope, named outright: a per-user
+      // installer's must not land in the machine's.
+      const std::string root = d_.scope == InstallScope::PerUser ? "HKCU" : "HKLM";
       for (const Association& a : d_.associations) {
-        out_ += indent(depth + 2) + "<ProgId Id=\"" + progId(a) + "\" Description=\"" +
-                xml(a.description) + "\">\n";
-        out_ += indent(depth + 4) + "<Extension Id=\"" + a.extension + "\" ContentType=\"application/x-" +
-                d_.fileName + "-" + a.extension + "\">\n";
-        out_ += indent(depth + 6) + "<Verb Id=\"open\" Command=\"Open\" TargetFile=\"" + fileId +
-                "\" Argument=\"&quot;%1&quot;\"/>\n";
-        out_ += indent(depth + 4) + "</Extension>\n" + indent(depth + 2) + "</ProgId>\n";
+        const std::string classes = "Software\\Classes\\";
+        classValue(depth + 2, root, classes + "." + a.extension, progId(a));
+        classValue(depth + 2, root, classes + progId(a), a.description);
+        classValue(depth + 2, root, classes + progId(a) + "\\shell\\open\\command",
+                   "\"[#" + fileId + "]\" \"%1\"");
       }
     }
     if (!d_.service.empty() && file.path == d_.service + ".exe") {
@@ -123,6 +124,11 @@ class Writer {
               "\" Stop=\"both\" Remove=\"uninstall\" Wait=\"yes\"/>\n";
     }
     out_ += indent(depth) + "</Component>\n";
+  }
+
+  void classValue(int depth, const std::string& root, const std::string& key, const std::string& value) {
+    out_ += indent(depth) + "<RegistryValue Root=\"" + root + "\" Key=\"" + xml(key) +
+            "\" Type=\"string\" Value=\"" + xml(value) + "\"/>\n";
   }
 
   std::string progId(const Association& a) const { return d_.fileName + "." + a.extension; }

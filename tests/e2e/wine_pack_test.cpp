@@ -88,16 +88,18 @@ TEST_F(WinePackTest, InstallsUpgradesAndRemoves) {
                   "\"C:\\Program Files\\Acme\\acme.exe\" \"%1\""));
 
   // As the file type's verb starts it.
-  RunResult app = wine.runLauncher(folder + "/acme.exe", RunOptions::of({"C:\\drawing.acmd"}));
+  RunOptions verb = RunOptions::of({"C:\\drawing.acmd"});
+  verb.program = "C:\\Program Files\\Acme\\acme.exe";
+  RunResult app = wine.runLauncher(folder + "/acme.exe", verb);
   EXPECT_EQ(app.exitCode, 0u);
   std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir_ + "/record");
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_TRUE(has(runs[0].cmdline, "C:\\Program Files\\Acme\\runtime\\bin\\javaw.exe")) << runs[0].cmdline;
-  EXPECT_TRUE(has(runs[0].cmdline, "-classpath \"C:\\Program Files\\Acme\\lib\\*\" com.acme.Main C:\\drawing.acmd"))
-      << runs[0].cmdline;
+  EXPECT_EQ(runs[0].cmdline,
+            "\"C:\\Program Files\\Acme\\runtime\\bin\\javaw.exe\" "
+            "-Dexe.mainConfig=\"C:\\Program Files\\Acme\\acme.config\" -classpath lib/* com.acme.Main "
+            "\"C:\\drawing.acmd\" ");
 
   // 1.2.1 in its place: one product.
-  writeFile(description, readFile(description) + "");
   shell("sed -i 's/^version 1.2.0/version 1.2.1/' " + shellQuoted(description));
   ASSERT_EQ(pack(description, dir_ + "/dist").exitCode, 0u);
   ASSERT_EQ(msiexec("/i", dir_ + "/dist/acme-1.2.1-x64.msi").exitCode, 0u);
@@ -126,6 +128,7 @@ TEST_F(WinePackTest, PerUserGoesToTheUsersFolders) {
   EXPECT_NE(found, "");
   EXPECT_FALSE(fileExists(wine.unixPath("C:\\Program Files\\Acme")));
   EXPECT_TRUE(has(query("HKCU\\Software\\Classes\\acme.acmd\\shell\\open\\command"), "acme.exe\" \"%1\""));
+  EXPECT_FALSE(has(query("HKLM\\Software\\Classes\\acme.acmd"), "HKEY"));
   ASSERT_EQ(msiexec("/x", dir_ + "/dist/acme-1.0.0-x64.msi").exitCode, 0u);
   EXPECT_EQ(shell("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/Programs/Acme*'"), "");
 }

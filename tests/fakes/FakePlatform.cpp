@@ -364,6 +364,13 @@ bool FakePlatform::removeDirectory(const std::string& path) {
   return directories.erase(full) > 0;
 }
 
+bool FakePlatform::setModifiedTime(const std::string& path, int64_t seconds) {
+  const std::string full = resolve(path);
+  if (!files.count(full) && !directories.count(full)) return false;
+  fileTimes[full] = seconds;
+  return true;
+}
+
 bool FakePlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
   return symbolicLinks.emplace(resolve(path), target).second;
 }

@@ -246,6 +246,7 @@ class FakePlatform : public Platform {
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
   bool removeDirectory(const std::string& path) override;
+  bool setModifiedTime(const std::string& path, int64_t seconds) override;
   bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;

@@ -36,9 +36,9 @@ struct WixRow {
 const WixRow ROWS[] = {
     {"PerMachineInProgramFiles", [](PackDescription&) {},
      "<Directory Id=\"ProgramFiles64Folder\">\n        <Directory Id=\"INSTALLDIR\" Name=\"Acme Tool\">",
-     "InstallPrivileges"},
+     "LocalAppDataFolder"},
     {"PerUserInTheUsersPrograms", [](PackDescription& d) { d.scope = InstallScope::PerUser; },
-     "InstallScope=\"perUser\" InstallPrivileges=\"limited\"", "ProgramFiles64Folder"},
+     "InstallScope=\"perUser\"", "ProgramFiles64Folder"},
     {"PerUserFolder", [](PackDescription& d) { d.scope = InstallScope::PerUser; },
      "<Directory Id=\"LocalAppDataFolder\">\n        <Directory Id=\"UserPrograms\" Name=\"Programs\">", ""},
     {"FilesFromTheImage", [](PackDescription&) {},
@@ -50,12 +50,20 @@ const WixRow ROWS[] = {
     {"NoShortcut", [](PackDescription& d) { d.startMenuShortcut = false; }, "<File", "Shortcut"},
     {"AssociationOpensTheFile",
      [](PackDescription& d) { d.associations = {{"acmd", "Acme drawing"}}; },
-     "<ProgId Id=\"acme.acmd\" Description=\"Acme drawing\">\n"
-     "              <Extension Id=\"acmd\" ContentType=\"application/x-acme-acmd\">\n"
-     "                <Verb Id=\"open\" Command=\"Open\" TargetFile=\"",
+     "<RegistryValue Root=\"HKLM\" Key=\"Software\\Classes\\.acmd\" Type=\"string\" Value=\"acme.acmd\"/>\n"
+     "            <RegistryValue Root=\"HKLM\" Key=\"Software\\Classes\\acme.acmd\" Type=\"string\" "
+     "Value=\"Acme drawing\"/>\n",
      ""},
-    {"AssociationArgument", [](PackDescription& d) { d.associations = {{"acmd", "Acme drawing"}}; },
-     "Argument=\"&quot;%1&quot;\"/>", ""},
+    {"AssociationPassesTheFile", [](PackDescription& d) { d.associations = {{"acmd", "Acme drawing"}}; },
+     "Key=\"Software\\Classes\\acme.acmd\\shell\\open\\command\" Type=\"string\" "
+     "Value=\"&quot;[#F7AC6C20C31B01F4A]&quot; &quot;%1&quot;\"/>",
+     ""},
+    {"PerUserAssociationIsTheUsers",
+     [](PackDescription& d) {
+       d.scope = InstallScope::PerUser;
+       d.associations = {{"acmd", "Acme drawing"}};
+     },
+     "<RegistryValue Root=\"HKCU\" Key=\"Software\\Classes\\.acmd\"", "Root=\"HKLM\""},
     {"ServiceByTheInstaller", [](PackDescription& d) { d.service = "acme-server"; },
      "<ServiceInstall Id=\"Service\" Name=\"acme-server\" DisplayName=\"Acme Tool\" Description=\"Draws "
      "things\" Type=\"ownProcess\" Start=\"auto\"",
