@@ -23,15 +23,6 @@ std::string joined(const std::string& folder, const std::string& name) {
   return folder + platform().conventions().separator + name;
 }
 
-std::optional<std::string> readWhole(const std::string& path, uint64_t limit, std::string& error) {
-  FileRead read = platform().readRegularFile(path, limit);
-  if (!read.content)
-    error = path + (read.refusal == ReadRefusal::TooLarge       ? " is too large to pack"
-                    : read.refusal == ReadRefusal::NotRegularFile ? " is no regular file"
-                                                                  : " cannot be read");
-  return read.content;
-}
-
 bool addFolderAt(const std::string& folder, const std::string& prefix, int depth,
                  ImageFiles& files, std::string& error) {
   if (depth > MAX_FOLDER_DEPTH) {
@@ -48,7 +39,7 @@ bool addFolderAt(const std::string& folder, const std::string& prefix, int depth
       if (!addFolderAt(path, prefix + name + "/", depth + 1, files, error)) return false;
       continue;
     }
-    std::optional<std::string> bytes = readWhole(path, MAX_PACKED_FILE_BYTES, error);
+    std::optional<std::string> bytes = readInput(path, MAX_PACKED_FILE_BYTES, error);
     if (!bytes) return false;
     ImageFile file;
     file.path = prefix + name;
@@ -70,7 +61,7 @@ bool addJars(const PackDescription& d, ImageFiles& files, std::string& error) {
   std::vector<std::string> names = platform().findFiles(joined(d.jars, "*.jar"));
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    std::optional<std::string> bytes = readWhole(joined(d.jars, name), MAX_PACKED_FILE_BYTES, error);
+    std::optional<std::string> bytes = readInput(joined(d.jars, name), MAX_PACKED_FILE_BYTES, error);
     if (!bytes) return false;
     files.push_back({"lib/" + name, std::move(*bytes), false, ""});
   }
@@ -81,7 +72,7 @@ bool addJars(const PackDescription& d, ImageFiles& files, std::string& error) {
 // it is tried before any other (a line of the configuration may add more).
 bool addConfig(const std::string& path, const std::string& name, bool withRuntime,
                ImageFiles& files, std::string& error) {
-  std::optional<std::string> bytes = readWhole(path, 1 << 20, error);
+  std::optional<std::string> bytes = readInput(path, 1 << 20, error);
   if (!bytes) return false;
   std::string text = withRuntime ? "# Added by tarvik-pack: the runtime shipped with the application.\n"
                                    "runtimeHome runtime\n"
@@ -105,6 +96,15 @@ std::vector<LauncherRole> rolesOf(const PackDescription& d) {
 }
 
 }  // namespace
+
+std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error) {
+  FileRead read = platform().readRegularFile(path, limit);
+  if (!read.content)
+    error = path + (read.refusal == ReadRefusal::TooLarge       ? " is larger than tarvik-pack takes"
+                    : read.refusal == ReadRefusal::NotRegularFile ? " is no regular file"
+                                                                  : " cannot be read");
+  return read.content;
+}
 
 void sortImage(ImageFiles& files) {
   std::sort(files.begin(), files.end(),
@@ -131,7 +131,7 @@ ImageResult windowsImage(const PackDescription& d, const std::string& launcherFo
   ImageResult result;
   ImageFiles files;
   std::string& error = result.error;
-  std::optional<std::string> iconBytes = readWhole(d.icon, brand::MAX_ICON_FILE_BYTES, error);
+  std::optional<std::string> iconBytes = readInput(d.icon, brand::MAX_ICON_FILE_BYTES, error);
   if (!iconBytes) return result;
   brand::IconReadResult icon = brand::readIconFile(*iconBytes);
   if (!icon.icon) {
@@ -142,7 +142,7 @@ ImageResult windowsImage(const PackDescription& d, const std::string& launcherFo
       brand::parseVersionNumber(fourPartVersion(d.version));
   for (const LauncherRole& role : rolesOf(d)) {
     const std::string source = joined(launcherFolder, std::string(role.launcher) + ".exe");
-    std::optional<std::string> launcher = readWhole(source, brand::MAX_LAUNCHER_FILE_BYTES, error);
+    std::optional<std::string> launcher = readInput(source, brand::MAX_LAUNCHER_FILE_BYTES, error);
     if (!launcher) return result;
     brand::BrandInput input;
     input.launcher = std::move(*launcher);
@@ -179,7 +179,7 @@ ImageResult linuxImage(const PackDescription& d, const std::string& launcherFold
   std::string& error = result.error;
   for (const LauncherRole& role : rolesOf(d)) {
     std::optional<std::string> launcher =
-        readWhole(joined(launcherFolder, role.launcher), brand::MAX_LAUNCHER_FILE_BYTES, error);
+        readInput(joined(launcherFolder, role.launcher), brand::MAX_LAUNCHER_FILE_BYTES, error);
     if (!launcher) return result;
     files.push_back({role.name, std::move(*launcher), true, ""});
     if (!addConfig(role.config, role.name, !d.linuxRuntime.empty(), files, error)) return result;
@@ -188,7 +188,7 @@ ImageResult linuxImage(const PackDescription& d, const std::string& launcherFold
   if (!d.linuxRuntime.empty() && !addFolder(d.linuxRuntime, "runtime/", files, error))
     return result;
   std::optional<std::string> icon =
-      readWhole(d.linuxIcon.empty() ? d.icon : d.linuxIcon, brand::MAX_ICON_FILE_BYTES, error);
+      readInput(d.linuxIcon.empty() ? d.icon : d.linuxIcon, brand::MAX_ICON_FILE_BYTES, error);
   if (!icon) return result;
   files.push_back({desktopIconName(d), std::move(*icon), false, ""});
   files.push_back({desktopEntryName(d), desktopEntryText(d), false, ""});

@@ -3,6 +3,7 @@
 #ifndef TARVIK_PACK_APPIMAGE_H
 #define TARVIK_PACK_APPIMAGE_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ std::string desktopEntryName(const PackDescription& description);
 std::string desktopEntryText(const PackDescription& description);
 // The desktop icon's file name in the image: "acme.png" (or the .ico's).
 std::string desktopIconName(const PackDescription& description);
+
+// A whole regular file of at most `limit` bytes, or nothing and why in
+// `error` ("<path> cannot be read"): the one way tarvik-pack reads a file.
+std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error);
 
 // Adds the files below `folder` (found through the platform) to `files`
 // under `prefix` ("runtime/"); false with the reason in `error`.

@@ -8,6 +8,7 @@
 
 #include "config/VariableTable.h"
 #include "os/Platform.h"
+#include "pack/AppImage.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 #include "support/Utf8.h"
@@ -359,17 +360,14 @@ DescriptionRead parsePackDescription(const std::string& text, const std::string&
 }
 
 DescriptionRead readPackDescription(const std::string& path) {
-  FileRead file = platform().readRegularFile(path, MAX_DESCRIPTION_BYTES);
-  if (!file.content) {
+  std::string error;
+  const std::optional<std::string> text = readInput(path, MAX_DESCRIPTION_BYTES, error);
+  if (!text) {
     DescriptionRead result;
-    result.faults.push_back(
-        {path, 0,
-         file.refusal == ReadRefusal::TooLarge ? "larger than a description may be (1 MiB)"
-         : file.refusal == ReadRefusal::NotRegularFile ? "it is no regular file"
-                                                        : "it cannot be read"});
+    result.faults.push_back({path, 0, error.substr(path.size() + 1)});
     return result;
   }
-  return parsePackDescription(*file.content, path);
+  return parsePackDescription(*text, path);
 }
 
 std::string faultLine(const DescriptionFault& fault) {

@@ -186,11 +186,11 @@ class Tool {
     NameHash hash;
     hash.add(source);
     for (const ImageFile& file : files) hash.add(file.path + '\0' + file.bytes);
-    FileRead built = platform().readRegularFile(out.staged(msi), 4ull << 30);
-    if (!built.content) return Failure{PACK_TOOL_FAILED, out.staged(msi) + ": wixl wrote no installer"};
-    if (!setMsiSummary(*built.content, stableGuid(hash), *time_, error))
+    std::optional<std::string> built = readInput(out.staged(msi), 4ull << 30, error);
+    if (!built) return Failure{PACK_TOOL_FAILED, error + ": wixl wrote no installer"};
+    if (!setMsiSummary(*built, stableGuid(hash), *time_, error))
       return Failure{PACK_TOOL_FAILED, out.staged(msi) + ": " + error};
-    if (!out.writeFile(out.staged(msi), *built.content, FileContent::Bytes, error))
+    if (!out.writeFile(out.staged(msi), *built, FileContent::Bytes, error))
       return Failure{PACK_CANNOT_WRITE, error};
     if (!d_.certificate.empty()) return signFile(out, out.staged(msi));
     return std::nullopt;
@@ -208,9 +208,9 @@ class Tool {
       if (!out.writeFile(path, file.bytes, FileContent::Program, error))
         return Failure{PACK_CANNOT_WRITE, error};
       if (std::optional<Failure> f = signFile(out, path)) return f;
-      FileRead signedFile = platform().readRegularFile(path, 1ull << 30);
-      if (!signedFile.content) return Failure{PACK_TOOL_FAILED, path + ": the signed file cannot be read"};
-      file.bytes = std::move(*signedFile.content);
+      std::optional<std::string> signedFile = readInput(path, 1ull << 30, error);
+      if (!signedFile) return Failure{PACK_TOOL_FAILED, error + " once signed"};
+      file.bytes = std::move(*signedFile);
       platform().removeFile(path);
     }
     return std::nullopt;
@@ -242,9 +242,7 @@ class Tool {
       if (words[0] == row.program) tool = &row;
     ChildStart start;
     start.arguments = words;
-    for (const std::string& word : words)
-      start.commandLine += (start.commandLine.empty() ? "" : " ") +
-                           (argumentNeedsQuotes(word) ? quoteArgument(word) : word);
+    start.commandLine = commandLineText(words);
     if (!folder.empty()) start.workingDir = folder;
     ChildStartResult started = platform().startChild(start);
     if (!started.child)
