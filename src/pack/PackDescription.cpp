@@ -116,11 +116,12 @@ std::string folderValue(Reader& r, const std::string& value, std::string& field)
   return r.existing(value, true, field);
 }
 
-std::optional<bool> yesNo(const std::string& value) {
+std::string yesNo(const std::string& value, bool& field) {
   const std::string lower = toLowerCase(value);
-  if (lower == "true" || lower == "yes") return true;
-  if (lower == "false" || lower == "no") return false;
-  return std::nullopt;
+  if (lower != "true" && lower != "yes" && lower != "false" && lower != "no")
+    return "say true or false, not \"" + value + "\"";
+  field = lower == "true" || lower == "yes";
+  return std::string();
 }
 
 // The numbers of a version: two to four, each below 65536, as MSI,
@@ -209,22 +210,8 @@ const Keyword KEYWORDS[] = {
        return std::string();
      },
      false},
-    {"startMenuShortcut",
-     [](Reader& r, const std::string& value) -> std::string {
-       const std::optional<bool> yes = yesNo(value);
-       if (!yes) return "say true or false, not \"" + value + "\"";
-       r.out().startMenuShortcut = *yes;
-       return std::string();
-     },
-     false},
-    {"desktopShortcut",
-     [](Reader& r, const std::string& value) -> std::string {
-       const std::optional<bool> yes = yesNo(value);
-       if (!yes) return "say true or false, not \"" + value + "\"";
-       r.out().desktopShortcut = *yes;
-       return std::string();
-     },
-     false},
+    {"startMenuShortcut", [](Reader& r, const std::string& v) { return yesNo(v, r.out().startMenuShortcut); }, false},
+    {"desktopShortcut", [](Reader& r, const std::string& v) { return yesNo(v, r.out().desktopShortcut); }, false},
     {"association",
      [](Reader& r, const std::string& value) -> std::string {
        const size_t space = value.find(' ');

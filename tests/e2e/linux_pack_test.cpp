@@ -5,11 +5,6 @@
 // tool leave nothing behind.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include "E2e.h"
 
 namespace tarvik {
@@ -18,23 +13,13 @@ namespace {
 
 const std::string EPOCH = "1700000000";
 
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 std::string nativeBuild() {
   const std::string launcher = nativeLauncher();
   return launcher.substr(0, launcher.find_last_of('/'));
 }
 
 // Whatever is in a folder, by name ("" for an empty one).
-std::string listing(const std::string& dir) { return shell("ls -A " + shellQuoted(dir)); }
+std::string listing(const std::string& dir) { return shellOutput("ls -A " + shellQuoted(dir)); }
 
 class LinuxPackTest : public ::testing::Test {
  protected:
@@ -44,7 +29,7 @@ class LinuxPackTest : public ::testing::Test {
     dir_ = newCaseDir(name);
     if (!compileJava("examples/hello/Hello.java", dir_ + "/classes")) return "";
     makeDirs(dir_ + "/lib");
-    shell(shellQuoted(javaHome() + "/bin/jar") + " cf " + shellQuoted(dir_ + "/lib/hello.jar") +
+    shellOutput(shellQuoted(javaHome() + "/bin/jar") + " cf " + shellQuoted(dir_ + "/lib/hello.jar") +
           " -C " + shellQuoted(dir_ + "/classes") + " .");
     writeFile(dir_ + "/hello.config", "mainclass Hello\naddjars lib\nargument packed\n");
     writeFile(dir_ + "/hello.pack",
@@ -76,21 +61,21 @@ TEST_F(LinuxPackTest, DebInstallsAndItsLauncherRunsTheApplication) {
             "hello-1.2.0-linux-x64\nhello-1.2.0-linux-x64.tar.gz\nhello_1.2.0_amd64.deb\n");
   const std::string deb = dir_ + "/dist/hello_1.2.0_amd64.deb";
 
-  const std::string info = shell("dpkg-deb -I " + shellQuoted(deb));
+  const std::string info = shellOutput("dpkg-deb -I " + shellQuoted(deb));
   EXPECT_TRUE(has(info, " Package: hello\n") && has(info, " Version: 1.2.0\n") &&
               has(info, " Maintainer: Acme Ltd <ops@acme.example>\n"))
       << info;
-  EXPECT_TRUE(has(shell("tar -tvzf " + shellQuoted(dir_ + "/dist/hello-1.2.0-linux-x64.tar.gz")),
+  EXPECT_TRUE(has(shellOutput("tar -tvzf " + shellQuoted(dir_ + "/dist/hello-1.2.0-linux-x64.tar.gz")),
                   "-rwxr-xr-x root/root"));
 
   const std::string root = dir_ + "/root";
   makeDirs(root + "/var/lib/dpkg/info");
   makeDirs(root + "/var/lib/dpkg/updates");
   writeFile(root + "/var/lib/dpkg/status", "");
-  const std::string installed = shell("dpkg --root=" + shellQuoted(root) + " --force-not-root -i " +
+  const std::string installed = shellOutput("dpkg --root=" + shellQuoted(root) + " --force-not-root -i " +
                                       shellQuoted(deb) + " 2>&1; echo rc=$?");
   ASSERT_TRUE(has(installed, "rc=0")) << installed;
-  EXPECT_EQ(shell("readlink " + shellQuoted(root + "/usr/bin/hello")), "/opt/hello/hello\n");
+  EXPECT_EQ(shellOutput("readlink " + shellQuoted(root + "/usr/bin/hello")), "/opt/hello/hello\n");
   EXPECT_TRUE(has(readFile(root + "/usr/share/applications/hello.desktop"),
                   "Name=Hello World\nExec=/opt/hello/hello %f\nIcon=/opt/hello/hello.ico\n"));
   EXPECT_TRUE(fileExists(root + "/opt/hello/lib/hello.jar"));
@@ -107,7 +92,7 @@ TEST_F(LinuxPackTest, SameInputsAndEpochMakeTheSameBytes) {
   ASSERT_FALSE(description.empty());
   ASSERT_EQ(pack(description, dir_ + "/one").exitCode, 0u);
   // Later, with every input file touched.
-  shell("sleep 1; touch -c " + shellQuoted(dir_) + "/lib/* " + shellQuoted(dir_) + "/hello.config");
+  shellOutput("sleep 1; touch -c " + shellQuoted(dir_) + "/lib/* " + shellQuoted(dir_) + "/hello.config");
   ASSERT_EQ(pack(description, dir_ + "/two").exitCode, 0u);
   for (const char* file : {"hello-1.2.0-linux-x64.tar.gz", "hello_1.2.0_amd64.deb"})
     EXPECT_EQ(readFile(dir_ + "/one/" + file), readFile(dir_ + "/two/" + file)) << file;

@@ -6,7 +6,6 @@
 // zip and MSI.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 #include "E2e.h"
 
@@ -15,16 +14,6 @@ namespace e2e {
 namespace {
 
 const std::string UPGRADE_CODE = "{5B0C6E1A-2D4F-4A8B-9C3E-7F1D2A6B8C40}";
-
-std::string shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
 
 class WinePackTest : public ::testing::Test {
  protected:
@@ -63,7 +52,7 @@ class WinePackTest : public ::testing::Test {
 
   // The Start-menu and desktop shortcuts of the prefix called `name`.
   std::string shortcuts(const std::string& name) {
-    return shell("find " + shellQuoted(wine.unixPath("C:\\")) + " -name " + shellQuoted(name + ".lnk"));
+    return shellOutput("find " + shellQuoted(wine.unixPath("C:\\")) + " -name " + shellQuoted(name + ".lnk"));
   }
 
   WineEnvironment& wine = WineEnvironment::get();
@@ -100,7 +89,7 @@ TEST_F(WinePackTest, InstallsUpgradesAndRemoves) {
             "\"C:\\drawing.acmd\" ");
 
   // 1.2.1 in its place: one product.
-  shell("sed -i 's/^version 1.2.0/version 1.2.1/' " + shellQuoted(description));
+  shellOutput("sed -i 's/^version 1.2.0/version 1.2.1/' " + shellQuoted(description));
   ASSERT_EQ(pack(description, dir_ + "/dist").exitCode, 0u);
   ASSERT_EQ(msiexec("/i", dir_ + "/dist/acme-1.2.1-x64.msi").exitCode, 0u);
   const std::string products = query("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
@@ -124,23 +113,23 @@ TEST_F(WinePackTest, PerUserGoesToTheUsersFolders) {
   const std::string description = prepare("user", "version 1.0.0\nscope perUser\noutput msi\n");
   ASSERT_EQ(pack(description, dir_ + "/dist").exitCode, 0u);
   ASSERT_EQ(msiexec("/i", dir_ + "/dist/acme-1.0.0-x64.msi").exitCode, 0u);
-  const std::string found = shell("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/AppData/Local/Programs/Acme/acme.exe'");
+  const std::string found = shellOutput("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/AppData/Local/Programs/Acme/acme.exe'");
   EXPECT_NE(found, "");
   EXPECT_FALSE(fileExists(wine.unixPath("C:\\Program Files\\Acme")));
   EXPECT_TRUE(has(query("HKCU\\Software\\Classes\\acme.acmd\\shell\\open\\command"), "acme.exe\" \"%1\""));
   EXPECT_FALSE(has(query("HKLM\\Software\\Classes\\acme.acmd"), "HKEY"));
   ASSERT_EQ(msiexec("/x", dir_ + "/dist/acme-1.0.0-x64.msi").exitCode, 0u);
-  EXPECT_EQ(shell("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/Programs/Acme*'"), "");
+  EXPECT_EQ(shellOutput("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/Programs/Acme*'"), "");
 }
 
 TEST_F(WinePackTest, SameInputsAndEpochMakeTheSameZipAndMsi) {
   const std::string description = prepare("same", "version 1.2.0\noutput zip msi\n");
   ASSERT_EQ(pack(description, dir_ + "/one").exitCode, 0u);
-  shell("sleep 1; touch " + shellQuoted(dir_) + "/lib/*");
+  shellOutput("sleep 1; touch " + shellQuoted(dir_) + "/lib/*");
   ASSERT_EQ(pack(description, dir_ + "/two").exitCode, 0u);
   for (const char* file : {"acme-1.2.0-windows-x64.zip", "acme-1.2.0-x64.msi"})
     EXPECT_TRUE(readFile(dir_ + "/one/" + file) == readFile(dir_ + "/two/" + file)) << file;
-  EXPECT_TRUE(has(shell("unzip -l " + shellQuoted(dir_ + "/one/acme-1.2.0-windows-x64.zip")),
+  EXPECT_TRUE(has(shellOutput("unzip -l " + shellQuoted(dir_ + "/one/acme-1.2.0-windows-x64.zip")),
                   "acme-1.2.0-windows-x64/runtime/bin/javaw.exe"));
 }
 

@@ -293,6 +293,15 @@ std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
         globMatches(mask, name))
       names.push_back(name);
   }
+  // The folders in it too, as the systems list them.
+  for (const std::string& directory : directories) {
+    if (directory.size() <= folder.size() ||
+        directory.compare(0, folder.size(), folder) != 0)
+      continue;
+    const std::string name = directory.substr(folder.size());
+    if (name.find_first_of("/\\") == std::string::npos && globMatches(mask, name))
+      names.push_back(name);
+  }
   return names;
 }
 
