@@ -3,7 +3,7 @@
 // stand-in java.exe of the packed runtime), installs a newer version in
 // its place and removes it without a trace; a per-user installer goes to
 // the user's folders; the same inputs and SOURCE_DATE_EPOCH make the same
-// zip and MSI.
+// signed zip and MSI.
 #include <gtest/gtest.h>
 
 
@@ -38,9 +38,11 @@ class WinePackTest : public ::testing::Test {
     return dir_ + "/acme.pack";
   }
 
-  RunResult pack(const std::string& description, const std::string& output) {
+  RunResult pack(const std::string& description, const std::string& output,
+                 std::vector<std::pair<std::string, std::string>> env = {}) {
     RunOptions options = RunOptions::of({"--output", output, "--windows-launchers", TARVIK_WINDOWS_BUILD_DIR, description});
-    options.env = {{"SOURCE_DATE_EPOCH", "1700000000"}};
+    options.env = std::move(env);
+    options.env.push_back({"SOURCE_DATE_EPOCH", "1700000000"});
     return runNative(TARVIK_PACK_TOOL, options);
   }
 
@@ -122,15 +124,23 @@ TEST_F(WinePackTest, PerUserGoesToTheUsersFolders) {
   EXPECT_EQ(shellOutput("find " + shellQuoted(wine.unixPath("C:\\users")) + " -path '*/Programs/Acme*'"), "");
 }
 
-TEST_F(WinePackTest, SameInputsAndEpochMakeTheSameZipAndMsi) {
-  const std::string description = prepare("same", "version 1.2.0\noutput zip msi\n");
-  ASSERT_EQ(pack(description, dir_ + "/one").exitCode, 0u);
+// Signed too: the signing time is the epoch's, so the signatures agree.
+TEST_F(WinePackTest, SameInputsAndEpochMakeTheSameSignedZipAndMsi) {
+  const std::string description = prepare("same", "version 1.2.0\noutput zip msi\n"
+                                                  "certificate signer.p12\ncertificatePasswordVariable PACK_PASSWORD\n");
+  shellOutput("cd " + shellQuoted(dir_) +
+              " && openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=Pack -keyout k.pem -out c.pem"
+              " 2>/dev/null && openssl pkcs12 -export -inkey k.pem -in c.pem -out signer.p12 -passout pass:pw");
+  ASSERT_EQ(pack(description, dir_ + "/one", {{"PACK_PASSWORD", "pw"}}).exitCode, 0u);
   shellOutput("sleep 1; touch " + shellQuoted(dir_) + "/lib/*");
-  ASSERT_EQ(pack(description, dir_ + "/two").exitCode, 0u);
+  ASSERT_EQ(pack(description, dir_ + "/two", {{"PACK_PASSWORD", "pw"}}).exitCode, 0u);
   for (const char* file : {"acme-1.2.0-windows-x64.zip", "acme-1.2.0-x64.msi"})
     EXPECT_TRUE(readFile(dir_ + "/one/" + file) == readFile(dir_ + "/two/" + file)) << file;
-  EXPECT_TRUE(has(shellOutput("unzip -l " + shellQuoted(dir_ + "/one/acme-1.2.0-windows-x64.zip")),
-                  "acme-1.2.0-windows-x64/runtime/bin/javaw.exe"));
+  for (const char* file : {"acme-1.2.0-x64.msi", "acme-1.2.0-windows-x64/acme.exe"})
+    EXPECT_TRUE(has(shellOutput("osslsigncode verify -CAfile " + shellQuoted(dir_ + "/c.pem") + " -in " +
+                                shellQuoted(dir_ + "/one/" + file) + " 2>&1"),
+                    "Signature verification: ok"))
+        << file;
 }
 
 }  // namespace
