@@ -28,7 +28,15 @@ void defineVariable(const std::string& argument) {
 
 std::string substituteVariables(const std::string& text,
                                 std::string* fromValue) {
-  const VariableTable& table = variables();
+  std::string result = substituteVariables(variables(), text, fromValue);
+  if (result != text && options().debugMode)
+    showMessage("Substituted variables", text + "\nto\n" + result, false);
+  return result;
+}
+
+std::string substituteVariables(const VariableTable& table,
+                                const std::string& text,
+                                std::string* fromValue) {
   std::string marks;  // fromValue's text, while the result is made
   auto keep = [&](size_t count) {
     if (fromValue) marks.append(count, '0');
@@ -67,8 +75,6 @@ std::string substituteVariables(const std::string& text,
   result.append(text, done, std::string::npos);
   keep(text.size() - done);
   if (fromValue) *fromValue = marks;
-  if (result != text && options().debugMode)
-    showMessage("Substituted variables", text + "\nto\n" + result, false);
   return result;
 }
 

@@ -22,6 +22,10 @@ void defineVariable(const std::string& argument);
 // others.
 std::string substituteVariables(const std::string& text,
                                 std::string* fromValue = nullptr);
+// The same over any table: the packer's description has one of its own.
+std::string substituteVariables(const VariableTable& table,
+                                const std::string& text,
+                                std::string* fromValue = nullptr);
 
 }  // namespace tarvik
 

@@ -282,8 +282,10 @@ enum class FileCreation {
 };
 
 // What a created file holds: text, whose line ends the system may write
-// its way (CR LF on Windows), or bytes written as they come.
-enum class FileContent { Text, Bytes };
+// its way (CR LF on Windows), bytes written as they come, or a program:
+// bytes the system may run (POSIX: a new file gets the execute bits the
+// umask leaves).
+enum class FileContent { Text, Bytes, Program };
 
 // How creating a file for writing came out.
 enum class CreateResult {
@@ -548,6 +550,14 @@ class Platform {
                                      FileContent content = FileContent::Text) = 0;
   // Removes a file, read-only or not.
   virtual bool removeFile(const std::string& path) = 0;
+  // Removes an empty folder.
+  virtual bool removeDirectory(const std::string& path) = 0;
+  // Dates a file or folder (not a link's target) `seconds` after 1970.
+  virtual bool setModifiedTime(const std::string& path, int64_t seconds) = 0;
+  // Makes `path` a symbolic link to `target`, as written; false where the
+  // system or the user's rights make none (Windows without the privilege).
+  virtual bool makeSymbolicLink(const std::string& target,
+                                const std::string& path) = 0;
   // Size, time and kind of an existing path; nothing when it cannot be had.
   virtual std::optional<FileFacts> fileFacts(const std::string& path) = 0;
   // Who may change the file or folder `path` names; nothing when it

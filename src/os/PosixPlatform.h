@@ -54,6 +54,9 @@ class PosixPlatform : public Platform {
   CreatedFile createTextFile(const std::string& path, FileCreation creation,
                              FileContent content = FileContent::Text) override;
   bool removeFile(const std::string& path) override;
+  bool removeDirectory(const std::string& path) override;
+  bool setModifiedTime(const std::string& path, int64_t seconds) override;
+  bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,

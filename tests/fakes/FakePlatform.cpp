@@ -295,6 +295,15 @@ std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
         globMatches(mask, name))
       names.push_back(name);
   }
+  // The folders in it too, as the systems list them.
+  for (const std::string& directory : directories) {
+    if (directory.size() <= folder.size() ||
+        directory.compare(0, folder.size(), folder) != 0)
+      continue;
+    const std::string name = directory.substr(folder.size());
+    if (name.find_first_of("/\\") == std::string::npos && globMatches(mask, name))
+      names.push_back(name);
+  }
   return names;
 }
 
@@ -337,6 +346,7 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
+  if (content == FileContent::Program) programs.insert(full);
   created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
   return created;
 }
@@ -353,6 +363,27 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
   return files.erase(resolve(path)) > 0;
+}
+
+bool FakePlatform::removeDirectory(const std::string& path) {
+  const std::string full = resolve(path);
+  for (const auto& file : files)
+    if (file.first.size() > full.size() && file.first.compare(0, full.size(), full) == 0 &&
+        (file.first[full.size()] == '/' || file.first[full.size()] == '\\'))
+      return false;
+  removed.push_back(path);
+  return directories.erase(full) > 0;
+}
+
+bool FakePlatform::setModifiedTime(const std::string& path, int64_t seconds) {
+  const std::string full = resolve(path);
+  if (!files.count(full) && !directories.count(full)) return false;
+  fileTimes[full] = seconds;
+  return true;
+}
+
+bool FakePlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
+  return symbolicLinks.emplace(resolve(path), target).second;
 }
 
 std::optional<FileFacts> FakePlatform::fileFacts(const std::string& path) {
@@ -411,8 +442,8 @@ bool FakePlatform::renameFile(const std::string& from, const std::string& to) {
 }
 
 std::optional<std::string> FakePlatform::findProgram(const std::string& name) {
-  auto found = programs.find(name);
-  if (found != programs.end()) return found->second;
+  auto found = programsFound.find(name);
+  if (found != programsFound.end()) return found->second;
   // Else the folders of PATH, in order, as the system searches them.
   auto path = env.find("PATH");
   if (path == env.end()) return std::nullopt;

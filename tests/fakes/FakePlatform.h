@@ -117,11 +117,14 @@ class FakePlatform : public Platform {
   // when it is a file or folder.
   std::map<std::string, std::string> linkTargets;
   // Programs a bare name finds (findProgram): name to full path.
-  std::map<std::string, std::string> programs;
+  std::map<std::string, std::string> programsFound;
   // Folders that cannot be listed.
   std::set<std::string> unlistable;
   // The environment the service manager gives a service.
   Environment serviceEnv;
+  // Symbolic links made: path to target; programs: files created to run.
+  std::map<std::string, std::string> symbolicLinks;
+  std::set<std::string> programs;
   uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
@@ -251,6 +254,9 @@ class FakePlatform : public Platform {
   // The bytes of a file as on disk, or nothing.
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
+  bool removeDirectory(const std::string& path) override;
+  bool setModifiedTime(const std::string& path, int64_t seconds) override;
+  bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,

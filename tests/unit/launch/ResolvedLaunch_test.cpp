@@ -21,7 +21,7 @@ class ResolvedLaunchTest : public LauncherTest {
     os.cwd = "C:\\Work";
     os.files["C:\\Apps\\tool.config"] = config;
     os.files["C:\\Java\\bin\\java.exe"] = "MZ";
-    os.programs["javaw"] = "C:\\Windows\\javaw.exe";
+    os.programsFound["javaw"] = "C:\\Windows\\javaw.exe";
     os.children.push_back(FakeChildScript());
     exitCodeOf([&] { runLauncher({typed}, "C:\\Apps\\tool.exe"); });
     if (os.started.empty()) return {"(no child)"};
