@@ -15,13 +15,17 @@
 // taken for command-line syntax ($INJ, $INJ_SLASH, $INJ_TAIL). The child's
 // words are the Java executable, the options, the class path option and
 // its value, the main class and the arguments: no value adds an option or
-// changes the main class.
+// changes the main class. They are made of the launch resolved once, whose
+// every file is a full path, whatever workingDir the configuration sets.
 #include <set>
 
 #include "FuzzSupport.h"
 #include "Tarvik.h"
 #include "config/ConfigLocation.h"
+#include "launch/CommandLineBuilder.h"
+#include "launch/ResolvedLaunch.h"
 #include "launch/WindowsCommandLine.h"
+#include "support/LauncherFolder.h"
 #include "runtime/JreLocator.h"
 #include "support/AnsiCodePage.h"
 
@@ -159,6 +163,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!injectedWritten)
       for (size_t i = 1; i < main; ++i)
         FUZZ_CHECK(words[i] != "-Dinjected=1", "a value added a JVM option");
+  }
+
+  // The child is handed the resolved launch: every file it names is a full
+  // path, and the program, the class path and the folder the child runs in
+  // are the resolved launch's, whatever folder the application runs in.
+  if (!os.started.empty()) {
+    const std::optional<ResolvedLaunch> launch = resolveLaunch();
+    FUZZ_CHECK(launch.has_value(), "a child started without a resolved launch");
+    for (const LaunchFile& file : launch->files) {
+      FUZZ_CHECK(isFullyQualifiedPath(file.path, os.conventions()),
+                 "a file of the resolved launch is no full path");
+    }
+    for (const std::string& entry : launch->classPath)
+      FUZZ_CHECK(entry.empty() || isFullyQualifiedPath(entry, os.conventions()),
+                 "a class path entry of the resolved launch is no full path");
+    const ChildStart& start = os.started.back();
+    FUZZ_CHECK(start.workingDir == launch->applicationFolder,
+               "the child runs in another folder than the resolved launch's");
+    FUZZ_CHECK(!start.arguments.empty() &&
+                   start.arguments[0] == splitWindowsCommandLine(programText(launch->program))[0],
+               "the child's program is not the resolved launch's");
+    const std::vector<std::string> arguments = applicationArguments(settings());
+    const bool oneWordMain = settings().mainClass &&
+                             splitWindowsArguments(*settings().mainClass).size() == 1;
+    if (oneWordMain && start.arguments.size() >= arguments.size() + 4) {
+      const size_t main = start.arguments.size() - arguments.size() - 1;
+      FUZZ_CHECK(start.arguments[main - 1] ==
+                     ansiFaithfulText(joinClassPathEntries(handedClassPathEntries(*launch), false)),
+                 "the child's class path is not the resolved launch's");
+    }
   }
 
   // A command file holds exactly its three records, as text-mode lines.

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "FuzzSupport.h"
-#include "config/EnvironmentReferences.h"
 #include "config/VariableTable.h"
 
 namespace tarvik {

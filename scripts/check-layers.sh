@@ -4,7 +4,12 @@
 #   src/support             includes nothing but src/support, src/os and the
 #                           settings record;
 #   LaunchSettings, Version include nothing of src/ but themselves;
-#   src/brand               includes nothing of the launcher but support/Utf8.h.
+#   src/brand               includes nothing of the launcher but support/Utf8.h;
+#   src/pack                includes src/pack, src/brand, src/os, the pure
+#                           helpers of src/support, the `%name%` table and the
+#                           writers it shares with the launcher (the systemd
+#                           unit, the Windows command line); not the settings'
+#                           readers, the launch or the runtime discovery.
 # Prints each include that climbs, and fails when there is one. Every folder
 # of src/ must be named (as `src/<folder>/`) in ARCHITECTURE.md beside src/,
 # so the page stays true to the tree.
@@ -20,6 +25,11 @@ allowed() {
     support/*) [[ $path == support/* || $path == os/* || $path == LaunchSettings.h ]] ;;
     LaunchSettings.* | Version.*) [[ $path == LaunchSettings.h || $path == Version.h ]] ;;
     brand/*) [[ $path == brand/* || $path == support/Utf8.h ]] ;;
+    pack/*) [[ $path == pack/* || $path == brand/* || $path == os/* ||
+               $path == support/Utf8.h || $path == support/TextUtil.h ||
+               $path == support/LauncherFolder.h || $path == config/VariableTable.h ||
+               $path == service/SystemdUnit.h || $path == launch/WindowsCommandLine.h ||
+               $path == LaunchSettings.h ]] ;;
     *) true ;;
   esac
 }

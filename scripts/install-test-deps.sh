@@ -6,6 +6,7 @@ packages=(cmake make g++ googletest libgtest-dev
           openjdk-17-jdk-headless icoutils libxml2-utils
           clang libclang-rt-14-dev
           zip unzip openssl osslsigncode
+          zlib1g-dev libz-mingw-w64-dev msitools wixl dpkg
           ant rhino)
 missing=()
 for p in "${packages[@]}"; do

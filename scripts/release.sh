@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release archives:
-#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-brand.exe, README.md, docs/, sample.config
-#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvikd, tarvik-brand, README.md, docs/, sample.config
+#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-brand.exe, tarvik-pack.exe, README.md, docs/, sample.config
+#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvikd, tarvik-brand, tarvik-pack, README.md, docs/, sample.config
 # both with LICENSE and CHANGELOG.md, and dist/SHA256SUMS of the two, which
 # `sha256sum -c SHA256SUMS` in dist checks.
 # <version> is the project's (CMakeLists.txt). Each sample.config is the one
@@ -32,9 +32,9 @@ if [ -z "$linux" ]; then
   linux="$top/build-release"
   cmake -S "$top" -B "$windows" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
-  cmake --build "$windows" -j2 --target tarvik tarvikc tarvikd tarvik-brand >/dev/null
+  cmake --build "$windows" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack >/dev/null
   cmake -S "$top" -B "$linux" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
-  cmake --build "$linux" -j2 --target tarvik tarvikc tarvikd tarvik-brand >/dev/null
+  cmake --build "$linux" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack >/dev/null
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-release.XXXXXX")
@@ -53,14 +53,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 win="tarvik-$version-windows-x64"
 lin="tarvik-$version-linux-x64"
 mkdir -p "$work/$win" "$work/$lin" "$dist"
-cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvikd.exe" "$windows/tarvik-brand.exe" "$top/README.md" "$work/$win/"
-cp "$linux/tarvik" "$linux/tarvikc" "$linux/tarvikd" "$linux/tarvik-brand" "$top/README.md" "$work/$lin/"
+cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvikd.exe" "$windows/tarvik-brand.exe" "$windows/tarvik-pack.exe" "$top/README.md" "$work/$win/"
+cp "$linux/tarvik" "$linux/tarvikc" "$linux/tarvikd" "$linux/tarvik-brand" "$linux/tarvik-pack" "$top/README.md" "$work/$lin/"
 # The user's manual travels with the README that links it.
 for dir in "$work/$win" "$work/$lin"; do
   cp "$top/LICENSE" "$top/CHANGELOG.md" "$dir/"
   mkdir -p "$dir/docs" && cp "$top"/docs/*.md "$dir/docs/"
 done
-strip "$work/$lin/tarvik" "$work/$lin/tarvikc" "$work/$lin/tarvikd" "$work/$lin/tarvik-brand"
+strip "$work/$lin/tarvik" "$work/$lin/tarvikc" "$work/$lin/tarvikd" "$work/$lin/tarvik-brand" "$work/$lin/tarvik-pack"
 (cd "$work/$lin" && ./tarvik -sample)
 (cd "$work/$win" && wine ./tarvik.exe -sample >/dev/null 2>&1)
 for dir in "$work/$win" "$work/$lin"; do

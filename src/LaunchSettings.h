@@ -138,6 +138,9 @@ struct StartupState {
   // Variables this launch cleared once read, with the values it found: a
   // restarted launcher is given them again.
   std::vector<std::pair<std::string, std::string>> clearedVariables;
+  // Every configuration file this launch read or tried to read (an
+  // include that is missing too), by its full path, in the order read.
+  std::vector<std::string> configurationFiles;
   // The archive this launch's VM writes at its exit, until it is in place.
   std::string pendingArchive;
   // The archive this launch's VM was given to start from.

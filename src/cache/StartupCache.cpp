@@ -10,6 +10,7 @@
 #include "cache/VmOutputLog.h"
 #include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
+#include "launch/ResolvedLaunch.h"
 #include "launch/JavaLauncherOptions.h"
 #include "launch/WindowsCommandLine.h"
 #include "support/AppBaseName.h"
@@ -272,24 +273,16 @@ void note(const std::string& text) {
 // The most of a training's VM log the launcher reads.
 constexpr size_t MAX_VM_LOG_BYTES = 4u << 20;
 
-// The class path as the VM will read it: wildcards expanded, and relative
-// entries against the folder the application runs in (the launcher's where
-// the launcher hands them on as its folder's).
-std::vector<std::string> classPathFiles(const LaunchSettings& s) {
+// The class path as the VM will read it: wildcards expanded.
+std::vector<std::string> classPathFiles(const ResolvedLaunch& launch) {
   const PlatformConventions& conv = platform().conventions();
   std::vector<std::string> files;
-  for (const std::string& written : s.classPath) {
-    const std::string entry = withoutQuotes(fromLauncherFolder(written));
+  for (const std::string& entry : launch.classPath) {
     const std::vector<std::string> expanded =
         entry.find('*') == std::string::npos
             ? std::vector<std::string>{entry}
             : splitOn(expandWildcard(entry), conv.classPathSeparator);
-    for (const std::string& file : expanded) {
-      if (s.workingDir && !isAbsolutePath(file, conv))
-        files.push_back(*s.workingDir + conv.separator + file);
-      else
-        files.push_back(file);
-    }
+    files.insert(files.end(), expanded.begin(), expanded.end());
   }
   return files;
 }
@@ -302,15 +295,6 @@ const char* const OPTION_VARIABLES[] = {
     "JDK_JAVA_OPTIONS",
     "_JAVA_OPTIONS",
 };
-
-// The configured VM options as the VM is given them.
-std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
-  std::vector<std::string> texts;
-  bool heapGiven = false;
-  for (const VmOptionText& option : configuredVmOptions(s, heapGiven))
-    texts.insert(texts.end(), option.inProcess.begin(), option.inProcess.end());
-  return texts;
-}
 
 // The VM options of the environment. They count as configured ones: a
 // sharing option there keeps the cache away (the VM refuses a training
@@ -685,10 +669,11 @@ void finishTraining() {
 
 }  // namespace
 
-std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
+std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
                                              bool dryRun) {
   const LaunchSettings& s = settings();
   if (!s.startupCache) return {};
+  const std::string& runtimeHome = launch.runtimeHome;
   Platform& os = platform();
   const PlatformConventions& conv = os.conventions();
 
@@ -700,7 +685,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
   const CacheMethod method = feature ? methodFor(*feature) : CacheMethod::None;
   if (method == CacheMethod::None) return {};
 
-  std::vector<std::string> userOptions = vmOptionTexts(s);
+  std::vector<std::string> userOptions = vmOptionsInProcess(launch);
   for (const std::string& option : environmentVmOptions())
     userOptions.push_back(option);
   for (const std::string& option : userOptions)
@@ -715,7 +700,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
     return {};
   }
   const std::optional<CacheKey> key =
-      cacheKeyFor(runtimeHome, *release, classPathFiles(s), userOptions);
+      cacheKeyFor(runtimeHome, *release, classPathFiles(launch), userOptions);
   if (!key) {
     note("the class path holds a folder; the VM archives JAR files only");
     return {};
@@ -749,7 +734,7 @@ std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
     // The class path as the training's VM was handed it: the VM's second
     // step checks it against the recorded one (wildcards left to Java's
     // launcher, relative entries read from the folder it runs in).
-    const std::vector<std::string> classPath = handedClassPathEntries(s);
+    const std::vector<std::string> classPath = handedClassPathEntries(launch);
     if (!dryRun)
       for (const std::string& training : shelf.finishedTrainings())
         makeAotCache(shelf, training, java, classPath);

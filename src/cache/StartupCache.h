@@ -19,6 +19,8 @@
 
 namespace tarvik {
 
+struct ResolvedLaunch;
+
 // The launcher's exit code for -clearCache when a file could not be
 // removed.
 constexpr int CLEAR_CACHE_FAILED_EXIT_CODE = 1;
@@ -28,7 +30,7 @@ constexpr int CLEAR_CACHE_FAILED_EXIT_CODE = 1;
 // 13 or of unknown version, or the archive can be neither used nor made
 // (a line in the -log file says why). Stale archives of the application
 // go. With `dryRun` (-o) nothing on disk changes.
-std::vector<std::string> startupCacheOptions(const std::string& runtimeHome,
+std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
                                              bool dryRun);
 
 // Once the VM of this launch has ended: the archive it wrote at its exit

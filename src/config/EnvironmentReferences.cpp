@@ -4,6 +4,7 @@
 #include <map>
 
 #include "LaunchSettings.h"
+#include "config/VariableTable.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 

@@ -2,17 +2,10 @@
 #ifndef TARVIK_CONFIG_ENVIRONMENTREFERENCES_H
 #define TARVIK_CONFIG_ENVIRONMENTREFERENCES_H
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace tarvik {
-
-// One expansion grows its text by at most this much, `$NAME` references and
-// `%name%` variables alike. A value that refers to itself comes back larger
-// from each line that sets it again, so without a bound a few such lines
-// exhaust the memory.
-constexpr size_t MAX_EXPANSION_GROWTH = 1 << 20;
 
 // Expands `$NAME` references pass after pass; with `quoteSpacedValue` a
 // value holding a blank is put between double quotes.

@@ -1,7 +1,6 @@
 #include "config/VariableTable.h"
 
 #include "LaunchSettings.h"
-#include "config/EnvironmentReferences.h"
 #include "support/Message.h"
 #include "os/Platform.h"
 
@@ -30,7 +29,17 @@ void defineVariable(const std::string& argument) {
 std::optional<std::string> substituteVariables(const std::string& text,
                                                std::string* fromValue,
                                                std::string* overgrowing) {
-  const VariableTable& table = variables();
+  std::optional<std::string> result =
+      substituteVariables(variables(), text, fromValue, overgrowing);
+  if (result && *result != text && options().debugMode)
+    showMessage("Substituted variables", text + "\nto\n" + *result, false);
+  return result;
+}
+
+std::optional<std::string> substituteVariables(const VariableTable& table,
+                                               const std::string& text,
+                                               std::string* fromValue,
+                                               std::string* overgrowing) {
   std::string marks;  // fromValue's text, while the result is made
   auto keep = [&](size_t count) {
     if (fromValue) marks.append(count, '0');
@@ -75,8 +84,6 @@ std::optional<std::string> substituteVariables(const std::string& text,
   result.append(text, done, std::string::npos);
   keep(text.size() - done);
   if (fromValue) *fromValue = marks;
-  if (result != text && options().debugMode)
-    showMessage("Substituted variables", text + "\nto\n" + result, false);
   return result;
 }
 

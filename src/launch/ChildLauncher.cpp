@@ -14,6 +14,7 @@
 #include "launch/ArgumentFile.h"
 #include "launch/CommandLineBuilder.h"
 #include "launch/EmbeddedVmLauncher.h"
+#include "launch/ResolvedLaunch.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "support/AnsiCodePage.h"
@@ -121,9 +122,9 @@ void debugLine(bool created, uint32_t exitCode) {
 
 // No child could be made: there is no application whose code could be
 // passed on, and ending with 0 would read as success.
-[[noreturn]] void failChildStart(const std::string& errorText) {
+[[noreturn]] void failChildStart(const std::string& javaPath,
+                                 const std::string& errorText) {
   const LaunchSettings& s = settings();
-  const std::string javaPath = orNull(s.javaPath);
   platform().writeStderr("Unable to start Java " + javaPath + ": " +
                          errorText + "\n");
   showMessage(CHILD_START_FAILED_CAPTION,
@@ -154,7 +155,8 @@ WaitResult waitRemovingArgumentFile(ChildProcess& child, int64_t millis,
                                       : millis - ARGUMENT_FILE_READ_MILLIS);
 }
 
-void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
+void reportAbnormalEnd(const std::string& javaPath, uint32_t exitCode,
+                       double elapsedSeconds) {
   const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
   if (s.appLogFile && !s.appLogFile->empty()) {
@@ -177,7 +179,7 @@ void reportAbnormalEnd(uint32_t exitCode, double elapsedSeconds) {
   }
   if (elapsedSeconds < QUICK_FAILURE_SECONDS && !opts.quietMode) {
     tellUser(fitBuffer("Error launching Class " + orNull(s.mainClass) +
-                           "\n with Java " + orNull(s.javaPath) +
+                           "\n with Java " + javaPath +
                            ".\nError=" + std::to_string(exitCode),
                        MESSAGE_BUFFER_SIZE),
              "Error", MB_STYLE_ICONERROR);
@@ -191,18 +193,19 @@ int launchJava() {
   const LauncherOptions& opts = options();
   Platform& os = platform();
 
-  if (s.javaLibAuto) {
-    const OptionalText library = locateJvmLibrary();
-    if (!library) return NO_RUNTIME_RESULT;
-    const std::string records = versionRecord() + libraryRecord(*library);
-    if (opts.writeCommandFile) writeCommandFileAndExit(records);
-    writeRecord(records);
-    os.flushStdout();
-    return launchInProcess(*library);
+  const std::optional<ResolvedLaunch> launch = resolveLaunch();
+  if (!launch) return NO_RUNTIME_RESULT;
+  if (launch->inProcess) {
+    if (s.javaLibAuto) {
+      const std::string records = versionRecord() + libraryRecord(launch->jvmLibrary);
+      if (opts.writeCommandFile) writeCommandFileAndExit(records);
+      writeRecord(records);
+      os.flushStdout();
+    }
+    return launchInProcess(*launch);
   }
-  if (!s.javaLib.empty()) return launchInProcess();
 
-  std::optional<ChildCommand> command = buildChildCommand();
+  std::optional<ChildCommand> command = buildChildCommand(*launch);
   if (!command) return NO_RUNTIME_RESULT;
   const std::optional<std::string> commandLine = command->line;
 
@@ -213,7 +216,7 @@ int launchJava() {
 
   const bool console = isConsoleLauncher();
   ChildStart start;
-  start.workingDir = applicationFolder();
+  start.workingDir = launch->applicationFolder;
   // The console launcher's standard streams, input too, are the child's.
   start.useStdHandles = opts.logToFile || console;
   // Taken before a console is opened, which may rebind them: the child of
@@ -236,7 +239,7 @@ int launchJava() {
 
   // A windowed Java makes no console of its own use, and in debug mode the
   // boxes are the output.
-  if (s.showConsole && s.javaPath->find("javaw") == std::string::npos &&
+  if (s.showConsole && launch->javaAsGiven.find("javaw") == std::string::npos &&
       !opts.debugMode)
     openConsole();
 
@@ -254,13 +257,13 @@ int launchJava() {
   start.arguments = std::move(handed.words);
   std::optional<std::string> argumentFile;
   if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
-    argumentFile = passThroughArgumentFile(start, *tooLong, *settings().javaPath);
-    if (!argumentFile) failChildStart(*tooLong);
+    argumentFile = passThroughArgumentFile(start, *tooLong, launch->program);
+    if (!argumentFile) failChildStart(launch->javaAsGiven, *tooLong);
   }
   ChildStartResult started = os.startChild(start);
   if (!started.child) {
     if (argumentFile) os.removeFile(*argumentFile);
-    failChildStart(started.errorText);
+    failChildStart(launch->javaAsGiven, started.errorText);
   }
   ChildProcess& child = *started.child;
 
@@ -288,7 +291,7 @@ int launchJava() {
   if (waited == WaitResult::Failed) {
     // Nothing is known of the child's end: its code is not the system's
     // "still active", and no end is reported or restarted.
-    os.writeStderr("Unable to wait for Java " + orNull(s.javaPath) +
+    os.writeStderr("Unable to wait for Java " + launch->javaAsGiven +
                    " to end: " + child.waitErrorText() + "\n");
     if (opts.passExitCodeFlag) exitLauncher(CHILD_WAIT_FAILED_EXIT_CODE);
     return 0;
@@ -302,7 +305,7 @@ int launchJava() {
 
   // A command-line tool's code is its own word, passed on as it is.
   if (classifyExitCode(exitCode) == ChildEnd::Failure && !console)
-    reportAbnormalEnd(exitCode, elapsedSeconds);
+    reportAbnormalEnd(launch->javaAsGiven, exitCode, elapsedSeconds);
 
   debugLine(true, exitCode);
   return launchResultFor(exitCode);

@@ -6,6 +6,8 @@
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
+#include "launch/ResolvedLaunch.h"
+#include "launch/VmOptionFiles.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
 #include "runtime/RuntimeRelease.h"
@@ -66,7 +68,7 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
   const char separator = platform().conventions().classPathSeparator;
   std::string joined;
   for (size_t i = 0; i < entries.size(); ++i) {
-    const std::string entry = withoutQuotes(entries[i]);
+    const std::string& entry = entries[i];
     if (expandWildcards && entry.find('*') != std::string::npos)
       joined += expandWildcard(entry);
     else
@@ -78,20 +80,29 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
 
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards) {
-  // The test for blanks looks at the entries before any expansion.
+  // The quotes only group a spaced `$` value; the test for blanks looks at
+  // the entries before any expansion.
+  std::vector<std::string> bare;
   bool quoted = false;
-  for (const std::string& entry : entries)
-    if (withoutQuotes(entry).find_first_of(" \t") != std::string::npos)
-      quoted = true;
-  const std::string joined = joinClassPathEntries(entries, expandWildcards);
+  for (const std::string& entry : entries) {
+    bare.push_back(withoutQuotes(entry));
+    if (bare.back().find_first_of(" \t") != std::string::npos) quoted = true;
+  }
+  const std::string joined = joinClassPathEntries(bare, expandWildcards);
   return quoted ? quoteArgument(joined) : joined;
 }
 
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
-                                              bool& heapGiven) {
+                                              bool& heapGiven,
+                                              std::vector<NamedFile>* named) {
   std::vector<VmOptionText> texts;
   texts.reserve(s.vmParams.size());
   heapGiven = false;
+  // The files options name are the launcher's folder's where relative, for
+  // the child and for a VM in this process alike.
+  OptionPathWalk childWalk;
+  OptionPathWalk inProcessWalk;
+  const bool runsElsewhere = applicationFolder().has_value();
   for (const std::string& name : s.vmParams) {
     if (setsHeapLimit(name)) heapGiven = true;
     // java.exe reads its options and class path in the ANSI code page.
@@ -105,8 +116,19 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
               ? name + "=" + withoutSurroundingQuotes(value->second)
               : withoutSurroundingQuotes(name))};
     }
+    // Read from the launcher's folder, where the application runs there,
+    // they name those files as written.
+    std::vector<std::string> full = withFullOptionPaths(words, childWalk);
+    if (full != words && runsElsewhere) {
+      text = textOfWords(text, full);
+      words = std::move(full);
+    }
+    std::vector<std::string> fullInProcess = withFullOptionPaths(inProcess, inProcessWalk);
+    if (runsElsewhere) inProcess = std::move(fullInProcess);
     texts.push_back({std::move(text), std::move(words), std::move(inProcess)});
   }
+  if (named)
+    named->insert(named->end(), childWalk.named.begin(), childWalk.named.end());
   return texts;
 }
 
@@ -157,39 +179,27 @@ ChildCommand handedToChild(ChildCommand command) {
   return command;
 }
 
-std::vector<std::string> handedClassPathEntries(const LaunchSettings& s) {
-  std::vector<std::string> entries;
-  for (const std::string& entry : s.classPath)
-    entries.push_back(ansiReadableClassPathEntry(fromLauncherFolder(entry)));
-  return entries;
-}
-
-std::optional<ChildCommand> buildChildCommand() {
-  LaunchSettings& s = settings();
+std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
+  const LaunchSettings& s = settings();
   const LauncherOptions& opts = options();
-
-  if (!s.javaPath) s.javaPath = locateDefaultRuntime();
-  if (!s.javaPath) return std::nullopt;
-  debugBox("Javapath is", *s.javaPath);
 
   ChildCommand command;
   // The program, the options, -classpath and its value, the main class.
-  command.words.reserve(s.vmParams.size() + 8);
-  command.addText(programText(*s.javaPath));
+  command.words.reserve(launch.vmOptions.size() + 8);
+  command.addText(programText(launch.program));
   command.addBlank();
-  if (std::optional<std::string> home = runtimeHomeOfExecutable(*s.javaPath))
+  if (!launch.runtimeHome.empty())
     for (const std::string& option :
-         startupCacheOptions(*home, opts.writeCommandFile)) {
+         startupCacheOptions(launch, opts.writeCommandFile)) {
       command.addWord(option, argumentNeedsQuotes(option));
       command.addBlank();
     }
 
-  bool heapGiven = false;
-  for (const VmOptionText& option : configuredVmOptions(s, heapGiven)) {
+  for (const VmOptionText& option : launch.vmOptions) {
     command.addText(option.text, option.words);
     command.addBlank();
   }
-  if (!heapGiven) {
+  if (!launch.heapGiven) {
     std::string heap = heapLimitOption(s.percentRam, s.runtimeIs32Bit);
     if (!heap.empty()) {
       command.addText(heap);
@@ -199,19 +209,26 @@ std::optional<ChildCommand> buildChildCommand() {
 
   command.addText("-classpath");
   command.addBlank();
-  const std::vector<std::string> entries = handedClassPathEntries(s);
-  // An empty class path (no entry, or one empty entry) is still a word:
-  // left out, it would make Java take the main class for the class path.
-  // Java reads "" as the current folder, its own default, and no CLASSPATH
-  // variable changes what runs.
-  const std::string classPath = joinClassPath(entries, false);
-  if (classPath.empty())
-    command.addWord(std::string(), true);
-  else
-    command.addText(classPath);
+  const std::vector<std::string> entries = handedClassPathEntries(launch);
+  if (launch.applicationFolder) {
+    // Full paths, whatever their folders' names hold: one word.
+    const std::string classPath = joinClassPathEntries(entries, false);
+    command.addWord(classPath, argumentNeedsQuotes(classPath));
+  } else {
+    // An empty class path (no entry, or one empty entry) is still a word:
+    // left out, it would make Java take the main class for the class path.
+    // Java reads "" as the current folder, its own default, and no
+    // CLASSPATH variable changes what runs.
+    const std::string classPath = joinClassPath(entries, false);
+    if (classPath.empty())
+      command.addWord(std::string(), true);
+    else
+      command.addText(classPath);
+  }
   command.addBlank();
 
-  if (s.mainClass) command.addText(*s.mainClass);
+  // The main class is one word, whatever a value in it holds.
+  if (s.mainClass) command.addWord(*s.mainClass, argumentNeedsQuotes(*s.mainClass));
 
   const std::vector<std::string> arguments = applicationArguments(s);
   if (!arguments.empty()) {
@@ -227,6 +244,12 @@ std::optional<ChildCommand> buildChildCommand() {
     }
   }
   return command;
+}
+
+std::optional<ChildCommand> buildChildCommand() {
+  const std::optional<ResolvedLaunch> launch = resolveLaunch();
+  if (!launch) return std::nullopt;
+  return buildChildCommand(*launch);
 }
 
 std::optional<std::string> buildCommandLine() {

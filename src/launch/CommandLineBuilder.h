@@ -10,6 +10,8 @@
 namespace tarvik {
 
 struct LaunchSettings;
+struct NamedFile;
+struct ResolvedLaunch;
 
 // The command that starts a child in both the forms systems take: the
 // Windows command line, and the words the child's C runtime reads from it,
@@ -58,29 +60,31 @@ struct VmOptionText {
 };
 
 // The configured VM options in list order (java.exe reads them in the ANSI
-// code page); `heapGiven` is set when one of them sets the heap limit.
+// code page), every relative path an option names made a path of the
+// launcher's folder; `heapGiven` is set when one of them sets the heap
+// limit, and `named` gets the files the options name.
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
-                                              bool& heapGiven);
+                                              bool& heapGiven,
+                                              std::vector<NamedFile>* named = nullptr);
 
-// The child's command, or nothing when no Java executable was found.
+// The child's command made from the resolved launch.
+std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch);
+// The same for this launch resolved now, or nothing when no Java
+// executable was found.
 std::optional<ChildCommand> buildChildCommand();
 
 // The whole command line of buildChildCommand().
 std::optional<std::string> buildCommandLine();
 
-// The class path entries without their double quotes (they only group a
-// spaced `$` value), wildcard entries expanded when asked, joined with the
-// class path separator: the class path as Java reads it.
+// The class path entries, wildcard entries expanded when asked, joined
+// with the class path separator: the class path as Java reads it.
 std::string joinClassPathEntries(const std::vector<std::string>& entries,
                                  bool expandWildcards);
 
-// The configured class path's entries as the child's command hands them
-// on: of the launcher's folder where relative, a path beyond the ANSI code
-// page by its short form; still with the quotes that group a spaced value.
-std::vector<std::string> handedClassPathEntries(const LaunchSettings& s);
-
-// joinClassPathEntries for a command line: between double quotes (escaped
-// as for an argument) when an entry holds a blank or a tab.
+// joinClassPathEntries for a command line, of entries as configured:
+// without their double quotes (they only group a spaced `$` value), and
+// between double quotes (escaped as for an argument) when an entry holds a
+// blank or a tab.
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards);
 

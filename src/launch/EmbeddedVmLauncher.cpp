@@ -12,6 +12,7 @@
 #include "launch/CommandLineBuilder.h"
 #include "launch/JavaLauncherOptions.h"
 #include "launch/LauncherRestart.h"
+#include "launch/ResolvedLaunch.h"
 #include "launch/SplashScreen.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
@@ -48,13 +49,11 @@ const char* const OPTION_CAPTION = "Unsupported JVM Option";
 
 // The option texts after "-Djava.class.path=" and "exit": the VM options in
 // list order, then the heap limit when none was configured.
-std::vector<std::string> vmOptionTexts(const LaunchSettings& s) {
-  std::vector<std::string> texts;
-  bool heapGiven = false;
-  for (const VmOptionText& option : configuredVmOptions(s, heapGiven))
-    texts.insert(texts.end(), option.inProcess.begin(), option.inProcess.end());
+std::vector<std::string> vmOptionTexts(const ResolvedLaunch& launch,
+                                       const LaunchSettings& s) {
+  std::vector<std::string> texts = vmOptionsInProcess(launch);
   // The same rule and value as on the command line.
-  if (!heapGiven) {
+  if (!launch.heapGiven) {
     std::string heap = heapLimitOption(s.percentRam);
     if (!heap.empty()) texts.push_back(heap);
   }
@@ -299,9 +298,13 @@ bool askVmToStop(const OptionalText& stopMethod) {
   return true;
 }
 
-int launchInProcess() { return launchInProcess(settings().javaLib); }
+int launchInProcess() {
+  const std::optional<ResolvedLaunch> launch = resolveLaunch();
+  if (!launch) return RESULT_NO_LIBRARY;
+  return launchInProcess(*launch);
+}
 
-int launchInProcess(const std::string& givenLibrary) {
+int launchInProcess(const ResolvedLaunch& launch) {
   const LaunchSettings& s = settings();
   Platform& os = platform();
 
@@ -310,11 +313,9 @@ int launchInProcess(const std::string& givenLibrary) {
     if (s.consoleTitle && !s.consoleTitle->empty())
       os.setConsoleTitle(*s.consoleTitle);
   }
-  const std::string javaLib = fromLauncherFolder(givenLibrary);
-  // Before loading: the library's own dependencies and relative class path
-  // entries resolve against it.
-  if (const OptionalText folder = applicationFolder())
-    os.changeDirectory(*folder);
+  const std::string& javaLib = launch.jvmLibrary;
+  // Before loading: the application runs there.
+  if (launch.applicationFolder) os.changeDirectory(*launch.applicationFolder);
 
   void* library =
       os.loadLibraryWithDependenciesIn(javaLib, jvmDependencyFolders(javaLib));
@@ -333,15 +334,12 @@ int launchInProcess(const std::string& givenLibrary) {
 
   // The texts live until the VM is gone; it may read them while it runs.
   std::vector<std::string> texts;
-  std::vector<std::string> entries;
-  for (const std::string& entry : s.classPath)
-    entries.push_back(fromLauncherFolder(entry));
   texts.push_back("-Djava.class.path=" +
-                  ansiReadableClassPath(joinClassPathEntries(entries, true)));
+                  ansiReadableClassPath(joinClassPathEntries(classPathAsHanded(launch), true)));
   writeRecord("Classpath: " + texts.front() + "\n");
   os.flushStdout();
-  if (std::optional<std::string> home = runtimeHomeOfLibrary(javaLib)) {
-    std::vector<std::string> cache = startupCacheOptions(*home, false);
+  if (!launch.runtimeHome.empty()) {
+    std::vector<std::string> cache = startupCacheOptions(launch, false);
     texts.insert(texts.end(), cache.begin(), cache.end());
   }
   // What Java's launcher would make of the same options: the variable's
@@ -350,7 +348,7 @@ int launchInProcess(const std::string& givenLibrary) {
   if (!readJavaOptionsVariable(javaLib, variableWords)) return RESULT_FAILED;
   LauncherOptionResult translated;
   translateLauncherOptions(variableWords, translated);
-  translateLauncherOptions(vmOptionTexts(s), translated);
+  translateLauncherOptions(vmOptionTexts(launch, s), translated);
   texts.insert(texts.end(), translated.vmOptions.begin(),
                translated.vmOptions.end());
   if (s.mainClass && !s.mainClass->empty())

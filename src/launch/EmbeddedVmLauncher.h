@@ -10,10 +10,12 @@
 
 namespace tarvik {
 
-// Runs the application on the JVM library `javaLib`: 0, 1, -1234 (library
-// not loadable) or -1235 (no JNI_CreateJavaVM).
-int launchInProcess(const std::string& javaLib);
-// The same on the configured library (`javalib <path>`).
+struct ResolvedLaunch;
+
+// Runs the application on the resolved launch's JVM library: 0, 1, -1234
+// (library not loadable, or none found) or -1235 (no JNI_CreateJavaVM).
+int launchInProcess(const ResolvedLaunch& launch);
+// The same for this launch resolved now.
 int launchInProcess();
 
 // From another thread, while the application runs in-process: calls the

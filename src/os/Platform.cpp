@@ -79,6 +79,7 @@ PlatformConventions PlatformConventions::posix() {
       /* interruptedExitCodes */ {128 + 1, 128 + 2, 128 + 9, 128 + 15},
       /* serviceUnitFolder */ "/etc/systemd/system",
       /* serviceUnitFolderVariable */ "TARVIK_UNIT_DIR",
+      /* serviceSearchPath */ "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin",
   };
 }
 

@@ -112,6 +112,10 @@ struct PlatformConventions {
   // empty, names another folder, and systemctl is not called.
   std::string serviceUnitFolder;
   std::string serviceUnitFolderVariable;
+  // The search path a unit gives its service (systemd's own, written into
+  // the unit so that it is the one `install` looked the Java runtime up
+  // in); empty where the service manager gives the system's variables.
+  std::string serviceSearchPath;
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -278,8 +282,10 @@ enum class FileCreation {
 };
 
 // What a created file holds: text, whose line ends the system may write
-// its way (CR LF on Windows), or bytes written as they come.
-enum class FileContent { Text, Bytes };
+// its way (CR LF on Windows), bytes written as they come, or a program:
+// bytes the system may run (POSIX: a new file gets the execute bits the
+// umask leaves).
+enum class FileContent { Text, Bytes, Program };
 
 // How creating a file for writing came out.
 enum class CreateResult {
@@ -457,6 +463,15 @@ class Platform {
 
   virtual std::optional<std::string> getEnv(const std::string& name) = 0;
   virtual bool setEnv(const std::string& name, const std::string& value) = 0;
+  // The whole environment as name and value pairs, and the environment
+  // made exactly these (every other variable gone).
+  using Environment = std::vector<std::pair<std::string, std::string>>;
+  virtual Environment environment() = 0;
+  virtual void replaceEnvironment(const Environment& variables) = 0;
+  // The environment the system's service manager gives a service it starts
+  // (Windows: the system's variables; POSIX: systemd's search path, which
+  // the unit names too).
+  virtual Environment serviceEnvironment() = 0;
   virtual uint32_t processId() = 0;
 
   // Opens a key for reading below a root, in a view of the registry.
@@ -535,6 +550,14 @@ class Platform {
                                      FileContent content = FileContent::Text) = 0;
   // Removes a file, read-only or not.
   virtual bool removeFile(const std::string& path) = 0;
+  // Removes an empty folder.
+  virtual bool removeDirectory(const std::string& path) = 0;
+  // Dates a file or folder (not a link's target) `seconds` after 1970.
+  virtual bool setModifiedTime(const std::string& path, int64_t seconds) = 0;
+  // Makes `path` a symbolic link to `target`, as written; false where the
+  // system or the user's rights make none (Windows without the privilege).
+  virtual bool makeSymbolicLink(const std::string& target,
+                                const std::string& path) = 0;
   // Size, time and kind of an existing path; nothing when it cannot be had.
   virtual std::optional<FileFacts> fileFacts(const std::string& path) = 0;
   // Who may change the file or folder `path` names; nothing when it
@@ -556,6 +579,18 @@ class Platform {
   virtual std::optional<uint64_t> freeDiskBytes(const std::string& folder) = 0;
   // Whether both paths name one existing file (however they are spelled).
   virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+  // The file a program named without a folder starts, found as the
+  // system's own start of a child finds it (Windows: the launcher's folder,
+  // the current one, the system's folders, then PATH, ".exe" added to a
+  // name without an ending; POSIX: PATH); nothing when none is found.
+  virtual std::optional<std::string> findProgram(const std::string& name) = 0;
+  // The path the system opens for `path`, every link followed; nothing
+  // when it leads nowhere.
+  virtual std::optional<std::string> finalPath(const std::string& path) = 0;
+  // The names of a folder's entries, files and folders, without "." and
+  // ".."; nothing when the folder cannot be listed.
+  virtual std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) = 0;
 
   // A dynamic library and an export of it; null when missing.
   virtual void* loadLibrary(const std::string& path) = 0;

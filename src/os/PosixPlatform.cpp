@@ -322,10 +322,12 @@ FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes) {
 
 // POSIX systems write every file as bytes.
 CreatedFile PosixPlatform::createTextFile(const std::string& path,
-                                          FileCreation creation, FileContent) {
+                                          FileCreation creation, FileContent content) {
   CreatedFile created;
-  // A replaced file is made as fopen() makes one.
-  const int fd = openForWriting(path, creation, 0666, created.result);
+  // A replaced file is made as fopen() makes one, a program as a linker
+  // makes one.
+  const mode_t mode = content == FileContent::Program ? 0777 : 0666;
+  const int fd = openForWriting(path, creation, mode, created.result);
   if (fd < 0) return created;
   FILE* file = fdopen(fd, "w");
   if (!file) {
@@ -339,6 +341,21 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
 
 bool PosixPlatform::removeFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
+}
+
+bool PosixPlatform::removeDirectory(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
+}
+
+bool PosixPlatform::setModifiedTime(const std::string& path, int64_t seconds) {
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_nsec = times[1].tv_nsec = 0;
+  return utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool PosixPlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
+  return symlink(target.c_str(), path.c_str()) == 0;
 }
 
 std::optional<FileFacts> PosixPlatform::fileFacts(const std::string& path) {

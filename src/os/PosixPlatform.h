@@ -54,6 +54,9 @@ class PosixPlatform : public Platform {
   CreatedFile createTextFile(const std::string& path, FileCreation creation,
                              FileContent content = FileContent::Text) override;
   bool removeFile(const std::string& path) override;
+  bool removeDirectory(const std::string& path) override;
+  bool setModifiedTime(const std::string& path, int64_t seconds) override;
+  bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
@@ -62,6 +65,13 @@ class PosixPlatform : public Platform {
   bool renameFile(const std::string& from, const std::string& to) override;
   std::optional<uint64_t> freeDiskBytes(const std::string& folder) override;
   bool sameFile(const std::string& a, const std::string& b) override;
+  std::optional<std::string> findProgram(const std::string& name) override;
+  std::optional<std::string> finalPath(const std::string& path) override;
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override;
+  Environment environment() override;
+  void replaceEnvironment(const Environment& variables) override;
+  Environment serviceEnvironment() override;
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
   void* loadLibraryWithDependenciesIn(

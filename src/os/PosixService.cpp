@@ -189,7 +189,14 @@ std::string PosixPlatform::othersWhoMayChange(const std::string& path) {
       continue;
     }
     const std::string next = at == "/" ? "/" + name : at + "/" + name;
-    if (lstat(next.c_str(), &st) != 0) return cannotTell(next, errno);
+    if (lstat(next.c_str(), &st) != 0) {
+      if (errno != ENOENT) return cannotTell(next, errno);
+      // Not there (a link that leads nowhere yet): whoever may add names to
+      // the folder where it would appear may make it.
+      struct stat folder;
+      if (lstat(at.c_str(), &folder) != 0) return cannotTell(at, errno);
+      return othersOf(folder, at, true);
+    }
     who = othersOf(st, next);
     if (!S_ISLNK(st.st_mode)) {
       at = next;

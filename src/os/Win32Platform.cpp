@@ -23,6 +23,7 @@
 #include "os/Win32Files.h"
 #include "os/Win32Instance.h"
 #include "os/Win32Library.h"
+#include "os/Win32Paths.h"
 #include "os/Win32Registry.h"
 #include "os/Win32Service.h"
 #include "os/Win32Text.h"
@@ -230,6 +231,33 @@ class Win32Platform : public Platform {
     return win32RemoveFile(path);
   }
 
+  bool removeDirectory(const std::string& path) override {
+    return RemoveDirectoryW(wideFromUtf8(path).c_str()) != 0;
+  }
+
+  bool setModifiedTime(const std::string& path, int64_t seconds) override {
+    // A folder opens only with backup semantics.
+    HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // 100-nanosecond steps since 1601.
+    const uint64_t ticks = (static_cast<uint64_t>(seconds) + 11644473600ull) * 10000000ull;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const bool done = SetFileTime(file, nullptr, &time, &time) != 0;
+    CloseHandle(file);
+    return done;
+  }
+
+  // Symbolic links need a privilege users seldom hold; files are copied
+  // on Windows instead.
+  bool makeSymbolicLink(const std::string&, const std::string&) override {
+    return false;
+  }
+
   std::optional<FileFacts> fileFacts(const std::string& path) override {
     return win32FileFacts(path);
   }
@@ -258,6 +286,21 @@ class Win32Platform : public Platform {
   bool sameFile(const std::string& a, const std::string& b) override {
     return win32SameFile(a, b);
   }
+  std::optional<std::string> findProgram(const std::string& name) override {
+    return win32FindProgram(name);
+  }
+  std::optional<std::string> finalPath(const std::string& path) override {
+    return win32FinalPath(path);
+  }
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override {
+    return win32FolderEntries(folder);
+  }
+  Environment environment() override { return win32Environment(); }
+  void replaceEnvironment(const Environment& variables) override {
+    win32ReplaceEnvironment(variables);
+  }
+  Environment serviceEnvironment() override { return win32SystemEnvironment(); }
 
   void* loadLibrary(const std::string& path) override {
     return reinterpret_cast<void*>(LoadLibraryW(wideFromUtf8(path).c_str()));

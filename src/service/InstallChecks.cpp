@@ -1,126 +1,163 @@
 #include "service/InstallChecks.h"
 
 #include <optional>
+#include <set>
 
 #include "LaunchSettings.h"
 #include "config/ConfigLocation.h"
-#include "config/ConfigReader.h"
-#include "launch/CommandLineBuilder.h"
 #include "os/Platform.h"
-#include "runtime/JreLocator.h"
-#include "runtime/RuntimeRelease.h"
-#include "support/FileSystem.h"
-#include "support/LauncherFolder.h"
-#include "support/TextUtil.h"
 
 namespace tarvik {
 
 namespace {
 
-// The folder a path names its file in; empty for a bare name.
-std::string folderOf(const std::string& path) {
-  const size_t cut = path.find_last_of(platform().conventions().folderSeparators);
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
+// Bounds of a folder's walk: a runtime holds a few thousand files, and a
+// loop of links ends at the depth.
+constexpr size_t MAX_ENTRIES_CHECKED = 200000;
+constexpr int MAX_FOLDER_DEPTH = 64;
+// The lines one folder's walk says at most; the rest are counted.
+constexpr size_t MAX_LINES_PER_FOLDER = 10;
 
-// The path with the system's own separator throughout ("lib/*" in a
-// Windows configuration names C:\app\lib\x.jar).
-std::string withSystemSeparators(std::string path) {
-  const PlatformConventions& conv = platform().conventions();
-  for (char& c : path)
-    if (conv.folderSeparators.find(c) != std::string::npos) c = conv.separator;
-  return path;
-}
-
-void addIfThere(std::vector<ServiceFile>& files, const std::string& given,
-                const std::string& what) {
-  if (given.empty()) return;
-  const std::string path = inLauncherFolder(withSystemSeparators(given));
-  if (!platform().fileFacts(path)) return;
-  for (const ServiceFile& file : files)
-    if (file.path == path) return;
-  files.push_back({path, what});
-}
-
-// The class path's entries: a folder wildcard's folder and every jar it
-// matches, a jar or folder as it stands.
-void addClassPath(std::vector<ServiceFile>& files) {
-  const PlatformConventions& conv = platform().conventions();
-  for (const std::string& handed : handedClassPathEntries(settings())) {
-    const std::string bare = withoutQuotes(handed);
-    if (bare.empty()) continue;
-    const std::string entry = inLauncherFolder(withSystemSeparators(bare));
-    if (entry.find('*') == std::string::npos) {
-      addIfThere(files, entry, "the class path entry");
-      continue;
+// The launch read anew in the environment the service manager gives the
+// service, and then everything as it was: the configuration's `$NAME`
+// references, JAVA_HOME and PATH are the service's, not the installer's.
+std::optional<ResolvedLaunch> launchTheServiceRuns() {
+  Platform& os = platform();
+  struct Kept {
+    Platform::Environment environment = platform().environment();
+    LaunchSettings settings = tarvik::settings();
+    std::vector<std::string> configurationFiles = startup().configurationFiles;
+    int32_t debugMode = options().debugMode;
+    ~Kept() {
+      platform().replaceEnvironment(environment);
+      tarvik::settings() = settings;
+      startup().configurationFiles = configurationFiles;
+      options().debugMode = debugMode;
     }
-    addIfThere(files, folderOf(entry), "the class path folder");
-    for (const std::string& jar : splitOn(expandWildcard(entry), conv.classPathSeparator))
-      if (jar != entry) addIfThere(files, jar, "the class path entry");
-  }
+  } kept;
+  os.replaceEnvironment(os.serviceEnvironment());
+  settings() = LaunchSettings();
+  startup().configurationFiles.clear();
+  options().debugMode = 0;
+  const StartupState& start = startup();
+  if (readApplicationConfig(start.exePath, start.launcherDir) != 0)
+    return std::nullopt;
+  // The cache's options would make its files; what it trusts is its own
+  // rule.
+  settings().startupCache = false;
+  return resolveLaunch();
 }
 
-// The runtime the service would run: its executable or JVM library, the
-// folders beside it, and what the VM loads from them. False when no runtime
-// is found.
-bool addRuntime(std::vector<ServiceFile>& files) {
-  LaunchSettings& s = settings();
+std::string parentOf(const std::string& path) {
   const PlatformConventions& conv = platform().conventions();
-  std::string home;
-  if (s.inProcess()) {
-    const OptionalText library =
-        s.javaLibAuto ? locateJvmLibrary() : OptionalText(fromLauncherFolder(s.javaLib));
-    if (!library) return false;
-    addIfThere(files, *library, "the JVM library");
-    home = runtimeHomeOfLibrary(*library).value_or("");
-  } else {
-    // The command is built as a launch builds it, without the cache's
-    // options, which would make its files.
-    const bool cache = s.startupCache;
-    s.startupCache = false;
-    const std::optional<ChildCommand> command = buildChildCommand();
-    s.startupCache = cache;
-    if (!command || !s.javaPath) return false;
-    const std::string java = withoutQuotes(*s.javaPath);
-    addIfThere(files, java, "the Java executable");
-    home = runtimeHomeOfExecutable(java).value_or("");
-  }
-  if (home.empty()) return true;
-  addIfThere(files, home, "the runtime's folder");
-  const std::string sep(1, conv.separator);
-  addIfThere(files, home + sep + "bin", "the runtime's folder");
-  addIfThere(files, home + sep + "lib", "the runtime's folder");
-  for (const std::string& library : conv.jvmLibraries)
-    addIfThere(files, home + sep + library, "the JVM library");
-  addIfThere(files, home + sep + "lib" + sep + "modules", "the runtime's modules");
-  return true;
+  const size_t cut = path.find_last_of(conv.folderSeparators);
+  if (cut == std::string::npos) return std::string();
+  if (cut == 0) return path.substr(0, 1);
+  return path.substr(0, cut);
 }
+
+// Who besides the administrators may change `path`, without naming the
+// path itself a second time.
+std::string othersOf(const std::string& path) {
+  std::string who = platform().othersWhoMayChange(path);
+  const std::string itself = " (" + path + ")";
+  if (who.size() > itself.size() &&
+      who.compare(who.size() - itself.size(), itself.size(), itself) == 0)
+    who.erase(who.size() - itself.size());
+  return who;
+}
+
+struct FolderWalk {
+  const ServiceFile& top;
+  std::vector<std::string>& refusals;
+  size_t checked = 0;
+  size_t lines = 0;
+  size_t unsaid = 0;
+  std::set<std::string> visited;
+
+  void refuse(const std::string& line) {
+    if (lines++ < MAX_LINES_PER_FOLDER)
+      refusals.push_back(line);
+    else
+      ++unsaid;
+  }
+
+  void walk(const std::string& folder, int depth) {
+    Platform& os = platform();
+    // A folder reached again through a link is walked once.
+    if (!visited.insert(os.finalPath(folder).value_or(folder)).second) return;
+    const std::optional<std::vector<std::string>> entries = os.folderEntries(folder);
+    if (!entries) {
+      refuse("the folder " + folder + " in " + top.what + " " + top.path +
+             " cannot be read to see what it holds");
+      return;
+    }
+    const char separator = os.conventions().separator;
+    for (const std::string& name : *entries) {
+      if (++checked > MAX_ENTRIES_CHECKED) {
+        refuse(top.what + " " + top.path + " holds more than " +
+               std::to_string(MAX_ENTRIES_CHECKED) + " files to check");
+        return;
+      }
+      const std::string path = folder + separator + name;
+      const std::optional<FileFacts> facts = os.fileFacts(path);
+      const bool isFolder = facts && facts->isDirectory;
+      const std::string who = othersOf(path);
+      if (!who.empty()) {
+        refuse((isFolder ? "the folder " : "the file ") + path + " in " + top.what +
+               " " + top.path + " can be changed by " + who);
+        continue;
+      }
+      if (isFolder) {
+        if (depth >= MAX_FOLDER_DEPTH) {
+          refuse(top.what + " " + top.path + " holds folders more than " +
+                 std::to_string(MAX_FOLDER_DEPTH) + " deep");
+          return;
+        }
+        walk(path, depth + 1);
+      }
+    }
+  }
+};
 
 }  // namespace
 
 std::vector<ServiceFile> filesTheServiceRuns(bool& runtimeFound) {
-  const StartupState& start = startup();
-  std::vector<ServiceFile> files;
-  addIfThere(files, start.exePath, "the launcher");
-  const std::string config = configPathFor(start.exePath, start.launcherDir);
-  for (const std::string& read : lookThroughConfiguration(config, start.launcherDir).files)
-    addIfThere(files, read, "the configuration");
-  addClassPath(files);
-  runtimeFound = addRuntime(files);
-  return files;
+  const std::optional<ResolvedLaunch> launch = launchTheServiceRuns();
+  // A Java the service's search finds nowhere is no runtime to run.
+  runtimeFound = launch.has_value() && !launch->javaNotFound;
+  return launch ? launch->files : std::vector<ServiceFile>();
 }
 
 std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) {
+  Platform& os = platform();
   std::vector<std::string> refusals;
   for (const ServiceFile& file : files) {
-    std::string who = platform().othersWhoMayChange(file.path);
-    if (who.empty()) continue;
-    // The file itself needs no second naming.
-    const std::string itself = " (" + file.path + ")";
-    if (who.size() > itself.size() &&
-        who.compare(who.size() - itself.size(), itself.size(), itself) == 0)
-      who.erase(who.size() - itself.size());
-    refusals.push_back(file.what + " " + file.path + " can be changed by " + who);
+    const std::optional<FileFacts> facts = os.fileFacts(file.path);
+    if (!facts) {
+      // Whoever may add to the folder where it would appear may make it.
+      std::string folder = parentOf(file.path);
+      while (!folder.empty() && !os.fileFacts(folder)) {
+        const std::string up = parentOf(folder);
+        folder = up == folder ? std::string() : up;
+      }
+      const std::string who = folder.empty() ? std::string() : othersOf(folder);
+      if (!who.empty())
+        refusals.push_back(file.what + " " + file.path + " is missing, and the folder " +
+                           folder + " where it would appear can be changed by " + who);
+      continue;
+    }
+    const std::string who = othersOf(file.path);
+    if (!who.empty()) {
+      refusals.push_back(file.what + " " + file.path + " can be changed by " + who);
+      continue;
+    }
+    if (!file.wholeFolder || !facts->isDirectory) continue;
+    FolderWalk walk{file, refusals};
+    walk.walk(file.path, 0);
+    if (walk.unsaid > 0)
+      refusals.push_back(std::to_string(walk.unsaid) + " more files in " + file.what +
+                         " " + file.path + " can be changed by others");
   }
   return refusals;
 }

@@ -8,8 +8,6 @@
 
 namespace tarvik {
 
-namespace {
-
 bool fitsAnsi(const std::string& text) {
   // Every ANSI code page holds ASCII as it is: only other text is asked of
   // the system.
@@ -18,8 +16,6 @@ bool fitsAnsi(const std::string& text) {
       return platform().toAnsiCodePage(text).has_value();
   return true;
 }
-
-}  // namespace
 
 std::string ansiReadablePath(const std::string& path) {
   if (path.empty() || fitsAnsi(path)) return path;

@@ -8,6 +8,9 @@
 
 namespace tarvik {
 
+// Whether the code page holds every character of the text.
+bool fitsAnsi(const std::string& text);
+
 // The path itself when it fits the code page, else its short form when the
 // file system gives one that fits, else the path itself (the reader then
 // gets what the system makes of it).

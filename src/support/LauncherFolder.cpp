@@ -87,6 +87,27 @@ std::string inLauncherFolder(const std::string& path) {
   return launcherFolder() + conv.separator + path;
 }
 
+std::string fullPathInLauncherFolder(const std::string& path) {
+  const PlatformConventions& conv = platform().conventions();
+  if (isFullyQualifiedPath(path, conv) || !conv.driveLetterPaths ||
+      !isAbsolutePath(path, conv))
+    return inLauncherFolder(path);
+  // "\\x" is of the launcher's drive, "C:x" of that drive's current
+  // folder: the launcher's own where it is the launcher's drive.
+  const std::string folder = launcherFolder();
+  const bool driveFolder = folder.size() > 1 && folder[1] == ':';
+  if (path[1] != ':') {
+    if (driveFolder) return folder.substr(0, 2) + path;
+    // A server's share: "\\\\server\\share" is its root.
+    size_t cut = folder.find_first_of(conv.folderSeparators, 2);
+    if (cut != std::string::npos) cut = folder.find_first_of(conv.folderSeparators, cut + 1);
+    return folder.substr(0, cut) + path;
+  }
+  if (driveFolder && toLowerCase(folder.substr(0, 1)) == toLowerCase(path.substr(0, 1)))
+    return folder + conv.separator + path.substr(2);
+  return path.substr(0, 2) + conv.separator + path.substr(2);
+}
+
 std::string fromLauncherFolder(const std::string& path) {
   if (!runsInCallersFolder()) return path;
   const std::string bare = withoutQuotes(path);

@@ -42,6 +42,11 @@ void settleInLauncherFolder();
 // folder; any other as it is.
 std::string inLauncherFolder(const std::string& path);
 
+// The same as a full path, whatever folder or drive is current: on Windows
+// also "\\x" (on the launcher's drive) and "C:x" (in the launcher's folder
+// where it is on C:, else below C:'s root).
+std::string fullPathInLauncherFolder(const std::string& path);
+
 // A relative path of the configuration (a class path entry, the JVM
 // library) for an application that runs in another folder than the
 // launcher's: the launcher's folder's, without the quotes that grouped it.

@@ -235,14 +235,14 @@ TEST_F(LinuxCacheTest, ACacheDamagedInPlaceStillLaunches) {
   }
 }
 
-// A relative class path entry, read from the folder the application runs
-// in (here its own workingDir): the VM records it as written, and finds it
-// again from there when it makes and maps the cache.
+// A relative class path entry of an application that runs in a folder of
+// its own (workingDir) is the launcher's folder's, handed by its full path:
+// the VM records that, and finds it again when it makes and maps the cache.
 TEST_F(LinuxCacheTest, ARelativeClassPathInAFolderOfItsOwn) {
   for (const Mode& mode : modes()) {
     dir = newCaseDir(std::string("cache-relative-") + mode.name);
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "/work' && cp '" + greeterJar() + "' '" +
-                           dir + "/work/greeter.jar'").c_str()),
+                           dir + "/greeter.jar'").c_str()),
               0);
     const std::string exe = installNativeLauncher(
         dir, "app",

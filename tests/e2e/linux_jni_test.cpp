@@ -98,11 +98,12 @@ TEST_F(LinuxJniTest, ArgumentsBeyondU0000FFFFReachMainWhole) {
 
 TEST_F(LinuxJniTest, ConfiguredHeapWinsAndWorkingDirectoryIsUsed) {
   std::string parent = classesDir().substr(0, classesDir().rfind('/'));
-  // A relative class path entry resolves against the working directory.
+  // The application runs in workingDir; a class path entry is the
+  // launcher's folder's (here a full path) whatever that folder is.
   std::string exe = makeApp("heap", "javalib " + libjvm() +
                                         "\nmainclass inproc.Probe\n"
                                         "workingDir " + parent + "\n"
-                                        "addpath test classes\n"
+                                        "addpath " + classesDir() + "\n"
                                         "vmparam -XMX64m\npercentRam 50\n");
   RunResult r = run(exe, {"-passExitCode"});
   EXPECT_EQ(0u, r.exitCode) << r.err;
@@ -195,7 +196,9 @@ TEST_F(LinuxJniTest, LibraryFailuresGiveTheirResults) {
   const LibraryCase cases[] = {
       {"nolib", "/nowhere/libjvm.so", 46,
        "Unable to load JVM library: /nowhere/libjvm.so"},  // -1234
-      {"noexport", "libc.so.6", 45,
+      // A library named without a folder is the launcher's folder's: this
+      // one is named by its full path.
+      {"noexport", "/lib/x86_64-linux-gnu/libc.so.6", 45,
        "Unable to load JVM library, missing JNI_CreateJavaVM"},  // -1235
   };
   for (const LibraryCase& c : cases) {

@@ -425,6 +425,33 @@ TEST_F(LinuxServiceTest, InstallRefusesFilesOthersMayChange) {
          chmod(exe.c_str(), 0775);
          return exe;
        }},
+      // What the service would read later, or from inside a folder.
+      {"a jar another user owns deep in a folder of jars",
+       [](const std::string& exe, const std::string& jar) {
+         const std::string lib = jar.substr(0, jar.rfind('/'));
+         makeDirs(lib + "/sub");
+         writeFile(lib + "/sub/later.jar", "PK");
+         EXPECT_EQ(chown((lib + "/sub/later.jar").c_str(), 65534, 65534), 0);
+         writeFile(exe + ".config", daemonConfig("addjars " + lib));
+         return lib + "/sub/later.jar";
+       }},
+      {"an include not there yet, in a folder everyone may write",
+       [](const std::string& exe, const std::string& jar) {
+         const std::string shared = newCaseDir("shared");
+         chmod(shared.c_str(), 0777);
+         writeFile(exe + ".config", daemonConfig("addjar " + jar + "\ninclude " + shared +
+                                                 "/more.config"));
+         return shared + "/more.config";
+       }},
+      {"an agent another user owns",
+       [](const std::string& exe, const std::string& jar) {
+         const std::string agent = exe.substr(0, exe.rfind('/')) + "/agent.jar";
+         writeFile(agent, "PK");
+         EXPECT_EQ(chown(agent.c_str(), 65534, 65534), 0);
+         writeFile(exe + ".config", daemonConfig("addjar " + jar +
+                                                 "\nworkingDir /tmp\nvmparam -javaagent:agent.jar"));
+         return agent;
+       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

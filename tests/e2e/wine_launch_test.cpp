@@ -312,7 +312,9 @@ TEST_F(WineLaunchTest, JavaThatCannotStartIsReportedWithCodeFour) {
 }
 
 // A `$` value with a blank, used as a path: the class path entry and the
-// working directory are the folder itself, not the folder in quotes.
+// working directory are the folder itself, not the folder in quotes. The
+// application runs in that folder, so the relative entry is handed by its
+// full path, the launcher's folder's.
 TEST_F(WineLaunchTest, SpacedDollarValuesAreUsedAsPaths) {
   std::string home = newCaseDir("acme home");
   makeDirs(home + "/lib");
@@ -330,8 +332,10 @@ TEST_F(WineLaunchTest, SpacedDollarValuesAreUsedAsPaths) {
     if (c == '\\') c = '/';
   ASSERT_GE(records[0].args.size(), 4u);
   EXPECT_EQ(records[0].args[2], "-classpath");
-  EXPECT_EQ(records[0].args[3], slashed + "/lib;plain.jar");
-  EXPECT_TRUE(contains(records[0].cmdline, "-classpath \"" + slashed + "/lib;plain.jar\" "))
+  const std::string plain =
+      WineEnvironment::windowsPath(exe.substr(0, exe.rfind('/'))) + "\\plain.jar";
+  EXPECT_EQ(records[0].args[3], slashed + "/lib;" + plain);
+  EXPECT_TRUE(contains(records[0].cmdline, "-classpath \"" + slashed + "/lib;" + plain + "\" "))
       << records[0].cmdline;
   EXPECT_EQ(records[0].cwd, WineEnvironment::windowsPath(home));
 }

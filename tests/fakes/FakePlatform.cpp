@@ -1,5 +1,7 @@
 #include "fakes/FakePlatform.h"
 
+#include "support/TextUtil.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -293,6 +295,15 @@ std::vector<std::string> FakePlatform::findFiles(const std::string& pattern) {
         globMatches(mask, name))
       names.push_back(name);
   }
+  // The folders in it too, as the systems list them.
+  for (const std::string& directory : directories) {
+    if (directory.size() <= folder.size() ||
+        directory.compare(0, folder.size(), folder) != 0)
+      continue;
+    const std::string name = directory.substr(folder.size());
+    if (name.find_first_of("/\\") == std::string::npos && globMatches(mask, name))
+      names.push_back(name);
+  }
   return names;
 }
 
@@ -335,6 +346,7 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
+  if (content == FileContent::Program) programs.insert(full);
   created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
   return created;
 }
@@ -351,6 +363,27 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
   return files.erase(resolve(path)) > 0;
+}
+
+bool FakePlatform::removeDirectory(const std::string& path) {
+  const std::string full = resolve(path);
+  for (const auto& file : files)
+    if (file.first.size() > full.size() && file.first.compare(0, full.size(), full) == 0 &&
+        (file.first[full.size()] == '/' || file.first[full.size()] == '\\'))
+      return false;
+  removed.push_back(path);
+  return directories.erase(full) > 0;
+}
+
+bool FakePlatform::setModifiedTime(const std::string& path, int64_t seconds) {
+  const std::string full = resolve(path);
+  if (!files.count(full) && !directories.count(full)) return false;
+  fileTimes[full] = seconds;
+  return true;
+}
+
+bool FakePlatform::makeSymbolicLink(const std::string& target, const std::string& path) {
+  return symbolicLinks.emplace(resolve(path), target).second;
 }
 
 std::optional<FileFacts> FakePlatform::fileFacts(const std::string& path) {
@@ -406,6 +439,58 @@ bool FakePlatform::renameFile(const std::string& from, const std::string& to) {
   auto time = fileTimes.find(resolve(from));
   if (time != fileTimes.end()) fileTimes[resolve(to)] = time->second;
   return true;
+}
+
+std::optional<std::string> FakePlatform::findProgram(const std::string& name) {
+  auto found = programsFound.find(name);
+  if (found != programsFound.end()) return found->second;
+  // Else the folders of PATH, in order, as the system searches them.
+  auto path = env.find("PATH");
+  if (path == env.end()) return std::nullopt;
+  const std::string suffix = conv.driveLetterPaths && name.find('.') == std::string::npos
+                                 ? ".exe" : "";
+  for (const std::string& folder : splitOn(path->second, conv.classPathSeparator)) {
+    const std::string candidate = folder + conv.separator + name + suffix;
+    if (!folder.empty() && files.count(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FakePlatform::finalPath(const std::string& path) {
+  std::string at = resolve(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    auto link = linkTargets.find(at);
+    if (link == linkTargets.end()) break;
+    at = link->second;
+  }
+  if (!files.count(at) && !directories.count(at)) return std::nullopt;
+  return at;
+}
+
+std::optional<std::vector<std::string>> FakePlatform::folderEntries(
+    const std::string& folder) {
+  const std::string full = resolve(folder);
+  if (unlistable.count(full) || !directories.count(full)) return std::nullopt;
+  const std::string prefix = full + conv.separator;
+  std::set<std::string> names;
+  const auto add = [&](const std::string& path) {
+    if (path.compare(0, prefix.size(), prefix) != 0) return;
+    const std::string name = path.substr(prefix.size());
+    if (!name.empty() && name.find(conv.separator) == std::string::npos)
+      names.insert(name);
+  };
+  for (const auto& file : files) add(file.first);
+  for (const std::string& directory : directories) add(directory);
+  return std::vector<std::string>(names.begin(), names.end());
+}
+
+Platform::Environment FakePlatform::environment() {
+  return Environment(env.begin(), env.end());
+}
+
+void FakePlatform::replaceEnvironment(const Environment& variables) {
+  env.clear();
+  for (const auto& variable : variables) env[variable.first] = variable.second;
 }
 
 bool FakePlatform::sameFile(const std::string& a, const std::string& b) {

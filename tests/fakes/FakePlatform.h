@@ -113,6 +113,18 @@ class FakePlatform : public Platform {
   std::set<std::string> foreignOwned;
   std::set<std::string> othersMayWrite;
   std::set<std::string> links;
+  // Where a link leads (finalPath); a path not named here leads to itself
+  // when it is a file or folder.
+  std::map<std::string, std::string> linkTargets;
+  // Programs a bare name finds (findProgram): name to full path.
+  std::map<std::string, std::string> programsFound;
+  // Folders that cannot be listed.
+  std::set<std::string> unlistable;
+  // The environment the service manager gives a service.
+  Environment serviceEnv;
+  // Symbolic links made: path to target; programs: files created to run.
+  std::map<std::string, std::string> symbolicLinks;
+  std::set<std::string> programs;
   uint64_t freeBytes = 100ull << 30;
   // Libraries: path to exported symbols.
   std::map<std::string, std::map<std::string, void*>> libraries;
@@ -242,6 +254,9 @@ class FakePlatform : public Platform {
   // The bytes of a file as on disk, or nothing.
   std::optional<std::string> readFile(const std::string& path) const;
   bool removeFile(const std::string& path) override;
+  bool removeDirectory(const std::string& path) override;
+  bool setModifiedTime(const std::string& path, int64_t seconds) override;
+  bool makeSymbolicLink(const std::string& target, const std::string& path) override;
   std::optional<FileFacts> fileFacts(const std::string& path) override;
   std::optional<FileOwnership> fileOwnership(const std::string& path) override;
   std::optional<std::string> readFileStart(const std::string& path,
@@ -252,6 +267,13 @@ class FakePlatform : public Platform {
     return freeBytes;
   }
   bool sameFile(const std::string& a, const std::string& b) override;
+  std::optional<std::string> findProgram(const std::string& name) override;
+  std::optional<std::string> finalPath(const std::string& path) override;
+  std::optional<std::vector<std::string>> folderEntries(
+      const std::string& folder) override;
+  Environment environment() override;
+  void replaceEnvironment(const Environment& variables) override;
+  Environment serviceEnvironment() override { return serviceEnv; }
   void* loadLibrary(const std::string& path) override;
   void* findSymbol(void* library, const std::string& name) override;
   void* loadLibraryWithDependenciesIn(

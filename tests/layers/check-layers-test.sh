@@ -22,6 +22,8 @@ rows=(
   "brand/Utf16.cpp           support/TextUtil.h             yes"
   "brand/BrandTool.cpp       LaunchSettings.h               yes"
   "launch/ChildLauncher.cpp  config/ConfigLocation.h        no"
+  "pack/AppImage.cpp         brand/Branding.h               no"
+  "pack/PackTool.cpp         config/ConfigReader.h          yes"
 )
 # The page names the folder of each row's file.
 named() {

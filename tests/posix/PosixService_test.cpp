@@ -159,8 +159,18 @@ TEST(PosixServiceTest, OthersWhoMayChange) {
          return t.file("d/f", 0644);
        },
        "the user nobody (", "d"},
+      // A missing file is judged by the folder where it would appear.
       {"a missing path", [](const Tree&) { return std::string("/tarvik-missing"); },
-       "nobody can tell (", "", false},
+       "", "", false},
+      {"a link to a file not there yet, in another user's folder",
+       [](const Tree& t) {
+         const std::string d = t.folder("d", 0755);
+         chown(d.c_str(), NOBODY, NOGROUP);
+         const std::string link = t.at("l");
+         symlink((d + "/later.jar").c_str(), link.c_str());
+         return link;
+       },
+       "the user nobody (", "d"},
   };
   PosixPlatform platform;
   for (const WhoRow& row : rows) {

@@ -67,19 +67,21 @@ Names documentedCodes(const std::string& table) {
 }
 
 // Every code the sources end with: named exit codes and results, and the
-// numbers handed to exitLauncher; the brand tool's folder, or all the rest.
-Names codesInSources(bool brandTool) {
+// numbers handed to exitLauncher; a tool's folder ("brand", "pack"), or
+// all the rest ("").
+Names codesInSources(const std::string& tool) {
   namespace fs = std::filesystem;
   const fs::path src = fs::path(TARVIK_SOURCE_DIR) / "src";
   Names codes;
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
-    const bool inBrand = entry.path().parent_path().filename() == "brand";
-    if (inBrand != brandTool) continue;
+    const std::string folder = entry.path().parent_path().filename().string();
+    const bool inTool = folder == "brand" || folder == "pack";
+    if (tool.empty() ? inTool : folder != tool) continue;
     const std::string text = readText(entry.path().string());
     for (const char* pattern :
          {R"(constexpr int [A-Z_]*(?:EXIT_CODE|RESULT[A-Z_]*) = (-?[0-9]+))",
-          R"(exitLauncher\((-?[0-9]+)\))", R"(BRAND_[A-Z_]+ = (-?[0-9]+))"})
+          R"(exitLauncher\((-?[0-9]+)\))", R"((?:BRAND|PACK)_[A-Z_]+ = (-?[0-9]+))"})
       for (const std::string& code : matches(text, pattern)) codes.insert(code);
   }
   return codes;
@@ -118,14 +120,15 @@ TEST(ReferenceTest, EveryExitCodeHasItsRowAndNoneMore) {
   const std::string page = manualPage("switches.md");
   const struct {
     const char* table;
-    bool brandTool;
+    const char* tool;
   } programs[] = {
-      {"## Exit codes of `tarvik` and `tarvikc`", false},
-      {"## `tarvik-brand`", true},
+      {"## Exit codes of `tarvik` and `tarvikc`", ""},
+      {"## `tarvik-brand`", "brand"},
+      {"## `tarvik-pack`", "pack"},
   };
   for (const auto& program : programs) {
     SCOPED_TRACE(program.table);
-    EXPECT_EQ(codesInSources(program.brandTool),
+    EXPECT_EQ(codesInSources(program.tool),
               documentedCodes(section(page, program.table)));
   }
 }

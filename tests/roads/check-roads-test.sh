@@ -47,6 +47,13 @@ rows=(
   "launch/EmbeddedVmLauncher.cpp | auto t = vmOptionText(s, name); | yes"
   "launch/CommandLineBuilder.cpp | command.addWord(word, true); line += quoteArgument(word); | no"
   "config/ConfigReader.cpp | storeVmParam(textOfWords(param, splitWindowsArguments(param, marks))); | no"
+  "service/InstallChecks.cpp | const std::string java = withoutQuotes(*s.javaPath); | yes"
+  "cache/StartupCache.cpp | for (const std::string& e : s.classPath) {} | yes"
+  "launch/EmbeddedVmLauncher.cpp | load(fromLauncherFolder(s.javaLib)); | yes"
+  "launch/ResolvedLaunch.cpp | for (const std::string& written : s.classPath) {} | no"
+  "service/InstallChecks.cpp | for (const std::string& e : launch.classPath) {} | no"
+  "service/ServiceWords.cpp | auto java = platform().findProgram(\"java\"); | yes"
+  "launch/ResolvedLaunch.cpp | return platform().findProgram(bare).value_or(given); | no"
 )
 failed=0
 passed=0

@@ -174,6 +174,16 @@ std::string nativeLauncher() { return TARVIK_NATIVE_LAUNCHER; }
 std::string nativeConsoleLauncher() { return TARVIK_NATIVE_CONSOLE_LAUNCHER; }
 std::string nativeServiceLauncher() { return TARVIK_NATIVE_SERVICE_LAUNCHER; }
 
+std::string shellOutput(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
 std::string javaHome() {
   const char* home = std::getenv("TARVIK_TEST_JAVA_HOME");
   return home && *home ? home : "/usr/lib/jvm/java-17-openjdk-amd64";

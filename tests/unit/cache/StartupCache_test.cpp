@@ -1,4 +1,5 @@
 #include "cache/StartupCache.h"
+#include "launch/ResolvedLaunch.h"
 
 #include <functional>
 #include <regex>
@@ -85,7 +86,7 @@ class StartupCacheTest : public LauncherTest {
 
   std::string options(bool dryRun = false) {
     std::string text;
-    for (const std::string& option : startupCacheOptions("C:\\jdk", dryRun))
+    for (const std::string& option : startupCacheOptions(*resolveLaunch(), dryRun))
       text += option + " ";
     return text;
   }
@@ -750,7 +751,7 @@ TEST_F(StartupCacheTest, TheCacheFolderIsBelowAnAbsolutePlaceOnly) {
     if (row.xdg) os.env["XDG_CACHE_HOME"] = row.xdg;
     os.env["HOME"] = row.home;
     std::string shown = " ";
-    for (const std::string& option : startupCacheOptions("/jdk", true))
+    for (const std::string& option : startupCacheOptions(*resolveLaunch(), true))
       shown += option + " ";
     const std::string expected =
         row.folder ? std::string("=") + row.folder + "tool." : std::string();

@@ -189,6 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(EmbeddedVmLauncherTest, ClassPathUsesThePlatformSeparator) {
   os.conv = PlatformConventions::posix();
+  os.cwd = "/opt/app";
+  jvm.install(os, "/jdk/lib/server/libjvm.so");
+  set.javaLib = "/jdk/lib/server/libjvm.so";
   set.classPath = {"/opt/my app/a.jar", "b.jar"};
   EXPECT_EQ(0, launchInProcess());
   EXPECT_EQ("-Djava.class.path=/opt/my app/a.jar:b.jar", jvm.options.at(0));
@@ -368,7 +371,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The library is checked first: its error names the real fault.
         Failure{"NoMainClassAndNoLibrary", "jvm.dll", 0, false, true,
                 -1234, LIBRARY_CAPTION,
-                "Unable to load JVM library: jvm.dll", 0}),
+                "Unable to load JVM library: C:\\Work\\jvm.dll", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_P(Failures, AreSilentInQuietMode) {

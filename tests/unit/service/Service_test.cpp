@@ -84,7 +84,7 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
       {"C:\\Apps\\base.config", true, SERVICE_REFUSED_EXIT_CODE,
        "the configuration C:\\Apps\\base.config"},
       {"C:\\Apps\\lib\\app.jar", true, SERVICE_REFUSED_EXIT_CODE,
-       "the class path entry C:\\Apps\\lib\\app.jar"},
+       "the file C:\\Apps\\lib\\app.jar in the class path folder C:\\Apps\\lib can be changed"},
       {"C:\\Apps\\lib", true, SERVICE_REFUSED_EXIT_CODE, "the class path folder C:\\Apps\\lib"},
       {JAVA, true, SERVICE_REFUSED_EXIT_CODE, "the Java executable C:\\jre\\bin\\java.exe"},
       {nullptr, false, SERVICE_NO_RIGHTS_EXIT_CODE, "needs an administrator's rights"},

@@ -1,0 +1,181 @@
+#include "launch/ResolvedLaunch.h"
+
+#include "LaunchSettings.h"
+#include "launch/VmOptionFiles.h"
+#include "os/Platform.h"
+#include "runtime/JreLocator.h"
+#include "runtime/RuntimeRelease.h"
+#include "support/AnsiCodePage.h"
+#include "support/LauncherFolder.h"
+#include "support/Message.h"
+#include "support/TextUtil.h"
+
+namespace tarvik {
+
+namespace {
+
+// The path with the system's own separator throughout ("lib/*" in a
+// Windows configuration names C:\app\lib\x.jar).
+std::string withSystemSeparators(std::string path) {
+  const PlatformConventions& conv = platform().conventions();
+  for (char& c : path)
+    if (conv.folderSeparators.find(c) != std::string::npos) c = conv.separator;
+  return path;
+}
+
+void addFile(std::vector<LaunchFile>& files, const std::string& given,
+             const std::string& what, bool wholeFolder = false) {
+  if (given.empty()) return;
+  const std::string path = withSystemSeparators(given);
+  for (LaunchFile& file : files) {
+    if (file.path != path) continue;
+    file.wholeFolder = file.wholeFolder || wholeFolder;
+    return;
+  }
+  files.push_back({path, what, wholeFolder});
+}
+
+// A file, and where links lead from it.
+void addFileAndTarget(std::vector<LaunchFile>& files, const std::string& path,
+                      const std::string& what) {
+  addFile(files, path, what);
+  if (const std::optional<std::string> real = platform().finalPath(path))
+    addFile(files, *real, what);
+}
+
+// A path that may be a folder: a folder is read to its whole depth.
+void addFileOrFolder(std::vector<LaunchFile>& files, const std::string& path,
+                     const std::string& what) {
+  const std::optional<FileFacts> facts = platform().fileFacts(path);
+  addFile(files, path, what, facts && facts->isDirectory);
+}
+
+// The Java executable the child starts, and the program its command line
+// names: a path with a folder is the launcher's folder's where relative; a
+// bare name is looked up as the system's start of the child would look it
+// up.
+void resolveJava(ResolvedLaunch& launch, const std::string& given) {
+  const PlatformConventions& conv = platform().conventions();
+  const std::string bare = withoutQuotes(given);
+  launch.java = launch.program = given;
+  if (bare.empty()) return;
+  if (bare.find_first_of(conv.folderSeparators) == std::string::npos &&
+      !(conv.driveLetterPaths && bare.find(':') != std::string::npos)) {
+    const std::optional<std::string> found = platform().findProgram(bare);
+    launch.javaNotFound = !found;
+    if (!found) return;
+    launch.java = *found;
+    // The service runs the Java its check judged, found by the search path
+    // of the service's own environment.
+    if (options().serviceLauncher) launch.program = *found;
+    return;
+  }
+  launch.java = fullPathInLauncherFolder(bare);
+  // Read from the folder the child starts in, a relative path would name
+  // another file.
+  if (launch.applicationFolder && launch.java != bare) launch.program = launch.java;
+}
+
+std::string homeOf(const std::string& file, bool library) {
+  const std::string real = platform().finalPath(file).value_or(file);
+  const std::optional<std::string> home =
+      library ? runtimeHomeOfLibrary(real) : runtimeHomeOfExecutable(real);
+  return home.value_or(std::string());
+}
+
+// The folder a class path entry's wildcard stands in ("C:\app\lib" of
+// "C:\app\lib\*").
+std::string wildcardFolder(const std::string& entry) {
+  const size_t star = entry.find('*');
+  const size_t cut = entry.find_last_of(platform().conventions().folderSeparators, star);
+  return cut == std::string::npos ? launcherFolder() : entry.substr(0, cut);
+}
+
+}  // namespace
+
+std::optional<ResolvedLaunch> resolveLaunch() {
+  LaunchSettings& s = settings();
+  const StartupState& start = startup();
+  ResolvedLaunch launch;
+  launch.inProcess = s.inProcess();
+
+  // The runtime first: its discovery may ask the user, and without one
+  // there is no launch.
+  if (s.javaLibAuto) {
+    const OptionalText library = locateJvmLibrary();
+    if (!library) return std::nullopt;
+    launch.jvmLibrary = *library;
+  } else if (!s.javaLib.empty()) {
+    launch.jvmLibrary = fullPathInLauncherFolder(withoutQuotes(s.javaLib));
+  } else {
+    if (!s.javaPath) s.javaPath = locateDefaultRuntime();
+    if (!s.javaPath) return std::nullopt;
+    debugBox("Javapath is", *s.javaPath);
+    launch.javaAsGiven = *s.javaPath;
+  }
+  if (const OptionalText folder = applicationFolder())
+    launch.applicationFolder = fullPathInLauncherFolder(*folder);
+  if (!launch.inProcess) resolveJava(launch, launch.javaAsGiven);
+  const bool library = launch.inProcess;
+  const std::string& runtimeFile = library ? launch.jvmLibrary : launch.java;
+  launch.runtimeHome = homeOf(runtimeFile, library);
+
+  for (const std::string& written : s.classPath) {
+    const std::string bare = withoutQuotes(written);
+    launch.classPath.push_back(bare.empty() ? bare : fullPathInLauncherFolder(bare));
+    launch.classPathAsWritten.push_back(written);
+  }
+
+  std::vector<NamedFile> named;
+  launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
+
+  std::vector<LaunchFile>& files = launch.files;
+  addFile(files, start.exePath, "the launcher");
+  for (const std::string& config : start.configurationFiles)
+    addFile(files, config, "the configuration");
+  if (!launch.javaNotFound)
+    addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
+  if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
+    addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
+  for (const std::string& entry : launch.classPath) {
+    if (entry.empty()) continue;
+    if (entry.find('*') != std::string::npos)
+      addFile(files, wildcardFolder(entry), "the class path folder", true);
+    else
+      addFileOrFolder(files, entry, "the class path entry");
+  }
+  for (const NamedFile& file : named) {
+    if (file.folder)
+      addFile(files, file.path, file.what, true);
+    else
+      addFileOrFolder(files, file.path, file.what);
+  }
+  if (launch.applicationFolder)
+    addFile(files, *launch.applicationFolder, "the folder the application runs in");
+  return launch;
+}
+
+std::vector<std::string> classPathAsHanded(const ResolvedLaunch& launch) {
+  if (launch.applicationFolder) return launch.classPath;
+  // The quotes only grouped a spaced `$` value.
+  std::vector<std::string> entries;
+  for (const std::string& written : launch.classPathAsWritten)
+    entries.push_back(withoutQuotes(written));
+  return entries;
+}
+
+std::vector<std::string> handedClassPathEntries(const ResolvedLaunch& launch) {
+  std::vector<std::string> entries;
+  for (const std::string& entry : classPathAsHanded(launch))
+    entries.push_back(ansiReadableClassPathEntry(entry));
+  return entries;
+}
+
+std::vector<std::string> vmOptionsInProcess(const ResolvedLaunch& launch) {
+  std::vector<std::string> texts;
+  for (const VmOptionText& option : launch.vmOptions)
+    texts.insert(texts.end(), option.inProcess.begin(), option.inProcess.end());
+  return texts;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,156 @@
+#include "launch/VmOptionFiles.h"
+
+#include <string_view>
+
+#include "os/Platform.h"
+#include "support/AnsiCodePage.h"
+#include "support/LauncherFolder.h"
+#include "support/TextUtil.h"
+
+namespace tarvik {
+
+namespace {
+
+// How an option's value names its files.
+enum class Names {
+  File,            // one file
+  FileBeforeEquals,  // one file, then "=options"
+  PathList,        // files and folders joined by the class path separator
+  FolderList,      // folders joined by the class path separator
+  ModulePaths,     // "module=" then a path list
+};
+
+struct OptionForm {
+  std::string_view prefix;
+  Names names;
+  // The value is the next word when the option is the prefix alone.
+  bool separateValue;
+};
+
+// Every option of the VM and of Java's launcher that names a file the VM
+// reads code or settings from.
+const OptionForm FORMS[] = {
+    {"-javaagent:", Names::FileBeforeEquals, false},
+    {"-agentpath:", Names::FileBeforeEquals, false},
+    {"-Xbootclasspath/a:", Names::PathList, false},
+    {"-Xbootclasspath/p:", Names::PathList, false},
+    {"-Xbootclasspath:", Names::PathList, false},
+    {"--module-path=", Names::PathList, false},
+    {"--module-path", Names::PathList, true},
+    {"-p", Names::PathList, true},
+    {"--upgrade-module-path=", Names::PathList, false},
+    {"--upgrade-module-path", Names::PathList, true},
+    {"--patch-module=", Names::ModulePaths, false},
+    {"--patch-module", Names::ModulePaths, true},
+    {"-splash:", Names::File, false},
+    {"-XX:VMOptionsFile=", Names::File, false},
+    {"-XX:Flags=", Names::File, false},
+    {"-Djava.security.policy=", Names::File, false},
+    {"-Djava.security.properties=", Names::File, false},
+    {"-Djava.library.path=", Names::FolderList, false},
+    {"@", Names::File, false},
+};
+
+// A value that names no file on this system: a URL.
+bool isUrl(const std::string& value) {
+  const size_t colon = value.find(':');
+  return colon != std::string::npos && colon > 1 &&
+         (value.compare(colon, 3, "://") == 0 || startsWith(value, "file:"));
+}
+
+// `path` as a path of the launcher's folder, readable by a VM that reads
+// the ANSI code page; `named` records it.
+std::string fullPath(const std::string& path, const std::string& what,
+                     bool folder, std::vector<NamedFile>& named) {
+  if (path.empty() || isUrl(path)) return path;
+  const std::string full = fullPathInLauncherFolder(path);
+  named.push_back({full, what, folder});
+  if (full == path) return path;
+  return ansiReadablePath(full);
+}
+
+std::string fullPathList(const std::string& list, const std::string& what,
+                         bool folders, std::vector<NamedFile>& named) {
+  const char separator = platform().conventions().classPathSeparator;
+  std::string result;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = list.find(separator, start);
+    result += fullPath(list.substr(start, end - start), what, folders, named);
+    if (end == std::string::npos) return result;
+    result += separator;
+    start = end + 1;
+  }
+}
+
+// The value of an option of `form` with its paths made full.
+std::string fullValue(const OptionForm& form, const std::string& value,
+                      std::vector<NamedFile>& named) {
+  const std::string what = "the file " + std::string(form.prefix) +
+                           (form.separateValue ? " " : "") + " names";
+  switch (form.names) {
+    case Names::File: {
+      // "-Djava.security.policy==file" replaces the system's policy.
+      const size_t lead = form.prefix != "@" && startsWith(value, "=") ? 1 : 0;
+      return value.substr(0, lead) + fullPath(value.substr(lead), what, false, named);
+    }
+    case Names::FileBeforeEquals: {
+      const size_t equals = value.find('=');
+      return fullPath(value.substr(0, equals), what, false, named) +
+             (equals == std::string::npos ? std::string() : value.substr(equals));
+    }
+    case Names::PathList:
+      return fullPathList(value, what, false, named);
+    case Names::FolderList:
+      return fullPathList(value, what, true, named);
+    case Names::ModulePaths: {
+      const size_t equals = value.find('=');
+      if (equals == std::string::npos) return value;
+      return value.substr(0, equals + 1) +
+             fullPathList(value.substr(equals + 1), what, false, named);
+    }
+  }
+  return value;
+}
+
+int formOf(const std::string& word) {
+  for (size_t i = 0; i < sizeof FORMS / sizeof FORMS[0]; ++i) {
+    const OptionForm& form = FORMS[i];
+    if (form.separateValue ? word == form.prefix
+                           : startsWith(word, std::string(form.prefix)) &&
+                                 word.size() > form.prefix.size())
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::vector<std::string> withFullOptionPaths(const std::vector<std::string>& words,
+                                             OptionPathWalk& walk) {
+  std::vector<std::string> result;
+  result.reserve(words.size());
+  for (const std::string& word : words) {
+    if (walk.pendingForm >= 0) {
+      result.push_back(fullValue(FORMS[walk.pendingForm], word, walk.named));
+      walk.pendingForm = -1;
+      continue;
+    }
+    const int row = formOf(word);
+    if (row < 0) {
+      result.push_back(word);
+      continue;
+    }
+    const OptionForm& form = FORMS[row];
+    if (form.separateValue) {
+      walk.pendingForm = row;
+      result.push_back(word);
+    } else {
+      result.push_back(word.substr(0, form.prefix.size()) +
+                       fullValue(form, word.substr(form.prefix.size()), walk.named));
+    }
+  }
+  return result;
+}
+
+}  // namespace tarvik

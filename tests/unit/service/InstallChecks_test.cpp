@@ -1,0 +1,144 @@
+// What install checks is the launch the service will run, resolved as the
+// service will resolve it: files that are missing yet, what lies inside a
+// folder the launch reads, files that options name, links, and a Java found
+// through the service's own PATH.
+#include <gtest/gtest.h>
+
+#include "Tarvik.h"
+#include "fakes/LauncherTest.h"
+#include "service/ServiceWords.h"
+
+namespace tarvik {
+namespace {
+
+class InstallChecksTest : public LauncherTest {
+ protected:
+  InstallChecksTest() { setBeforeExit(nullptr); }
+  ~InstallChecksTest() override { setBeforeExit(nullptr); }
+
+  int install() {
+    resetLaunchState();
+    opt.kind = LauncherKind::Console;
+    opt.serviceLauncher = true;
+    int result = kReturned;
+    const int code = exitCodeOf([&] { result = runLauncher({"C:\\Apps\\appd.exe", "install"}); });
+    return code == kReturned ? result : code;
+  }
+};
+
+TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
+  const struct {
+    const char* name;
+    const char* lines;
+    std::map<std::string, std::string> others;  // who else may change a path
+    const char* said;  // in the refusal; none when install goes ahead
+  } rows[] = {
+      {"all the administrators'", "", {}, nullptr},
+      {"an include not there yet, in a folder others may write",
+       "include C:\\Shared\\more.config\n", {{"C:\\Shared", "the user bob"}},
+       "the configuration C:\\Shared\\more.config is missing, and the folder "
+       "C:\\Shared where it would appear can be changed by the user bob"},
+      {"a jar deep in a folder of jars", "", {{"C:\\Apps\\lib\\sub\\x.jar", "the user bob"}},
+       "the file C:\\Apps\\lib\\sub\\x.jar in the class path folder C:\\Apps\\lib can be "
+       "changed by the user bob"},
+      {"a folder added later in a class path folder", "addpath classes\n",
+       {{"C:\\Apps\\classes\\app", "everyone"}},
+       "the folder C:\\Apps\\classes\\app in the class path entry C:\\Apps\\classes can be "
+       "changed by everyone"},
+      {"an agent an option names", "vmparam -javaagent:agent.jar\n",
+       {{"C:\\Apps\\agent.jar", "the user bob"}},
+       "the file -javaagent: names C:\\Apps\\agent.jar can be changed by the user bob"},
+      {"a class path entry read from the launcher's folder, not workingDir",
+       "workingDir C:\\Data\naddjar a.jar\n", {{"C:\\Apps\\a.jar", "the user bob"}},
+       "the class path entry C:\\Apps\\a.jar can be changed by the user bob"},
+      {"a library in the runtime", "", {{"C:\\jre\\lib\\modules", "the user bob"}},
+       "the file C:\\jre\\lib\\modules in the runtime C:\\jre can be changed by the user bob"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os = FakePlatform();
+    os.cwd = "C:\\Apps";
+    os.files["C:\\Apps\\appd.exe"] = "MZ";
+    os.files["C:\\Apps\\appd.config"] =
+        std::string("mainclass App\njavapath C:\\jre\\bin\\java.exe\naddjars lib\n") + row.lines;
+    os.files["C:\\jre\\bin\\java.exe"] = "MZ";
+    os.files["C:\\jre\\lib\\modules"] = "jimage";
+    os.files["C:\\Apps\\lib\\sub\\x.jar"] = "PK";
+    os.files["C:\\Apps\\agent.jar"] = "PK";
+    os.files["C:\\Apps\\a.jar"] = "PK";
+    os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
+    for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
+                               "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
+                               "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data"})
+      os.directories.insert(folder);
+    os.othersMayChange = row.others;
+    const int code = install();
+    if (!row.said) {
+      EXPECT_EQ(code, 0) << os.err;
+      EXPECT_EQ(os.installedServices.size(), 1u);
+      continue;
+    }
+    EXPECT_EQ(code, SERVICE_REFUSED_EXIT_CODE);
+    EXPECT_TRUE(os.installedServices.empty());
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
+// The runtime is judged as the file that will run: a bare name by the
+// service's own PATH (not the installer's), a link by where it leads.
+TEST_F(InstallChecksTest, TheJavaThatRunsIsTheOneJudged) {
+  const struct {
+    const char* name;
+    const char* javapath;
+    const char* servicePath;
+    const char* said;
+  } rows[] = {
+      {"the service's PATH, not the installer's", "java", "C:\\jre\\bin", nullptr},
+      {"a Java on the service's PATH that others may change", "java", "C:\\Tools\\bin",
+       "the Java executable C:\\Tools\\bin\\java.exe can be changed by the user bob"},
+      {"a Java the service's PATH finds nowhere", "java", "C:\\Empty",
+       "no Java runtime is found for it"},
+      {"a link into a runtime others own", "C:\\jre\\bin\\link.exe", "",
+       "the Java executable C:\\Users\\bob\\jdk\\bin\\java.exe can be changed by the user bob"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os = FakePlatform();
+    os.cwd = "C:\\Apps";
+    os.files["C:\\Apps\\appd.exe"] = "MZ";
+    os.files["C:\\Apps\\appd.config"] = std::string("mainclass App\njavapath ") + row.javapath + "\n";
+    os.files["C:\\jre\\bin\\java.exe"] = "MZ";
+    os.files["C:\\jre\\bin\\link.exe"] = "MZ";
+    os.files["C:\\Tools\\bin\\java.exe"] = "MZ";
+    os.files["C:\\Users\\bob\\bin\\java.exe"] = "MZ";
+    os.files["C:\\Users\\bob\\jdk\\bin\\java.exe"] = "MZ";
+    os.linkTargets["C:\\jre\\bin\\link.exe"] = "C:\\Users\\bob\\jdk\\bin\\java.exe";
+    // The installer's own PATH leads to a Java of bob's.
+    os.env["PATH"] = "C:\\Users\\bob\\bin";
+    os.serviceEnv = {{"PATH", row.servicePath}};
+    os.othersMayChange = {{"C:\\Users\\bob\\bin\\java.exe", "the user bob"},
+                          {"C:\\Tools\\bin\\java.exe", "the user bob"},
+                          {"C:\\Users\\bob\\jdk\\bin\\java.exe", "the user bob"}};
+    const int code = install();
+    // The installer's environment is its own again afterwards.
+    EXPECT_EQ(os.env["PATH"], "C:\\Users\\bob\\bin");
+    if (!row.said) {
+      EXPECT_EQ(code, 0) << os.err;
+      // The service, in its own environment, starts the file judged.
+      resetLaunchState();
+      opt.kind = LauncherKind::Console;
+      opt.serviceLauncher = true;
+      os.replaceEnvironment(os.serviceEnv);
+      os.children.push_back(FakeChildScript());
+      exitCodeOf([&] { runLauncher({"C:\\Apps\\appd.exe", "run"}); });
+      ASSERT_EQ(os.started.size(), 1u);
+      EXPECT_EQ(os.started[0].arguments.at(0), "C:\\jre\\bin\\java.exe");
+      continue;
+    }
+    EXPECT_EQ(code, SERVICE_REFUSED_EXIT_CODE);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
+}  // namespace
+}  // namespace tarvik
