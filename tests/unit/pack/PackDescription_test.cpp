@@ -55,6 +55,14 @@ const FaultRow FAULT_ROWS[] = {
      "C:\\Work\\acme.pack:12: association: the extension .acme is associated twice"},
     {"BadFileName", "1.2.0", "output zip\nfileName Acme Tool\n",
      "C:\\Work\\acme.pack:11: fileName: \"Acme Tool\" may hold only a to z, 0 to 9, '-', '.' and '+'"},
+    {"VariableGrowsTheLinePastTheBound", "1.2.0",
+     "output zip\nvar x=xxxxxxxx\n"
+     "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n"
+     "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n"
+     "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n"
+     "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n"
+     "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n",
+     "C:\\Work\\acme.pack:16: var: %x% would grow the line by more than 1048576 characters"},
     {"CertificateWithoutPassword", "1.2.0", "output zip\ncertificate acme.p12\n",
      "C:\\Work\\acme.pack: the certificate's password is read from the environment: name the variable "
      "with a certificatePasswordVariable line"},
