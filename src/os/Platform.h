@@ -248,6 +248,8 @@ class OutputFile {
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;
+  // The system's words for the first write, flush or close that failed.
+  virtual std::string errorText() const { return ""; }
 };
 
 // How a claim on the one instance of a name came out.
@@ -302,6 +304,8 @@ enum class CreateResult {
 struct CreatedFile {
   std::unique_ptr<OutputFile> file;
   CreateResult result = CreateResult::CannotCreateFile;
+  // The system's words for CannotCreateFile.
+  std::string errorText;
 };
 
 // Why a file was not read whole.

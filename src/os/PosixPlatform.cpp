@@ -35,7 +35,7 @@ namespace {
 // a dangling link included, and O_NOFOLLOW says so twice. A file that may be
 // replaced is opened without following a link and without waiting for a
 // FIFO's reader, and emptied only once it is known to be a regular file of
-// one name.
+// one name. On a failure errno says why.
 int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
                    CreateResult& result) {
   if (creation == FileCreation::NewPrivate) {
@@ -67,7 +67,9 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
     result = CreateResult::CannotCreateFile;
   if (result == CreateResult::Done) return fd;
+  const int error = errno;
   ::close(fd);
+  errno = error;
   return -1;
 }
 
@@ -326,9 +328,14 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
   CreatedFile created;
   // A replaced file is made as fopen() makes one.
   const int fd = openForWriting(path, creation, 0666, created.result);
-  if (fd < 0) return created;
+  if (fd < 0) {
+    if (created.result == CreateResult::CannotCreateFile)
+      created.errorText = strerror(errno);
+    return created;
+  }
   FILE* file = fdopen(fd, "w");
   if (!file) {
+    created.errorText = strerror(errno);
     ::close(fd);
     created.result = CreateResult::CannotCreateFile;
     return created;
