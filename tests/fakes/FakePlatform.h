@@ -132,6 +132,10 @@ class FakePlatform : public Platform {
   // text when it is set.
   int restartExitCode = 0;
   std::string restartError;
+  // Whether the system tells the process's exit handlers the status (as
+  // Linux does), and the handler registered.
+  bool exitStatusTold = false;
+  void (*exitHandler)(int status) = nullptr;
 
   // Services: who else may change each path (othersWhoMayChange), the
   // rights of the process, whether the service manager started it, and
