@@ -635,6 +635,13 @@ class Platform {
   // elevated administrator; POSIX: root).
   virtual bool hasAdministratorRights() = 0;
 
+  // Has `handler` called with the status whenever the process ends through
+  // exit() from now on (a VM run in-process ends it so on System.exit),
+  // before the process ends with that status; in the handler, exitProcess
+  // ends the process at once. The last handler given is the one called.
+  // False where the system tells no handler the status (Windows): nothing
+  // is registered then.
+  virtual bool callOnExit(void (*handler)(int status)) = 0;
   // Ends the process with `code`; exit-time handlers run.
   [[noreturn]] virtual void exitProcess(int code) = 0;
 };

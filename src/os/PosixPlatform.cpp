@@ -18,6 +18,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -482,8 +483,31 @@ bool PosixPlatform::runOnNewThread(uint64_t stackBytes,
   return true;
 }
 
+namespace {
+
+void (*gExitHandler)(int) = nullptr;
+// Set while the exit handler runs: exit() may not be called again there.
+std::atomic<bool> gInExitHandler{false};
+
+void runExitHandler(int status, void*) {
+  if (void (*handler)(int) = gExitHandler) {
+    gInExitHandler = true;
+    handler(status);
+    gInExitHandler = false;
+  }
+}
+
+}  // namespace
+
+bool PosixPlatform::callOnExit(void (*handler)(int status)) {
+  static const bool registered = on_exit(runExitHandler, nullptr) == 0;
+  if (registered) gExitHandler = handler;
+  return registered;
+}
+
 void PosixPlatform::exitProcess(int code) {
   fflush(nullptr);
+  if (gInExitHandler) _exit(code);
   exit(code);
 }
 

@@ -287,6 +287,10 @@ class FakePlatform : public Platform {
   void releaseStdStreams() override;
   std::string othersWhoMayChange(const std::string& path) override;
   bool hasAdministratorRights() override;
+  bool callOnExit(void (*handler)(int status)) override {
+    if (exitStatusTold) exitHandler = handler;
+    return exitStatusTold;
+  }
   [[noreturn]] void exitProcess(int code) override;
 
   // A file as relative paths resolve: against the current directory.
