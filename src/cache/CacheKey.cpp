@@ -97,6 +97,10 @@ std::string launcherKeyPart() {
   return launcher.hex().substr(0, 8);
 }
 
+bool isThisLaunchersKey(const std::string& key) {
+  return startsWith(key, launcherKeyPart());
+}
+
 bool optionKeepsCacheAway(const std::string& option) {
   return beginsWithAny(option, KEEP_CACHE_AWAY);
 }

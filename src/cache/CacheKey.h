@@ -24,6 +24,9 @@ struct CacheKey {
 // name in another folder, known without finding a runtime.
 std::string launcherKeyPart();
 
+// Whether `key` (of a file's name) is one of this launcher's.
+bool isThisLaunchersKey(const std::string& key);
+
 // Whether the user's VM option takes class-data sharing into its own hands
 // or keeps the VM from using an archive, so the launcher adds nothing.
 bool optionKeepsCacheAway(const std::string& option);

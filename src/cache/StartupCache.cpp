@@ -356,7 +356,9 @@ class Shelf {
         // The same runtime with another class path or options: stale.
         os.removeFile(file.path);
       } else if (file.key != key_) {
-        others.push_back(file);
+        // An application of the same name in another folder keeps its
+        // archives: its own launches count them.
+        if (isThisLaunchersKey(file.key)) others.push_back(file);
       } else if (file.kind == FileKind::Sized) {
         // Two launches may each have moved an archive into place; one is
         // enough.
@@ -822,11 +824,10 @@ int clearStartupCache() {
   }
   if (!place.exists) return 0;
   // Applications of this name in other folders keep their archives.
-  const std::string launcher = launcherKeyPart();
   int result = 0;
   for (const CacheFile& file :
        allFilesOf(*place.path, appBaseName(startup().exePath))) {
-    if (!startsWith(file.key, launcher)) continue;
+    if (!isThisLaunchersKey(file.key)) continue;
     if (std::optional<std::string> why = distrustOfCacheFile(file.path)) {
       os.writeStderr("Not removed: " + *why + "\n");
       result = CLEAR_CACHE_FAILED_EXIT_CODE;

@@ -172,14 +172,32 @@ const char sampleConfigText[] =
     "#serviceLogSize 10\n"
     "#serviceLogFiles 5\n";
 
+namespace {
+
+constexpr int SAMPLE_FAILED_EXIT_CODE = 1;
+
+[[noreturn]] void failSample(const std::string& why) {
+  platform().writeStderr(std::string("Unable to write ") + SAMPLE_CONFIG_NAME +
+                         ": " + why + "\n");
+  exitLauncher(SAMPLE_FAILED_EXIT_CODE);
+}
+
+}  // namespace
+
 void writeSampleConfig() {
-  std::unique_ptr<OutputFile> file =
-      createLauncherFile(LauncherFileKind::SampleConfig, SAMPLE_CONFIG_NAME).file;
-  if (!file) exitLauncher(1);
-  file->write("#Created with version " + identificationString() + "\n");
-  file->write(sampleConfigText);
-  // A sample cut short by a full disk is no sample: fail as when none opens.
-  if (!file->close()) exitLauncher(1);
+  LauncherFile made =
+      createLauncherFile(LauncherFileKind::SampleConfig, SAMPLE_CONFIG_NAME);
+  if (!made.file)
+    failSample(made.errorText.empty() ? "it cannot be created" : made.errorText);
+  made.file->write("#Created with version " + identificationString() + "\n");
+  made.file->write(sampleConfigText);
+  // A sample cut short by a full disk is no sample: fail as when none opens,
+  // and leave nothing of it behind.
+  if (!made.file->close()) {
+    const std::string why = made.file->errorText();
+    platform().removeFile(SAMPLE_CONFIG_NAME);
+    failSample(why.empty() ? "it could not be written whole" : why);
+  }
 }
 
 }  // namespace tarvik

@@ -64,6 +64,16 @@ std::vector<std::string> vmOptionTexts(const ResolvedLaunch& launch,
 // asked from another thread.
 std::atomic<JavaVM*> gRunningVm{nullptr};
 
+// Whether a VM of this launch may end the process, from its creation until
+// the launch is done with it.
+std::atomic<bool> gVmMayEndProcess{false};
+
+// The process's exit handler: the VM's end through exit(), as the exit hook
+// would have been told it. After the VM, the launcher's own end is its own.
+void vmEndedThroughExit(int status) {
+  if (gVmMayEndProcess) vmExitHook(status);
+}
+
 // Calls a static method `className`.`method` taking () or (String[]).
 bool callStopMethod(JNIEnv* env, const std::string& qualified) {
   const size_t dot = qualified.rfind('.');
@@ -283,7 +293,7 @@ bool askVmToStop(const OptionalText& stopMethod) {
     (*vm)->DetachCurrentThread(vm);
     return called;
   }
-  // As System.exit(0): the shutdown hooks run, then the exit hook ends the
+  // As System.exit(0): the shutdown hooks run, then vmExitHook ends the
   // process. The call does not come back.
   jclass system = (*env)->FindClass(env, "java/lang/System");
   jmethodID exit = system ? (*env)->GetStaticMethodID(env, system, "exit", "(I)V")
@@ -378,8 +388,12 @@ int launchInProcess(const ResolvedLaunch& launch) {
   static char abortOption[] = "abort";
   std::vector<JavaVMOption> vmOptions;
   vmOptions.push_back({&texts[0][0], nullptr});
-  vmOptions.push_back(
-      {exitOption, reinterpret_cast<void*>(&vmExitHook)});
+  // The VM lists an "exit" option among the application's input arguments,
+  // where Java's own launcher has none: where the system tells the exit
+  // status to the process's own handler, the launcher learns of the VM's
+  // end there.
+  if (!os.callOnExit(vmEndedThroughExit))
+    vmOptions.push_back({exitOption, reinterpret_cast<void*>(&vmExitHook)});
   if (!startup().pendingTraining.empty() || !startup().pendingArchive.empty())
     vmOptions.push_back(
         {abortOption, reinterpret_cast<void*>(&vmAbortHook)});
@@ -422,8 +436,10 @@ int launchInProcess(const ResolvedLaunch& launch) {
     }
     result = runMain(vm, static_cast<JNIEnv*>(env), s);
   };
+  gVmMayEndProcess = true;
   if (!os.runOnNewThread(translated.mainStackBytes, createAndRun))
     createAndRun();
+  gVmMayEndProcess = false;
   finishStartupCache();
   return result;
 }

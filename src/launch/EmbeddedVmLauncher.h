@@ -21,8 +21,8 @@ int launchInProcess();
 // From another thread, while the application runs in-process: calls the
 // static method `stopMethod` ("package.Class.method", taking () or
 // (String[])) on a thread attached to the VM, or, with none, ends the VM as
-// System.exit(0) does (its hooks run, then the exit hook ends the process;
-// the call does not come back). False when there is no VM or the call
+// System.exit(0) does (its hooks run, then vmExitHook ends the process; the
+// call does not come back). False when there is no VM or the call
 // failed.
 bool askVmToStop(const OptionalText& stopMethod);
 
@@ -31,9 +31,10 @@ bool askVmToStop(const OptionalText& stopMethod);
 // "C:\jdk\bin"); none for a library elsewhere.
 std::vector<std::string> jvmDependencyFolders(const std::string& library);
 
-// The VM's "exit" hook: ends the launcher with exactly `status`, or, when
-// it asks for a restart, with the exit code of the launcher started anew.
-// The VM may call it from any of its threads.
+// The VM's end through exit: ends the launcher with exactly `status`, or,
+// when it asks for a restart, with the exit code of the launcher started
+// anew. The VM's "exit" hook, or called from the process's exit handler
+// where the system tells it the status; from any of the VM's threads.
 [[noreturn]] void JNICALL vmExitHook(jni::jint status);
 
 }  // namespace tarvik

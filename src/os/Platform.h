@@ -252,6 +252,8 @@ class OutputFile {
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;
+  // The system's words for the first write, flush or close that failed.
+  virtual std::string errorText() const { return ""; }
 };
 
 // How a claim on the one instance of a name came out.
@@ -308,6 +310,8 @@ enum class CreateResult {
 struct CreatedFile {
   std::unique_ptr<OutputFile> file;
   CreateResult result = CreateResult::CannotCreateFile;
+  // The system's words for CannotCreateFile.
+  std::string errorText;
 };
 
 // Why a file was not read whole.
@@ -666,6 +670,13 @@ class Platform {
   // elevated administrator; POSIX: root).
   virtual bool hasAdministratorRights() = 0;
 
+  // Has `handler` called with the status whenever the process ends through
+  // exit() from now on (a VM run in-process ends it so on System.exit),
+  // before the process ends with that status; in the handler, exitProcess
+  // ends the process at once. The last handler given is the one called.
+  // False where the system tells no handler the status (Windows): nothing
+  // is registered then.
+  virtual bool callOnExit(void (*handler)(int status)) = 0;
   // Ends the process with `code`; exit-time handlers run.
   [[noreturn]] virtual void exitProcess(int code) = 0;
 };

@@ -18,6 +18,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,7 @@ namespace {
 // a dangling link included, and O_NOFOLLOW says so twice. A file that may be
 // replaced is opened without following a link and without waiting for a
 // FIFO's reader, and emptied only once it is known to be a regular file of
-// one name.
+// one name. On a failure errno says why.
 int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
                    CreateResult& result) {
   if (creation == FileCreation::NewPrivate) {
@@ -67,7 +68,9 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
     result = CreateResult::CannotCreateFile;
   if (result == CreateResult::Done) return fd;
+  const int error = errno;
   ::close(fd);
+  errno = error;
   return -1;
 }
 
@@ -328,9 +331,14 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
   // makes one.
   const mode_t mode = content == FileContent::Program ? 0777 : 0666;
   const int fd = openForWriting(path, creation, mode, created.result);
-  if (fd < 0) return created;
+  if (fd < 0) {
+    if (created.result == CreateResult::CannotCreateFile)
+      created.errorText = strerror(errno);
+    return created;
+  }
   FILE* file = fdopen(fd, "w");
   if (!file) {
+    created.errorText = strerror(errno);
     ::close(fd);
     created.result = CreateResult::CannotCreateFile;
     return created;
@@ -492,8 +500,31 @@ bool PosixPlatform::runOnNewThread(uint64_t stackBytes,
   return true;
 }
 
+namespace {
+
+void (*gExitHandler)(int) = nullptr;
+// Set while the exit handler runs: exit() may not be called again there.
+std::atomic<bool> gInExitHandler{false};
+
+void runExitHandler(int status, void*) {
+  if (void (*handler)(int) = gExitHandler) {
+    gInExitHandler = true;
+    handler(status);
+    gInExitHandler = false;
+  }
+}
+
+}  // namespace
+
+bool PosixPlatform::callOnExit(void (*handler)(int status)) {
+  static const bool registered = on_exit(runExitHandler, nullptr) == 0;
+  if (registered) gExitHandler = handler;
+  return registered;
+}
+
 void PosixPlatform::exitProcess(int code) {
   fflush(nullptr);
+  if (gInExitHandler) _exit(code);
   exit(code);
 }
 

@@ -84,6 +84,7 @@ class PosixPlatform : public Platform {
   int64_t timeSeconds() override;
   bool runOnNewThread(uint64_t stackBytes,
                       const std::function<void()>& body) override;
+  bool callOnExit(void (*handler)(int status)) override;
   [[noreturn]] void exitProcess(int code) override;
   void sleepMillis(int64_t millis) override;
   bool runAsService(const std::function<int(ServiceSession&)>& body) override;

@@ -3,7 +3,9 @@
 #ifndef TARVIK_OS_STDIOOUTPUTFILE_H
 #define TARVIK_OS_STDIOOUTPUTFILE_H
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "os/Platform.h"
 
@@ -18,23 +20,33 @@ class StdioOutputFile : public OutputFile {
 
   void write(const std::string& text) override {
     if (file_ && fwrite(text.data(), 1, text.size(), file_) != text.size())
-      failed_ = true;
+      fail();
   }
   void flush() override {
-    if (file_ && fflush(file_) != 0) failed_ = true;
+    if (file_ && fflush(file_) != 0) fail();
   }
   bool good() const override { return !failed_; }
   bool close() override {
     if (!file_) return !failed_;
-    if (fflush(file_) != 0 || ferror(file_)) failed_ = true;
-    if (fclose(file_) != 0) failed_ = true;
+    if (fflush(file_) != 0 || ferror(file_)) fail();
+    if (fclose(file_) != 0) fail();
     file_ = nullptr;
     return !failed_;
   }
+  std::string errorText() const override {
+    return error_ ? strerror(error_) : "";
+  }
 
  private:
+  // Keeps the first failure's error number, before anything else sets one.
+  void fail() {
+    if (!failed_) error_ = errno;
+    failed_ = true;
+  }
+
   FILE* file_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace tarvik

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "os/StdioOutputFile.h"
@@ -149,10 +150,12 @@ void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
   if (fresh) return file;
   const DWORD type = GetFileType(file);
   BY_HANDLE_FILE_INFORMATION info;
+  DWORD failure = ERROR_SUCCESS;
   if (type == FILE_TYPE_CHAR) return file;  // NUL, a console
   if (type != FILE_TYPE_DISK) {
     *result = CreateResult::NotRegularFile;
   } else if (!GetFileInformationByHandle(file, &info)) {
+    failure = GetLastError();
     *result = CreateResult::CannotCreateFile;
   } else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     *result = CreateResult::IsLink;
@@ -162,12 +165,15 @@ void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
              (info.dwFileAttributes &
               (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
     // As CREATE_ALWAYS with plain attributes refuses such a file.
+    failure = ERROR_ACCESS_DENIED;
     *result = CreateResult::CannotCreateFile;
   } else if (!SetEndOfFile(file)) {
+    failure = GetLastError();
     *result = CreateResult::CannotCreateFile;
   }
   if (*result == CreateResult::Done) return file;
   CloseHandle(file);
+  SetLastError(failure);
   return nullptr;
 }
 
@@ -176,17 +182,23 @@ CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,
   CreatedFile created;
   HANDLE file = static_cast<HANDLE>(
       win32CreateFileForWriting(path, creation, false, &created.result));
-  if (file == nullptr) return created;
+  if (file == nullptr) {
+    if (created.result == CreateResult::CannotCreateFile)
+      created.errorText = systemErrorText(GetLastError());
+    return created;
+  }
   created.result = CreateResult::CannotCreateFile;
   const bool text = content == FileContent::Text;
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file),
                                  text ? _O_TEXT : _O_BINARY);
   if (fd < 0) {
+    created.errorText = strerror(errno);
     CloseHandle(file);
     return created;
   }
   FILE* stream = _fdopen(fd, text ? "w" : "wb");
   if (!stream) {
+    created.errorText = strerror(errno);
     _close(fd);
     return created;
   }

@@ -16,7 +16,8 @@ int win32MakeDirectory(const std::string& path);
 std::vector<std::string> win32FindFiles(const std::string& pattern);
 FileRead win32ReadRegularFile(const std::string& path, uint64_t maxBytes);
 // A handle (a HANDLE) for writing `path` as `creation` says, inheritable
-// when asked; null when it cannot be created, with `result` saying why.
+// when asked; null when it cannot be created, with `result` saying why (and
+// for CannotCreateFile the thread's last error).
 void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
                                 bool inheritable, CreateResult* result);
 CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,

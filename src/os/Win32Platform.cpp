@@ -403,6 +403,9 @@ class Win32Platform : public Platform {
   }
   bool hasAdministratorRights() override { return win32HasAdministratorRights(); }
 
+  // The C runtime tells its exit-time handlers no status.
+  bool callOnExit(void (*)(int)) override { return false; }
+
   [[noreturn]] void exitProcess(int code) override {
     fflush(nullptr);
     exit(code);

@@ -86,6 +86,7 @@ void create(const KindRule& rule, LauncherFile& made) {
   CreatedFile created = os.createTextFile(made.path, rule.creation, rule.content);
   made.file = std::move(created.file);
   made.result = created.result;
+  made.errorText = created.errorText;
 }
 
 std::string refusalReason(CreateResult result) {

@@ -44,6 +44,8 @@ struct LauncherFile {
   std::string path;
   // A drawn name was needed and the system gave no random number.
   bool noRandomNumber = false;
+  // The system's words when the file could not be created.
+  std::string errorText;
 };
 
 // Creates a file of `kind` at `path` (for the kinds that may take another

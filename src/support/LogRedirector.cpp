@@ -15,6 +15,21 @@ namespace {
 // application's own tools must not take it.
 const char* const HANDED_ON_LOG_VARIABLE = "TARVIK_LOG_HANDED_ON";
 
+// Whether the disk of `path` has no byte left for a log there: the file
+// would stay behind empty. A file of that name with bytes of its own frees
+// their room as it is replaced.
+bool noRoomForLog(const std::string& path) {
+  Platform& os = platform();
+  const size_t cut = path.find_last_of(os.conventions().folderSeparators);
+  // The folder with its separator: a drive's or a share's root is named so.
+  const std::string folder =
+      cut == std::string::npos ? std::string(".") : path.substr(0, cut + 1);
+  const std::optional<uint64_t> free = os.freeDiskBytes(folder);
+  if (!free || *free > 0) return false;
+  const std::optional<FileFacts> facts = os.fileFacts(path);
+  return !facts || facts->size == 0;
+}
+
 }  // namespace
 
 void handOnLog() {
@@ -35,16 +50,19 @@ void redirectToLog(const std::string& exePath) {
     return;
   }
   LauncherFile made;
-  if (opts.logFilePath.empty()) {
-    // In the shared temporary folder the log is a new file of the user's
-    // alone, never a file or link found under its name; when the usual
-    // name is taken, an unguessable one stands in for it.
-    made = createLauncherFile(
-        LauncherFileKind::DefaultLog,
-        inTempDir(appBaseName(exePath) + "-" +
-                  std::to_string(platform().processId()) + ".log"));
+  // In the shared temporary folder the log is a new file of the user's
+  // alone, never a file or link found under its name; when the usual
+  // name is taken, an unguessable one stands in for it.
+  const bool named = !opts.logFilePath.empty();
+  const std::string path =
+      named ? opts.logFilePath
+            : inTempDir(appBaseName(exePath) + "-" +
+                        std::to_string(platform().processId()) + ".log");
+  if (noRoomForLog(path)) {
+    made.path = path;
   } else {
-    made = createLauncherFile(LauncherFileKind::NamedLog, opts.logFilePath);
+    made = createLauncherFile(
+        named ? LauncherFileKind::NamedLog : LauncherFileKind::DefaultLog, path);
   }
   opts.logFilePath = made.path;
   const CreateResult result = made.result;

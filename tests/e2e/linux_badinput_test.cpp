@@ -289,12 +289,14 @@ TEST_F(LinuxBadInputTest, FilesThatCannotBeReadOrWritten) {
       // The sample file is written where the launcher was started.
       {"sample-folder-in-the-way", java, {"-sample"}, 1,
        [](const RunResult& r, const std::string& d) {
-         EXPECT_EQ("", r.err);
+         EXPECT_EQ("Unable to write sample.config: Is a directory\n", r.err);
          EXPECT_TRUE(fileExists(d + "/sample.config/keep"));
        },
        {{"sample.config/keep", "kept"}}, {}, "<dir>"},
       {"sample-unwritable", java, {"-sample"}, 1,
-       [](const RunResult& r, const std::string&) { EXPECT_EQ("", r.err); },
+       [](const RunResult& r, const std::string&) {
+         EXPECT_EQ(0u, r.err.rfind("Unable to write sample.config: ", 0)) << r.err;
+       },
        {}, {}, "/proc"},
       {"sample-replaces", java, {"-sample"}, 0,
        [](const RunResult&, const std::string& d) {

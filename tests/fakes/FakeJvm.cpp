@@ -114,6 +114,11 @@ void JNICALL callStaticVoidMethod(JNIEnv* env, jclass cls, jmethodID method,
   }
   if (current->exitStatus) {
     ExitHook hook = current->exitHook();
+    auto* os = dynamic_cast<FakePlatform*>(&platform());
+    if (hook == nullptr && os && os->exitHandler) {
+      os->exitHandler(*current->exitStatus);
+      os->exitProcess(*current->exitStatus);
+    }
     if (hook == nullptr) {
       current->broken.push_back("exit: no hook");
       return;

@@ -28,7 +28,8 @@ class FakeJvm {
   bool classMissing = false;
   bool mainMissing = false;
   bool mainThrows = false;
-  // main calls the exit hook with this status, like System.exit.
+  // main ends the process with this status, like System.exit: through the
+  // exit hook, else as exit() does, through the platform's exit handler.
   std::optional<int> exitStatus;
   bool outOfMemory = false;  // NewObjectArray fails
 

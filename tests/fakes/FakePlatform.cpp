@@ -108,6 +108,9 @@ class FakeFile : public OutputFile {
     return !failed_;
   }
   bool good() const override { return !failed_; }
+  std::string errorText() const override {
+    return failed_ ? "No space left on device" : "";
+  }
 
  private:
   bool fits(size_t more) const {
@@ -343,6 +346,7 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
   if (created.result != CreateResult::Done) return created;
   if (unwritable.count(full) || directories.count(full)) {
     created.result = CreateResult::CannotCreateFile;
+    created.errorText = "Access is denied.";
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);

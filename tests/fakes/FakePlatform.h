@@ -144,6 +144,10 @@ class FakePlatform : public Platform {
   // text when it is set.
   int restartExitCode = 0;
   std::string restartError;
+  // Whether the system tells the process's exit handlers the status (as
+  // Linux does), and the handler registered.
+  bool exitStatusTold = false;
+  void (*exitHandler)(int status) = nullptr;
 
   // Services: who else may change each path (othersWhoMayChange), the
   // rights of the process, whether the service manager started it, and
@@ -305,6 +309,10 @@ class FakePlatform : public Platform {
   void releaseStdStreams() override;
   std::string othersWhoMayChange(const std::string& path) override;
   bool hasAdministratorRights() override;
+  bool callOnExit(void (*handler)(int status)) override {
+    if (exitStatusTold) exitHandler = handler;
+    return exitStatusTold;
+  }
   [[noreturn]] void exitProcess(int code) override;
 
   // A file as relative paths resolve: against the current directory.

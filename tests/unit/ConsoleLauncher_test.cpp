@@ -276,8 +276,10 @@ TEST_F(ConsoleLauncherTest, InProcessRestartStartsTheLauncherAnew) {
     SCOPED_TRACE(row.name);
     resetLaunchState();
     os = FakePlatform();
-    // Linux's 8-bit exit codes are what matters here.
+    // Linux's 8-bit exit codes are what matters here, and the status its
+    // exit handlers are told.
     if (row.posix) os.conv.exitCodeBits = PlatformConventions::posix().exitCodeBits;
+    os.exitStatusTold = row.posix;
     os.cwd = "C:\\Work";
     os.files["C:\\Apps\\tool.config"] =
         std::string(CONFIG) + "javalib C:\\Apps\\jvm\\server\\jvm.dll\n";

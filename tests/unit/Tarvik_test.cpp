@@ -1,6 +1,8 @@
 #include "Tarvik.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "Version.h"
 #include "config/SampleConfig.h"
@@ -233,11 +235,27 @@ TEST_F(EntryTest, SampleWritesTheFileAndEndsWithZero) {
   EXPECT_TRUE(os.chdirs.empty()) << "written before the directory changes";
 }
 
-TEST_F(EntryTest, SampleThatCannotBeCreatedEndsWithOne) {
-  os.unwritable.insert("C:\\Work\\sample.config");
-  EXPECT_EQ(run({"-sample"}), 1);
-  EXPECT_TRUE(os.boxes.empty());
-  EXPECT_TRUE(os.out.empty());
+// A sample that cannot be written whole says why, and leaves no file of
+// its name behind (an old one was emptied already).
+TEST_F(EntryTest, SampleThatCannotBeWrittenEndsWithOneAndItsLine) {
+  const std::string sample = "C:\\Work\\sample.config";
+  const struct {
+    std::set<std::string> FakePlatform::*failing;
+    int64_t diskBytes;
+    const char* why;
+  } rows[] = {{&FakePlatform::unwritable, -1, "Access is denied."},
+              {&FakePlatform::failingWrites, -1, "No space left on device"},
+              {nullptr, 1000, "No space left on device"}};
+  for (const auto& row : rows) {
+    os = FakePlatform();
+    os.files[sample] = "old";
+    if (row.failing) (os.*row.failing).insert(sample);
+    os.diskBytes = row.diskBytes;
+    EXPECT_EQ(run({"-sample"}), 1);
+    EXPECT_EQ(os.err, "Unable to write sample.config: " + std::string(row.why) + "\n");
+    EXPECT_EQ(os.files.count(sample), row.failing == &FakePlatform::unwritable ? 1u : 0u);
+    EXPECT_TRUE(os.boxes.empty() && os.out.empty());
+  }
 }
 
 TEST_F(EntryTest, LogSwitchTakesTheNextWordUnlessItIsASwitch) {
@@ -274,6 +292,29 @@ TEST_F(EntryTest, FailedLogRedirectionIsReportedAndTheRunGoesOn) {
   os.redirectResult = CreateResult::CannotDuplicateHandle;
   run({"-log", "x.log"});
   EXPECT_EQ(os.out.rfind("Unable to create handle!\n", 0), 0u);
+}
+
+// On a full disk the log is not made, so no empty file stays behind; one
+// with bytes of its own frees their room as it is replaced.
+TEST_F(EntryTest, ALogOnAFullDiskIsNotMade) {
+  const struct {
+    std::vector<std::string> words;
+    const char* old;  // C:\Work\x.log before
+    size_t logs;      // the .log files after
+  } rows[] = {{{"-log", "x.log"}, nullptr, 0}, {{"-log"}, nullptr, 0},
+              {{"-log", "x.log"}, "old run", 1}};
+  for (const auto& row : rows) {
+    os = FakePlatform();
+    resetLaunchState();
+    os.freeBytes = 0;
+    if (row.old) os.files["C:\\Work\\x.log"] = row.old;
+    run(row.words);
+    EXPECT_EQ(opt.logRedirected, row.old != nullptr);
+    EXPECT_EQ(std::count_if(os.files.begin(), os.files.end(),
+                            [](const auto& file) { return file.first.find(".log") != std::string::npos; }),
+              row.logs);
+    EXPECT_EQ(os.out.rfind("Unable to create file!\n", 0), row.old ? std::string::npos : 0u);
+  }
 }
 
 // In the shared temporary folder the log is a new file, never one planted
@@ -421,11 +462,6 @@ TEST_F(EntryTest, OutputFileIsTheLogFileWhenLogNamesNone) {
     ASSERT_FALSE(os.events.empty());
     EXPECT_EQ(os.events[0], "redirect " + c.redirected);
   }
-}
-
-TEST_F(EntryTest, SampleThatCannotBeWrittenWholeEndsWithOne) {
-  os.failingWrites.insert("C:\\Work\\sample.config");
-  EXPECT_EQ(run({"-sample"}), 1);
 }
 
 TEST(VersionTest, IdentificationStringHasTheBuildDateForm) {

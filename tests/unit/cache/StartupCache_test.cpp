@@ -529,10 +529,12 @@ TEST_F(StartupCacheTest, StaleFilesGoAndTheCacheStaysBounded) {
   const std::string key = keyOfOptions();
   const std::string runtime = key.substr(0, 16);
   const std::string other = "00000000000000000000000000000000";
+  // This launcher's part, then another runtime's.
+  const std::string launcher = runtime.substr(0, 8);
   os.files[file("tool." + runtime + other.substr(16) + ".12288.jsa")] = archive17();
   for (int i = 1; i <= 3; ++i) {
-    const std::string name = "tool." + std::string(15, '1') + std::to_string(i) +
-                             other.substr(16) + ".jsa";
+    const std::string name = "tool." + launcher + std::string(7, '1') +
+                             std::to_string(i) + other.substr(16) + ".jsa";
     os.files[file(name)] = archive17();
     os.fileTimes[file(name)] = os.clock - i;
   }
@@ -550,11 +552,27 @@ TEST_F(StartupCacheTest, StaleFilesGoAndTheCacheStaysBounded) {
             (std::vector<std::string>{
                 "other." + other + ".jsa",                    // another application
                 "tool." + other + ".2-2.part",                // still being written
-                "tool." + std::string(15, '1') + "1" + others,  // the newest two
-                "tool." + std::string(15, '1') + "2" + others,  // of other runtimes
+                "tool." + launcher + std::string(7, '1') + "1" + others,  // the newest two
+                "tool." + launcher + std::string(7, '1') + "2" + others,  // of other runtimes
                 "tool." + key + ".12288.jsa",                 // moved into place
                 "tool.notours.jsa",
             }));
+}
+
+TEST_F(StartupCacheTest, EachFolderKeepsTheArchiveOfItsApplicationOfTheSameName) {
+  for (int launch = 0; launch < 8; ++launch) {
+    const std::string folder = std::string("C:\\") + "ABCD"[launch % 4];
+    startup().exePath = folder + "\\tool.exe";
+    startup().launcherDir = folder;
+    if (launch >= 4) {  // each one's archive, made by its first launch
+      EXPECT_NE(options().find("-XX:SharedArchiveFile="), std::string::npos) << folder;
+      continue;
+    }
+    options();
+    os.files[startup().pendingArchive] = archive17();
+    finishStartupCache();
+  }
+  EXPECT_EQ(cacheFiles().size(), 4u);
 }
 
 TEST_F(StartupCacheTest, TheArchiveWrittenAtExitMovesIntoPlaceWhenWhole) {

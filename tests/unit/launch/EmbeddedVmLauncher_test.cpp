@@ -311,15 +311,27 @@ TEST_F(EmbeddedVmLauncherTest, ArgumentsThatCannotBeBuiltStopTheLaunch) {
   EXPECT_TRUE(jvm.broken.empty()) << jvm.broken.front();
 }
 
+// Where the system tells the process's exit handler the status (Linux),
+// the launcher learns of System.exit there, and gives the VM no "exit"
+// option, which it would list among the application's input arguments.
 TEST_F(EmbeddedVmLauncherTest, ExitHookEndsTheLauncherWithTheStatus) {
-  for (int status : {3, 0, -7, 998}) {
-    FakeJvm fresh;
-    fresh.install(os, JVM);
-    fresh.exitStatus = status;
-    EXPECT_EQ(status, exitCodeOf([] { launchInProcess(); })) << status;
-    EXPECT_EQ("CallStaticVoidMethod", fresh.calls.back());
-    EXPECT_TRUE(fresh.broken.empty()) << fresh.broken.front();
-  }
+  for (bool told : {false, true})
+    for (int status : {3, 0, -7, 998}) {
+      os.exitStatusTold = told;
+      FakeJvm fresh;
+      fresh.install(os, JVM);
+      fresh.exitStatus = status;
+      EXPECT_EQ(status, exitCodeOf([] { launchInProcess(); })) << status;
+      EXPECT_EQ("CallStaticVoidMethod", fresh.calls.back());
+      EXPECT_TRUE(fresh.broken.empty()) << fresh.broken.front();
+      EXPECT_EQ(!told, fresh.options[1] == "exit") << told;
+    }
+  // After the VM, the launcher's own end is its own.
+  FakeJvm returning;
+  returning.install(os, JVM);
+  EXPECT_EQ(0, launchInProcess());
+  ASSERT_NE(nullptr, os.exitHandler);
+  EXPECT_EQ(kReturned, exitCodeOf([this] { os.exitHandler(5); }));
 }
 
 struct Failure {
