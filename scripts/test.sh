@@ -45,11 +45,17 @@ part "example run"
 # A short run of every fuzz target from its seed corpus (about a minute).
 fuzz/run.sh --seconds 10 || status=1
 part "fuzz targets"
+# The Wine prefix that the Wine suites made is copied for the Windows unit
+# tests and the release check, where each would make one anew.
+export TARVIK_WINE_PREFIX_TEMPLATE="$top/build/tests/e2e/wineprefix"
 ctest --test-dir build-win -j"$jobs" --output-on-failure || status=1
 part "Windows unit tests under Wine"
 # The release archives of the launchers just built, and what they hold.
 release=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-release-test.XXXXXX")
 export WINEPREFIX="$release/wineprefix"
+if [ -f "$TARVIK_WINE_PREFIX_TEMPLATE/.tarvik-made" ]; then
+  cp -a "$TARVIK_WINE_PREFIX_TEMPLATE" "$WINEPREFIX"
+fi
 { scripts/release.sh --builds build build-win --dist "$release/dist" >/dev/null &&
   scripts/check-release.sh "$release/dist"; } || status=1
 wineserver -k >/dev/null 2>&1 || true
