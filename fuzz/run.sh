@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer, UBSan) and
-# runs each one from its seed corpus in fuzz/corpus/<target>/. The corpus
-# is copied to a temporary folder first, so a run never changes the repo.
+# runs each one from its seed corpus in fuzz/corpus/<target>/, as many at
+# once as there are cores. The corpus is copied to a temporary folder
+# first, so a run never changes the repo.
 #
 #   fuzz/run.sh                     every target for 12 s
 #   fuzz/run.sh --long 600          every target for 600 s
@@ -22,7 +23,7 @@ while [ $# -gt 0 ]; do
     --seconds|--long) seconds="$2"; shift 2 ;;
     --build) build="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -41,25 +42,32 @@ cmake --build "$build" -j2 >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failed=0
-for target in "${targets[@]}"; do
-  exe="$build/fuzz_$target"
-  [ -x "$exe" ] || { echo "fuzz: no target $target" >&2; failed=1; continue; }
-  corpus="$work/$target/corpus"
-  findings="${keep:-$work}/$target"
+
+# Runs one target and writes what it found to $work/<target>.report; its
+# exit status says whether it found anything.
+fuzz_target() {
+  local target=$1
+  local exe="$build/fuzz_$target"
+  local report="$work/$target.report"
+  local corpus="$work/$target/corpus"
+  local findings="${keep:-$work}/$target"
   mkdir -p "$corpus" "$findings"
   cp "$top/fuzz/corpus/$target/"* "$corpus/"
-  log="$work/$target.log"
+  local log="$work/$target.log"
+  local start rc=0
   start=$(date +%s)
-  rc=0
   "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
          -print_final_stats=1 -artifact_prefix="$findings/" \
          "$corpus" >"$log" 2>&1 || rc=$?
-  elapsed=$(( $(date +%s) - start ))
+  local elapsed=$(( $(date +%s) - start ))
+  local runs
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   if [ -n "$keep" ]; then rm -rf "$keep/$target/corpus"; cp -r "$corpus" "$keep/$target/"; fi
-  if [ "$rc" -ne 0 ]; then
-    failed=1
+  if [ "$rc" -eq 0 ]; then
+    echo "fuzz $target: ${runs:-?} executions in ${elapsed} s, no finding" >"$report"
+    return 0
+  fi
+  {
     echo "fuzz $target: FAILED after ${elapsed} s (exit $rc)"
     grep -aE "property failed|ERROR:|SUMMARY|Test unit written" "$log" | head -20
     for unit in "$findings"/crash-* "$findings"/timeout-* "$findings"/leak-* \
@@ -68,8 +76,32 @@ for target in "${targets[@]}"; do
       echo "input $(basename "$unit") ($(wc -c <"$unit") bytes):"
       od -An -c "$unit" | head -20
     done
-  else
-    echo "fuzz $target: ${runs:-?} executions in ${elapsed} s, no finding"
+  } >"$report"
+  return 1
+}
+
+# As many targets at once as there are cores; each is one process, and
+# their reports are printed in the targets' order.
+jobs=$(nproc 2>/dev/null || echo 2)
+running=0
+failed=0
+for target in "${targets[@]}"; do
+  if [ ! -x "$build/fuzz_$target" ]; then
+    echo "fuzz: no target $target" >&2
+    failed=1
+    continue
   fi
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  { rc=0; fuzz_target "$target" || rc=$?; echo "$rc" >"$work/$target.status"; } &
+  running=$((running + 1))
+done
+wait
+for target in "${targets[@]}"; do
+  [ -f "$work/$target.status" ] || continue
+  cat "$work/$target.report"
+  [ "$(cat "$work/$target.status")" -eq 0 ] || failed=1
 done
 exit $failed

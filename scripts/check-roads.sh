@@ -47,27 +47,72 @@ roads=(
   "what a launch uses: a file looked up or followed | [.>]folderEntries\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
 )
 
-found=0
+# The rows as the fields of one awk pass over every source: the rule, the
+# call and the places, each trimmed, between tabs.
+rows=""
 for road in "${roads[@]}"; do
   IFS='|' read -r rule pattern places <<<"$road"
-  rule=$(echo "$rule" | xargs)
-  pattern=$(echo "$pattern" | sed 's/^ *//; s/ *$//')
-  while IFS= read -r file; do
-    allowed=0
-    for place in $places; do
-      # shellcheck disable=SC2053
-      [[ $file == $place ]] && allowed=1
-    done
-    [ $allowed -eq 1 ] && continue
-    # Lines without their // comments.
-    while IFS=: read -r lineno text; do
-      echo "src/$file:$lineno: $rule: ${text#"${text%%[![:space:]]*}"}"
-      found=1
-    done < <(sed 's|//.*$||' "$file" | grep -nE -- "$pattern" || true)
-  done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC_ALL=C sort)
+  rule=${rule#"${rule%%[![:space:]]*}"}
+  rule=${rule%"${rule##*[![:space:]]}"}
+  pattern=${pattern#"${pattern%%[! ]*}"}
+  pattern=${pattern%"${pattern##*[! ]}"}
+  rows+="$rule"$'\t'"$pattern"$'\t'"$places"$'\n'
 done
 
-if [ $found -ne 0 ]; then
+files=()
+while IFS= read -r file; do files+=("$file"); done \
+  < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | LC_ALL=C sort)
+
+# Each call outside its road, by rule in the table's order, then by file and
+# line. A place is a shell pattern, whose '*' crosses a '/' too.
+report=""
+if [ ${#files[@]} -gt 0 ]; then
+  report=$(ROADS="$rows" awk '
+    function regexOfPlace(glob,    re, i, c) {
+      re = "^"
+      for (i = 1; i <= length(glob); i++) {
+        c = substr(glob, i, 1)
+        if (c == "*") re = re ".*"
+        else if (c == "?") re = re "."
+        else if (index("\\^$.[]|()+{}", c)) re = re "\\" c
+        else re = re c
+      }
+      return re "$"
+    }
+    BEGIN {
+      count = split(ENVIRON["ROADS"], lines, "\n")
+      for (i = 1; i <= count; i++) {
+        if (lines[i] == "") continue
+        split(lines[i], field, "\t")
+        n++
+        rule[n] = field[1]
+        call[n] = field[2]
+        places[n] = split(field[3], glob, " ")
+        for (j = 1; j <= places[n]; j++) place[n, j] = regexOfPlace(glob[j])
+      }
+    }
+    FNR == 1 {
+      for (r = 1; r <= n; r++) {
+        outside[r] = 1
+        for (j = 1; j <= places[r]; j++)
+          if (FILENAME ~ place[r, j]) outside[r] = 0
+      }
+    }
+    {
+      text = $0
+      sub(/\/\/.*$/, "", text)
+      for (r = 1; r <= n; r++) {
+        if (!outside[r] || text !~ call[r]) continue
+        shown = text
+        sub(/^[[:space:]]+/, "", shown)
+        found[r] = found[r] "src/" FILENAME ":" FNR ": " rule[r] ": " shown "\n"
+      }
+    }
+    END { for (r = 1; r <= n; r++) printf "%s", found[r] }' "${files[@]}")
+fi
+
+if [ -n "$report" ]; then
+  printf '%s\n' "$report"
   echo "check-roads: the calls above open a second road for their rule" >&2
   exit 1
 fi

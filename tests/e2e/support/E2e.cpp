@@ -1,6 +1,8 @@
 #include "E2e.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -279,6 +281,29 @@ WineEnvironment::WineEnvironment() {
   std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
   for (int i = 0; i < 200 && !fileExists(socket); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Making a prefix takes Wine several seconds and the registry import one
+  // more start; the first suite makes one beside the build and every suite
+  // copies it, which takes a fraction of a second.
+  const std::string own = rootDir() + "/wineprefix";
+  const std::string shared = TARVIK_WINE_PREFIX_TEMPLATE;
+  const std::string made = shared + "/.tarvik-made";
+  const int lock = open((shared + ".lock").c_str(), O_CREAT | O_RDWR, 0600);
+  if (lock >= 0 && flock(lock, LOCK_EX) == 0) {
+    if (!fileExists(made)) {
+      runShell("rm -rf " + quote(shared));
+      prefix_ = shared;
+      // The registry is in the prefix's files once its wineserver has ended.
+      if (makePrefix() && runShell(shellPrefix() + "wineserver -w") == 0)
+        writeFile(made, "");
+    }
+    if (fileExists(made)) runShell("cp -a " + quote(shared) + " " + quote(own));
+  }
+  if (lock >= 0) close(lock);
+  prefix_ = own;
+  if (!fileExists(prefix_ + "/system.reg")) makePrefix();
+}
+
+bool WineEnvironment::makePrefix() {
   // The first start creates the prefix, which takes a few seconds; its
   // last programs end after wineboot does, and a program started while
   // they run may fail to start children of its own ("Internal error.").
@@ -286,10 +311,12 @@ WineEnvironment::WineEnvironment() {
   // without its system files, and every program then fails with "could not
   // load kernel32.dll"; such a prefix is made again.
   const std::string kernel32 = prefix_ + "/drive_c/windows/system32/kernel32.dll";
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  bool whole = false;
+  for (int attempt = 0; attempt < 3 && !whole; ++attempt) {
     runShell(shellPrefix() + "wineboot -i >/dev/null 2>&1");
     runShell(shellPrefix() + "wineserver -w");
-    if (fileExists(kernel32) && fileExists(prefix_ + "/system.reg")) break;
+    whole = fileExists(kernel32) && fileExists(prefix_ + "/system.reg");
+    if (whole) break;
     std::fprintf(stderr, "Wine made no whole prefix; making it again\n");
     runShell(shellPrefix() + "wineserver -k >/dev/null 2>&1");
     runShell("rm -rf " + quote(prefix_));
@@ -305,7 +332,7 @@ WineEnvironment::WineEnvironment() {
             "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\"
             "CurrentVersion\\AeDebug]\r\n"
             "\"Debugger\"=\"tv-no-debugger.exe\"\r\n");
-  wine({"reg", "import", windowsPath(reg)});
+  return wine({"reg", "import", windowsPath(reg)}) == 0 && whole;
 }
 
 WineEnvironment::~WineEnvironment() {

@@ -162,6 +162,9 @@ class WineEnvironment {
 
  private:
   WineEnvironment();
+  // Makes a prefix at prefix_ with the registry the suites need; false when
+  // Wine made no whole one.
+  bool makePrefix();
   std::string shellPrefix() const;
   // Throws when the harness gives no exit code, unless Wine failed to start
   // the program and `mayTryAgain`.
