@@ -220,8 +220,10 @@ TEST_F(LinuxConsoleTest, SignalsReachJavaAndTheLauncherEndsAfterIt) {
     waitpid(outer, &status, 0);
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     EXPECT_EQ(static_cast<uint32_t>(code), row.code) << row.what;
-    // A launcher that cannot wait leaves Java to end on its own.
-    for (int i = 0; i < 3000 && row.signal == SIGKILL && !fileExists(dir + "/hook"); ++i)
+    // A launcher that cannot wait leaves Java to end on its own; the hook's
+    // file is there before its line is.
+    for (int i = 0; i < 3000 && row.signal == SIGKILL && readFile(dir + "/hook") != "hook ran\n";
+         ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(readFile(dir + "/hook"), "hook ran\n") << row.what;
     // Outside a namespace the number is Java's (reaped by the launcher).
