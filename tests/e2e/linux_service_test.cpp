@@ -229,6 +229,29 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
   }
 }
 
+// A folder standing at the name the last run's log would be rolled to:
+// that log is not emptied, the new run goes on at its end.
+TEST_F(LinuxServiceTest, ALogThatCannotRollKeepsEveryLine) {
+  const std::string exe =
+      install("bin", "daemon", daemonConfig() + "serviceLogFolder logs\n");
+  const std::string logs = exe.substr(0, exe.rfind('/')) + "/logs";
+  makeDirs(logs + "/daemon.1.log");
+  writeFile(logs + "/daemon.log", "the last run's line\n");
+  const std::string dir = newCaseDir("unrolled");
+  const pid_t launcher =
+      startInGroup("env INVOCATION_ID=1 " + quoted(exe) + " run " + quoted(dir), dir, "/");
+  ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+  for (int i = 0; i < 1000 && !has(readFile(logs + "/daemon.log"), "daemon running"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  kill(launcher, SIGTERM);
+  EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
+  const std::string log = readFile(logs + "/daemon.log");
+  EXPECT_EQ(log.rfind("the last run's line\nThe log " + logs + "/daemon.log cannot be rolled", 0),
+            0u)
+      << log;
+  EXPECT_TRUE(has(log, "it goes on at its end.\ndaemon running\ndaemon stopping\n")) << log;
+}
+
 // Debian's H2 database as its TCP server, the service a user would make of
 // it: the unit install writes, and the server run in the foreground until
 // systemd's SIGTERM.

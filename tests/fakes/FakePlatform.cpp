@@ -350,6 +350,7 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
+  if (heldOpen.count(resolve(path))) return false;
   return files.erase(resolve(path)) > 0;
 }
 
@@ -399,7 +400,10 @@ bool FakePlatform::createNewFile(const std::string& path) {
 
 bool FakePlatform::renameFile(const std::string& from, const std::string& to) {
   auto file = files.find(resolve(from));
-  if (file == files.end()) return false;
+  // No file takes the name of a folder, nor replaces one held open.
+  if (file == files.end() || heldOpen.count(resolve(from)) || heldOpen.count(resolve(to)) ||
+      directories.count(resolve(to)))
+    return false;
   const std::string content = file->second;
   files.erase(file);
   files[resolve(to)] = content;

@@ -90,6 +90,9 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
+  // Files another process holds open without sharing their deletion (a
+  // viewer on Windows): neither renamed nor removed.
+  std::set<std::string> heldOpen;
   // The bytes all files together may hold (a full disk beyond); -1: any.
   int64_t diskBytes = -1;
   // Names that exist without being files the launcher may write (links

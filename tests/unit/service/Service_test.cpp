@@ -302,6 +302,68 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
   }
 }
 
+// A log that cannot be rolled away (a viewer holds it open, a folder stands
+// at the next name) is never emptied, nor an older one replaced: the log
+// goes on at its end, or, when it cannot be written either, in a file of a
+// fresh name, after a line that says so.
+TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
+  auto rolled = [](const std::string& why) {
+    return "The log C:\\logs\\app.log cannot be rolled (" + why + "): ";
+  };
+  const std::string held = rolled("C:\\logs\\app.log cannot be renamed C:\\logs\\app.1.log");
+  const std::string goesOn = "it goes on at its end.\n";
+  const struct {
+    const char* name;
+    bool held;
+    const char* folder;
+    bool unwritable;
+    const char* older;  // .1.log
+    const char* earlier;
+    const char* writes;
+    std::string log;
+    std::string elsewhere;
+  } rows[] = {
+      {"held open, an earlier run's log", true, nullptr, false, nullptr, "old\n", "new\n",
+       "old\n" + held + goesOn + "new\n", ""},
+      {"a folder at .1.log", false, "C:\\logs\\app.1.log", false, nullptr, "old\n", "new\n",
+       "old\n" + rolled("C:\\logs\\app.1.log is a folder") + goesOn + "new\n", ""},
+      {"a folder at .2.log", false, "C:\\logs\\app.2.log", false, "older\n", "old\n", "new\n",
+       "old\n" + rolled("C:\\logs\\app.1.log cannot be renamed C:\\logs\\app.2.log") + goesOn +
+           "new\n",
+       ""},
+      {"held open as it rolls", true, nullptr, false, nullptr, nullptr, "one\ntwo\nthree\n",
+       "one\ntwo\n" + held + goesOn + "three\n", ""},
+      {"held open and not writable", true, nullptr, true, nullptr, "old\n", "new\n", "old\n",
+       held + "it cannot be written either, and the log goes on in C:\\logs\\app-"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os.files.clear();
+    os.directories = {"C:\\logs"};
+    os.heldOpen.clear();
+    os.unwritable.clear();
+    if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
+    if (row.older) os.files["C:\\logs\\app.1.log"] = row.older;
+    if (row.held) os.heldOpen.insert("C:\\logs\\app.log");
+    if (row.folder) os.directories.insert(row.folder);
+    if (row.unwritable) os.unwritable.insert("C:\\logs\\app.log");
+    RollingLog log("C:\\logs", "app", 10, 3);
+    ASSERT_TRUE(log.open());
+    log.write(row.writes);
+    EXPECT_TRUE(log.close());
+    EXPECT_EQ(os.files[log.pathOf(0)], row.log);
+    EXPECT_EQ(os.files[log.pathOf(1)], row.older ? row.older : "");
+    std::string elsewhere;
+    for (const auto& file : os.files)
+      if (file.first.rfind("C:\\logs\\app-", 0) == 0) elsewhere = file.second;
+    EXPECT_EQ(elsewhere.substr(0, row.elsewhere.size()), row.elsewhere);
+    EXPECT_EQ(elsewhere.empty(), row.elsewhere.empty()) << elsewhere;
+    if (!row.elsewhere.empty()) {
+      EXPECT_EQ(elsewhere.substr(elsewhere.size() - 10), ".log.\nnew\n") << elsewhere;
+    }
+  }
+}
+
 // A link planted at the log's name is left untouched and said once, as
 // the console's one "Caption: text" line, whether the manager or systemd
 // started the service.
