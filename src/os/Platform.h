@@ -275,6 +275,9 @@ enum class FileCreation {
   // Created only where no file or link has the name, readable and writable
   // by the user alone where the system allows it: for shared folders.
   NewPrivate,
+  // As Replace, but an existing file keeps its bytes, and what is written
+  // goes at its end.
+  Append,
 };
 
 // What a created file holds: text, whose line ends the system may write

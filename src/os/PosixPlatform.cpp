@@ -46,8 +46,9 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
                                        : CreateResult::CannotCreateFile;
     return fd;
   }
+  const int append = creation == FileCreation::Append ? O_APPEND : 0;
   const int fd = open(path.c_str(),
-                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | append, mode);
   if (fd < 0) {
     // ENXIO: a FIFO without a reader, or a socket.
     result = errno == ELOOP   ? CreateResult::IsLink
@@ -63,7 +64,7 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
     result = CreateResult::HasOtherLinks;
   else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode))
     result = CreateResult::NotRegularFile;
-  else if ((S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) ||
+  else if ((S_ISREG(info.st_mode) && !append && ftruncate(fd, 0) != 0) ||
            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
     result = CreateResult::CannotCreateFile;
   if (result == CreateResult::Done) return fd;
@@ -327,7 +328,7 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
   // A replaced file is made as fopen() makes one.
   const int fd = openForWriting(path, creation, 0666, created.result);
   if (fd < 0) return created;
-  FILE* file = fdopen(fd, "w");
+  FILE* file = fdopen(fd, creation == FileCreation::Append ? "a" : "w");
   if (!file) {
     ::close(fd);
     created.result = CreateResult::CannotCreateFile;

@@ -38,22 +38,58 @@ bool RollingLog::startFile() {
   return file_ != nullptr;
 }
 
+// Where the log cannot be rolled away, it goes on at the end of the file it
+// could not move; where that cannot be written either, in a file of a
+// fresh name.
+bool RollingLog::goOn(const std::string& why) {
+  const std::string rolled = "The log " + pathOf(0) + " cannot be rolled (" + why + "): ";
+  LauncherFile made = createLauncherFile(LauncherFileKind::ServiceLogGoingOn, pathOf(0));
+  if (made.file) {
+    notice_ = rolled + "it goes on at its end.\n";
+  } else {
+    made = createLauncherFile(LauncherFileKind::ServiceLogElsewhere, pathOf(0));
+    notice_ = rolled + "it cannot be written either, and the log goes on in " + made.path +
+              ".\n";
+  }
+  file_ = std::move(made.file);
+  size_ = 0;
+  return file_ != nullptr;
+}
+
 bool RollingLog::roll() {
-  Platform& os = platform();
   if (file_ && !file_->close()) failed_ = true;
   file_.reset();
-  if (files_ == 1) {
-    os.removeFile(pathOf(0));
-    return startFile();
-  }
+  const std::string why = shift();
+  return why.empty() ? startFile() : goOn(why);
+}
+
+std::string RollingLog::shift() {
+  Platform& os = platform();
   os.removeFile(pathOf(files_ - 1));
-  for (int index = files_ - 2; index >= 0; --index)
-    if (os.fileFacts(pathOf(index))) os.renameFile(pathOf(index), pathOf(index + 1));
-  return startFile();
+  std::string why;
+  for (int index = files_ - 2; index >= 0 && why.empty(); --index) {
+    const std::string from = pathOf(index);
+    const std::string to = pathOf(index + 1);
+    const std::optional<FileFacts> facts = os.fileFacts(from);
+    if (!facts) continue;
+    // A folder is nobody's log, and a name that stands is not replaced.
+    if (facts->isDirectory) {
+      why = from + " is a folder";
+    } else if (os.fileFacts(to) || !os.renameFile(from, to)) {
+      why = from + " cannot be renamed " + to;
+    }
+  }
+  if (!os.fileFacts(pathOf(0))) return std::string();
+  return why.empty() ? pathOf(0) + " cannot be removed" : why;
 }
 
 void RollingLog::put(const std::string& bytes) {
   if (!file_) return;
+  if (!notice_.empty()) {
+    file_->write(notice_);
+    size_ += static_cast<int64_t>(notice_.size());
+    notice_.clear();
+  }
   file_->write(bytes);
   file_->flush();
   // A full disk: the oldest log makes room for the newest output, which

@@ -1,6 +1,8 @@
 // A log that rolls by size: <name>.log is written, and rolled to
 // <name>.1.log (the older ones one further, the oldest dropped) before it
-// would pass its size, at a line's end where one fits.
+// would pass its size, at a line's end where one fits. A log that cannot
+// be rolled away is never emptied: it goes on at its end, or in a file of
+// a fresh name beside it, after a line that says so.
 #ifndef TARVIK_SERVICE_ROLLINGLOG_H
 #define TARVIK_SERVICE_ROLLINGLOG_H
 
@@ -33,9 +35,14 @@ class RollingLog {
  private:
   void put(const std::string& bytes);
   bool roll();
+  // Moves each log one further, the oldest dropped, never onto one that
+  // could not move on: empty when the log's own name is free then, else
+  // why it is not.
+  std::string shift();
   // Removes the oldest of the old logs; false when there is none.
   bool dropOldest();
   bool startFile();
+  bool goOn(const std::string& why);
 
   std::string folder_;
   std::string name_;
@@ -44,6 +51,8 @@ class RollingLog {
   std::unique_ptr<OutputFile> file_;
   int64_t size_ = 0;
   bool failed_ = false;
+  // A line for the log, written before the next output.
+  std::string notice_;
 };
 
 }  // namespace tarvik

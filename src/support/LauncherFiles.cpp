@@ -53,6 +53,12 @@ const KindRule KINDS[] = {
     {LauncherFileKind::ServiceLog, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service log", "remove it, or name another serviceLogFolder.", 1,
      FileContent::Bytes},
+    {LauncherFileKind::ServiceLogGoingOn, false, FileCreation::Append, WhenTaken::GiveUp,
+     false, "service log", "remove it, or name another serviceLogFolder.", 1,
+     FileContent::Bytes},
+    {LauncherFileKind::ServiceLogElsewhere, false, FileCreation::Append, WhenTaken::GiveUp,
+     true, "service log", "remove it, or name another serviceLogFolder.", 1,
+     FileContent::Bytes},
     {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service unit", "remove it, or name another serviceName.", 1},
 };

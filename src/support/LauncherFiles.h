@@ -31,6 +31,11 @@ enum class LauncherFileKind {
   // The service launcher's log in its log folder, made anew after each
   // roll: replaces one.
   ServiceLog,
+  // The same log when it could not be rolled away: written on at its end.
+  ServiceLogGoingOn,
+  // Where the log goes on when that file cannot be written either: a drawn
+  // name beside it, written on at its end should it exist.
+  ServiceLogElsewhere,
   // The systemd unit `install` writes: replaces one.
   ServiceUnit,
 };

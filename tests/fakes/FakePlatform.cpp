@@ -85,9 +85,10 @@ class FakeChild : public ChildProcess {
 
 class FakeFile : public OutputFile {
  public:
-  FakeFile(FakePlatform* os, std::string path, bool text = true)
+  FakeFile(FakePlatform* os, std::string path, bool text = true, bool append = false)
       : os_(os), path_(std::move(path)), text_(text) {
-    os_->files[path_].clear();
+    std::string& bytes = os_->files[path_];
+    if (!append) bytes.clear();
   }
   void write(const std::string& text) override {
     if (closed_) return;
@@ -335,7 +336,8 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
     return created;
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
-  created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
+  created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text,
+                                            creation == FileCreation::Append);
   return created;
 }
 
