@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "support/Utf8.h"
 
@@ -90,16 +91,24 @@ class FakeFile : public OutputFile {
     std::string& bytes = os_->files[path_];
     if (!append) bytes.clear();
   }
+  // On a full disk, as a real one, the bytes that fit are written.
   void write(const std::string& text) override {
     if (closed_) return;
-    if (os_->failingWrites.count(path_) || !fits(text.size())) {
+    if (os_->failingWrites.count(path_)) {
       failed_ = true;
       return;
     }
+    size_t room = roomLeft();
     std::string& disk = os_->files[path_];
     for (char c : text) {
-      if (c == '\n' && text_ && os_->conv.textModeCrLf) disk += '\r';
+      const bool crLf = c == '\n' && text_ && os_->conv.textModeCrLf;
+      if (room < (crLf ? 2u : 1u)) {
+        failed_ = true;
+        return;
+      }
+      if (crLf) disk += '\r';
       disk += c;
+      room -= crLf ? 2 : 1;
     }
   }
   bool close() override {
@@ -109,11 +118,12 @@ class FakeFile : public OutputFile {
   bool good() const override { return !failed_; }
 
  private:
-  bool fits(size_t more) const {
-    if (os_->diskBytes < 0) return true;
-    size_t used = more;
+  size_t roomLeft() const {
+    if (os_->diskBytes < 0) return SIZE_MAX;
+    size_t used = 0;
     for (const auto& file : os_->files) used += file.second.size();
-    return used <= static_cast<size_t>(os_->diskBytes);
+    const size_t disk = static_cast<size_t>(os_->diskBytes);
+    return used < disk ? disk - used : 0;
   }
 
   FakePlatform* os_;

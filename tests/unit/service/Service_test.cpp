@@ -270,7 +270,8 @@ TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
 }
 
 // The log keeps whole lines in each file, rolls before it would pass its
-// size, keeps its number of files, and keeps what an earlier run wrote.
+// size, keeps its number of files, and keeps what an earlier run wrote. On
+// a full disk a line is written whole, once, or not at all.
 TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
   const struct {
     const char* name;
@@ -278,6 +279,7 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     std::vector<std::string> writes;
     std::vector<std::string> files;  // .log, .1.log, .2.log
     int64_t disk = -1;               // the bytes the disk holds
+    bool lost = false;               // a line could not be written
   } rows[] = {
       {"fits", nullptr, {"a\n", "b\n"}, {"a\nb\n", "", ""}},
       {"rolls at a line end", nullptr, {"one\ntwo\nthree\n"}, {"three\n", "one\ntwo\n", ""}},
@@ -287,6 +289,12 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
       {"an earlier run's log kept", "old\n", {"new\n"}, {"new\n", "old\n", ""}},
       {"a full disk drops the oldest for the newest", nullptr,
        {"11111111\n", "22222222\n", "33333333\n"}, {"33333333\n", "22222222\n", ""}, 20},
+      {"a full disk: the line after the room made, once", "old\n", {"aaaa\n", "bbbb\n"},
+       {"aaaa\nbbbb\n", "", ""}, 12},
+      {"a full disk, nothing to drop: the line not at all", nullptr, {"aaaa\n", "bbbb\n"},
+       {"aaaa\n", "", ""}, 8, true},
+      {"a full disk takes back the start of the line it cuts", nullptr,
+       {"aa\n", "b", "bb", "b\nc\n"}, {"aa\nc\n", "", ""}, 5, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -296,7 +304,7 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     RollingLog log("C:\\logs", "app", 10, 3);
     ASSERT_TRUE(log.open());
     for (const std::string& bytes : row.writes) log.write(bytes);
-    EXPECT_TRUE(log.close());
+    EXPECT_EQ(log.close(), !row.lost);
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(os.files[log.pathOf(i)], row.files[i]) << log.pathOf(i);
   }
