@@ -245,6 +245,13 @@ class OutputFile {
   virtual void flush() {}
   // Whether every write and flush so far reached the system.
   virtual bool good() const { return true; }
+  // The bytes the file holds, what was written flushed; nothing where the
+  // system cannot tell.
+  virtual std::optional<uint64_t> length() { return std::nullopt; }
+  // Cuts the file back to `length` bytes, taking back what a failed write
+  // left of itself, and writes on from there as if the failure had not
+  // been; false when it cannot.
+  virtual bool cutBack(uint64_t) { return false; }
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;

@@ -323,7 +323,7 @@ FileRead posixReadRegularFile(const std::string& path, uint64_t maxBytes) {
 
 // POSIX systems write every file as bytes.
 CreatedFile PosixPlatform::createTextFile(const std::string& path,
-                                          FileCreation creation, FileContent) {
+                                          FileCreation creation, FileContent content) {
   CreatedFile created;
   // A replaced file is made as fopen() makes one.
   const int fd = openForWriting(path, creation, 0666, created.result);
@@ -334,7 +334,7 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
     created.result = CreateResult::CannotCreateFile;
     return created;
   }
-  created.file = std::make_unique<StdioOutputFile>(file);
+  created.file = std::make_unique<StdioOutputFile>(file, content);
   return created;
 }
 

@@ -195,7 +195,7 @@ CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,
     _close(fd);
     return created;
   }
-  created.file = std::make_unique<StdioOutputFile>(stream);
+  created.file = std::make_unique<StdioOutputFile>(stream, content);
   created.result = CreateResult::Done;
   return created;
 }

@@ -1,5 +1,6 @@
 #include "service/RollingLog.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "support/FileSystem.h"
@@ -35,6 +36,7 @@ bool RollingLog::startFile() {
   LauncherFile made = createLauncherFile(LauncherFileKind::ServiceLog, pathOf(0));
   file_ = std::move(made.file);
   size_ = 0;
+  lineStart_ = 0;
   return file_ != nullptr;
 }
 
@@ -53,6 +55,7 @@ bool RollingLog::goOn(const std::string& why) {
   }
   file_ = std::move(made.file);
   size_ = 0;
+  lineStart_ = file_ ? file_->length() : std::nullopt;
   return file_ != nullptr;
 }
 
@@ -83,28 +86,40 @@ std::string RollingLog::shift() {
   return why.empty() ? pathOf(0) + " cannot be removed" : why;
 }
 
+// Bytes that fit the file are written whole and once, or, on a full disk
+// that no old log can make room on, not at all: the start of their line is
+// taken back, and its rest dropped as it comes.
 void RollingLog::put(const std::string& bytes) {
   if (!file_) return;
-  if (!notice_.empty()) {
-    file_->write(notice_);
-    size_ += static_cast<int64_t>(notice_.size());
-    notice_.clear();
+  size_t from = 0;
+  if (skipping_) {
+    const size_t end = bytes.find('\n');
+    if (end == std::string::npos) return;
+    from = end + 1;
+    skipping_ = false;
   }
-  file_->write(bytes);
-  file_->flush();
-  // A full disk: the oldest log makes room for the newest output, which
-  // starts a file of its own (the failed one's close would fail too).
-  while (!file_->good() && dropOldest()) {
-    file_.reset();
-    if (!(size_ == 0 ? startFile() : roll())) {
+  const std::string text = notice_ + bytes.substr(from);
+  if (text.empty()) return;
+  const std::optional<uint64_t> start = file_->length();
+  for (;;) {
+    file_->write(text);
+    file_->flush();
+    if (file_->good()) break;
+    // What reached the disk is taken back before the oldest log makes
+    // room: the next try writes nothing twice.
+    const bool takenBack = start && file_->cutBack(*start);
+    if (!takenBack || !dropOldest()) {
       failed_ = true;
+      if (takenBack && lineStart_ && *lineStart_ < *start && file_->cutBack(*lineStart_))
+        size_ = std::max<int64_t>(0, size_ - static_cast<int64_t>(*start - *lineStart_));
+      skipping_ = text.back() != '\n';
       return;
     }
-    file_->write(bytes);
-    file_->flush();
   }
-  if (!file_->good()) failed_ = true;
-  size_ += static_cast<int64_t>(bytes.size());
+  notice_.clear();
+  size_ += static_cast<int64_t>(text.size());
+  const size_t end = text.rfind('\n');
+  if (start && end != std::string::npos) lineStart_ = *start + end + 1;
 }
 
 bool RollingLog::dropOldest() {

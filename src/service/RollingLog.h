@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "os/Platform.h"
@@ -53,6 +54,10 @@ class RollingLog {
   bool failed_ = false;
   // A line for the log, written before the next output.
   std::string notice_;
+  // Where the line being written began in the file, and whether the rest
+  // of a line that could not be written is still to be dropped.
+  std::optional<uint64_t> lineStart_;
+  bool skipping_ = false;
 };
 
 }  // namespace tarvik

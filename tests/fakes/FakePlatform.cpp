@@ -116,6 +116,14 @@ class FakeFile : public OutputFile {
     return !failed_;
   }
   bool good() const override { return !failed_; }
+  std::optional<uint64_t> length() override { return os_->files[path_].size(); }
+  bool cutBack(uint64_t length) override {
+    std::string& disk = os_->files[path_];
+    if (closed_ || length > disk.size()) return false;
+    disk.resize(static_cast<size_t>(length));
+    failed_ = false;
+    return true;
+  }
 
  private:
   size_t roomLeft() const {
