@@ -86,6 +86,20 @@ int waitCode(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The code of a process started in a group of its own, when it ends within
+// `millis`; else -1, and its group is killed.
+int waitCodeWithin(pid_t pid, int millis) {
+  int status = 0;
+  for (int waited = 0; waited < millis; waited += 10) {
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(-pid, SIGKILL);
+  waitCode(pid);
+  return -1;
+}
+
 // Whether systemd-analyze can judge units here (it needs no running systemd,
 // but it may be missing); the reason when it cannot.
 std::string whyNoVerify() {
@@ -307,6 +321,30 @@ TEST_F(LinuxServiceTest, RunStartsAFailedApplicationAgain) {
     std::string runs;
     for (int i = 0; i < row.runs; ++i) runs += "run\n";
     EXPECT_EQ(readFile(dir + "/runs"), runs) << r.err;
+  }
+}
+
+// A stop is a stop: once SIGTERM or a terminal's Ctrl-C reached tarvikd, the
+// code the application then ends with, a failure too, ends the run, and no
+// second Java starts.
+TEST_F(LinuxServiceTest, AStopNeverStartsTheApplicationAgain) {
+  struct Row {
+    const char* what;
+    int signal;
+    bool toGroup;
+  } rows[] = {
+      {"SIGTERM to tarvikd", SIGTERM, false},
+      {"Ctrl-C in a terminal", SIGINT, true},
+  };
+  const std::string exe = install("bin", "daemon", daemonConfig() + "serviceRestartDelay 0\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string dir = newCaseDir("stopped");
+    const pid_t launcher = startInGroup(quoted(exe) + " run " + quoted(dir) + " halt 3", dir, dir);
+    ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+    kill(row.toGroup ? -launcher : launcher, row.signal);
+    EXPECT_EQ(waitCodeWithin(launcher, 15000), 3) << readFile(dir + "/err");
+    EXPECT_EQ(readFile(dir + "/runs"), "run\n") << readFile(dir + "/err");
   }
 }
 

@@ -144,6 +144,8 @@ class FakePlatform : public Platform {
   bool administrator = true;
   bool startedAsService = false;
   int64_t stopRequestAt = -1;
+  // A stop from outside (SIGTERM, Ctrl-C) reached the launcher.
+  bool stopSignal = false;
   ServiceOutcome serviceOutcome = ServiceOutcome::Done;
   ServiceStatus serviceStatus;
   // What the captured streams read, chunk by chunk, after what the

@@ -269,6 +269,45 @@ TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
   }
 }
 
+// A stop never starts the application again, restarts configured or not:
+// after the manager's stop the service ends with 0; after a SIGTERM or a
+// Ctrl-C that reached `run`, with the application's code.
+TEST_F(ServiceTest, AStopNeverStartsTheApplicationAgain) {
+  const struct {
+    const char* name;
+    bool asService;
+    uint32_t code;  // the application's, after the stop
+  } rows[] = {
+      {"the manager's stop, then a failure", true, 3},
+      {"the manager's stop, then 999", true, 999},
+      {"SIGTERM to run, then a failure", false, 3},
+      {"SIGTERM to run, then 999", false, 999},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    freshLaunch();
+    configure("serviceRestartDelay 0\n");
+    os.startedAsService = row.asService;
+    os.stopRequestAt = row.asService ? 5 : -1;
+    os.stopSignal = false;
+    FakeChildScript stopped;
+    stopped.runsForever = row.asService;
+    stopped.interruptedExitCode = row.code;
+    stopped.runSeconds = 5;
+    stopped.exitCode = row.code;
+    if (!row.asService) stopped.whileRunning = [this] { os.stopSignal = true; };
+    os.children = {stopped, FakeChildScript()};
+    const int code = run(row.asService ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"run"});
+    EXPECT_EQ(os.started.size(), 1u);
+    if (row.asService) {
+      EXPECT_EQ(reports().back(), "stopped 0");
+    } else {
+      EXPECT_EQ(code, static_cast<int>(row.code));
+    }
+  }
+}
+
 // The log keeps whole lines in each file, rolls before it would pass its
 // size, keeps its number of files, and keeps what an earlier run wrote. On
 // a full disk a line is written whole, once, or not at all.
