@@ -631,6 +631,10 @@ class Platform {
   virtual std::unique_ptr<StreamCapture> captureStdStreams() = 0;
   // Points the process's standard output and error at the null device.
   virtual void releaseStdStreams() = 0;
+  // Whether a stop from outside reached this process while it waited for
+  // a child: POSIX: SIGTERM or SIGHUP passed on to it, SIGINT left to it;
+  // Windows: Ctrl-C on the console it shares with it.
+  virtual bool stopSignalled() = 0;
   // Who besides the system's administrators (Windows: Administrators,
   // SYSTEM, TrustedInstaller; POSIX: root) may change `path`, or replace it
   // through a folder above it: a text naming them ("the user alice", "the

@@ -286,6 +286,7 @@ class FakePlatform : public Platform {
                       bool isError) override;
   std::unique_ptr<StreamCapture> captureStdStreams() override;
   void releaseStdStreams() override;
+  bool stopSignalled() override { return stopSignal; }
   std::string othersWhoMayChange(const std::string& path) override;
   bool hasAdministratorRights() override;
   [[noreturn]] void exitProcess(int code) override;
