@@ -352,7 +352,8 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
 // A log that cannot be rolled away (a viewer holds it open, a folder stands
 // at the next name) is never emptied, nor an older one replaced: the log
 // goes on at its end, or, when it cannot be written either, in a file of a
-// fresh name, after a line that says so.
+// fresh name, after a line that says so; so does a log whose name is
+// refused as it rolls (a link planted there).
 TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
   auto rolled = [](const std::string& why) {
     return "The log C:\\logs\\app.log cannot be rolled (" + why + "): ";
@@ -364,24 +365,31 @@ TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
     bool held;
     const char* folder;
     bool unwritable;
+    bool plantedAsItRolls;
     const char* older;  // .1.log
     const char* earlier;
     const char* writes;
     std::string log;
+    std::string next;  // .1.log after
     std::string elsewhere;
   } rows[] = {
-      {"held open, an earlier run's log", true, nullptr, false, nullptr, "old\n", "new\n",
-       "old\n" + held + goesOn + "new\n", ""},
-      {"a folder at .1.log", false, "C:\\logs\\app.1.log", false, nullptr, "old\n", "new\n",
-       "old\n" + rolled("C:\\logs\\app.1.log is a folder") + goesOn + "new\n", ""},
-      {"a folder at .2.log", false, "C:\\logs\\app.2.log", false, "older\n", "old\n", "new\n",
+      {"held open, an earlier run's log", true, nullptr, false, false, nullptr, "old\n", "new\n",
+       "old\n" + held + goesOn + "new\n", "", ""},
+      {"a folder at .1.log", false, "C:\\logs\\app.1.log", false, false, nullptr, "old\n",
+       "new\n", "old\n" + rolled("C:\\logs\\app.1.log is a folder") + goesOn + "new\n", "", ""},
+      {"a folder at .2.log", false, "C:\\logs\\app.2.log", false, false, "older\n", "old\n",
+       "new\n",
        "old\n" + rolled("C:\\logs\\app.1.log cannot be renamed C:\\logs\\app.2.log") + goesOn +
            "new\n",
-       ""},
-      {"held open as it rolls", true, nullptr, false, nullptr, nullptr, "one\ntwo\nthree\n",
-       "one\ntwo\n" + held + goesOn + "three\n", ""},
-      {"held open and not writable", true, nullptr, true, nullptr, "old\n", "new\n", "old\n",
-       held + "it cannot be written either, and the log goes on in C:\\logs\\app-"},
+       "older\n", ""},
+      {"held open as it rolls", true, nullptr, false, false, nullptr, nullptr, "one\ntwo\nthree\n",
+       "one\ntwo\n" + held + goesOn + "three\n", "", ""},
+      {"held open and not writable", true, nullptr, true, false, nullptr, "old\n", "new\n", "old\n",
+       "", held + "it cannot be written either, and the log goes on in C:\\logs\\app-"},
+      {"a link planted as it rolls", false, nullptr, false, true, nullptr, nullptr,
+       "one\ntwo\nnew\n", "", "one\ntwo\n",
+       "The service log C:\\logs\\app.log is a link to another file. It is left untouched: "
+       "remove it, or name another serviceLogFolder. The log goes on in C:\\logs\\app-"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -389,6 +397,7 @@ TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
     os.directories = {"C:\\logs"};
     os.heldOpen.clear();
     os.unwritable.clear();
+    os.planted.clear();
     if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
     if (row.older) os.files["C:\\logs\\app.1.log"] = row.older;
     if (row.held) os.heldOpen.insert("C:\\logs\\app.log");
@@ -396,10 +405,11 @@ TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
     if (row.unwritable) os.unwritable.insert("C:\\logs\\app.log");
     RollingLog log("C:\\logs", "app", 10, 3);
     ASSERT_TRUE(log.open());
+    if (row.plantedAsItRolls) os.planted.insert("C:\\logs\\app.log");
     log.write(row.writes);
     EXPECT_TRUE(log.close());
     EXPECT_EQ(os.files[log.pathOf(0)], row.log);
-    EXPECT_EQ(os.files[log.pathOf(1)], row.older ? row.older : "");
+    EXPECT_EQ(os.files[log.pathOf(1)], row.next);
     std::string elsewhere;
     for (const auto& file : os.files)
       if (file.first.rfind("C:\\logs\\app-", 0) == 0) elsewhere = file.second;
