@@ -28,12 +28,23 @@ bool RollingLog::open() {
   }
   // What an earlier run wrote is kept as the newest of the old logs.
   const std::optional<FileFacts> earlier = os.fileFacts(pathOf(0));
-  if (earlier && earlier->size > 0) return roll();
-  return startFile();
+  const bool made = earlier && earlier->size > 0 ? roll() : startFile();
+  running_ = made;
+  return made;
+}
+
+LauncherFile RollingLog::create(LauncherFileKind kind, std::string& refusal) {
+  return createLauncherFile(kind, pathOf(0), running_ ? &refusal : nullptr);
 }
 
 bool RollingLog::startFile() {
-  LauncherFile made = createLauncherFile(LauncherFileKind::ServiceLog, pathOf(0));
+  std::string refusal;
+  LauncherFile made = create(LauncherFileKind::ServiceLog, refusal);
+  if (!refusal.empty()) {
+    std::string again;
+    made = create(LauncherFileKind::ServiceLogElsewhere, again);
+    notice_ = refusal + " The log goes on in " + made.path + ".\n";
+  }
   file_ = std::move(made.file);
   size_ = 0;
   lineStart_ = 0;
@@ -45,11 +56,12 @@ bool RollingLog::startFile() {
 // fresh name.
 bool RollingLog::goOn(const std::string& why) {
   const std::string rolled = "The log " + pathOf(0) + " cannot be rolled (" + why + "): ";
-  LauncherFile made = createLauncherFile(LauncherFileKind::ServiceLogGoingOn, pathOf(0));
+  std::string refusal;
+  LauncherFile made = create(LauncherFileKind::ServiceLogGoingOn, refusal);
   if (made.file) {
     notice_ = rolled + "it goes on at its end.\n";
   } else {
-    made = createLauncherFile(LauncherFileKind::ServiceLogElsewhere, pathOf(0));
+    made = create(LauncherFileKind::ServiceLogElsewhere, refusal);
     notice_ = rolled + "it cannot be written either, and the log goes on in " + made.path +
               ".\n";
   }

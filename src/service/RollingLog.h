@@ -12,6 +12,7 @@
 #include <string>
 
 #include "os/Platform.h"
+#include "support/LauncherFiles.h"
 
 namespace tarvik {
 
@@ -42,6 +43,10 @@ class RollingLog {
   std::string shift();
   // Removes the oldest of the old logs; false when there is none.
   bool dropOldest();
+  // A file of the log. Once it runs, a name refused (a link planted
+  // there) does not end the launcher from within the log's writer, whose
+  // lock the end takes too: `refusal` gets the line that says why.
+  LauncherFile create(LauncherFileKind kind, std::string& refusal);
   bool startFile();
   bool goOn(const std::string& why);
 
@@ -52,6 +57,7 @@ class RollingLog {
   std::unique_ptr<OutputFile> file_;
   int64_t size_ = 0;
   bool failed_ = false;
+  bool running_ = false;
   // A line for the log, written before the next output.
   std::string notice_;
   // Where the line being written began in the file, and whether the rest

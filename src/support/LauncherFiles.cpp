@@ -110,7 +110,8 @@ bool isRefusal(CreateResult result) {
 
 }  // namespace
 
-LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) {
+LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path,
+                                std::string* refusal) {
   const KindRule& rule = ruleFor(kind);
   LauncherFile made;
   made.path = path;
@@ -139,6 +140,10 @@ LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) 
     const std::string text = "The " + std::string(rule.what) + " " + made.path +
                              " " + refusalReason(made.result) +
                              ". It is left untouched: " + rule.advice;
+    if (refusal) {
+      *refusal = text;
+      return made;
+    }
     // The service launcher's message is its line of the log already; the
     // other launchers have always written both.
     if (!options().serviceLauncher) platform().writeStderr(text + "\n");
