@@ -249,6 +249,13 @@ class OutputFile {
   virtual void flush() {}
   // Whether every write and flush so far reached the system.
   virtual bool good() const { return true; }
+  // The bytes the file holds, what was written flushed; nothing where the
+  // system cannot tell.
+  virtual std::optional<uint64_t> length() { return std::nullopt; }
+  // Cuts the file back to `length` bytes, taking back what a failed write
+  // left of itself, and writes on from there as if the failure had not
+  // been; false when it cannot.
+  virtual bool cutBack(uint64_t) { return false; }
   // Flushes and closes; later writes are ignored. False when any write, the
   // flush or the close failed (a full disk, say).
   virtual bool close() = 0;
@@ -281,6 +288,9 @@ enum class FileCreation {
   // Created only where no file or link has the name, readable and writable
   // by the user alone where the system allows it: for shared folders.
   NewPrivate,
+  // As Replace, but an existing file keeps its bytes, and what is written
+  // goes at its end.
+  Append,
 };
 
 // What a created file holds: text, whose line ends the system may write
@@ -660,6 +670,10 @@ class Platform {
   virtual std::unique_ptr<StreamCapture> captureStdStreams() = 0;
   // Points the process's standard output and error at the null device.
   virtual void releaseStdStreams() = 0;
+  // Whether a stop from outside reached this process while it waited for
+  // a child: POSIX: SIGTERM or SIGHUP passed on to it, SIGINT left to it;
+  // Windows: Ctrl-C on the console it shares with it.
+  virtual bool stopSignalled() = 0;
   // Who besides the system's administrators (Windows: Administrators,
   // SYSTEM, TrustedInstaller; POSIX: root) may change `path`, or replace it
   // through a folder above it: a text naming them ("the user alice", "the

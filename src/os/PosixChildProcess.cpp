@@ -36,21 +36,28 @@ constexpr std::chrono::milliseconds POLL_INTERVAL(10);
 
 // The child that signals sent to the launcher are passed on to; 0 for none.
 volatile sig_atomic_t gForwardTo = 0;
+// Whether a termination or an interrupt reached the launcher meanwhile.
+volatile sig_atomic_t gStopSignalled = 0;
 
 extern "C" void forwardSignal(int signal) {
+  if (signal == SIGTERM || signal == SIGHUP) gStopSignalled = 1;
   const pid_t child = static_cast<pid_t>(gForwardTo);
   if (child > 0) kill(child, signal);
 }
 
+// An interrupt reaches the child from its terminal, as it reached the
+// launcher: it is only noted.
+extern "C" void noteInterrupt(int) { gStopSignalled = 1; }
+
 // The launcher's signal dispositions while a child runs: interrupts
-// ignored (as system(3) does), termination passed on. The child gets the
-// launcher's own dispositions back before it runs the program; the
-// launcher gets them back once the child has ended.
+// noted and otherwise ignored (as system(3) ignores them), termination
+// passed on. The child gets the launcher's own dispositions back before it
+// runs the program; the launcher gets them back once the child has ended.
 class SignalPlan {
  public:
   explicit SignalPlan(const ChildStart& start) {
     if (start.leaveInterruptsToChild) {
-      add(SIGINT, SIG_IGN);
+      add(SIGINT, noteInterrupt);
       add(SIGQUIT, SIG_IGN);
     }
     if (start.forwardTermination) {
@@ -199,6 +206,8 @@ void writeAll(int fd, const void* data, size_t size) {
 }
 
 }  // namespace
+
+bool PosixPlatform::stopSignalled() { return gStopSignalled != 0; }
 
 ChildStartResult PosixPlatform::startChild(const ChildStart& start) {
   ChildStartResult result;

@@ -47,8 +47,9 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
                                        : CreateResult::CannotCreateFile;
     return fd;
   }
+  const int append = creation == FileCreation::Append ? O_APPEND : 0;
   const int fd = open(path.c_str(),
-                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | append, mode);
   if (fd < 0) {
     // ENXIO: a FIFO without a reader, or a socket.
     result = errno == ELOOP   ? CreateResult::IsLink
@@ -64,7 +65,7 @@ int openForWriting(const std::string& path, FileCreation creation, mode_t mode,
     result = CreateResult::HasOtherLinks;
   else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode))
     result = CreateResult::NotRegularFile;
-  else if ((S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) ||
+  else if ((S_ISREG(info.st_mode) && !append && ftruncate(fd, 0) != 0) ||
            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
     result = CreateResult::CannotCreateFile;
   if (result == CreateResult::Done) return fd;
@@ -336,14 +337,14 @@ CreatedFile PosixPlatform::createTextFile(const std::string& path,
       created.errorText = strerror(errno);
     return created;
   }
-  FILE* file = fdopen(fd, "w");
+  FILE* file = fdopen(fd, creation == FileCreation::Append ? "a" : "w");
   if (!file) {
     created.errorText = strerror(errno);
     ::close(fd);
     created.result = CreateResult::CannotCreateFile;
     return created;
   }
-  created.file = std::make_unique<StdioOutputFile>(file);
+  created.file = std::make_unique<StdioOutputFile>(file, content);
   return created;
 }
 

@@ -97,6 +97,7 @@ class PosixPlatform : public Platform {
                       bool isError) override;
   std::unique_ptr<StreamCapture> captureStdStreams() override;
   void releaseStdStreams() override;
+  bool stopSignalled() override;
   std::string othersWhoMayChange(const std::string& path) override;
   bool hasAdministratorRights() override;
 

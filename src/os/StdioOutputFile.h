@@ -4,8 +4,16 @@
 #define TARVIK_OS_STDIOOUTPUTFILE_H
 
 #include <cerrno>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "os/Platform.h"
 
@@ -13,7 +21,11 @@ namespace tarvik {
 
 class StdioOutputFile : public OutputFile {
  public:
-  explicit StdioOutputFile(FILE* file) : file_(file) {}
+  // A file of bytes is written as it comes: a failed write leaves nothing
+  // in a buffer for a later one to write after what was taken back.
+  StdioOutputFile(FILE* file, FileContent content = FileContent::Text) : file_(file) {
+    if (file_ && content == FileContent::Bytes) setvbuf(file_, nullptr, _IONBF, 0);
+  }
   ~StdioOutputFile() override { close(); }
   StdioOutputFile(const StdioOutputFile&) = delete;
   StdioOutputFile& operator=(const StdioOutputFile&) = delete;
@@ -26,6 +38,32 @@ class StdioOutputFile : public OutputFile {
     if (file_ && fflush(file_) != 0) fail();
   }
   bool good() const override { return !failed_; }
+  std::optional<uint64_t> length() override {
+    if (!file_) return std::nullopt;
+    fflush(file_);
+#ifdef _WIN32
+    struct _stati64 info;
+    if (_fstati64(_fileno(file_), &info) != 0) return std::nullopt;
+#else
+    struct stat info;
+    if (fstat(fileno(file_), &info) != 0) return std::nullopt;
+#endif
+    return static_cast<uint64_t>(info.st_size);
+  }
+  bool cutBack(uint64_t length) override {
+    if (!file_) return false;
+    fflush(file_);
+    clearerr(file_);
+#ifdef _WIN32
+    const bool cut = _chsize_s(_fileno(file_), static_cast<__int64>(length)) == 0 &&
+                     _fseeki64(file_, static_cast<__int64>(length), SEEK_SET) == 0;
+#else
+    const bool cut = ftruncate(fileno(file_), static_cast<off_t>(length)) == 0 &&
+                     fseeko(file_, static_cast<off_t>(length), SEEK_SET) == 0;
+#endif
+    if (cut) failed_ = false;
+    return cut;
+  }
   bool close() override {
     if (!file_) return !failed_;
     if (fflush(file_) != 0 || ferror(file_)) fail();

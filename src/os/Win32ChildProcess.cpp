@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "os/Win32Text.h"
@@ -15,10 +16,15 @@ namespace tarvik {
 
 namespace {
 
+// Whether Ctrl-C reached the console the launcher shares with its child
+// (Ctrl-Break asks Java for its threads, and stops nothing).
+std::atomic<bool> gInterrupted{false};
+
 // The launcher's answer to the console's interrupts once a child has them:
 // handled, that is ignored; the child, on the same console, gets them too.
 // (A NULL handler would be inherited by the child and silence it as well.)
 BOOL WINAPI leaveToChild(DWORD event) {
+  if (event == CTRL_C_EVENT) gInterrupted = true;
   return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
 }
 
@@ -115,6 +121,8 @@ bool Win32Child::interrupt() {
 }
 
 }  // namespace
+
+bool win32StopSignalled() { return gInterrupted; }
 
 ChildStartResult startWin32Child(const ChildStart& start,
                                  Win32Instance* instance) {

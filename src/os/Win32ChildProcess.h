@@ -15,6 +15,9 @@ namespace tarvik {
 ChildStartResult startWin32Child(const ChildStart& start,
                                  Win32Instance* instance);
 
+// Whether Ctrl-C reached the console the launcher shares with its child.
+bool win32StopSignalled();
+
 // Starts the launcher's own file with the process's own command line in
 // `workingDir`, handing on the standard handles, and waits for it to end:
 // empty with its `exitCode`, or the system's text when it did not start.

@@ -161,6 +161,10 @@ void* win32CreateFileForWriting(const std::string& path, FileCreation creation,
     *result = CreateResult::IsLink;
   } else if (info.nNumberOfLinks > 1) {
     *result = CreateResult::HasOtherLinks;
+  } else if (creation == FileCreation::Append) {
+    LARGE_INTEGER end;
+    end.QuadPart = 0;
+    if (!SetFilePointerEx(file, end, nullptr, FILE_END)) *result = CreateResult::CannotCreateFile;
   } else if (error == ERROR_ALREADY_EXISTS &&
              (info.dwFileAttributes &
               (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
@@ -189,20 +193,21 @@ CreatedFile win32CreateTextFile(const std::string& path, FileCreation creation,
   }
   created.result = CreateResult::CannotCreateFile;
   const bool text = content == FileContent::Text;
+  const bool append = creation == FileCreation::Append;
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file),
-                                 text ? _O_TEXT : _O_BINARY);
+                                 (text ? _O_TEXT : _O_BINARY) | (append ? _O_APPEND : 0));
   if (fd < 0) {
     created.errorText = strerror(errno);
     CloseHandle(file);
     return created;
   }
-  FILE* stream = _fdopen(fd, text ? "w" : "wb");
+  FILE* stream = _fdopen(fd, append ? (text ? "a" : "ab") : (text ? "w" : "wb"));
   if (!stream) {
     created.errorText = strerror(errno);
     _close(fd);
     return created;
   }
-  created.file = std::make_unique<StdioOutputFile>(stream);
+  created.file = std::make_unique<StdioOutputFile>(stream, content);
   created.result = CreateResult::Done;
   return created;
 }

@@ -398,6 +398,7 @@ class Win32Platform : public Platform {
     return capture;
   }
   void releaseStdStreams() override { releaseWin32StdStreams(); }
+  bool stopSignalled() override { return win32StopSignalled(); }
   std::string othersWhoMayChange(const std::string& path) override {
     return win32OthersWhoMayChange(path);
   }

@@ -144,6 +144,9 @@ int serve() {
     const int64_t started = os.timeSeconds();
     const int result = launchOnce();
     if (stopRequested()) return 0;
+    // A SIGTERM or Ctrl-C that reached the launcher stopped it, whatever
+    // code the application then ended with.
+    if (os.stopSignalled()) return result;
     if (result == RELAUNCH_EXIT_CODE) continue;
     if (result == 0) return 0;
     // Without a service manager, a Ctrl-C or SIGTERM stopped it.
@@ -173,6 +176,7 @@ int serve() {
       if (gSession->waitForStopRequest(delay)) return 0;
     } else {
       os.sleepMillis(delay);
+      if (os.stopSignalled()) return result;
     }
   }
 }

@@ -53,6 +53,12 @@ const KindRule KINDS[] = {
     {LauncherFileKind::ServiceLog, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service log", "remove it, or name another serviceLogFolder.", 1,
      FileContent::Bytes},
+    {LauncherFileKind::ServiceLogGoingOn, false, FileCreation::Append, WhenTaken::GiveUp,
+     false, "service log", "remove it, or name another serviceLogFolder.", 1,
+     FileContent::Bytes},
+    {LauncherFileKind::ServiceLogElsewhere, false, FileCreation::Append, WhenTaken::GiveUp,
+     true, "service log", "remove it, or name another serviceLogFolder.", 1,
+     FileContent::Bytes},
     {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service unit", "remove it, or name another serviceName.", 1},
 };
@@ -105,7 +111,8 @@ bool isRefusal(CreateResult result) {
 
 }  // namespace
 
-LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) {
+LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path,
+                                std::string* refusal) {
   const KindRule& rule = ruleFor(kind);
   LauncherFile made;
   made.path = path;
@@ -134,6 +141,10 @@ LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path) 
     const std::string text = "The " + std::string(rule.what) + " " + made.path +
                              " " + refusalReason(made.result) +
                              ". It is left untouched: " + rule.advice;
+    if (refusal) {
+      *refusal = text;
+      return made;
+    }
     // The service launcher's message is its line of the log already; the
     // other launchers have always written both.
     if (!options().serviceLauncher) platform().writeStderr(text + "\n");

@@ -31,6 +31,11 @@ enum class LauncherFileKind {
   // The service launcher's log in its log folder, made anew after each
   // roll: replaces one.
   ServiceLog,
+  // The same log when it could not be rolled away: written on at its end.
+  ServiceLogGoingOn,
+  // Where the log goes on when that file cannot be written either: a drawn
+  // name beside it, written on at its end should it exist.
+  ServiceLogElsewhere,
   // The systemd unit `install` writes: replaces one.
   ServiceUnit,
 };
@@ -52,8 +57,10 @@ struct LauncherFile {
 // name, the name "-<16 hexadecimal digits>" is put in before its ending).
 // A link, a file of several names or a FIFO found under a name that may be
 // replaced is left untouched: the launcher says so (a line on standard
-// error and a box) and ends with the kind's exit code.
-LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path);
+// error and a box) and ends with the kind's exit code; where `refusal` is
+// given, the line is put there instead, and the launcher goes on.
+LauncherFile createLauncherFile(LauncherFileKind kind, const std::string& path,
+                                std::string* refusal = nullptr);
 
 }  // namespace tarvik
 

@@ -86,6 +86,20 @@ int waitCode(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The code of a process started in a group of its own, when it ends within
+// `millis`; else -1, and its group is killed.
+int waitCodeWithin(pid_t pid, int millis) {
+  int status = 0;
+  for (int waited = 0; waited < millis; waited += 10) {
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(-pid, SIGKILL);
+  waitCode(pid);
+  return -1;
+}
+
 // Whether systemd-analyze can judge units here (it needs no running systemd,
 // but it may be missing); the reason when it cannot.
 std::string whyNoVerify() {
@@ -229,6 +243,29 @@ TEST_F(LinuxServiceTest, UnderSystemdTheOutputGoesToItsLogFolder) {
   }
 }
 
+// A folder standing at the name the last run's log would be rolled to:
+// that log is not emptied, the new run goes on at its end.
+TEST_F(LinuxServiceTest, ALogThatCannotRollKeepsEveryLine) {
+  const std::string exe =
+      install("bin", "daemon", daemonConfig() + "serviceLogFolder logs\n");
+  const std::string logs = exe.substr(0, exe.rfind('/')) + "/logs";
+  makeDirs(logs + "/daemon.1.log");
+  writeFile(logs + "/daemon.log", "the last run's line\n");
+  const std::string dir = newCaseDir("unrolled");
+  const pid_t launcher =
+      startInGroup("env INVOCATION_ID=1 " + quoted(exe) + " run " + quoted(dir), dir, "/");
+  ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+  for (int i = 0; i < 1000 && !has(readFile(logs + "/daemon.log"), "daemon running"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  kill(launcher, SIGTERM);
+  EXPECT_EQ(waitCode(launcher), 143) << readFile(dir + "/err");
+  const std::string log = readFile(logs + "/daemon.log");
+  EXPECT_EQ(log.rfind("the last run's line\nThe log " + logs + "/daemon.log cannot be rolled", 0),
+            0u)
+      << log;
+  EXPECT_TRUE(has(log, "it goes on at its end.\ndaemon running\ndaemon stopping\n")) << log;
+}
+
 // Debian's H2 database as its TCP server, the service a user would make of
 // it: the unit install writes, and the server run in the foreground until
 // systemd's SIGTERM.
@@ -284,6 +321,30 @@ TEST_F(LinuxServiceTest, RunStartsAFailedApplicationAgain) {
     std::string runs;
     for (int i = 0; i < row.runs; ++i) runs += "run\n";
     EXPECT_EQ(readFile(dir + "/runs"), runs) << r.err;
+  }
+}
+
+// A stop is a stop: once SIGTERM or a terminal's Ctrl-C reached tarvikd, the
+// code the application then ends with, a failure too, ends the run, and no
+// second Java starts.
+TEST_F(LinuxServiceTest, AStopNeverStartsTheApplicationAgain) {
+  struct Row {
+    const char* what;
+    int signal;
+    bool toGroup;
+  } rows[] = {
+      {"SIGTERM to tarvikd", SIGTERM, false},
+      {"Ctrl-C in a terminal", SIGINT, true},
+  };
+  const std::string exe = install("bin", "daemon", daemonConfig() + "serviceRestartDelay 0\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string dir = newCaseDir("stopped");
+    const pid_t launcher = startInGroup(quoted(exe) + " run " + quoted(dir) + " halt 3", dir, dir);
+    ASSERT_TRUE(waitForFile(dir + "/pid", 15000)) << readFile(dir + "/err");
+    kill(row.toGroup ? -launcher : launcher, row.signal);
+    EXPECT_EQ(waitCodeWithin(launcher, 15000), 3) << readFile(dir + "/err");
+    EXPECT_EQ(readFile(dir + "/runs"), "run\n") << readFile(dir + "/err");
   }
 }
 

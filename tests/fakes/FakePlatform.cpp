@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "support/Utf8.h"
 
@@ -87,20 +88,29 @@ class FakeChild : public ChildProcess {
 
 class FakeFile : public OutputFile {
  public:
-  FakeFile(FakePlatform* os, std::string path, bool text = true)
+  FakeFile(FakePlatform* os, std::string path, bool text = true, bool append = false)
       : os_(os), path_(std::move(path)), text_(text) {
-    os_->files[path_].clear();
+    std::string& bytes = os_->files[path_];
+    if (!append) bytes.clear();
   }
+  // On a full disk, as a real one, the bytes that fit are written.
   void write(const std::string& text) override {
     if (closed_) return;
-    if (os_->failingWrites.count(path_) || !fits(text.size())) {
+    if (os_->failingWrites.count(path_)) {
       failed_ = true;
       return;
     }
+    size_t room = roomLeft();
     std::string& disk = os_->files[path_];
     for (char c : text) {
-      if (c == '\n' && text_ && os_->conv.textModeCrLf) disk += '\r';
+      const bool crLf = c == '\n' && text_ && os_->conv.textModeCrLf;
+      if (room < (crLf ? 2u : 1u)) {
+        failed_ = true;
+        return;
+      }
+      if (crLf) disk += '\r';
       disk += c;
+      room -= crLf ? 2 : 1;
     }
   }
   bool close() override {
@@ -111,13 +121,22 @@ class FakeFile : public OutputFile {
   std::string errorText() const override {
     return failed_ ? "No space left on device" : "";
   }
+  std::optional<uint64_t> length() override { return os_->files[path_].size(); }
+  bool cutBack(uint64_t length) override {
+    std::string& disk = os_->files[path_];
+    if (closed_ || length > disk.size()) return false;
+    disk.resize(static_cast<size_t>(length));
+    failed_ = false;
+    return true;
+  }
 
  private:
-  bool fits(size_t more) const {
-    if (os_->diskBytes < 0) return true;
-    size_t used = more;
+  size_t roomLeft() const {
+    if (os_->diskBytes < 0) return SIZE_MAX;
+    size_t used = 0;
     for (const auto& file : os_->files) used += file.second.size();
-    return used <= static_cast<size_t>(os_->diskBytes);
+    const size_t disk = static_cast<size_t>(os_->diskBytes);
+    return used < disk ? disk - used : 0;
   }
 
   FakePlatform* os_;
@@ -351,7 +370,8 @@ CreatedFile FakePlatform::createTextFile(const std::string& path,
   }
   if (creation == FileCreation::NewPrivate) privateFiles.push_back(path);
   if (content == FileContent::Program) programs.insert(full);
-  created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text);
+  created.file = std::make_unique<FakeFile>(this, full, content == FileContent::Text,
+                                            creation == FileCreation::Append);
   return created;
 }
 
@@ -366,6 +386,7 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
+  if (heldOpen.count(resolve(path))) return false;
   return files.erase(resolve(path)) > 0;
 }
 
@@ -436,7 +457,10 @@ bool FakePlatform::createNewFile(const std::string& path) {
 
 bool FakePlatform::renameFile(const std::string& from, const std::string& to) {
   auto file = files.find(resolve(from));
-  if (file == files.end()) return false;
+  // No file takes the name of a folder, nor replaces one held open.
+  if (file == files.end() || heldOpen.count(resolve(from)) || heldOpen.count(resolve(to)) ||
+      directories.count(resolve(to)))
+    return false;
   const std::string content = file->second;
   files.erase(file);
   files[resolve(to)] = content;

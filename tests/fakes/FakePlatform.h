@@ -90,6 +90,9 @@ class FakePlatform : public Platform {
   std::map<std::string, std::string> files;  // bytes as on disk
   std::set<std::string> unwritable;
   std::set<std::string> failingWrites;  // opened, but every write fails
+  // Files another process holds open without sharing their deletion (a
+  // viewer on Windows): neither renamed nor removed.
+  std::set<std::string> heldOpen;
   // The bytes all files together may hold (a full disk beyond); -1: any.
   int64_t diskBytes = -1;
   // Names that exist without being files the launcher may write (links
@@ -157,6 +160,8 @@ class FakePlatform : public Platform {
   bool administrator = true;
   bool startedAsService = false;
   int64_t stopRequestAt = -1;
+  // A stop from outside (SIGTERM, Ctrl-C) reached the launcher.
+  bool stopSignal = false;
   ServiceOutcome serviceOutcome = ServiceOutcome::Done;
   ServiceStatus serviceStatus;
   // What the captured streams read, chunk by chunk, after what the
@@ -307,6 +312,7 @@ class FakePlatform : public Platform {
                       bool isError) override;
   std::unique_ptr<StreamCapture> captureStdStreams() override;
   void releaseStdStreams() override;
+  bool stopSignalled() override { return stopSignal; }
   std::string othersWhoMayChange(const std::string& path) override;
   bool hasAdministratorRights() override;
   bool callOnExit(void (*handler)(int status)) override {

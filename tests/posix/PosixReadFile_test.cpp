@@ -1,9 +1,14 @@
 // Reading whole files through the Linux platform: every byte arrives, of
 // files of any size and of files that report no size; what is no regular
-// file, or larger than the bound, is refused at once.
+// file, or larger than the bound, is refused at once. Files written keep
+// what they must: a file written on at its end its bytes, a failed write
+// nothing of itself.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -145,6 +150,33 @@ TEST_F(PosixReadFileTest, AReplacedFileIsNeverALinkAFileOfSeveralNamesOrAFifo) {
   EXPECT_EQ(os.readRegularFile(victim, 100).content.value_or(""), "precious");
   struct stat info;
   EXPECT_NE(lstat((dir + "/gone").c_str(), &info), 0) << "no target made";
+}
+
+// A file written on at its end keeps its bytes; a write that found no more
+// room (a file size limit, as a full disk) is taken back whole.
+TEST_F(PosixReadFileTest, AnAppendedFileKeepsItsBytesAndAFailedWriteIsTakenBack) {
+  const std::string path = write("log", "old\n");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit = {12, 12};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    CreatedFile created = os.createTextFile(path, FileCreation::Append, FileContent::Bytes);
+    if (!created.file) _exit(2);
+    OutputFile& file = *created.file;
+    file.write("aaaa\n");
+    file.flush();
+    const bool first = file.good() && file.length() == std::optional<uint64_t>(9);
+    file.write("bbbbbbbb\n");
+    file.flush();
+    const bool failed = !file.good() && file.cutBack(9) && file.good();
+    file.write("cc\n");
+    _exit(first && failed && file.close() ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(os.readRegularFile(path, 100).content.value_or(""), "old\naaaa\ncc\n");
 }
 
 }  // namespace

@@ -269,8 +269,48 @@ TEST_F(ServiceTest, RestartsOnFailureWaitTheirDelayAndKeepTheirBound) {
   }
 }
 
+// A stop never starts the application again, restarts configured or not:
+// after the manager's stop the service ends with 0; after a SIGTERM or a
+// Ctrl-C that reached `run`, with the application's code.
+TEST_F(ServiceTest, AStopNeverStartsTheApplicationAgain) {
+  const struct {
+    const char* name;
+    bool asService;
+    uint32_t code;  // the application's, after the stop
+  } rows[] = {
+      {"the manager's stop, then a failure", true, 3},
+      {"the manager's stop, then 999", true, 999},
+      {"SIGTERM to run, then a failure", false, 3},
+      {"SIGTERM to run, then 999", false, 999},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    freshLaunch();
+    configure("serviceRestartDelay 0\n");
+    os.startedAsService = row.asService;
+    os.stopRequestAt = row.asService ? 5 : -1;
+    os.stopSignal = false;
+    FakeChildScript stopped;
+    stopped.runsForever = row.asService;
+    stopped.interruptedExitCode = row.code;
+    stopped.runSeconds = 5;
+    stopped.exitCode = row.code;
+    if (!row.asService) stopped.whileRunning = [this] { os.stopSignal = true; };
+    os.children = {stopped, FakeChildScript()};
+    const int code = run(row.asService ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"run"});
+    EXPECT_EQ(os.started.size(), 1u);
+    if (row.asService) {
+      EXPECT_EQ(reports().back(), "stopped 0");
+    } else {
+      EXPECT_EQ(code, static_cast<int>(row.code));
+    }
+  }
+}
+
 // The log keeps whole lines in each file, rolls before it would pass its
-// size, keeps its number of files, and keeps what an earlier run wrote.
+// size, keeps its number of files, and keeps what an earlier run wrote. On
+// a full disk a line is written whole, once, or not at all.
 TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
   const struct {
     const char* name;
@@ -278,6 +318,7 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     std::vector<std::string> writes;
     std::vector<std::string> files;  // .log, .1.log, .2.log
     int64_t disk = -1;               // the bytes the disk holds
+    bool lost = false;               // a line could not be written
   } rows[] = {
       {"fits", nullptr, {"a\n", "b\n"}, {"a\nb\n", "", ""}},
       {"rolls at a line end", nullptr, {"one\ntwo\nthree\n"}, {"three\n", "one\ntwo\n", ""}},
@@ -287,6 +328,12 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
       {"an earlier run's log kept", "old\n", {"new\n"}, {"new\n", "old\n", ""}},
       {"a full disk drops the oldest for the newest", nullptr,
        {"11111111\n", "22222222\n", "33333333\n"}, {"33333333\n", "22222222\n", ""}, 20},
+      {"a full disk: the line after the room made, once", "old\n", {"aaaa\n", "bbbb\n"},
+       {"aaaa\nbbbb\n", "", ""}, 12},
+      {"a full disk, nothing to drop: the line not at all", nullptr, {"aaaa\n", "bbbb\n"},
+       {"aaaa\n", "", ""}, 8, true},
+      {"a full disk takes back the start of the line it cuts", nullptr,
+       {"aa\n", "b", "bb", "b\nc\n"}, {"aa\nc\n", "", ""}, 5, true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -296,9 +343,81 @@ TEST_F(ServiceTest, TheLogRollsBySizeAndLosesNothingAtARoll) {
     RollingLog log("C:\\logs", "app", 10, 3);
     ASSERT_TRUE(log.open());
     for (const std::string& bytes : row.writes) log.write(bytes);
-    EXPECT_TRUE(log.close());
+    EXPECT_EQ(log.close(), !row.lost);
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(os.files[log.pathOf(i)], row.files[i]) << log.pathOf(i);
+  }
+}
+
+// A log that cannot be rolled away (a viewer holds it open, a folder stands
+// at the next name) is never emptied, nor an older one replaced: the log
+// goes on at its end, or, when it cannot be written either, in a file of a
+// fresh name, after a line that says so; so does a log whose name is
+// refused as it rolls (a link planted there).
+TEST_F(ServiceTest, ALogThatCannotRollGoesOnAndLosesNothing) {
+  auto rolled = [](const std::string& why) {
+    return "The log C:\\logs\\app.log cannot be rolled (" + why + "): ";
+  };
+  const std::string held = rolled("C:\\logs\\app.log cannot be renamed C:\\logs\\app.1.log");
+  const std::string goesOn = "it goes on at its end.\n";
+  const struct {
+    const char* name;
+    bool held;
+    const char* folder;
+    bool unwritable;
+    bool plantedAsItRolls;
+    const char* older;  // .1.log
+    const char* earlier;
+    const char* writes;
+    std::string log;
+    std::string next;  // .1.log after
+    std::string elsewhere;
+  } rows[] = {
+      {"held open, an earlier run's log", true, nullptr, false, false, nullptr, "old\n", "new\n",
+       "old\n" + held + goesOn + "new\n", "", ""},
+      {"a folder at .1.log", false, "C:\\logs\\app.1.log", false, false, nullptr, "old\n",
+       "new\n", "old\n" + rolled("C:\\logs\\app.1.log is a folder") + goesOn + "new\n", "", ""},
+      {"a folder at .2.log", false, "C:\\logs\\app.2.log", false, false, "older\n", "old\n",
+       "new\n",
+       "old\n" + rolled("C:\\logs\\app.1.log cannot be renamed C:\\logs\\app.2.log") + goesOn +
+           "new\n",
+       "older\n", ""},
+      {"held open as it rolls", true, nullptr, false, false, nullptr, nullptr, "one\ntwo\nthree\n",
+       "one\ntwo\n" + held + goesOn + "three\n", "", ""},
+      {"held open and not writable", true, nullptr, true, false, nullptr, "old\n", "new\n", "old\n",
+       "", held + "it cannot be written either, and the log goes on in C:\\logs\\app-"},
+      {"a link planted as it rolls", false, nullptr, false, true, nullptr, nullptr,
+       "one\ntwo\nnew\n", "", "one\ntwo\n",
+       "The service log C:\\logs\\app.log is a link to another file. It is left untouched: "
+       "remove it, or name another serviceLogFolder. The log goes on in C:\\logs\\app-"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os.files.clear();
+    os.directories = {"C:\\logs"};
+    os.heldOpen.clear();
+    os.unwritable.clear();
+    os.planted.clear();
+    if (row.earlier) os.files["C:\\logs\\app.log"] = row.earlier;
+    if (row.older) os.files["C:\\logs\\app.1.log"] = row.older;
+    if (row.held) os.heldOpen.insert("C:\\logs\\app.log");
+    if (row.folder) os.directories.insert(row.folder);
+    if (row.unwritable) os.unwritable.insert("C:\\logs\\app.log");
+    RollingLog log("C:\\logs", "app", 10, 3);
+    ASSERT_TRUE(log.open());
+    if (row.plantedAsItRolls) os.planted.insert("C:\\logs\\app.log");
+    log.write(row.writes);
+    EXPECT_TRUE(log.close());
+    EXPECT_EQ(os.files[log.pathOf(0)], row.log);
+    EXPECT_EQ(os.files[log.pathOf(1)], row.next);
+    std::string elsewhere;
+    for (const auto& file : os.files)
+      if (file.first.rfind("C:\\logs\\app-", 0) == 0) elsewhere = file.second;
+    EXPECT_EQ(elsewhere.substr(0, row.elsewhere.size()), row.elsewhere);
+    EXPECT_EQ(elsewhere.empty(), row.elsewhere.empty()) << elsewhere;
+    if (!row.elsewhere.empty()) {
+      EXPECT_EQ(elsewhere.substr(elsewhere.size() - 10), ".log.\nnew\n") << elsewhere;
+    }
   }
 }
 

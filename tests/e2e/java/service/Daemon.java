@@ -10,14 +10,19 @@ import java.nio.file.StandardOpenOption;
 // `Daemon DIR WORDS...`: writes its words to DIR/args and its process id to
 // DIR/pid, then waits to be ended; its shutdown hook says it stops and
 // writes DIR/hook.
-// `Daemon DIR exit N` adds a line to DIR/runs and ends with N at once.
+// `Daemon DIR exit N` adds a line to DIR/runs and ends with N at once;
+// `Daemon DIR halt N` adds it too, and, when it is ended, ends with N.
 public class Daemon {
     public static void main(String[] args) throws Exception {
         Path dir = Paths.get(args[0]);
-        if (args.length == 3 && args[1].equals("exit")) {
+        if (args.length == 3 && (args[1].equals("exit") || args[1].equals("halt"))) {
             Files.write(dir.resolve("runs"), "run\n".getBytes(),
                         StandardOpenOption.CREATE, StandardOpenOption.APPEND);
-            System.exit(Integer.parseInt(args[2]));
+            int code = Integer.parseInt(args[2]);
+            if (args[1].equals("exit"))
+                System.exit(code);
+            Runtime.getRuntime().addShutdownHook(
+                new Thread(() -> Runtime.getRuntime().halt(code)));
         }
         Runtime.getRuntime().addShutdownHook(new Thread(() -> {
             System.out.println("daemon stopping");
