@@ -122,4 +122,117 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   return text;
 }
 
+std::vector<UnitSetting> readUnitSettings(const std::string& text) {
+  static const char BLANKS[] = " \t\r\n";
+  const auto stripped = [](const std::string& part) {
+    const size_t begin = part.find_first_not_of(BLANKS);
+    if (begin == std::string::npos) return std::string();
+    return part.substr(begin, part.find_last_not_of(BLANKS) + 1 - begin);
+  };
+  std::vector<UnitSetting> settings;
+  std::string section;
+  const auto take = [&](const std::string& line) {
+    const std::string whole = stripped(line);
+    if (whole.empty()) return;
+    if (whole.front() == '[' && whole.back() == ']') {
+      section = whole.substr(1, whole.size() - 2);
+      return;
+    }
+    const size_t equals = whole.find('=');
+    if (equals == std::string::npos) return;
+    settings.push_back(
+        {section, stripped(whole.substr(0, equals)), stripped(whole.substr(equals + 1))});
+  };
+  std::string joined;
+  for (const std::string& line : splitOn(text, '\n')) {
+    // A comment is one line, even amid the lines of one setting.
+    const size_t first = line.find_first_not_of(BLANKS);
+    if (first != std::string::npos && (line[first] == '#' || line[first] == ';')) continue;
+    joined += line;
+    bool escaped = false;
+    for (const char c : joined) escaped = !escaped && c == '\\';
+    if (escaped) {
+      joined.back() = ' ';
+      continue;
+    }
+    take(joined);
+    joined.clear();
+  }
+  // The file's end ends the last setting too.
+  take(joined);
+  return settings;
+}
+
+std::optional<std::string> unitSpecifiersResolved(const std::string& value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '%') {
+      out += value[i];
+      continue;
+    }
+    if (i + 1 == value.size() || value[i + 1] != '%') return std::nullopt;
+    out += '%';
+    ++i;
+  }
+  return out;
+}
+
+namespace {
+
+// The character a C escape after a backslash stands for, and how many
+// characters it takes; nothing for one this reader does not know.
+std::optional<char> escaped(const std::string& text, size_t at, size_t& length) {
+  static const char SIMPLE[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'},
+                                   {'r', '\r'}, {'t', '\t'}, {'v', '\v'}, {'\\', '\\'},
+                                   {'"', '"'},   {'\'', '\''}, {'s', ' '}};
+  length = 1;
+  for (const auto& row : SIMPLE)
+    if (text[at] == row[0]) return row[1];
+  const bool hex = text[at] == 'x';
+  const size_t digits = hex ? 2 : 3;
+  if (!hex && (text[at] < '0' || text[at] > '7')) return std::nullopt;
+  if (at + (hex ? 1 : 0) + digits > text.size()) return std::nullopt;
+  const std::string number = text.substr(at + (hex ? 1 : 0), digits);
+  if (number.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "01234567") !=
+      std::string::npos)
+    return std::nullopt;
+  const long code = std::stol(number, nullptr, hex ? 16 : 8);
+  // systemd refuses a NUL, and an octal escape beyond a byte.
+  if (code == 0 || code > 0xff) return std::nullopt;
+  length = (hex ? 1 : 0) + digits;
+  return static_cast<char>(code);
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> unitCommandWords(const std::string& value) {
+  std::vector<std::string> words;
+  size_t at = 0;
+  for (;;) {
+    while (at < value.size() && (value[at] == ' ' || value[at] == '\t')) ++at;
+    if (at == value.size()) return words;
+    std::string word;
+    char quote = 0;
+    for (; at < value.size() && (quote || (value[at] != ' ' && value[at] != '\t')); ++at) {
+      const char c = value[at];
+      if (c == '\\') {
+        size_t length = 0;
+        const std::optional<char> meant =
+            at + 1 < value.size() ? escaped(value, at + 1, length) : std::nullopt;
+        if (!meant) return std::nullopt;
+        word += *meant;
+        at += length;
+      } else if (quote ? c == quote : c == '"' || c == '\'') {
+        quote = quote ? 0 : c;
+      } else {
+        word += c;
+      }
+    }
+    if (quote) return std::nullopt;
+    const std::optional<std::string> resolved = unitSpecifiersResolved(word);
+    if (!resolved) return std::nullopt;
+    words.push_back(*resolved);
+  }
+}
+
 }  // namespace tarvik

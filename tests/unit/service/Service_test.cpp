@@ -395,5 +395,39 @@ TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
     EXPECT_NE(text->find(line), std::string::npos) << line;
 }
 
+// The reader keeps systemd's rules: a line that ends in an unescaped
+// backslash goes on in the next, past comments; quotes, escapes and
+// specifiers in a command's words; what it cannot tell is nothing.
+TEST(SystemdUnitTest, TheReaderKeepsSystemdsRules) {
+  const struct {
+    const char* text;
+    const char* value;  // of A=
+  } settings[] = {
+      {"[S]\nA=x\\\n  y\n", "x   y"},
+      {"[S]\nA=x\\\n# note\n; note\ny\n", "x y"},
+      {"[S]\nA=x\\\\\nB=y\n", "x\\\\"},
+      {"[S]\n  A =  padded \t\n", "padded"},
+      {"[S]\nA=at the end\\", "at the end"},
+  };
+  for (const auto& row : settings) {
+    const std::vector<UnitSetting> read = readUnitSettings(row.text);
+    ASSERT_FALSE(read.empty()) << row.text;
+    EXPECT_EQ(read[0].section + " " + read[0].key + "=" + read[0].value,
+              std::string("S A=") + row.value);
+  }
+  const struct {
+    const char* command;
+    std::optional<std::vector<std::string>> words;
+  } commands[] = {
+      {"\"/opt/my app/appd\"  run", std::vector<std::string>{"/opt/my app/appd", "run"}},
+      {"/bin/a'b c'd \\x41\\s \"\\\"\\\\\"", std::vector<std::string>{"/bin/ab cd", "A ", "\"\\"}},
+      {"\"/opt/100%%\" \\101", std::vector<std::string>{"/opt/100%", "A"}},
+      {"/bin/%n", std::nullopt},
+      {"\"/bin/open", std::nullopt},
+      {"/bin/x \\q", std::nullopt},
+  };
+  for (const auto& row : commands) EXPECT_EQ(unitCommandWords(row.command), row.words) << row.command;
+}
+
 }  // namespace
 }  // namespace tarvik
