@@ -3,6 +3,8 @@
 // how its log rolls.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Tarvik.h"
 #include "fakes/LauncherTest.h"
 #include "service/RollingLog.h"
@@ -393,6 +395,52 @@ TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
                            "Requires=postgresql.service network-online.target\n",
                            "SuccessExitStatus=143\n", "TimeoutStopSec=20\n", "KillMode=mixed\n"})
     EXPECT_NE(text->find(line), std::string::npos) << line;
+}
+
+// The unit as systemd reads it back: each value is the one meant, or the
+// install is refused; never one that systemd strips, or joins to the next
+// line.
+TEST(SystemdUnitTest, EveryValueReadsBackAsMeant) {
+  const struct {
+    const char* description;
+    const char* account;
+    const char* folder;
+    const char* refused;  // what the problem names; written when null
+  } rows[] = {
+      {"The 100% $HOME server", "h2", "/opt/my app", nullptr},
+      {"a \\ amid, \"quoted\" 'and' ;#", ".\\h2", "/opt/100%/$x", nullptr},
+      {"ends in \\\\", "LocalService", "/opt/app", "the description"},
+      {"x", "h2\\", "/opt/app", "the account"},
+      {" padded", "h2", "/opt/app", "the description"},
+      {"x", "h2", "/opt/app ", "the folder"},
+      {"x", "h2", "/opt/\xff", "the launcher's path"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.description);
+    ServiceSettings service;
+    service.description = row.description;
+    service.account = row.account;
+    const std::string launcher = std::string(row.folder) + "/appd";
+    std::string problem;
+    const std::optional<std::string> text =
+        systemdUnitText(service, "appd", launcher, row.folder, problem);
+    if (row.refused) {
+      EXPECT_FALSE(text) << *text;
+      EXPECT_EQ(problem.rfind(row.refused, 0), 0u) << problem;
+      continue;
+    }
+    ASSERT_TRUE(text) << problem;
+    std::map<std::string, std::string> read;
+    for (const UnitSetting& setting : readUnitSettings(*text))
+      read[setting.section + "." + setting.key] = setting.value;
+    EXPECT_EQ(unitSpecifiersResolved(read["Unit.Description"]), std::string(row.description));
+    EXPECT_EQ(read["Unit.After"], "network.target");
+    EXPECT_EQ(unitSpecifiersResolved(read["Service.WorkingDirectory"]), std::string(row.folder));
+    EXPECT_EQ(unitSpecifiersResolved(read["Service.User"]), std::string("h2"));
+    EXPECT_EQ(unitCommandWords(read["Service.ExecStart"]),
+              (std::vector<std::string>{launcher, "run"}));
+    EXPECT_EQ(read["Service.KillMode"], "mixed");
+  }
 }
 
 // The reader keeps systemd's rules: a line that ends in an unescaped
