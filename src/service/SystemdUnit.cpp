@@ -9,10 +9,6 @@ namespace tarvik {
 
 namespace {
 
-bool holdsLineEnd(const std::string& text) {
-  return text.find_first_of("\r\n") != std::string::npos;
-}
-
 // A unit's text values expand `%` specifiers: a literal one is doubled.
 std::string unitText(const std::string& text) {
   std::string out;
@@ -36,12 +32,32 @@ const AccountLines ACCOUNTS[] = {
     {"networkservice", "DynamicUser=yes\n"},
 };
 
-std::string accountLines(const std::string& account) {
-  std::string plain = account;
-  if (plain.rfind(".\\", 0) == 0) plain = plain.substr(2);
+// The account's name on this system: `.\h2` is h2.
+std::string plainAccount(const std::string& account) {
+  return account.rfind(".\\", 0) == 0 ? account.substr(2) : account;
+}
+
+const AccountLines* knownAccount(const std::string& plain) {
   for (const AccountLines& row : ACCOUNTS)
-    if (toLowerCase(plain) == row.account) return row.lines;
-  return "User=" + unitText(plain) + "\n";
+    if (toLowerCase(plain) == row.account) return &row;
+  return nullptr;
+}
+
+// Why systemd would read `text` in a setting's value otherwise than it
+// stands, or nothing: it strips the blanks at a value's ends, joins the
+// next line to one that ends in a backslash, and reads a unit as lines of
+// UTF-8 text.
+std::optional<std::string> unitValueProblem(const std::string& text) {
+  if (!isValidUtf8(text)) return std::string("holds bytes that are not UTF-8");
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+      return std::string("holds a control character");
+  if (!text.empty() && (text.front() == ' ' || text.back() == ' '))
+    return std::string("begins or ends with a blank, which systemd strips");
+  if (!text.empty() && text.back() == '\\')
+    return std::string("ends in a backslash, after which systemd reads the next line as "
+                       "more of it");
+  return std::nullopt;
 }
 
 // A dependency as systemd names units: a name of its own is a service's,
@@ -89,14 +105,31 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
               "are not UTF-8, and systemd runs no program from such a path";
     return std::nullopt;
   }
-  if (holdsLineEnd(folder) || folder.find('"') != std::string::npos) {
-    problem = "the folder " + folder + " holds a line end or a quote";
+  if (folder.find('"') != std::string::npos) {
+    problem = "the folder " + folder + " holds a quote";
     return std::nullopt;
   }
   const std::string description =
       service.description && !service.description->empty()
           ? *service.description
           : service.displayName.value_or(name);
+  const std::string user = plainAccount(service.account);
+  const AccountLines* known = knownAccount(user);
+  const struct {
+    const char* what;
+    const std::string& text;
+    bool written;
+  } values[] = {
+      {"the description", description, true},
+      {"the folder", folder, true},
+      {"the account", user, known == nullptr},
+  };
+  for (const auto& value : values) {
+    const std::optional<std::string> why = unitValueProblem(value.text);
+    if (!value.written || !why) continue;
+    problem = std::string(value.what) + " \"" + value.text + "\" " + *why;
+    return std::nullopt;
+  }
   std::string after = "network.target";
   std::string requires;
   for (const std::string& dependency : service.dependencies) {
@@ -108,10 +141,10 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   if (!requires.empty()) text += "Requires=" + requires + "\n";
   text += "\n[Service]\nType=simple\n";
   text += "ExecStart=" + *command + " run\n";
-  // Whitespace and quotes would need a syntax of their own here: a
-  // folder's name is written as it is, with `%` doubled.
+  // systemd takes this value as it stands, but for its specifiers and the
+  // blanks at its ends (refused above): `%` doubled.
   text += "WorkingDirectory=" + unitText(folder) + "\n";
-  text += accountLines(service.account);
+  text += known ? known->lines : "User=" + unitText(user) + "\n";
   // SIGTERM to the launcher alone, which passes it on to Java; whatever is
   // left after the timeout is killed.
   text += "KillMode=mixed\nKillSignal=SIGTERM\n";

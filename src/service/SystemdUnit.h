@@ -16,7 +16,8 @@ namespace tarvik {
 std::optional<std::string> unitExecutable(const std::string& path);
 
 // The unit: its ExecStart is `launcher run`, in `folder`; nothing when a
-// path cannot be written in a unit, with `problem` saying which.
+// value cannot be written in a unit so that systemd reads it back as it
+// is, with `problem` saying which.
 std::optional<std::string> systemdUnitText(const ServiceSettings& service,
                                            const std::string& name,
                                            const std::string& launcher,
