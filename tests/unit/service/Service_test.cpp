@@ -17,6 +17,8 @@ namespace {
 constexpr const char LAUNCHER[] = "C:\\Apps\\appd.exe";
 constexpr const char CONFIG[] = "C:\\Apps\\appd.config";
 constexpr const char JAVA[] = "C:\\jre\\bin\\java.exe";
+constexpr const char LINUX_LAUNCHER[] = "/opt/app/appd";
+constexpr const char UNIT[] = "/etc/systemd/system/appd.service";
 
 class ServiceTest : public LauncherTest {
  protected:
@@ -50,8 +52,16 @@ class ServiceTest : public LauncherTest {
     os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
                        "\naddjars lib\n" + lines;
   }
-  int run(std::vector<std::string> words) {
-    words.insert(words.begin(), LAUNCHER);
+  // The launcher as /opt/app/appd on Linux, its configuration beside it.
+  void onLinux() {
+    os.conv = PlatformConventions::posix();
+    os.cwd = "/opt/app";
+    os.files[LINUX_LAUNCHER] = "ELF";
+    os.files["/jre/bin/java"] = "ELF";
+    os.files["/opt/app/appd.config"] = "mainclass App\njavapath /jre/bin/java\n";
+  }
+  int run(std::vector<std::string> words, const std::string& launcher = LAUNCHER) {
+    words.insert(words.begin(), launcher);
     int result = kReturned;
     const int code = exitCodeOf([&] { result = runLauncher(words); });
     return code == kReturned ? result : code;
@@ -168,6 +178,99 @@ TEST_F(ServiceTest, InstallGivesTheManagerTheConfiguredService) {
     EXPECT_EQ(made.dependencies, std::vector<std::string>{"Tcpip"});
     EXPECT_EQ(made.name, "appd");
     EXPECT_EQ(made.stopTimeoutMillis, 20000u);
+  }
+}
+
+// install takes the place of a service only when tarvikd made it (its mark,
+// or an earlier install's command: this very launcher), or with --replace;
+// uninstall removes only such a one, and stops no other.
+TEST_F(ServiceTest, OnlyWhatTarvikdMadeIsReplacedOrRemoved) {
+  const struct {
+    std::vector<std::string> words;
+    const char* command;  // the service there; none when null
+    const char* madeBy;
+    int code;
+  } rows[] = {
+      {{"install"}, nullptr, "", 0},
+      {{"install"}, "\"C:\\Elsewhere\\appd.exe\"", "tarvikd", 0},
+      {{"install"}, "\"c:\\apps\\APPD.exe\"", "", 0},
+      {{"install"}, "\"C:\\Apps\\appd.exe\" -k", "", SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, "\"C:\\Apps\\appd.exe\" -k", "", 0},
+      {{"uninstall"}, "\"C:\\Apps\\appd.exe\"", "", 0},
+      {{"uninstall"}, "svchost.exe -k appd", "someone", SERVICE_REFUSED_EXIT_CODE},
+      {{"uninstall", "--replace"}, "\"C:\\Apps\\appd.exe\"", "", SERVICE_USAGE_EXIT_CODE},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words.back() + " over " + (row.command ? row.command : "nothing"));
+    freshLaunch();
+    configure("");
+    os.serviceOrigins.clear();
+    os.serviceCalls.clear();
+    os.serviceStatus.state = ServiceState::Stopped;
+    if (row.command) {
+      os.serviceOrigins["appd"].commandLine = row.command;
+      os.serviceOrigins["appd"].madeBy = row.madeBy;
+    }
+    EXPECT_EQ(run(row.words), row.code) << os.err;
+    const bool installing = row.words[0] == "install";
+    if (installing) {
+      ASSERT_EQ(os.installedServices.size(), row.code == 0 ? 1u : 0u);
+      if (row.code == 0) {
+        EXPECT_EQ(os.installedServices[0].madeBy, "tarvikd");
+      }
+    } else if (row.code == 0) {
+      EXPECT_EQ(os.serviceCalls.back(), "uninstall appd");
+    } else {
+      EXPECT_LE(os.serviceCalls.size(), 1u) << "neither stopped nor removed";
+    }
+    if (row.code == SERVICE_REFUSED_EXIT_CODE) {
+      EXPECT_NE(os.err.find("was not made by tarvikd"), std::string::npos) << os.err;
+    }
+  }
+}
+
+// The same for systemd's units: the unit's mark, or an earlier install's
+// command; a unit of the same name in systemd's other folders, or a
+// masked one, is another's.
+TEST_F(ServiceTest, OnlyWhatTarvikdMadeIsReplacedOrRemovedOnLinux) {
+  const std::string anothers = "[Service]\nExecStart=/usr/bin/other\n";
+  const std::string earlier = "[Unit]\nDescription=appd\n\n[Service]\nExecStart=\"/opt/app/appd\" run\n";
+  const struct {
+    std::vector<std::string> words;
+    std::string unit;  // none when empty
+    std::string path = UNIT;
+    bool masked = false;
+    int code = 0;
+  } rows[] = {
+      {{"install"}, ""},
+      {{"install"}, "# Made by tarvikd install; tarvikd uninstall removes it.\n[Service]\n"},
+      {{"install"}, earlier},
+      {{"install"}, anothers, UNIT, false, SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, anothers},
+      {{"install"}, "", UNIT, true, SERVICE_REFUSED_EXIT_CODE},
+      {{"install"}, anothers, "/lib/systemd/system/appd.service", false,
+       SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, anothers, "/lib/systemd/system/appd.service"},
+      {{"uninstall"}, earlier},
+      {{"uninstall"}, anothers, UNIT, false, SERVICE_REFUSED_EXIT_CODE},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words.back() + " over " + row.path + ": " + row.unit);
+    freshLaunch();
+    onLinux();
+    os.files.erase(UNIT);
+    os.notRegular.clear();
+    if (!row.unit.empty() || row.masked) os.files[row.path] = row.unit;
+    if (row.masked) os.notRegular.insert(row.path);
+    EXPECT_EQ(run(row.words, LINUX_LAUNCHER), row.code) << os.err;
+    const bool kept = os.files.count(row.path) && os.files[row.path] == row.unit;
+    if (row.code != 0) {
+      EXPECT_TRUE(kept) << os.files[row.path];
+    } else if (row.words[0] == "install") {
+      EXPECT_EQ(os.files[UNIT].rfind("# Made by tarvikd", 0), 0u) << os.files[UNIT];
+    } else {
+      EXPECT_FALSE(os.files.count(UNIT));
+    }
   }
 }
 
