@@ -95,6 +95,7 @@ std::optional<ServiceDefinition> serviceDefinition(const std::string& name) {
   definition.dependencies = service.dependencies;
   definition.stopTimeoutMillis =
       static_cast<uint32_t>(service.stopTimeoutSeconds) * 1000u;
+  definition.madeBy = SERVICE_MAKER;
   return definition;
 }
 

@@ -7,6 +7,7 @@
 #include "os/Platform.h"
 #include "service/InstallChecks.h"
 #include "service/ServiceIdentity.h"
+#include "service/ServiceOwner.h"
 #include "service/ServiceRun.h"
 #include "service/SystemdUnit.h"
 #include "support/LauncherFiles.h"
@@ -103,6 +104,30 @@ bool needsRights(const std::string& name, const std::string& doing) {
   return true;
 }
 
+// 0 when nothing stands under the service's name, or what stands there is
+// tarvikd's; else, after a line, the code to end with. An install with
+// --replace takes another's place.
+int refuseAnothers(const std::string& name, bool installing) {
+  const char* doing = installing ? "Installing" : "Uninstalling";
+  Ownership owned;
+  if (systemdUnits()) {
+    bool callSystemctl = true;
+    const std::string path = unitPath(unitFolder(callSystemctl), name);
+    owned = unitOwnership(path, installing && callSystemctl);
+  } else {
+    const ServiceAnswer origin = platform().queryServiceOrigin(name);
+    if (origin.outcome == ServiceOutcome::NotInstalled) return 0;
+    if (origin.outcome != ServiceOutcome::Done) return failure(name, doing, origin);
+    owned = serviceOwnership(name, origin);
+  }
+  if (owned.owner != Owner::Another || (installing && options().replaceService)) return 0;
+  complain(installing ? "The service " + name + " is not installed: " + owned.what +
+                            ". \"install --replace\" puts tarvikd's in its place."
+                      : "The service " + name + " is not uninstalled: " + owned.what +
+                            ", and is left as it is.");
+  return SERVICE_REFUSED_EXIT_CODE;
+}
+
 int installUnit(const std::string& name) {
   bool callSystemctl = true;
   const std::string folder = unitFolder(callSystemctl);
@@ -160,6 +185,7 @@ int install(const std::string& name) {
     complain("Only administrators may be able to change what a service runs.");
     return SERVICE_REFUSED_EXIT_CODE;
   }
+  if (const int refused = refuseAnothers(name, true)) return refused;
   if (systemdUnits()) return installUnit(name);
   const std::optional<ServiceDefinition> definition = serviceDefinition(name);
   if (!definition) return SERVICE_REFUSED_EXIT_CODE;
@@ -178,6 +204,7 @@ int uninstall(const std::string& name) {
       complain("The service " + name + " is not installed: " + path + " is missing.");
       return SERVICE_NOT_INSTALLED_EXIT_CODE;
     }
+    if (const int refused = refuseAnothers(name, false)) return refused;
     const bool running = callSystemctl && platform().fileFacts(SYSTEMD_RUNTIME_FOLDER);
     if (running) systemctl({"disable", "--now", name + ".service"});
     if (!platform().removeFile(path)) {
@@ -188,6 +215,7 @@ int uninstall(const std::string& name) {
     say("The service " + name + " is uninstalled.");
     return 0;
   }
+  if (const int refused = refuseAnothers(name, false)) return refused;
   // A service marked for deletion would run on, and restart, until it
   // stops: it is stopped first.
   if (const int failed = stopAndWait(name)) return failed;
@@ -300,10 +328,15 @@ struct ServiceWordRow {
   std::string_view word;
   int (*act)(const std::string& name);
   const char* help;
+  // The one further word it may take.
+  std::string_view option = {};
 };
 
 const ServiceWordRow WORDS[] = {
-    {"install", install, "makes the service from the configuration (or changes it)"},
+    {"install", install,
+     "makes the service from the configuration (or changes it; --replace: one "
+     "tarvikd did not make)",
+     "--replace"},
     {"uninstall", uninstall, "stops and removes the service"},
     {"start", start, "starts the service"},
     {"stop", stop, "stops the service gracefully"},
@@ -313,12 +346,6 @@ const ServiceWordRow WORDS[] = {
 };
 
 }  // namespace
-
-bool isServiceWord(const std::string& word) {
-  for (const ServiceWordRow& row : WORDS)
-    if (row.word == word) return true;
-  return false;
-}
 
 std::vector<std::string_view> serviceWordNames() {
   std::vector<std::string_view> names;
@@ -333,11 +360,24 @@ std::string serviceUsage(const std::string& launcher) {
   return text;
 }
 
-int runServiceWord(const std::string& word) {
+bool serviceWordTakes(const std::string& word, const std::vector<std::string>& further) {
+  for (const ServiceWordRow& row : WORDS) {
+    if (row.word != word) continue;
+    // run's further words are the application's.
+    return row.act == run || further.empty() ||
+           (further.size() == 1 && !row.option.empty() && further[0] == row.option);
+  }
+  return false;
+}
+
+int runServiceWord(const std::string& word, const std::vector<std::string>& further) {
   const std::optional<std::string> name = serviceName();
   if (!name) return SERVICE_USAGE_EXIT_CODE;
-  for (const ServiceWordRow& row : WORDS)
-    if (row.word == word) return row.act(*name);
+  for (const ServiceWordRow& row : WORDS) {
+    if (row.word != word) continue;
+    options().replaceService = !row.option.empty() && further.size() == 1;
+    return row.act(*name);
+  }
   return SERVICE_USAGE_EXIT_CODE;
 }
 

@@ -136,7 +136,8 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
     after += " " + dependencyUnit(dependency);
     requires += (requires.empty() ? "" : " ") + dependencyUnit(dependency);
   }
-  std::string text = "[Unit]\nDescription=" + unitText(description) + "\n";
+  std::string text = std::string(UNIT_MARK) + "\n";
+  text += "[Unit]\nDescription=" + unitText(description) + "\n";
   text += "After=" + after + "\n";
   if (!requires.empty()) text += "Requires=" + requires + "\n";
   text += "\n[Service]\nType=simple\n";

@@ -11,6 +11,10 @@
 
 namespace tarvik {
 
+// The comment line that starts every unit install writes: it tells a unit
+// of tarvikd's from one of the same name that somebody else made.
+constexpr const char UNIT_MARK[] = "# Made by tarvikd install; tarvikd uninstall removes it.";
+
 // `path` as the program of a unit's command line (between double quotes,
 // its `%` doubled), or nothing when systemd would not run it.
 std::optional<std::string> unitExecutable(const std::string& path);

@@ -133,9 +133,10 @@ TEST_F(ServiceTest, InstallRefusesWhenNoRuntimeIsFound) {
 TEST_F(ServiceTest, UninstallStopsTheServiceFirst) {
   configure("");
   os.serviceStatus.state = ServiceState::Stopped;
+  os.serviceOrigins["appd"].madeBy = "tarvikd";
   EXPECT_EQ(run({"uninstall"}), 0);
-  EXPECT_EQ(os.serviceCalls,
-            (std::vector<std::string>{"stop appd", "query appd", "uninstall appd"}));
+  EXPECT_EQ(os.serviceCalls, (std::vector<std::string>{"origin appd", "stop appd", "query appd",
+                                                       "uninstall appd"}));
 }
 
 // What the service manager is given: the quoted command, the system's
