@@ -275,6 +275,50 @@ TEST_F(ServiceTest, OnlyWhatTarvikdMadeIsReplacedOrRemovedOnLinux) {
   }
 }
 
+// systemctl's answers are the manual's codes, each with a line: a unit
+// that is not there is not installed, a refusal of rights needs root; a
+// masked unit is no unit of tarvikd's, even with --replace.
+TEST_F(ServiceTest, SystemctlsAnswersAreTheManualsCodes) {
+  const struct {
+    std::vector<std::string> words;
+    std::vector<uint32_t> systemctl;  // the exit code of each run
+    int code;
+    const char* said;
+    bool masked = false;
+  } rows[] = {
+      {{"start"}, {0}, 0, ""},
+      {{"start"}, {5}, SERVICE_NOT_INSTALLED_EXIT_CODE, "The service appd is not installed."},
+      {{"stop"}, {4}, SERVICE_NO_RIGHTS_EXIT_CODE, "needs an administrator's rights: run it as root."},
+      {{"restart"}, {1}, SERVICE_MANAGER_FAILED_EXIT_CODE,
+       "Restarting the service appd failed: systemctl ended with 1"},
+      {{"status"}, {3}, SERVICE_NOT_RUNNING_EXIT_CODE, ""},
+      {{"install"}, {0, 1}, SERVICE_MANAGER_FAILED_EXIT_CODE,
+       "Installing the service appd failed: systemctl ended with 1"},
+      {{"install", "--replace"}, {}, SERVICE_REFUSED_EXIT_CODE, "It is left untouched", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words[0] + " " + std::to_string(row.code));
+    freshLaunch();
+    onLinux();
+    os.directories.insert("/run/systemd/system");
+    os.files.erase(UNIT);
+    os.planted.clear();
+    if (row.masked) {
+      os.files[UNIT] = "";
+      os.notRegular.insert(UNIT);
+      os.planted.insert(UNIT);
+    }
+    os.children.clear();
+    for (uint32_t code : row.systemctl) {
+      FakeChildScript child;
+      child.exitCode = code;
+      os.children.push_back(child);
+    }
+    EXPECT_EQ(run(row.words, LINUX_LAUNCHER), row.code);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
 // How the service ends: by itself with 0 or a code, or stopped by the
 // manager gracefully (Ctrl-C) or, after the timeout, by ending its job.
 TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
