@@ -68,11 +68,6 @@ int systemctl(const std::vector<std::string>& words) {
   return static_cast<int>(started.child->exitCode());
 }
 
-// systemctl's code as the word's: 0 stays 0.
-int systemctlResult(int code) {
-  return code == 0 ? 0 : SERVICE_MANAGER_FAILED_EXIT_CODE;
-}
-
 // The code for an answer of the service manager that was not Done, after
 // its line.
 int failure(const std::string& name, const std::string& doing,
@@ -81,9 +76,9 @@ int failure(const std::string& name, const std::string& doing,
     case ServiceOutcome::Done:
       return 0;
     case ServiceOutcome::Denied:
-      complain(doing + " the service " + name +
-               " needs an administrator's rights: run it from a command prompt "
-               "opened as administrator.");
+      complain(doing + " the service " + name + " needs an administrator's rights: " +
+               (systemdUnits() ? "run it as root."
+                               : "run it from a command prompt opened as administrator."));
       return SERVICE_NO_RIGHTS_EXIT_CODE;
     case ServiceOutcome::NotInstalled:
       complain("The service " + name + " is not installed.");
@@ -94,6 +89,28 @@ int failure(const std::string& name, const std::string& doing,
   }
   complain(doing + " the service " + name + " failed: " + answer.errorText);
   return SERVICE_MANAGER_FAILED_EXIT_CODE;
+}
+
+// systemctl's exit codes for a request (the LSB's; `status` has its own),
+// as the service manager's answers.
+struct SystemctlOutcome {
+  int code;
+  ServiceOutcome outcome;
+};
+const SystemctlOutcome SYSTEMCTL_OUTCOMES[] = {
+    {0, ServiceOutcome::Done},
+    {4, ServiceOutcome::Denied},
+    {5, ServiceOutcome::NotInstalled},
+};
+
+// systemctl's code as the word's, after a line for a failure.
+int systemctlResult(int code, const std::string& name, const std::string& doing) {
+  ServiceAnswer answer;
+  answer.errorText = code < 0 ? std::string("systemctl did not run to its end")
+                              : "systemctl ended with " + std::to_string(code);
+  for (const SystemctlOutcome& row : SYSTEMCTL_OUTCOMES)
+    if (row.code == code) answer.outcome = row.outcome;
+  return failure(name, doing, answer);
 }
 
 bool needsRights(const std::string& name, const std::string& doing) {
@@ -160,9 +177,10 @@ int installUnit(const std::string& name) {
         "systemctl is not called.");
     return 0;
   }
-  if (int code = systemctl({"daemon-reload"})) return systemctlResult(code);
+  if (int code = systemctl({"daemon-reload"})) return systemctlResult(code, name, "Installing");
   if (settings().service.startType != "manual")
-    if (int code = systemctl({"enable", name + ".service"})) return systemctlResult(code);
+    if (int code = systemctl({"enable", name + ".service"}))
+      return systemctlResult(code, name, "Installing");
   say("The service " + name + " is installed: " + path);
   return 0;
 }
@@ -226,7 +244,8 @@ int uninstall(const std::string& name) {
 }
 
 int start(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"start", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"start", name + ".service"}), name, "Starting");
   const ServiceAnswer answer = platform().startService(name);
   if (answer.outcome == ServiceOutcome::WrongState) {
     say("The service " + name + " runs already.");
@@ -238,7 +257,8 @@ int start(const std::string& name) {
 }
 
 int stop(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"stop", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"stop", name + ".service"}), name, "Stopping");
   const ServiceAnswer answer = platform().stopService(name);
   if (answer.outcome == ServiceOutcome::WrongState) {
     say("The service " + name + " is not running.");
@@ -276,7 +296,8 @@ int stopAndWait(const std::string& name) {
 
 // A new process only once the old one has ended: the stop is waited for.
 int restart(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"restart", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"restart", name + ".service"}), name, "Restarting");
   if (const int failed = stopAndWait(name)) return failed;
   return start(name);
 }
@@ -304,7 +325,8 @@ int status(const std::string& name) {
     // systemctl status: 0 running, 3 not running, 4 no such unit.
     if (code == 0) return 0;
     if (code == 4) return SERVICE_NOT_INSTALLED_EXIT_CODE;
-    return code == 3 ? SERVICE_NOT_RUNNING_EXIT_CODE : SERVICE_MANAGER_FAILED_EXIT_CODE;
+    if (code == 3) return SERVICE_NOT_RUNNING_EXIT_CODE;
+    return systemctlResult(code, name, "Querying");
   }
   const ServiceAnswer answer = platform().queryService(name);
   if (answer.outcome != ServiceOutcome::Done) return failure(name, "Querying", answer);
