@@ -319,6 +319,35 @@ TEST_F(ServiceTest, SystemctlsAnswersAreTheManualsCodes) {
   }
 }
 
+// install makes no service whose command would read another configuration
+// than the one it checked.
+TEST_F(ServiceTest, InstallRefusesACommandThatRunsOtherThanItChecked) {
+  const struct {
+    const char* folder;
+    const char* options;  // TARVIK_OPTIONS
+    int code;
+    const char* said;
+  } rows[] = {
+      {"C:\\Apps", "", 0, ""},
+      {"C:\\Apps", "-cother.config", SERVICE_REFUSED_EXIT_CODE,
+       "-c names the configuration C:\\Apps\\other.config"},
+      {"C:\\Apps", "-cappd.config", 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.folder) + " " + row.options);
+    freshLaunch();
+    const std::string folder = row.folder;
+    os.cwd = folder;
+    os.files[folder + "\\appd.exe"] = "MZ";
+    for (const char* config : {"appd.config", "other.config"})
+      os.files[folder + "\\" + config] = std::string("mainclass App\njavapath ") + JAVA + "\n";
+    os.env["TARVIK_OPTIONS"] = row.options;
+    EXPECT_EQ(run({"install"}, folder + "\\appd.exe"), row.code);
+    EXPECT_EQ(os.installedServices.size(), row.code == 0 ? 1u : 0u);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
 // How the service ends: by itself with 0 or a code, or stopped by the
 // manager gracefully (Ctrl-C) or, after the timeout, by ending its job.
 TEST_F(ServiceTest, TheServiceEndsWithTheApplicationsCodeOrStopsGracefully) {
