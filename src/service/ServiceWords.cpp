@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "LaunchSettings.h"
+#include "config/ConfigLocation.h"
 #include "os/Platform.h"
 #include "service/InstallChecks.h"
 #include "service/ServiceIdentity.h"
@@ -121,6 +122,25 @@ bool needsRights(const std::string& name, const std::string& doing) {
   return true;
 }
 
+// The service reads the launcher's own configuration: its command carries
+// no -c. 0 when that is the one this install read; else, after a line, the
+// code to end with.
+int refuseOtherConfiguration(const std::string& name) {
+  LauncherOptions& opts = options();
+  if (!opts.customConfigPath) return 0;
+  const StartupState& start = startup();
+  const std::string given = configPathFor(start.exePath, start.launcherDir);
+  const OptionalText kept = opts.customConfigPath;
+  opts.customConfigPath.reset();
+  const std::string own = configPathFor(start.exePath, start.launcherDir);
+  opts.customConfigPath = kept;
+  if (platform().sameFile(given, own)) return 0;
+  complain("The service " + name + " is not installed: -c names the configuration " + given +
+           ", but the service's command carries no -c and reads " + own +
+           ". Install without -c in TARVIK_OPTIONS.");
+  return SERVICE_REFUSED_EXIT_CODE;
+}
+
 // 0 when nothing stands under the service's name, or what stands there is
 // tarvikd's; else, after a line, the code to end with. An install with
 // --replace takes another's place.
@@ -189,6 +209,7 @@ int stopAndWait(const std::string& name);
 
 int install(const std::string& name) {
   if (needsRights(name, "Installing")) return SERVICE_NO_RIGHTS_EXIT_CODE;
+  if (const int refused = refuseOtherConfiguration(name)) return refused;
   bool runtimeFound = false;
   const std::vector<ServiceFile> files = filesTheServiceRuns(runtimeFound);
   if (!runtimeFound) {
