@@ -319,8 +319,8 @@ TEST_F(ServiceTest, SystemctlsAnswersAreTheManualsCodes) {
   }
 }
 
-// install makes no service whose command would read another configuration
-// than the one it checked.
+// install makes no service whose command would run another file than the
+// one it checked, or read another configuration.
 TEST_F(ServiceTest, InstallRefusesACommandThatRunsOtherThanItChecked) {
   const struct {
     const char* folder;
@@ -329,6 +329,7 @@ TEST_F(ServiceTest, InstallRefusesACommandThatRunsOtherThanItChecked) {
     const char* said;
   } rows[] = {
       {"C:\\Apps", "", 0, ""},
+      {"C:\\%APPS%", "", SERVICE_REFUSED_EXIT_CODE, "holds a %, which the service manager"},
       {"C:\\Apps", "-cother.config", SERVICE_REFUSED_EXIT_CODE,
        "-c names the configuration C:\\Apps\\other.config"},
       {"C:\\Apps", "-cappd.config", 0, ""},
