@@ -120,6 +120,9 @@ struct LauncherOptions {
   // box would show goes to the system's log too, from this source.
   bool runsAsService = false;
   std::string systemLogSource;
+  // install --replace: the service takes the place of one of its name that
+  // tarvikd did not make.
+  bool replaceService = false;
 };
 
 // The launcher's own path, the word it was started with, and the folder it

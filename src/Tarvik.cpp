@@ -345,14 +345,14 @@ int runServiceLauncher(const std::vector<std::string>& argv) {
     refuseServiceWords(launcher);
   }
   const std::string word = argv[1];
-  if (!isServiceWord(word) || (word != "run" && argv.size() > 2))
-    refuseServiceWords(launcher);
-  words.insert(words.end(), argv.begin() + 2, argv.end());
+  const std::vector<std::string> further(argv.begin() + 2, argv.end());
+  if (!serviceWordTakes(word, further)) refuseServiceWords(launcher);
+  if (word == "run") words.insert(words.end(), further.begin(), further.end());
   if (const int failed = settleLaunch(words)) exitLauncher(failed);
   // Only run starts the application; the other words may be typed while
   // it runs.
   if (word == "run") keepToSingleInstance();
-  exitLauncher(runServiceWord(word));
+  exitLauncher(runServiceWord(word, further));
 }
 
 }  // namespace

@@ -380,6 +380,9 @@ struct ServiceDefinition {
   // How long the system is asked to wait for the service's stop at
   // shutdown (PRESHUTDOWN's time out).
   uint32_t stopTimeoutMillis = 0;
+  // Who made it: kept with the service (Windows: the value MadeBy of its
+  // key), for queryServiceOrigin.
+  std::string madeBy;
 };
 
 // What the system's service manager says of a service.
@@ -421,6 +424,10 @@ struct ServiceAnswer {
   std::string errorText;
   // For queryService: what the manager said.
   ServiceStatus status;
+  // For queryServiceOrigin: the service's command, and who made it (empty
+  // when nobody said).
+  std::string commandLine;
+  std::string madeBy;
 };
 
 // A service's side of the service manager, while it runs.
@@ -660,6 +667,8 @@ class Platform {
   // Asks the service to stop, and returns without waiting.
   virtual ServiceAnswer stopService(const std::string& name) = 0;
   virtual ServiceAnswer queryService(const std::string& name) = 0;
+  // What tells who made an installed service: its command and madeBy.
+  virtual ServiceAnswer queryServiceOrigin(const std::string& name) = 0;
   // Adds `text` to the system's log of applications (Windows: an event
   // of the source `source` in the Application log); nothing elsewhere.
   virtual void writeSystemLog(const std::string& source,

@@ -93,6 +93,7 @@ class PosixPlatform : public Platform {
   ServiceAnswer startService(const std::string& name) override;
   ServiceAnswer stopService(const std::string& name) override;
   ServiceAnswer queryService(const std::string& name) override;
+  ServiceAnswer queryServiceOrigin(const std::string& name) override;
   void writeSystemLog(const std::string& source, const std::string& text,
                       bool isError) override;
   std::unique_ptr<StreamCapture> captureStdStreams() override;

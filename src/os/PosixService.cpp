@@ -131,6 +131,7 @@ ServiceAnswer PosixPlatform::uninstallService(const std::string&) {
 ServiceAnswer PosixPlatform::startService(const std::string&) { return notHere(); }
 ServiceAnswer PosixPlatform::stopService(const std::string&) { return notHere(); }
 ServiceAnswer PosixPlatform::queryService(const std::string&) { return notHere(); }
+ServiceAnswer PosixPlatform::queryServiceOrigin(const std::string&) { return notHere(); }
 
 // The journal keeps what a unit writes on standard error.
 void PosixPlatform::writeSystemLog(const std::string&, const std::string&, bool) {}

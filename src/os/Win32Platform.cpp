@@ -374,6 +374,9 @@ class Win32Platform : public Platform {
   ServiceAnswer queryService(const std::string& name) override {
     return queryWin32Service(name);
   }
+  ServiceAnswer queryServiceOrigin(const std::string& name) override {
+    return queryWin32ServiceOrigin(name);
+  }
   void writeSystemLog(const std::string& source, const std::string& text,
                       bool isError) override {
     writeWin32EventLog(source, text, isError);

@@ -253,6 +253,13 @@ DWORD changeSecondConfig(SC_HANDLE service, DWORD level, void* info) {
   return error == ERROR_INVALID_LEVEL ? NO_ERROR : error;
 }
 
+// The service's key, where the manager keeps what it knows of it, and the
+// value of it that says who made the service.
+std::wstring serviceKey(const std::string& name) {
+  return L"SYSTEM\\CurrentControlSet\\Services\\" + wideFromUtf8(name);
+}
+constexpr const wchar_t MADE_BY_VALUE[] = L"MadeBy";
+
 ServiceStatus statusOf(const SERVICE_STATUS_PROCESS& process) {
   ServiceStatus status;
   status.state = stateOf(process.dwCurrentState);
@@ -560,6 +567,12 @@ ServiceAnswer installWin32Service(const ServiceDefinition& definition) {
     error = changeSecondConfig(opened.service(), SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
   if (error == NO_ERROR)
     error = changeSecondConfig(opened.service(), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &failures);
+  if (error == NO_ERROR && !definition.madeBy.empty()) {
+    const std::wstring madeBy = wideFromUtf8(definition.madeBy);
+    error = static_cast<DWORD>(RegSetKeyValueW(
+        HKEY_LOCAL_MACHINE, serviceKey(definition.name).c_str(), MADE_BY_VALUE, REG_SZ,
+        madeBy.c_str(), static_cast<DWORD>((madeBy.size() + 1) * sizeof(wchar_t))));
+  }
   return answerFor(error);
 }
 
@@ -604,6 +617,27 @@ ServiceAnswer queryWin32Service(const std::string& name) {
     return answerFor(GetLastError());
   ServiceAnswer answer = answerFor(NO_ERROR);
   answer.status = statusOf(process);
+  return answer;
+}
+
+ServiceAnswer queryWin32ServiceOrigin(const std::string& name) {
+  OpenedService opened(name, SC_MANAGER_CONNECT, SERVICE_QUERY_CONFIG);
+  if (!opened.service()) return answerFor(opened.error());
+  DWORD needed = 0;
+  QueryServiceConfigW(opened.service(), nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed > 0 ? needed : sizeof(QUERY_SERVICE_CONFIGW));
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (!QueryServiceConfigW(opened.service(), config, static_cast<DWORD>(buffer.size()),
+                           &needed))
+    return answerFor(GetLastError());
+  ServiceAnswer answer = answerFor(NO_ERROR);
+  if (config->lpBinaryPathName) answer.commandLine = utf8FromWide(config->lpBinaryPathName);
+  // A service without the value was made by somebody who did not say.
+  wchar_t madeBy[64] = {};
+  DWORD size = sizeof madeBy - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, serviceKey(name).c_str(), MADE_BY_VALUE, RRF_RT_REG_SZ,
+                   nullptr, madeBy, &size) == ERROR_SUCCESS)
+    answer.madeBy = utf8FromWide(madeBy);
   return answer;
 }
 

@@ -18,6 +18,7 @@ ServiceAnswer uninstallWin32Service(const std::string& name);
 ServiceAnswer startWin32Service(const std::string& name);
 ServiceAnswer stopWin32Service(const std::string& name);
 ServiceAnswer queryWin32Service(const std::string& name);
+ServiceAnswer queryWin32ServiceOrigin(const std::string& name);
 void writeWin32EventLog(const std::string& source, const std::string& text,
                         bool isError);
 // Makes a pipe the process's standard output and error (the handles and the

@@ -78,6 +78,14 @@ std::optional<ServiceDefinition> serviceDefinition(const std::string& name) {
                    " holds a quote, which a service's command cannot.\n");
     return std::nullopt;
   }
+  // The manager expands %name% in the command before it runs it, and
+  // Windows has no way to write a % that it leaves as it is.
+  if (launcher.find('%') != std::string::npos) {
+    os.writeStderr("The launcher's path " + launcher +
+                   " holds a %, which the service manager would read as the start of an "
+                   "environment variable's name: the service could run another file.\n");
+    return std::nullopt;
+  }
   definition.startType = service.startType == "manual"    ? ServiceStartType::Manual
                          : service.startType == "delayed" ? ServiceStartType::Delayed
                                                           : ServiceStartType::Automatic;
@@ -95,6 +103,7 @@ std::optional<ServiceDefinition> serviceDefinition(const std::string& name) {
   definition.dependencies = service.dependencies;
   definition.stopTimeoutMillis =
       static_cast<uint32_t>(service.stopTimeoutSeconds) * 1000u;
+  definition.madeBy = SERVICE_MAKER;
   return definition;
 }
 

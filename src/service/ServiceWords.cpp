@@ -4,9 +4,11 @@
 #include <optional>
 
 #include "LaunchSettings.h"
+#include "config/ConfigLocation.h"
 #include "os/Platform.h"
 #include "service/InstallChecks.h"
 #include "service/ServiceIdentity.h"
+#include "service/ServiceOwner.h"
 #include "service/ServiceRun.h"
 #include "service/SystemdUnit.h"
 #include "support/LauncherFiles.h"
@@ -67,11 +69,6 @@ int systemctl(const std::vector<std::string>& words) {
   return static_cast<int>(started.child->exitCode());
 }
 
-// systemctl's code as the word's: 0 stays 0.
-int systemctlResult(int code) {
-  return code == 0 ? 0 : SERVICE_MANAGER_FAILED_EXIT_CODE;
-}
-
 // The code for an answer of the service manager that was not Done, after
 // its line.
 int failure(const std::string& name, const std::string& doing,
@@ -80,9 +77,9 @@ int failure(const std::string& name, const std::string& doing,
     case ServiceOutcome::Done:
       return 0;
     case ServiceOutcome::Denied:
-      complain(doing + " the service " + name +
-               " needs an administrator's rights: run it from a command prompt "
-               "opened as administrator.");
+      complain(doing + " the service " + name + " needs an administrator's rights: " +
+               (systemdUnits() ? "run it as root."
+                               : "run it from a command prompt opened as administrator."));
       return SERVICE_NO_RIGHTS_EXIT_CODE;
     case ServiceOutcome::NotInstalled:
       complain("The service " + name + " is not installed.");
@@ -95,12 +92,77 @@ int failure(const std::string& name, const std::string& doing,
   return SERVICE_MANAGER_FAILED_EXIT_CODE;
 }
 
+// systemctl's exit codes for a request (the LSB's; `status` has its own),
+// as the service manager's answers.
+struct SystemctlOutcome {
+  int code;
+  ServiceOutcome outcome;
+};
+const SystemctlOutcome SYSTEMCTL_OUTCOMES[] = {
+    {0, ServiceOutcome::Done},
+    {4, ServiceOutcome::Denied},
+    {5, ServiceOutcome::NotInstalled},
+};
+
+// systemctl's code as the word's, after a line for a failure.
+int systemctlResult(int code, const std::string& name, const std::string& doing) {
+  ServiceAnswer answer;
+  answer.errorText = code < 0 ? std::string("systemctl did not run to its end")
+                              : "systemctl ended with " + std::to_string(code);
+  for (const SystemctlOutcome& row : SYSTEMCTL_OUTCOMES)
+    if (row.code == code) answer.outcome = row.outcome;
+  return failure(name, doing, answer);
+}
+
 bool needsRights(const std::string& name, const std::string& doing) {
   if (platform().hasAdministratorRights()) return false;
   complain(doing + " the service " + name +
            " needs an administrator's rights (Windows: a command prompt opened "
            "as administrator; Linux: root).");
   return true;
+}
+
+// The service reads the launcher's own configuration: its command carries
+// no -c. 0 when that is the one this install read; else, after a line, the
+// code to end with.
+int refuseOtherConfiguration(const std::string& name) {
+  LauncherOptions& opts = options();
+  if (!opts.customConfigPath) return 0;
+  const StartupState& start = startup();
+  const std::string given = configPathFor(start.exePath, start.launcherDir);
+  const OptionalText kept = opts.customConfigPath;
+  opts.customConfigPath.reset();
+  const std::string own = configPathFor(start.exePath, start.launcherDir);
+  opts.customConfigPath = kept;
+  if (platform().sameFile(given, own)) return 0;
+  complain("The service " + name + " is not installed: -c names the configuration " + given +
+           ", but the service's command carries no -c and reads " + own +
+           ". Install without -c in TARVIK_OPTIONS.");
+  return SERVICE_REFUSED_EXIT_CODE;
+}
+
+// 0 when nothing stands under the service's name, or what stands there is
+// tarvikd's; else, after a line, the code to end with. An install with
+// --replace takes another's place.
+int refuseAnothers(const std::string& name, bool installing) {
+  const char* doing = installing ? "Installing" : "Uninstalling";
+  Ownership owned;
+  if (systemdUnits()) {
+    bool callSystemctl = true;
+    const std::string path = unitPath(unitFolder(callSystemctl), name);
+    owned = unitOwnership(path, installing && callSystemctl);
+  } else {
+    const ServiceAnswer origin = platform().queryServiceOrigin(name);
+    if (origin.outcome == ServiceOutcome::NotInstalled) return 0;
+    if (origin.outcome != ServiceOutcome::Done) return failure(name, doing, origin);
+    owned = serviceOwnership(name, origin);
+  }
+  if (owned.owner != Owner::Another || (installing && options().replaceService)) return 0;
+  complain(installing ? "The service " + name + " is not installed: " + owned.what +
+                            ". \"install --replace\" puts tarvikd's in its place."
+                      : "The service " + name + " is not uninstalled: " + owned.what +
+                            ", and is left as it is.");
+  return SERVICE_REFUSED_EXIT_CODE;
 }
 
 int installUnit(const std::string& name) {
@@ -135,9 +197,10 @@ int installUnit(const std::string& name) {
         "systemctl is not called.");
     return 0;
   }
-  if (int code = systemctl({"daemon-reload"})) return systemctlResult(code);
+  if (int code = systemctl({"daemon-reload"})) return systemctlResult(code, name, "Installing");
   if (settings().service.startType != "manual")
-    if (int code = systemctl({"enable", name + ".service"})) return systemctlResult(code);
+    if (int code = systemctl({"enable", name + ".service"}))
+      return systemctlResult(code, name, "Installing");
   say("The service " + name + " is installed: " + path);
   return 0;
 }
@@ -146,6 +209,7 @@ int stopAndWait(const std::string& name);
 
 int install(const std::string& name) {
   if (needsRights(name, "Installing")) return SERVICE_NO_RIGHTS_EXIT_CODE;
+  if (const int refused = refuseOtherConfiguration(name)) return refused;
   bool runtimeFound = false;
   const std::vector<ServiceFile> files = filesTheServiceRuns(runtimeFound);
   if (!runtimeFound) {
@@ -160,6 +224,7 @@ int install(const std::string& name) {
     complain("Only administrators may be able to change what a service runs.");
     return SERVICE_REFUSED_EXIT_CODE;
   }
+  if (const int refused = refuseAnothers(name, true)) return refused;
   if (systemdUnits()) return installUnit(name);
   const std::optional<ServiceDefinition> definition = serviceDefinition(name);
   if (!definition) return SERVICE_REFUSED_EXIT_CODE;
@@ -178,6 +243,7 @@ int uninstall(const std::string& name) {
       complain("The service " + name + " is not installed: " + path + " is missing.");
       return SERVICE_NOT_INSTALLED_EXIT_CODE;
     }
+    if (const int refused = refuseAnothers(name, false)) return refused;
     const bool running = callSystemctl && platform().fileFacts(SYSTEMD_RUNTIME_FOLDER);
     if (running) systemctl({"disable", "--now", name + ".service"});
     if (!platform().removeFile(path)) {
@@ -188,6 +254,7 @@ int uninstall(const std::string& name) {
     say("The service " + name + " is uninstalled.");
     return 0;
   }
+  if (const int refused = refuseAnothers(name, false)) return refused;
   // A service marked for deletion would run on, and restart, until it
   // stops: it is stopped first.
   if (const int failed = stopAndWait(name)) return failed;
@@ -198,7 +265,8 @@ int uninstall(const std::string& name) {
 }
 
 int start(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"start", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"start", name + ".service"}), name, "Starting");
   const ServiceAnswer answer = platform().startService(name);
   if (answer.outcome == ServiceOutcome::WrongState) {
     say("The service " + name + " runs already.");
@@ -210,7 +278,8 @@ int start(const std::string& name) {
 }
 
 int stop(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"stop", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"stop", name + ".service"}), name, "Stopping");
   const ServiceAnswer answer = platform().stopService(name);
   if (answer.outcome == ServiceOutcome::WrongState) {
     say("The service " + name + " is not running.");
@@ -248,7 +317,8 @@ int stopAndWait(const std::string& name) {
 
 // A new process only once the old one has ended: the stop is waited for.
 int restart(const std::string& name) {
-  if (systemdUnits()) return systemctlResult(systemctl({"restart", name + ".service"}));
+  if (systemdUnits())
+    return systemctlResult(systemctl({"restart", name + ".service"}), name, "Restarting");
   if (const int failed = stopAndWait(name)) return failed;
   return start(name);
 }
@@ -276,7 +346,8 @@ int status(const std::string& name) {
     // systemctl status: 0 running, 3 not running, 4 no such unit.
     if (code == 0) return 0;
     if (code == 4) return SERVICE_NOT_INSTALLED_EXIT_CODE;
-    return code == 3 ? SERVICE_NOT_RUNNING_EXIT_CODE : SERVICE_MANAGER_FAILED_EXIT_CODE;
+    if (code == 3) return SERVICE_NOT_RUNNING_EXIT_CODE;
+    return systemctlResult(code, name, "Querying");
   }
   const ServiceAnswer answer = platform().queryService(name);
   if (answer.outcome != ServiceOutcome::Done) return failure(name, "Querying", answer);
@@ -300,10 +371,15 @@ struct ServiceWordRow {
   std::string_view word;
   int (*act)(const std::string& name);
   const char* help;
+  // The one further word it may take.
+  std::string_view option = {};
 };
 
 const ServiceWordRow WORDS[] = {
-    {"install", install, "makes the service from the configuration (or changes it)"},
+    {"install", install,
+     "makes the service from the configuration (or changes it; --replace: one "
+     "tarvikd did not make)",
+     "--replace"},
     {"uninstall", uninstall, "stops and removes the service"},
     {"start", start, "starts the service"},
     {"stop", stop, "stops the service gracefully"},
@@ -313,12 +389,6 @@ const ServiceWordRow WORDS[] = {
 };
 
 }  // namespace
-
-bool isServiceWord(const std::string& word) {
-  for (const ServiceWordRow& row : WORDS)
-    if (row.word == word) return true;
-  return false;
-}
 
 std::vector<std::string_view> serviceWordNames() {
   std::vector<std::string_view> names;
@@ -333,11 +403,24 @@ std::string serviceUsage(const std::string& launcher) {
   return text;
 }
 
-int runServiceWord(const std::string& word) {
+bool serviceWordTakes(const std::string& word, const std::vector<std::string>& further) {
+  for (const ServiceWordRow& row : WORDS) {
+    if (row.word != word) continue;
+    // run's further words are the application's.
+    return row.act == run || further.empty() ||
+           (further.size() == 1 && !row.option.empty() && further[0] == row.option);
+  }
+  return false;
+}
+
+int runServiceWord(const std::string& word, const std::vector<std::string>& further) {
   const std::optional<std::string> name = serviceName();
   if (!name) return SERVICE_USAGE_EXIT_CODE;
-  for (const ServiceWordRow& row : WORDS)
-    if (row.word == word) return row.act(*name);
+  for (const ServiceWordRow& row : WORDS) {
+    if (row.word != word) continue;
+    options().replaceService = !row.option.empty() && further.size() == 1;
+    return row.act(*name);
+  }
   return SERVICE_USAGE_EXIT_CODE;
 }
 

@@ -18,15 +18,18 @@ constexpr int SERVICE_NOT_INSTALLED_EXIT_CODE = 24;
 constexpr int SERVICE_NOT_RUNNING_EXIT_CODE = 25;
 constexpr const char SERVICE_USAGE_CAPTION[] = "Not A Service Command";
 
-bool isServiceWord(const std::string& word);
 std::vector<std::string_view> serviceWordNames();
 
 // The usage, for a word that is none of them.
 std::string serviceUsage(const std::string& launcher);
 
-// Does what `word` says, once the configuration has been read; the exit
-// code.
-int runServiceWord(const std::string& word);
+// Whether `word` takes the words that follow it: run takes any (they are
+// the application's), install --replace alone, the others none.
+bool serviceWordTakes(const std::string& word, const std::vector<std::string>& further);
+
+// Does what `word` says, with the words that follow it, once the
+// configuration has been read; the exit code.
+int runServiceWord(const std::string& word, const std::vector<std::string>& further);
 
 }  // namespace tarvik
 

@@ -60,7 +60,8 @@ const KindRule KINDS[] = {
      true, "service log", "remove it, or name another serviceLogFolder.", 1,
      FileContent::Bytes},
     {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
-     false, "service unit", "remove it, or name another serviceName.", 1},
+     false, "service unit", "remove it, or name another serviceName.",
+     21},  // as the service launcher's refused install
 };
 
 const KindRule& ruleFor(LauncherFileKind kind) {

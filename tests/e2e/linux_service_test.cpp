@@ -132,6 +132,27 @@ std::string verify(const std::string& unit) {
   return "refused: " + readFile(report);
 }
 
+// What systemd itself took from `unit`: its part of `systemd --test`'s dump
+// (the settings as the manager holds them), run as nobody, for the test
+// mode refuses root. Empty when this systemd cannot say.
+std::string systemdsReading(const std::string& unit) {
+  char folder[] = "/tmp/tarvik-unit-XXXXXX";
+  if (!mkdtemp(folder) || chmod(folder, 0755) != 0) return "";
+  const std::string name = unit.substr(unit.rfind('/') + 1);
+  const std::string copy = std::string(folder) + "/" + name;
+  writeFile(copy, readFile(unit));
+  chmod(copy.c_str(), 0644);
+  shell("SYSTEMD_UNIT_PATH=" + quoted(std::string(folder) + ":") +
+        " setpriv --reuid=65534 --regid=65534 --clear-groups /lib/systemd/systemd --test "
+        "--system --unit=" + quoted(name) + " --log-level=err > " + quoted(copy + ".dump") +
+        " 2>/dev/null");
+  const std::string dump = readFile(copy + ".dump");
+  shell("rm -rf " + quoted(folder));
+  const size_t start = dump.find("-> Unit " + name + ":\n");
+  if (start == std::string::npos) return "";
+  return dump.substr(start, dump.find("\t-> Unit ", start + 1) - start);
+}
+
 // A TCP port of the loopback that nothing listens on now.
 std::string freePort() {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -421,6 +442,54 @@ TEST_F(LinuxServiceTest, TheUnitInstallWritesPassesVerify) {
     EXPECT_EQ(verify(unit), "") << row.folder << "\n" << text;
   }
   if (!whyNoVerify().empty()) GTEST_SKIP() << whyNoVerify();
+}
+
+// systemd reads each value of the unit as it was meant: the description,
+// the folder and the command, whatever they hold. A value it would read
+// otherwise (one that ends in a backslash, after which it reads the next
+// line as more of it; a folder whose last blank it strips) is refused with
+// 21, and no unit is written.
+TEST_F(LinuxServiceTest, SystemdReadsEachValueAsMeant) {
+  if (geteuid() != 0) GTEST_SKIP() << "install needs root";
+  struct Row {
+    const char* folder;
+    const char* description;
+    bool written;
+  } rows[] = {
+      {"100% $HOME", "The 100% \\ $HOME \"server\" ;#", true},
+      {"bin", "ends in \\", false},
+      {"ends in a blank ", "x", false},
+  };
+  bool dumped = false;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.description);
+    const std::string exe = install(
+        row.folder, "daemon", daemonConfig() + "serviceDescription " + row.description + "\n");
+    const std::string unitDir = newCaseDir("unit-dir");
+    RunOptions options = RunOptions::of({"install"});
+    options.env = {{"TARVIK_UNIT_DIR", unitDir}};
+    RunResult r = runNative(exe, options);
+    const std::string unit = theUnit(unitDir);
+    if (!row.written) {
+      EXPECT_EQ(r.exitCode, 21u) << r.err;
+      EXPECT_EQ(unit, "") << readFile(unit);
+      continue;
+    }
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    if (whyNoVerify().empty()) {
+      EXPECT_EQ(verify(unit), "");
+    }
+    const std::string reading = systemdsReading(unit);
+    if (reading.empty()) continue;
+    dumped = true;
+    std::string shown;  // the launcher's path as the dump quotes a word
+    for (const char c : exe) shown += c == '$' ? "\\$" : std::string(1, c);
+    for (const std::string& line :
+         {"Description: " + std::string(row.description), "WorkingDirectory: " +
+          exe.substr(0, exe.rfind('/')), "Command Line: \"" + shown + "\" run"})
+      EXPECT_TRUE(has(reading, line + "\n")) << line << "\n" << reading;
+  }
+  if (!dumped) GTEST_SKIP() << "this systemd has no --test to read the unit with";
 }
 
 // serviceDependsOn names a service as Windows does, or a unit as systemd

@@ -103,7 +103,7 @@ TEST_F(WineServiceTest, AnInstallShowsAsConfiguredAReinstallChangesItAndUninstal
        {"DisplayName    REG_SZ    Tarvik Gamma", "Description    REG_SZ    The gamma service",
         "Start    REG_DWORD    0x3", "ObjectName    REG_SZ    NT AUTHORITY\\LocalService",
         "DependOnService    REG_MULTI_SZ    PlugPlay\\0RpcSs",
-        "ImagePath    REG_SZ    \"C:\\tvsvc\\gamma\\gamma.exe\"",
+        "ImagePath    REG_SZ    \"C:\\tvsvc\\gamma\\gamma.exe\"", "MadeBy    REG_SZ    tarvikd",
         "PreshutdownTimeout    REG_DWORD    0x1b58"},
        {}},
       {"serviceStartType automatic\n",
@@ -123,6 +123,39 @@ TEST_F(WineServiceTest, AnInstallShowsAsConfiguredAReinstallChangesItAndUninstal
   EXPECT_EQ(word("gamma", "uninstall").exitCode, 0u);
   EXPECT_NE(wine.runWine({"reg", "query", SERVICES_KEY + "gamma"}).exitCode, 0u);
   EXPECT_EQ(word("gamma", "status").exitCode, NOT_INSTALLED);
+}
+
+// A service that tarvikd did not make (sc's, here) is neither changed nor
+// removed, until install --replace puts tarvikd's in its place. One an
+// earlier tarvikd made, without the mark, is known by its command.
+TEST_F(WineServiceTest, AServiceTarvikdDidNotMakeIsLeftAsItIsUntilReplaced) {
+  const std::string dir = makeService("zeta", "mainclass app.Main\n"
+                                              "javapath C:\\tvsvc\\jre\\bin\\java.exe\n");
+  const std::string other = "C:\\windows\\system32\\cmd.exe /c exit";
+  ASSERT_EQ(wine.runWine({"sc", "create", "zeta", "binPath=", other}).exitCode, 0u);
+  const struct {
+    std::vector<std::string> words;
+    uint32_t code;
+    const char* command;  // the service's afterwards
+    bool unmarked = false;
+  } steps[] = {
+      {{"install"}, REFUSED, "cmd.exe"},
+      {{"uninstall"}, REFUSED, "cmd.exe"},
+      {{"install", "--replace"}, 0, "zeta.exe"},
+      {{"install"}, 0, "MadeBy    REG_SZ    tarvikd", true},
+  };
+  for (const auto& step : steps) {
+    if (step.unmarked)
+      wine.runWine({"reg", "delete", SERVICES_KEY + "zeta", "/v", "MadeBy", "/f"});
+    std::vector<std::string> command = {folder("zeta") + "\\zeta.exe"};
+    command.insert(command.end(), step.words.begin(), step.words.end());
+    const RunResult r = wine.runWine(command, dir);
+    EXPECT_EQ(r.exitCode, step.code) << step.words.back() << ": " << r.err;
+    const std::string key = wine.runWine({"reg", "query", SERVICES_KEY + "zeta"}).out;
+    EXPECT_TRUE(has(key, step.command)) << step.words.back() << "\n" << key;
+  }
+  EXPECT_EQ(word("zeta", "uninstall").exitCode, 0u);
+  EXPECT_EQ(word("zeta", "status").exitCode, NOT_INSTALLED);
 }
 
 TEST_F(WineServiceTest, AnInstallIsRefusedWhenOthersMayChangeWhatTheServiceRuns) {

@@ -658,8 +658,11 @@ ServiceAnswer fakeAnswer(FakePlatform& os, const std::string& call) {
 
 ServiceAnswer FakePlatform::installService(const ServiceDefinition& definition) {
   ServiceAnswer answer = fakeAnswer(*this, "install " + definition.name);
-  if (answer.outcome == ServiceOutcome::Done)
+  if (answer.outcome == ServiceOutcome::Done) {
     installedServices.push_back(definition);
+    serviceOrigins[definition.name].commandLine = definition.commandLine;
+    serviceOrigins[definition.name].madeBy = definition.madeBy;
+  }
   return answer;
 }
 ServiceAnswer FakePlatform::uninstallService(const std::string& name) {
@@ -673,6 +676,18 @@ ServiceAnswer FakePlatform::stopService(const std::string& name) {
 }
 ServiceAnswer FakePlatform::queryService(const std::string& name) {
   return fakeAnswer(*this, "query " + name);
+}
+ServiceAnswer FakePlatform::queryServiceOrigin(const std::string& name) {
+  ServiceAnswer answer = fakeAnswer(*this, "origin " + name);
+  if (answer.outcome != ServiceOutcome::Done) return answer;
+  auto found = serviceOrigins.find(name);
+  if (found == serviceOrigins.end()) {
+    answer.outcome = ServiceOutcome::NotInstalled;
+    return answer;
+  }
+  answer.commandLine = found->second.commandLine;
+  answer.madeBy = found->second.madeBy;
+  return answer;
 }
 void FakePlatform::writeSystemLog(const std::string& source,
                                   const std::string& text, bool isError) {

@@ -164,6 +164,9 @@ class FakePlatform : public Platform {
   bool stopSignal = false;
   ServiceOutcome serviceOutcome = ServiceOutcome::Done;
   ServiceStatus serviceStatus;
+  // The services there are: their commandLine and madeBy, which
+  // queryServiceOrigin answers; install adds its own.
+  std::map<std::string, ServiceAnswer> serviceOrigins;
   // What the captured streams read, chunk by chunk, after what the
   // launcher wrote itself.
   std::vector<std::string> capturedChunks;
@@ -308,6 +311,7 @@ class FakePlatform : public Platform {
   ServiceAnswer startService(const std::string& name) override;
   ServiceAnswer stopService(const std::string& name) override;
   ServiceAnswer queryService(const std::string& name) override;
+  ServiceAnswer queryServiceOrigin(const std::string& name) override;
   void writeSystemLog(const std::string& source, const std::string& text,
                       bool isError) override;
   std::unique_ptr<StreamCapture> captureStdStreams() override;

@@ -336,6 +336,7 @@ TEST(Win32Service, AnInstallOverAnInstalledServiceChangesAllOfIt) {
     definition.account = c.account;
     definition.dependencies = c.dependencies;
     definition.stopTimeoutMillis = c.stopTimeoutMillis;
+    definition.madeBy = std::string("maker of ") + c.title;
     ServiceAnswer installed = installWin32Service(definition);
     ASSERT_EQ(installed.outcome, ServiceOutcome::Done) << c.title << ": " << installed.errorText;
     const KeptConfig kept = keptConfig(name);
@@ -346,6 +347,10 @@ TEST(Win32Service, AnInstallOverAnInstalledServiceChangesAllOfIt) {
     EXPECT_EQ(kept.displayName, definition.displayName) << c.title;
     EXPECT_EQ(kept.description, definition.description) << c.title;
     EXPECT_EQ(kept.preshutdownMillis, c.stopTimeoutMillis) << c.title;
+    const ServiceAnswer origin = queryWin32ServiceOrigin(name);
+    EXPECT_EQ(origin.outcome, ServiceOutcome::Done) << c.title << ": " << origin.errorText;
+    EXPECT_EQ(origin.commandLine, definition.commandLine) << c.title;
+    EXPECT_EQ(origin.madeBy, definition.madeBy) << c.title;
   }
   EXPECT_EQ(uninstallWin32Service(name).outcome, ServiceOutcome::Done);
 }
@@ -358,7 +363,8 @@ TEST(Win32Service, RequestsForAServiceNobodyInstalledSaySo) {
   const Case cases[] = {{"uninstall", uninstallWin32Service},
                         {"start", startWin32Service},
                         {"stop", stopWin32Service},
-                        {"query", queryWin32Service}};
+                        {"query", queryWin32Service},
+                        {"origin", queryWin32ServiceOrigin}};
   for (const Case& c : cases) {
     ServiceAnswer answer = c.call("TarvikProbeNobody");
     EXPECT_EQ(answer.outcome, ServiceOutcome::NotInstalled) << c.request;

@@ -3,6 +3,8 @@
 // how its log rolls.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "Tarvik.h"
 #include "fakes/LauncherTest.h"
 #include "service/RollingLog.h"
@@ -15,6 +17,8 @@ namespace {
 constexpr const char LAUNCHER[] = "C:\\Apps\\appd.exe";
 constexpr const char CONFIG[] = "C:\\Apps\\appd.config";
 constexpr const char JAVA[] = "C:\\jre\\bin\\java.exe";
+constexpr const char LINUX_LAUNCHER[] = "/opt/app/appd";
+constexpr const char UNIT[] = "/etc/systemd/system/appd.service";
 
 class ServiceTest : public LauncherTest {
  protected:
@@ -48,8 +52,16 @@ class ServiceTest : public LauncherTest {
     os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
                        "\naddjars lib\n" + lines;
   }
-  int run(std::vector<std::string> words) {
-    words.insert(words.begin(), LAUNCHER);
+  // The launcher as /opt/app/appd on Linux, its configuration beside it.
+  void onLinux() {
+    os.conv = PlatformConventions::posix();
+    os.cwd = "/opt/app";
+    os.files[LINUX_LAUNCHER] = "ELF";
+    os.files["/jre/bin/java"] = "ELF";
+    os.files["/opt/app/appd.config"] = "mainclass App\njavapath /jre/bin/java\n";
+  }
+  int run(std::vector<std::string> words, const std::string& launcher = LAUNCHER) {
+    words.insert(words.begin(), launcher);
     int result = kReturned;
     const int code = exitCodeOf([&] { result = runLauncher(words); });
     return code == kReturned ? result : code;
@@ -121,9 +133,10 @@ TEST_F(ServiceTest, InstallRefusesWhenNoRuntimeIsFound) {
 TEST_F(ServiceTest, UninstallStopsTheServiceFirst) {
   configure("");
   os.serviceStatus.state = ServiceState::Stopped;
+  os.serviceOrigins["appd"].madeBy = "tarvikd";
   EXPECT_EQ(run({"uninstall"}), 0);
-  EXPECT_EQ(os.serviceCalls,
-            (std::vector<std::string>{"stop appd", "query appd", "uninstall appd"}));
+  EXPECT_EQ(os.serviceCalls, (std::vector<std::string>{"origin appd", "stop appd", "query appd",
+                                                       "uninstall appd"}));
 }
 
 // What the service manager is given: the quoted command, the system's
@@ -166,6 +179,173 @@ TEST_F(ServiceTest, InstallGivesTheManagerTheConfiguredService) {
     EXPECT_EQ(made.dependencies, std::vector<std::string>{"Tcpip"});
     EXPECT_EQ(made.name, "appd");
     EXPECT_EQ(made.stopTimeoutMillis, 20000u);
+  }
+}
+
+// install takes the place of a service only when tarvikd made it (its mark,
+// or an earlier install's command: this very launcher), or with --replace;
+// uninstall removes only such a one, and stops no other.
+TEST_F(ServiceTest, OnlyWhatTarvikdMadeIsReplacedOrRemoved) {
+  const struct {
+    std::vector<std::string> words;
+    const char* command;  // the service there; none when null
+    const char* madeBy;
+    int code;
+  } rows[] = {
+      {{"install"}, nullptr, "", 0},
+      {{"install"}, "\"C:\\Elsewhere\\appd.exe\"", "tarvikd", 0},
+      {{"install"}, "\"c:\\apps\\APPD.exe\"", "", 0},
+      {{"install"}, "\"C:\\Apps\\appd.exe\" -k", "", SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, "\"C:\\Apps\\appd.exe\" -k", "", 0},
+      {{"uninstall"}, "\"C:\\Apps\\appd.exe\"", "", 0},
+      {{"uninstall"}, "svchost.exe -k appd", "someone", SERVICE_REFUSED_EXIT_CODE},
+      {{"uninstall", "--replace"}, "\"C:\\Apps\\appd.exe\"", "", SERVICE_USAGE_EXIT_CODE},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words.back() + " over " + (row.command ? row.command : "nothing"));
+    freshLaunch();
+    configure("");
+    os.serviceOrigins.clear();
+    os.serviceCalls.clear();
+    os.serviceStatus.state = ServiceState::Stopped;
+    if (row.command) {
+      os.serviceOrigins["appd"].commandLine = row.command;
+      os.serviceOrigins["appd"].madeBy = row.madeBy;
+    }
+    EXPECT_EQ(run(row.words), row.code) << os.err;
+    const bool installing = row.words[0] == "install";
+    if (installing) {
+      ASSERT_EQ(os.installedServices.size(), row.code == 0 ? 1u : 0u);
+      if (row.code == 0) {
+        EXPECT_EQ(os.installedServices[0].madeBy, "tarvikd");
+      }
+    } else if (row.code == 0) {
+      EXPECT_EQ(os.serviceCalls.back(), "uninstall appd");
+    } else {
+      EXPECT_LE(os.serviceCalls.size(), 1u) << "neither stopped nor removed";
+    }
+    if (row.code == SERVICE_REFUSED_EXIT_CODE) {
+      EXPECT_NE(os.err.find("was not made by tarvikd"), std::string::npos) << os.err;
+    }
+  }
+}
+
+// The same for systemd's units: the unit's mark, or an earlier install's
+// command; a unit of the same name in systemd's other folders, or a
+// masked one, is another's.
+TEST_F(ServiceTest, OnlyWhatTarvikdMadeIsReplacedOrRemovedOnLinux) {
+  const std::string anothers = "[Service]\nExecStart=/usr/bin/other\n";
+  const std::string earlier = "[Unit]\nDescription=appd\n\n[Service]\nExecStart=\"/opt/app/appd\" run\n";
+  const struct {
+    std::vector<std::string> words;
+    std::string unit;  // none when empty
+    std::string path = UNIT;
+    bool masked = false;
+    int code = 0;
+  } rows[] = {
+      {{"install"}, ""},
+      {{"install"}, "# Made by tarvikd install; tarvikd uninstall removes it.\n[Service]\n"},
+      {{"install"}, earlier},
+      {{"install"}, anothers, UNIT, false, SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, anothers},
+      {{"install"}, "", UNIT, true, SERVICE_REFUSED_EXIT_CODE},
+      {{"install"}, anothers, "/lib/systemd/system/appd.service", false,
+       SERVICE_REFUSED_EXIT_CODE},
+      {{"install", "--replace"}, anothers, "/lib/systemd/system/appd.service"},
+      {{"uninstall"}, earlier},
+      {{"uninstall"}, anothers, UNIT, false, SERVICE_REFUSED_EXIT_CODE},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words.back() + " over " + row.path + ": " + row.unit);
+    freshLaunch();
+    onLinux();
+    os.files.erase(UNIT);
+    os.notRegular.clear();
+    if (!row.unit.empty() || row.masked) os.files[row.path] = row.unit;
+    if (row.masked) os.notRegular.insert(row.path);
+    EXPECT_EQ(run(row.words, LINUX_LAUNCHER), row.code) << os.err;
+    const bool kept = os.files.count(row.path) && os.files[row.path] == row.unit;
+    if (row.code != 0) {
+      EXPECT_TRUE(kept) << os.files[row.path];
+    } else if (row.words[0] == "install") {
+      EXPECT_EQ(os.files[UNIT].rfind("# Made by tarvikd", 0), 0u) << os.files[UNIT];
+    } else {
+      EXPECT_FALSE(os.files.count(UNIT));
+    }
+  }
+}
+
+// systemctl's answers are the manual's codes, each with a line: a unit
+// that is not there is not installed, a refusal of rights needs root; a
+// masked unit is no unit of tarvikd's, even with --replace.
+TEST_F(ServiceTest, SystemctlsAnswersAreTheManualsCodes) {
+  const struct {
+    std::vector<std::string> words;
+    std::vector<uint32_t> systemctl;  // the exit code of each run
+    int code;
+    const char* said;
+    bool masked = false;
+  } rows[] = {
+      {{"start"}, {0}, 0, ""},
+      {{"start"}, {5}, SERVICE_NOT_INSTALLED_EXIT_CODE, "The service appd is not installed."},
+      {{"stop"}, {4}, SERVICE_NO_RIGHTS_EXIT_CODE, "needs an administrator's rights: run it as root."},
+      {{"restart"}, {1}, SERVICE_MANAGER_FAILED_EXIT_CODE,
+       "Restarting the service appd failed: systemctl ended with 1"},
+      {{"status"}, {3}, SERVICE_NOT_RUNNING_EXIT_CODE, ""},
+      {{"install"}, {0, 1}, SERVICE_MANAGER_FAILED_EXIT_CODE,
+       "Installing the service appd failed: systemctl ended with 1"},
+      {{"install", "--replace"}, {}, SERVICE_REFUSED_EXIT_CODE, "It is left untouched", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.words[0] + " " + std::to_string(row.code));
+    freshLaunch();
+    onLinux();
+    os.directories.insert("/run/systemd/system");
+    os.files.erase(UNIT);
+    os.planted.clear();
+    if (row.masked) {
+      os.files[UNIT] = "";
+      os.notRegular.insert(UNIT);
+      os.planted.insert(UNIT);
+    }
+    os.children.clear();
+    for (uint32_t code : row.systemctl) {
+      FakeChildScript child;
+      child.exitCode = code;
+      os.children.push_back(child);
+    }
+    EXPECT_EQ(run(row.words, LINUX_LAUNCHER), row.code);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
+// install makes no service whose command would run another file than the
+// one it checked, or read another configuration.
+TEST_F(ServiceTest, InstallRefusesACommandThatRunsOtherThanItChecked) {
+  const struct {
+    const char* folder;
+    const char* options;  // TARVIK_OPTIONS
+    int code;
+    const char* said;
+  } rows[] = {
+      {"C:\\Apps", "", 0, ""},
+      {"C:\\%APPS%", "", SERVICE_REFUSED_EXIT_CODE, "holds a %, which the service manager"},
+      {"C:\\Apps", "-cother.config", SERVICE_REFUSED_EXIT_CODE,
+       "-c names the configuration C:\\Apps\\other.config"},
+      {"C:\\Apps", "-cappd.config", 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.folder) + " " + row.options);
+    freshLaunch();
+    const std::string folder = row.folder;
+    os.cwd = folder;
+    os.files[folder + "\\appd.exe"] = "MZ";
+    for (const char* config : {"appd.config", "other.config"})
+      os.files[folder + "\\" + config] = std::string("mainclass App\njavapath ") + JAVA + "\n";
+    os.env["TARVIK_OPTIONS"] = row.options;
+    EXPECT_EQ(run({"install"}, folder + "\\appd.exe"), row.code);
+    EXPECT_EQ(os.installedServices.size(), row.code == 0 ? 1u : 0u);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
   }
 }
 
@@ -512,6 +692,86 @@ TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
                            "Requires=postgresql.service network-online.target\n",
                            "SuccessExitStatus=143\n", "TimeoutStopSec=20\n", "KillMode=mixed\n"})
     EXPECT_NE(text->find(line), std::string::npos) << line;
+}
+
+// The unit as systemd reads it back: each value is the one meant, or the
+// install is refused; never one that systemd strips, or joins to the next
+// line.
+TEST(SystemdUnitTest, EveryValueReadsBackAsMeant) {
+  const struct {
+    const char* description;
+    const char* account;
+    const char* folder;
+    const char* refused;  // what the problem names; written when null
+  } rows[] = {
+      {"The 100% $HOME server", "h2", "/opt/my app", nullptr},
+      {"a \\ amid, \"quoted\" 'and' ;#", ".\\h2", "/opt/100%/$x", nullptr},
+      {"ends in \\\\", "LocalService", "/opt/app", "the description"},
+      {"x", "h2\\", "/opt/app", "the account"},
+      {" padded", "h2", "/opt/app", "the description"},
+      {"x", "h2", "/opt/app ", "the folder"},
+      {"x", "h2", "/opt/\xff", "the launcher's path"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.description);
+    ServiceSettings service;
+    service.description = row.description;
+    service.account = row.account;
+    const std::string launcher = std::string(row.folder) + "/appd";
+    std::string problem;
+    const std::optional<std::string> text =
+        systemdUnitText(service, "appd", launcher, row.folder, problem);
+    if (row.refused) {
+      EXPECT_FALSE(text) << *text;
+      EXPECT_EQ(problem.rfind(row.refused, 0), 0u) << problem;
+      continue;
+    }
+    ASSERT_TRUE(text) << problem;
+    std::map<std::string, std::string> read;
+    for (const UnitSetting& setting : readUnitSettings(*text))
+      read[setting.section + "." + setting.key] = setting.value;
+    EXPECT_EQ(unitSpecifiersResolved(read["Unit.Description"]), std::string(row.description));
+    EXPECT_EQ(read["Unit.After"], "network.target");
+    EXPECT_EQ(unitSpecifiersResolved(read["Service.WorkingDirectory"]), std::string(row.folder));
+    EXPECT_EQ(unitSpecifiersResolved(read["Service.User"]), std::string("h2"));
+    EXPECT_EQ(unitCommandWords(read["Service.ExecStart"]),
+              (std::vector<std::string>{launcher, "run"}));
+    EXPECT_EQ(read["Service.KillMode"], "mixed");
+  }
+}
+
+// The reader keeps systemd's rules: a line that ends in an unescaped
+// backslash goes on in the next, past comments; quotes, escapes and
+// specifiers in a command's words; what it cannot tell is nothing.
+TEST(SystemdUnitTest, TheReaderKeepsSystemdsRules) {
+  const struct {
+    const char* text;
+    const char* value;  // of A=
+  } settings[] = {
+      {"[S]\nA=x\\\n  y\n", "x   y"},
+      {"[S]\nA=x\\\n# note\n; note\ny\n", "x y"},
+      {"[S]\nA=x\\\\\nB=y\n", "x\\\\"},
+      {"[S]\n  A =  padded \t\n", "padded"},
+      {"[S]\nA=at the end\\", "at the end"},
+  };
+  for (const auto& row : settings) {
+    const std::vector<UnitSetting> read = readUnitSettings(row.text);
+    ASSERT_FALSE(read.empty()) << row.text;
+    EXPECT_EQ(read[0].section + " " + read[0].key + "=" + read[0].value,
+              std::string("S A=") + row.value);
+  }
+  const struct {
+    const char* command;
+    std::optional<std::vector<std::string>> words;
+  } commands[] = {
+      {"\"/opt/my app/appd\"  run", std::vector<std::string>{"/opt/my app/appd", "run"}},
+      {"/bin/a'b c'd \\x41\\s \"\\\"\\\\\"", std::vector<std::string>{"/bin/ab cd", "A ", "\"\\"}},
+      {"\"/opt/100%%\" \\101", std::vector<std::string>{"/opt/100%", "A"}},
+      {"/bin/%n", std::nullopt},
+      {"\"/bin/open", std::nullopt},
+      {"/bin/x \\q", std::nullopt},
+  };
+  for (const auto& row : commands) EXPECT_EQ(unitCommandWords(row.command), row.words) << row.command;
 }
 
 }  // namespace
