@@ -600,7 +600,7 @@ int readConfigFile(const std::string& path) {
   }
 
   debugBox("Reading Config file", path);
-  startup().configurationFiles.push_back(inLauncherFolder(path));
+  startup().configurationFiles.push_back(fullPathInLauncherFolder(path));
   FileRead read = readConfigurationBytes(path);
   if (!read.content) {
     // A file that is not there stays unread without a word, as it always

@@ -111,6 +111,7 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   os.cwd = "C:\\Work";
   os.files["C:\\Apps\\tool.config"] =
       "javapath jre\\bin\\java.exe\nmainclass M\ninclude parts\\more.config\n"
+      "include D:drive.config\n"
       "addjars lib\nworkingDir C:\\Data\nvmparam -javaagent:a.jar\n";
   os.files["C:\\Apps\\jre\\bin\\java.exe"] = "MZ";
   startup().exePath = "C:\\Apps\\tool.exe";
@@ -124,7 +125,7 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
     paths.push_back(file.path);
   }
   EXPECT_EQ(paths, (Strings{"C:\\Apps\\tool.exe", "C:\\Apps\\tool.config",
-                            "C:\\Apps\\parts\\more.config",
+                            "C:\\Apps\\parts\\more.config", "D:\\drive.config",
                             "C:\\Apps\\jre\\bin\\java.exe", "C:\\Apps\\lib",
                             "C:\\Apps\\a.jar", "C:\\Data"}));
   EXPECT_EQ(launch->java, "C:\\Apps\\jre\\bin\\java.exe");
