@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "os/Platform.h"
 #include "support/TextUtil.h"
 #include "support/Utf8.h"
 
@@ -145,6 +146,9 @@ std::optional<std::string> systemdUnitText(const ServiceSettings& service,
   // systemd takes this value as it stands, but for its specifiers and the
   // blanks at its ends (refused above): `%` doubled.
   text += "WorkingDirectory=" + unitText(folder) + "\n";
+  // The search path install looked a bare Java name up in, whatever
+  // systemd's default is where the unit runs.
+  text += "Environment=PATH=" + unitText(PlatformConventions::posix().serviceSearchPath) + "\n";
   text += known ? known->lines : "User=" + unitText(user) + "\n";
   // SIGTERM to the launcher alone, which passes it on to Java; whatever is
   // left after the timeout is killed.

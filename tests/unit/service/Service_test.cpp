@@ -690,7 +690,8 @@ TEST(SystemdUnitTest, TheCommandIsOneWordOfTheUnitsSyntax) {
   ASSERT_TRUE(text);
   for (const char* line : {"ExecStart=\"/opt/app/appd\" run\n", "DynamicUser=yes\n",
                            "Requires=postgresql.service network-online.target\n",
-                           "SuccessExitStatus=143\n", "TimeoutStopSec=20\n", "KillMode=mixed\n"})
+                           "SuccessExitStatus=143\n", "TimeoutStopSec=20\n", "KillMode=mixed\n",
+                           "Environment=PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin\n"})
     EXPECT_NE(text->find(line), std::string::npos) << line;
 }
 
