@@ -6,6 +6,7 @@
 
 #include "os/Platform.h"
 #include "pack/Deflate.h"
+#include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 #include "support/Utf8.h"
 
@@ -32,10 +33,6 @@ std::string joinedParts(const Parts& parts) {
 
 bool endsWith(const std::string& text, const std::string& ending) {
   return text.size() > ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-bool isAbsolute(const std::string& path) {
-  return (!path.empty() && path[0] == '/') || (path.size() > 1 && path[1] == ':');
 }
 
 class Unpacker {
@@ -78,7 +75,8 @@ class Unpacker {
     if (!isValidUtf8(path)) return problem = "is not valid UTF-8", false;
     for (const char c : path)
       if (static_cast<unsigned char>(c) < 0x20) return problem = "holds a control character", false;
-    if (isAbsolute(path)) return problem = "is an absolute path", false;
+    if (isAbsolutePath(path, windows() ? PlatformConventions::windows() : PlatformConventions::posix()))
+      return problem = "is an absolute path", false;
     parts = std::move(from);
     for (size_t start = 0; start <= path.size();) {
       const size_t slash = std::min(path.find('/', start), path.size());
