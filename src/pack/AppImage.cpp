@@ -7,6 +7,7 @@
 #include "brand/IconFile.h"
 #include "brand/VersionInfo.h"
 #include "os/Platform.h"
+#include "pack/RuntimeArchive.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -44,12 +45,7 @@ bool addFolderAt(const std::string& folder, const std::string& prefix, int depth
     ImageFile file;
     file.path = prefix + name;
     file.bytes = std::move(*bytes);
-    // A runtime's programs: bin/ holds them on every system, lib/ the
-    // helpers a Linux runtime runs (jspawnhelper, jexec).
-    file.program = (file.path.find("/bin/") != std::string::npos ||
-                    file.path.find("/lib/jspawnhelper") != std::string::npos ||
-                    file.path.find("/lib/jexec") != std::string::npos) &&
-                   file.path.find('.', file.path.find_last_of('/')) == std::string::npos;
+    file.program = isRuntimeProgram(file.path);
     files.push_back(std::move(file));
   }
   return true;
@@ -96,6 +92,14 @@ std::vector<LauncherRole> rolesOf(const PackDescription& d) {
 }
 
 }  // namespace
+
+bool isRuntimeProgram(const std::string& path) {
+  // bin/ holds them on every system, lib/ the helpers a Linux runtime runs
+  // (jspawnhelper, jexec).
+  return (path.find("/bin/") != std::string::npos || path.find("/lib/jspawnhelper") != std::string::npos ||
+          path.find("/lib/jexec") != std::string::npos) &&
+         path.find('.', path.find_last_of('/')) == std::string::npos;
+}
 
 std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error) {
   FileRead read = platform().readRegularFile(path, limit);
@@ -167,7 +171,7 @@ ImageResult windowsImage(const PackDescription& d, const std::string& launcherFo
     if (!addConfig(role.config, role.name, !d.runtime.empty(), files, error)) return result;
   }
   if (!addJars(d, files, error)) return result;
-  if (!d.runtime.empty() && !addFolder(d.runtime, "runtime/", files, error)) return result;
+  if (!d.runtime.empty() && !addRuntime(d.runtime, RuntimeSystem::Windows, files, error)) return result;
   sortImage(files);
   result.files = std::move(files);
   return result;
@@ -185,7 +189,7 @@ ImageResult linuxImage(const PackDescription& d, const std::string& launcherFold
     if (!addConfig(role.config, role.name, !d.linuxRuntime.empty(), files, error)) return result;
   }
   if (!addJars(d, files, error)) return result;
-  if (!d.linuxRuntime.empty() && !addFolder(d.linuxRuntime, "runtime/", files, error))
+  if (!d.linuxRuntime.empty() && !addRuntime(d.linuxRuntime, RuntimeSystem::Linux, files, error))
     return result;
   std::optional<std::string> icon =
       readInput(d.linuxIcon.empty() ? d.icon : d.linuxIcon, brand::MAX_ICON_FILE_BYTES, error);

@@ -59,6 +59,10 @@ std::string desktopIconName(const PackDescription& description);
 // `error` ("<path> cannot be read"): the one way tarvik-pack reads a file.
 std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error);
 
+// Whether a runtime's file is a program the system runs, by its place
+// ("runtime/bin/java", "runtime/lib/jspawnhelper").
+bool isRuntimeProgram(const std::string& path);
+
 // Adds the files below `folder` (found through the platform) to `files`
 // under `prefix` ("runtime/"); false with the reason in `error`.
 bool addFolder(const std::string& folder, const std::string& prefix, ImageFiles& files,

@@ -9,6 +9,7 @@
 #include "config/VariableTable.h"
 #include "os/Platform.h"
 #include "pack/AppImage.h"
+#include "pack/RuntimeArchive.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 #include "support/Utf8.h"
@@ -116,6 +117,16 @@ std::string folderValue(Reader& r, const std::string& value, std::string& field)
   return r.existing(value, true, field);
 }
 
+// A runtime: its folder, or an archive (.zip, .tar.gz) that holds it.
+std::string runtimeValue(Reader& r, const std::string& value, std::string& field) {
+  if (value.empty()) return "it needs a folder or an archive";
+  if (archiveForm(value) == ArchiveForm::None) return r.existing(value, true, field);
+  std::string problem = r.existing(value, false, field);
+  // A folder named as an archive is a folder all the same.
+  if (!problem.empty() && r.existing(value, true, field).empty()) problem.clear();
+  return problem;
+}
+
 std::string yesNo(const std::string& value, bool& field) {
   const std::string lower = toLowerCase(value);
   if (lower != "true" && lower != "yes" && lower != "false" && lower != "no")
@@ -196,8 +207,8 @@ const Keyword KEYWORDS[] = {
      false},
     {"config", [](Reader& r, const std::string& v) { return fileValue(r, v, r.out().config); }, false},
     {"jars", [](Reader& r, const std::string& v) { return folderValue(r, v, r.out().jars); }, false},
-    {"runtime", [](Reader& r, const std::string& v) { return folderValue(r, v, r.out().runtime); }, false},
-    {"linuxRuntime", [](Reader& r, const std::string& v) { return folderValue(r, v, r.out().linuxRuntime); }, false},
+    {"runtime", [](Reader& r, const std::string& v) { return runtimeValue(r, v, r.out().runtime); }, false},
+    {"linuxRuntime", [](Reader& r, const std::string& v) { return runtimeValue(r, v, r.out().linuxRuntime); }, false},
     {"console", [](Reader& r, const std::string& v) { return baseName(v, r.out().console); }, false},
     {"consoleConfig", [](Reader& r, const std::string& v) { return fileValue(r, v, r.out().consoleConfig); }, false},
     {"service", [](Reader& r, const std::string& v) { return baseName(v, r.out().service); }, false},

@@ -35,7 +35,7 @@ struct PackDescription {
   std::string linuxIcon;   // a .png, .svg or .xpm file; the .ico when not given
   std::string config;      // the configuration shipped beside the launcher
   std::string jars;        // a folder whose .jar files go under lib/
-  std::string runtime;     // a Windows runtime's folder, or nothing
+  std::string runtime;     // a Windows runtime's folder or archive, or nothing
   std::string linuxRuntime;
   std::string console;     // the console launcher's base name, or nothing
   std::string consoleConfig;

@@ -1,8 +1,9 @@
 // tarvik-pack on Linux: the example application made into the Linux app
 // image and a .deb that dpkg installs into a root folder, whose launcher
 // runs the application on the real OpenJDK; the same inputs and
-// SOURCE_DATE_EPOCH make the same bytes; a bad description and a missing
-// tool leave nothing behind.
+// SOURCE_DATE_EPOCH make the same bytes; a runtime given as a .tar.gz makes
+// the .deb its folder makes, and the launcher runs with it; a bad
+// description and a missing tool leave nothing behind.
 #include <gtest/gtest.h>
 
 #include "E2e.h"
@@ -49,6 +50,18 @@ class LinuxPackTest : public ::testing::Test {
     return runNative(TARVIK_PACK_TOOL, options);
   }
 
+  // The root folder that dpkg installed the package into; "" when it failed.
+  std::string installed(const std::string& deb) {
+    const std::string root = dir_ + "/root";
+    makeDirs(root + "/var/lib/dpkg/info");
+    makeDirs(root + "/var/lib/dpkg/updates");
+    writeFile(root + "/var/lib/dpkg/status", "");
+    const std::string output = shellOutput("dpkg --root=" + shellQuoted(root) + " --force-not-root -i " +
+                                           shellQuoted(deb) + " 2>&1; echo rc=$?");
+    EXPECT_TRUE(has(output, "rc=0")) << output;
+    return has(output, "rc=0") ? root : "";
+  }
+
   std::string dir_;
 };
 
@@ -68,13 +81,8 @@ TEST_F(LinuxPackTest, DebInstallsAndItsLauncherRunsTheApplication) {
   EXPECT_TRUE(has(shellOutput("tar -tvzf " + shellQuoted(dir_ + "/dist/hello-1.2.0-linux-x64.tar.gz")),
                   "-rwxr-xr-x root/root"));
 
-  const std::string root = dir_ + "/root";
-  makeDirs(root + "/var/lib/dpkg/info");
-  makeDirs(root + "/var/lib/dpkg/updates");
-  writeFile(root + "/var/lib/dpkg/status", "");
-  const std::string installed = shellOutput("dpkg --root=" + shellQuoted(root) + " --force-not-root -i " +
-                                      shellQuoted(deb) + " 2>&1; echo rc=$?");
-  ASSERT_TRUE(has(installed, "rc=0")) << installed;
+  const std::string root = installed(deb);
+  ASSERT_FALSE(root.empty());
   EXPECT_EQ(shellOutput("readlink " + shellQuoted(root + "/usr/bin/hello")), "/opt/hello/hello\n");
   EXPECT_TRUE(has(readFile(root + "/usr/share/applications/hello.desktop"),
                   "Name=Hello World\nExec=/opt/hello/hello %f\nIcon=/opt/hello/hello.ico\n"));
@@ -96,6 +104,47 @@ TEST_F(LinuxPackTest, SameInputsAndEpochMakeTheSameBytes) {
   ASSERT_EQ(pack(description, dir_ + "/two").exitCode, 0u);
   for (const char* file : {"hello-1.2.0-linux-x64.tar.gz", "hello_1.2.0_amd64.deb"})
     EXPECT_EQ(readFile(dir_ + "/one/" + file), readFile(dir_ + "/two/" + file)) << file;
+}
+
+TEST_F(LinuxPackTest, ARuntimeAsATarGzIsItsFolderAndTheLauncherRunsWithIt) {
+  const std::string description = prepare("runtime", "output deb\n");
+  ASSERT_FALSE(description.empty());
+  // A stand-in runtime that says it ran and hands on to OpenJDK, packed as
+  // jlink's runtimes are shipped: one folder at the top, a link among its
+  // legal files.
+  const std::string jre = dir_ + "/jdk-17.0.9+9-jre";
+  makeDirs(jre + "/bin");
+  makeDirs(jre + "/legal/java.base");
+  makeDirs(jre + "/legal/java.xml");
+  writeFile(jre + "/bin/java", "#!/bin/sh\necho 'stand-in runtime' >&2\nexec " +
+                                   shellQuoted(javaHome() + "/bin/java") + " \"$@\"\n");
+  writeFile(jre + "/legal/java.base/LICENSE", "GPLv2 with the Classpath Exception\n");
+  writeFile(jre + "/release", "JAVA_VERSION=\"17.0.9\"\n");
+  shellOutput("cd " + shellQuoted(dir_) + " && chmod 755 " + shellQuoted(jre + "/bin/java") +
+              " && ln -s ../java.base/LICENSE " + shellQuoted(jre + "/legal/java.xml/LICENSE") +
+              " && tar -czf jre.tar.gz jdk-17.0.9+9-jre");
+  const std::string text = readFile(description);
+  writeFile(description, text + "linuxRuntime jre.tar.gz\n");
+  RunResult run = pack(description, dir_ + "/dist");
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  writeFile(description, text + "linuxRuntime jdk-17.0.9+9-jre\n");
+  ASSERT_EQ(pack(description, dir_ + "/folder").exitCode, 0u);
+  const std::string deb = dir_ + "/dist/hello_1.2.0_amd64.deb";
+  EXPECT_EQ(readFile(deb), readFile(dir_ + "/folder/hello_1.2.0_amd64.deb"));
+
+  const std::string contents = shellOutput("dpkg-deb -c " + shellQuoted(deb));
+  const size_t javaLine = contents.rfind('\n', contents.find("./opt/hello/runtime/bin/java\n")) + 1;
+  EXPECT_EQ(contents.substr(javaLine, 20), "-rwxr-xr-x root/root") << contents;
+  EXPECT_TRUE(has(contents, "./opt/hello/runtime/legal/java.xml/LICENSE\n") && !has(contents, "jdk-17.0.9"))
+      << contents;
+  const std::string root = installed(deb);
+  ASSERT_FALSE(root.empty());
+  RunOptions options = RunOptions::of({"given"});
+  options.env = {{"JAVA_HOME", "/nonexistent"}, {"PATH", "/usr/bin:/bin"}};
+  RunResult app = runWithoutDesktop(root + "/opt/hello/hello", options);
+  EXPECT_EQ(app.exitCode, 0u) << app.err;
+  EXPECT_TRUE(has(app.err, "stand-in runtime")) << app.err;
+  EXPECT_TRUE(has(app.out, "Hello from OpenJDK") && has(app.out, "[0] given\n  [1] packed\n")) << app.out;
 }
 
 TEST_F(LinuxPackTest, FaultsAndMissingToolsLeaveNothing) {

@@ -37,6 +37,11 @@ const FaultRow FAULT_ROWS[] = {
     {"GivenTwice", "1.2.0", "output zip\nname Other\n", "C:\\Work\\acme.pack:11: name is given twice"},
     {"BadVersion", "1.2.x", "output zip\n",
      "C:\\Work\\acme.pack:9: version: the version \"1.2.x\" is not two to four numbers from 0 to 65535, such as 1.2.0"},
+    {"RuntimeAsAnArchive", "1.2.0", "output zip\nruntime jre.tar.gz\n", ""},
+    {"MissingRuntimeArchive", "1.2.0", "output zip\nruntime jre.zip\n",
+     "C:\\Work\\acme.pack:11: runtime: there is no file C:\\Work\\jre.zip"},
+    {"RuntimeNeitherFolderNorArchive", "1.2.0", "output zip\nruntime acme.ico\n",
+     "C:\\Work\\acme.pack:11: runtime: C:\\Work\\acme.ico is a file, not a folder"},
     {"MissingFile", "1.2.0", "output zip\nconsole acme-cli\nconsoleConfig cli.config\n",
      "C:\\Work\\acme.pack:12: consoleConfig: there is no file C:\\Work\\cli.config"},
     {"FolderForFile", "1.2.0", "output zip\ncertificate build\n",
@@ -73,6 +78,7 @@ class PackDescriptionFaultTest : public LauncherTest, public ::testing::WithPara
 TEST_P(PackDescriptionFaultTest, EachFaultIsOneLine) {
   os.files["C:\\Work\\acme.ico"] = "icon";
   os.files["C:\\Work\\acme.p12"] = "pkcs12";
+  os.files["C:\\Work\\jre.tar.gz"] = "gzip";
   os.files["C:\\Work\\build\\acme.config"] = "mainclass Acme\n";
   os.directories.insert("C:\\Work\\build");
   os.directories.insert("C:\\Work\\build\\lib");
