@@ -32,6 +32,7 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     const char* lines;
     std::map<std::string, std::string> others;  // who else may change a path
     const char* said;  // in the refusal; none when install goes ahead
+    const char* classPath = "addjars lib\n";
   } rows[] = {
       {"all the administrators'", "", {}, nullptr},
       {"an include not there yet, in a folder others may write",
@@ -53,6 +54,10 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        "the class path entry C:\\Apps\\a.jar can be changed by the user bob"},
       {"a library in the runtime", "", {{"C:\\jre\\lib\\modules", "the user bob"}},
        "the file C:\\jre\\lib\\modules in the runtime C:\\jre can be changed by the user bob"},
+      {"classes in the folder the service runs in, which an empty class path is", "",
+       {{"C:\\Apps\\classes\\app\\Main.class", "the user bob"}},
+       "the file C:\\Apps\\classes\\app\\Main.class in the folder an empty class path "
+       "names C:\\Apps can be changed by the user bob", ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -60,7 +65,8 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.cwd = "C:\\Apps";
     os.files["C:\\Apps\\appd.exe"] = "MZ";
     os.files["C:\\Apps\\appd.config"] =
-        std::string("mainclass App\njavapath C:\\jre\\bin\\java.exe\naddjars lib\n") + row.lines;
+        std::string("mainclass App\njavapath C:\\jre\\bin\\java.exe\n") + row.classPath +
+        row.lines;
     os.files["C:\\jre\\bin\\java.exe"] = "MZ";
     os.files["C:\\jre\\lib\\modules"] = "jimage";
     os.files["C:\\Apps\\lib\\sub\\x.jar"] = "PK";
