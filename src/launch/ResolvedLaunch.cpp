@@ -137,13 +137,22 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
   if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
     addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
+  // Java reads an empty class path, or an empty entry of one, as the folder
+  // it runs in.
+  bool readsItsFolder = launch.classPath.empty();
   for (const std::string& entry : launch.classPath) {
-    if (entry.empty()) continue;
+    if (entry.empty()) {
+      readsItsFolder = true;
+      continue;
+    }
     if (entry.find('*') != std::string::npos)
       addFile(files, wildcardFolder(entry), "the class path folder", true);
     else
       addFileOrFolder(files, entry, "the class path entry");
   }
+  if (readsItsFolder)
+    addFile(files, launch.applicationFolder.value_or(launcherFolder()),
+            "the folder an empty class path names", true);
   for (const NamedFile& file : named) {
     if (file.folder)
       addFile(files, file.path, file.what, true);
