@@ -58,6 +58,10 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        {{"C:\\Apps\\classes\\app\\Main.class", "the user bob"}},
        "the file C:\\Apps\\classes\\app\\Main.class in the folder an empty class path "
        "names C:\\Apps can be changed by the user bob", ""},
+      {"a class archive an option names", "vmparam -XX:SharedArchiveFile=C:\\Shared\\app.jsa\n",
+       {{"C:\\Shared", "the user bob"}},
+       "the file -XX:SharedArchiveFile= names C:\\Shared\\app.jsa is missing, and the folder "
+       "C:\\Shared where it would appear can be changed by the user bob"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
