@@ -48,6 +48,12 @@ const OptionForm FORMS[] = {
     {"-Djava.security.policy=", Names::File, false},
     {"-Djava.security.properties=", Names::File, false},
     {"-Djava.library.path=", Names::FolderList, false},
+    // Java 8's extension and endorsed folders: every jar in them is loaded.
+    {"-Djava.ext.dirs=", Names::FolderList, false},
+    {"-Djava.endorsed.dirs=", Names::FolderList, false},
+    // The archives of classes the VM maps in place of loading them.
+    {"-XX:SharedArchiveFile=", Names::PathList, false},
+    {"-XX:AOTCache=", Names::File, false},
     {"@", Names::File, false},
 };
 
