@@ -62,6 +62,9 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        {{"C:\\Shared", "the user bob"}},
        "the file -XX:SharedArchiveFile= names C:\\Shared\\app.jsa is missing, and the folder "
        "C:\\Shared where it would appear can be changed by the user bob"},
+      {"an agent an argument file names, read from the folder the service runs in",
+       "workingDir C:\\Data\nvmparam @opts.txt\n", {{"C:\\Data\\agent.jar", "the user bob"}},
+       "the file -javaagent: names C:\\Data\\agent.jar can be changed by the user bob"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -76,6 +79,8 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.files["C:\\Apps\\lib\\sub\\x.jar"] = "PK";
     os.files["C:\\Apps\\agent.jar"] = "PK";
     os.files["C:\\Apps\\a.jar"] = "PK";
+    os.files["C:\\Apps\\opts.txt"] = "# Java's own \"argument file\n\"-Xmx1g\" -javaagent:agent.jar\n";
+    os.files["C:\\Data\\agent.jar"] = "PK";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
