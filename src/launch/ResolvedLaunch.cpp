@@ -1,6 +1,9 @@
 #include "launch/ResolvedLaunch.h"
 
+#include <set>
+
 #include "LaunchSettings.h"
+#include "config/ConfigReader.h"
 #include "launch/VmOptionFiles.h"
 #include "os/Platform.h"
 #include "runtime/JreLocator.h"
@@ -153,6 +156,18 @@ std::optional<ResolvedLaunch> resolveLaunch() {
   if (readsItsFolder)
     addFile(files, launch.applicationFolder.value_or(launcherFolder()),
             "the folder an empty class path names", true);
+  // What a file of options holds the VM reads from the folder it runs in:
+  // the files those options name are the launch's too.
+  std::set<std::string> optionFilesRead;
+  for (size_t i = 0; i < named.size(); ++i) {
+    if (!named[i].holdsOptions || !optionFilesRead.insert(named[i].path).second) continue;
+    const FileRead read = readConfigurationBytes(named[i].path);
+    if (!read.content) continue;
+    OptionPathWalk walk;
+    walk.folder = launch.applicationFolder.value_or(launcherFolder());
+    withFullOptionPaths(optionFileWords(*read.content), walk);
+    named.insert(named.end(), walk.named.begin(), walk.named.end());
+  }
   for (const NamedFile& file : named) {
     if (file.folder)
       addFile(files, file.path, file.what, true);
