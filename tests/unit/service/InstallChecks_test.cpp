@@ -65,6 +65,10 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
       {"an agent an argument file names, read from the folder the service runs in",
        "workingDir C:\\Data\nvmparam @opts.txt\n", {{"C:\\Data\\agent.jar", "the user bob"}},
        "the file -javaagent: names C:\\Data\\agent.jar can be changed by the user bob"},
+      {"an agent the VM's variable names", "setenv JAVA_TOOL_OPTIONS=-javaagent:C:\\Shared\\a.jar\n",
+       {{"C:\\Shared", "the user bob"}},
+       "the file -javaagent: names C:\\Shared\\a.jar is missing, and the folder C:\\Shared where "
+       "it would appear can be changed by the user bob"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
