@@ -17,6 +17,9 @@ namespace tarvik {
 
 namespace {
 
+// The variables whose options the VM or Java's launcher adds to its own.
+const char* const OPTION_VARIABLES[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
+
 // The path with the system's own separator throughout ("lib/*" in a
 // Windows configuration names C:\app\lib\x.jar).
 std::string withSystemSeparators(std::string path) {
@@ -153,20 +156,25 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     else
       addFileOrFolder(files, entry, "the class path entry");
   }
-  if (readsItsFolder)
-    addFile(files, launch.applicationFolder.value_or(launcherFolder()),
-            "the folder an empty class path names", true);
-  // What a file of options holds the VM reads from the folder it runs in:
-  // the files those options name are the launch's too.
+  const std::string runsIn = launch.applicationFolder.value_or(launcherFolder());
+  if (readsItsFolder) addFile(files, runsIn, "the folder an empty class path names", true);
+  // Options the VM reads from the folder it runs in: the files they name
+  // are the launch's too.
+  const auto addNamedIn = [&](const std::string& options) {
+    OptionPathWalk walk;
+    walk.folder = runsIn;
+    withFullOptionPaths(optionFileWords(options), walk);
+    named.insert(named.end(), walk.named.begin(), walk.named.end());
+  };
+  // Those the VM, or Java's launcher, takes from the environment.
+  for (const char* variable : OPTION_VARIABLES)
+    if (const std::optional<std::string> value = platform().getEnv(variable)) addNamedIn(*value);
+  // Those a file of options holds.
   std::set<std::string> optionFilesRead;
   for (size_t i = 0; i < named.size(); ++i) {
     if (!named[i].holdsOptions || !optionFilesRead.insert(named[i].path).second) continue;
     const FileRead read = readConfigurationBytes(named[i].path);
-    if (!read.content) continue;
-    OptionPathWalk walk;
-    walk.folder = launch.applicationFolder.value_or(launcherFolder());
-    withFullOptionPaths(optionFileWords(*read.content), walk);
-    named.insert(named.end(), walk.named.begin(), walk.named.end());
+    if (read.content) addNamedIn(*read.content);
   }
   for (const NamedFile& file : named) {
     if (file.folder)
