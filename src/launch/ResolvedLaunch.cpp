@@ -1,6 +1,9 @@
 #include "launch/ResolvedLaunch.h"
 
+#include <set>
+
 #include "LaunchSettings.h"
+#include "config/ConfigReader.h"
 #include "launch/VmOptionFiles.h"
 #include "os/Platform.h"
 #include "runtime/JreLocator.h"
@@ -13,6 +16,9 @@
 namespace tarvik {
 
 namespace {
+
+// The variables whose options the VM or Java's launcher adds to its own.
+const char* const OPTION_VARIABLES[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
 
 // The path with the system's own separator throughout ("lib/*" in a
 // Windows configuration names C:\app\lib\x.jar).
@@ -137,12 +143,38 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
   if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
     addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
+  // Java reads an empty class path, or an empty entry of one, as the folder
+  // it runs in.
+  bool readsItsFolder = launch.classPath.empty();
   for (const std::string& entry : launch.classPath) {
-    if (entry.empty()) continue;
+    if (entry.empty()) {
+      readsItsFolder = true;
+      continue;
+    }
     if (entry.find('*') != std::string::npos)
       addFile(files, wildcardFolder(entry), "the class path folder", true);
     else
       addFileOrFolder(files, entry, "the class path entry");
+  }
+  const std::string runsIn = launch.applicationFolder.value_or(launcherFolder());
+  if (readsItsFolder) addFile(files, runsIn, "the folder an empty class path names", true);
+  // Options the VM reads from the folder it runs in: the files they name
+  // are the launch's too.
+  const auto addNamedIn = [&](const std::string& options) {
+    OptionPathWalk walk;
+    walk.folder = runsIn;
+    withFullOptionPaths(optionFileWords(options), walk);
+    named.insert(named.end(), walk.named.begin(), walk.named.end());
+  };
+  // Those the VM, or Java's launcher, takes from the environment.
+  for (const char* variable : OPTION_VARIABLES)
+    if (const std::optional<std::string> value = platform().getEnv(variable)) addNamedIn(*value);
+  // Those a file of options holds.
+  std::set<std::string> optionFilesRead;
+  for (size_t i = 0; i < named.size(); ++i) {
+    if (!named[i].holdsOptions || !optionFilesRead.insert(named[i].path).second) continue;
+    const FileRead read = readConfigurationBytes(named[i].path);
+    if (read.content) addNamedIn(*read.content);
   }
   for (const NamedFile& file : named) {
     if (file.folder)

@@ -18,6 +18,7 @@ enum class Names {
   PathList,        // files and folders joined by the class path separator
   FolderList,      // folders joined by the class path separator
   ModulePaths,     // "module=" then a path list
+  OptionsFile,     // one file of more options
 };
 
 struct OptionForm {
@@ -43,12 +44,18 @@ const OptionForm FORMS[] = {
     {"--patch-module=", Names::ModulePaths, false},
     {"--patch-module", Names::ModulePaths, true},
     {"-splash:", Names::File, false},
-    {"-XX:VMOptionsFile=", Names::File, false},
+    {"-XX:VMOptionsFile=", Names::OptionsFile, false},
     {"-XX:Flags=", Names::File, false},
     {"-Djava.security.policy=", Names::File, false},
     {"-Djava.security.properties=", Names::File, false},
     {"-Djava.library.path=", Names::FolderList, false},
-    {"@", Names::File, false},
+    // Java 8's extension and endorsed folders: every jar in them is loaded.
+    {"-Djava.ext.dirs=", Names::FolderList, false},
+    {"-Djava.endorsed.dirs=", Names::FolderList, false},
+    // The archives of classes the VM maps in place of loading them.
+    {"-XX:SharedArchiveFile=", Names::PathList, false},
+    {"-XX:AOTCache=", Names::File, false},
+    {"@", Names::OptionsFile, false},
 };
 
 // A value that names no file on this system: a URL.
@@ -58,25 +65,29 @@ bool isUrl(const std::string& value) {
          (value.compare(colon, 3, "://") == 0 || startsWith(value, "file:"));
 }
 
-// `path` as a path of the launcher's folder, readable by a VM that reads
-// the ANSI code page; `named` records it.
+// `path` as a path of the walk's folder, readable by a VM that reads the
+// ANSI code page; the walk records it.
 std::string fullPath(const std::string& path, const std::string& what,
-                     bool folder, std::vector<NamedFile>& named) {
+                     bool folder, OptionPathWalk& walk, bool holdsOptions = false) {
   if (path.empty() || isUrl(path)) return path;
-  const std::string full = fullPathInLauncherFolder(path);
-  named.push_back({full, what, folder});
+  const PlatformConventions& conv = platform().conventions();
+  const std::string full =
+      walk.folder.empty() ? fullPathInLauncherFolder(path)
+      : isAbsolutePath(path, conv) ? path
+                                   : walk.folder + conv.separator + path;
+  walk.named.push_back({full, what, folder, holdsOptions});
   if (full == path) return path;
   return ansiReadablePath(full);
 }
 
 std::string fullPathList(const std::string& list, const std::string& what,
-                         bool folders, std::vector<NamedFile>& named) {
+                         bool folders, OptionPathWalk& walk) {
   const char separator = platform().conventions().classPathSeparator;
   std::string result;
   size_t start = 0;
   for (;;) {
     const size_t end = list.find(separator, start);
-    result += fullPath(list.substr(start, end - start), what, folders, named);
+    result += fullPath(list.substr(start, end - start), what, folders, walk);
     if (end == std::string::npos) return result;
     result += separator;
     start = end + 1;
@@ -85,29 +96,31 @@ std::string fullPathList(const std::string& list, const std::string& what,
 
 // The value of an option of `form` with its paths made full.
 std::string fullValue(const OptionForm& form, const std::string& value,
-                      std::vector<NamedFile>& named) {
+                      OptionPathWalk& walk) {
   const std::string what = "the file " + std::string(form.prefix) +
                            (form.separateValue ? " " : "") + " names";
   switch (form.names) {
     case Names::File: {
       // "-Djava.security.policy==file" replaces the system's policy.
       const size_t lead = form.prefix != "@" && startsWith(value, "=") ? 1 : 0;
-      return value.substr(0, lead) + fullPath(value.substr(lead), what, false, named);
+      return value.substr(0, lead) + fullPath(value.substr(lead), what, false, walk);
     }
+    case Names::OptionsFile:
+      return fullPath(value, what, false, walk, true);
     case Names::FileBeforeEquals: {
       const size_t equals = value.find('=');
-      return fullPath(value.substr(0, equals), what, false, named) +
+      return fullPath(value.substr(0, equals), what, false, walk) +
              (equals == std::string::npos ? std::string() : value.substr(equals));
     }
     case Names::PathList:
-      return fullPathList(value, what, false, named);
+      return fullPathList(value, what, false, walk);
     case Names::FolderList:
-      return fullPathList(value, what, true, named);
+      return fullPathList(value, what, true, walk);
     case Names::ModulePaths: {
       const size_t equals = value.find('=');
       if (equals == std::string::npos) return value;
       return value.substr(0, equals + 1) +
-             fullPathList(value.substr(equals + 1), what, false, named);
+             fullPathList(value.substr(equals + 1), what, false, walk);
     }
   }
   return value;
@@ -132,7 +145,7 @@ std::vector<std::string> withFullOptionPaths(const std::vector<std::string>& wor
   result.reserve(words.size());
   for (const std::string& word : words) {
     if (walk.pendingForm >= 0) {
-      result.push_back(fullValue(FORMS[walk.pendingForm], word, walk.named));
+      result.push_back(fullValue(FORMS[walk.pendingForm], word, walk));
       walk.pendingForm = -1;
       continue;
     }
@@ -147,10 +160,43 @@ std::vector<std::string> withFullOptionPaths(const std::vector<std::string>& wor
       result.push_back(word);
     } else {
       result.push_back(word.substr(0, form.prefix.size()) +
-                       fullValue(form, word.substr(form.prefix.size()), walk.named));
+                       fullValue(form, word.substr(form.prefix.size()), walk));
     }
   }
   return result;
+}
+
+std::vector<std::string> optionFileWords(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  char quote = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote) {
+      if (c == quote) {
+        quote = 0;
+      } else if (c == '\\' && i + 1 < text.size()) {
+        word += text[++i];
+      } else {
+        word += c;
+      }
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') {
+      if (inWord) words.push_back(word);
+      word.clear();
+      inWord = false;
+    } else if (c == '#' && !inWord) {
+      while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+    } else {
+      inWord = true;
+      if (c == '"' || c == '\'')
+        quote = c;
+      else
+        word += c;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
 }
 
 }  // namespace tarvik

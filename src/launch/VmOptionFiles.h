@@ -19,6 +19,8 @@ struct NamedFile {
   // A folder whose entries the VM may load: a module path or boot class
   // path folder, a folder of native libraries.
   bool folder = false;
+  // A file of more options (an argument file, -XX:VMOptionsFile=).
+  bool holdsOptions = false;
 };
 
 // The walk through the options of one launch: an option's value may be
@@ -27,6 +29,8 @@ struct OptionPathWalk {
   // The option whose value comes next, by its row; -1 for none.
   int pendingForm = -1;
   std::vector<NamedFile> named;
+  // The folder relative paths are read from; empty for the launcher's.
+  std::string folder;
 };
 
 // One option's words with every relative path they name made a path of
@@ -34,6 +38,12 @@ struct OptionPathWalk {
 // that name no file stay as they are.
 std::vector<std::string> withFullOptionPaths(const std::vector<std::string>& words,
                                              OptionPathWalk& walk);
+
+// The words of a file of options as Java reads an argument file: blanks
+// part them, single or double quotes group (a backslash in them keeps the
+// next character), a '#' where a word would begin comments out the rest of
+// its line. A quote left open runs to the end.
+std::vector<std::string> optionFileWords(const std::string& text);
 
 }  // namespace tarvik
 

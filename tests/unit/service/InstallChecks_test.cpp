@@ -32,6 +32,7 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     const char* lines;
     std::map<std::string, std::string> others;  // who else may change a path
     const char* said;  // in the refusal; none when install goes ahead
+    const char* classPath = "addjars lib\n";
   } rows[] = {
       {"all the administrators'", "", {}, nullptr},
       {"an include not there yet, in a folder others may write",
@@ -53,6 +54,21 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        "the class path entry C:\\Apps\\a.jar can be changed by the user bob"},
       {"a library in the runtime", "", {{"C:\\jre\\lib\\modules", "the user bob"}},
        "the file C:\\jre\\lib\\modules in the runtime C:\\jre can be changed by the user bob"},
+      {"classes in the folder the service runs in, which an empty class path is", "",
+       {{"C:\\Apps\\classes\\app\\Main.class", "the user bob"}},
+       "the file C:\\Apps\\classes\\app\\Main.class in the folder an empty class path "
+       "names C:\\Apps can be changed by the user bob", ""},
+      {"a class archive an option names", "vmparam -XX:SharedArchiveFile=C:\\Shared\\app.jsa\n",
+       {{"C:\\Shared", "the user bob"}},
+       "the file -XX:SharedArchiveFile= names C:\\Shared\\app.jsa is missing, and the folder "
+       "C:\\Shared where it would appear can be changed by the user bob"},
+      {"an agent an argument file names, read from the folder the service runs in",
+       "workingDir C:\\Data\nvmparam @opts.txt\n", {{"C:\\Data\\agent.jar", "the user bob"}},
+       "the file -javaagent: names C:\\Data\\agent.jar can be changed by the user bob"},
+      {"an agent the VM's variable names", "setenv JAVA_TOOL_OPTIONS=-javaagent:C:\\Shared\\a.jar\n",
+       {{"C:\\Shared", "the user bob"}},
+       "the file -javaagent: names C:\\Shared\\a.jar is missing, and the folder C:\\Shared where "
+       "it would appear can be changed by the user bob"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -60,12 +76,15 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.cwd = "C:\\Apps";
     os.files["C:\\Apps\\appd.exe"] = "MZ";
     os.files["C:\\Apps\\appd.config"] =
-        std::string("mainclass App\njavapath C:\\jre\\bin\\java.exe\naddjars lib\n") + row.lines;
+        std::string("mainclass App\njavapath C:\\jre\\bin\\java.exe\n") + row.classPath +
+        row.lines;
     os.files["C:\\jre\\bin\\java.exe"] = "MZ";
     os.files["C:\\jre\\lib\\modules"] = "jimage";
     os.files["C:\\Apps\\lib\\sub\\x.jar"] = "PK";
     os.files["C:\\Apps\\agent.jar"] = "PK";
     os.files["C:\\Apps\\a.jar"] = "PK";
+    os.files["C:\\Apps\\opts.txt"] = "# Java's own \"argument file\n\"-Xmx1g\" -javaagent:agent.jar\n";
+    os.files["C:\\Data\\agent.jar"] = "PK";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
