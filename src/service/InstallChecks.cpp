@@ -153,7 +153,7 @@ std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) 
       continue;
     }
     if (!file.wholeFolder || !facts->isDirectory) continue;
-    FolderWalk walk{file, refusals};
+    FolderWalk walk{file, refusals, 0, 0, 0, {}};
     walk.walk(file.path, 0);
     if (walk.unsaid > 0)
       refusals.push_back(std::to_string(walk.unsaid) + " more files in " + file.what +
