@@ -112,7 +112,7 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   os.files["C:\\Apps\\tool.config"] =
       "javapath jre\\bin\\java.exe\nmainclass M\ninclude parts\\more.config\n"
       "include D:drive.config\n"
-      "addjars lib\nworkingDir C:\\Data\nvmparam -javaagent:a.jar\n";
+      "addjars lib\naddjars D:\nworkingDir C:\\Data\nvmparam -javaagent:a.jar\n";
   os.files["C:\\Apps\\jre\\bin\\java.exe"] = "MZ";
   startup().exePath = "C:\\Apps\\tool.exe";
   settleInLauncherFolder();
@@ -126,7 +126,7 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   }
   EXPECT_EQ(paths, (Strings{"C:\\Apps\\tool.exe", "C:\\Apps\\tool.config",
                             "C:\\Apps\\parts\\more.config", "D:\\drive.config",
-                            "C:\\Apps\\jre\\bin\\java.exe", "C:\\Apps\\lib",
+                            "C:\\Apps\\jre\\bin\\java.exe", "C:\\Apps\\lib", "D:\\",
                             "C:\\Apps\\a.jar", "C:\\Data"}));
   EXPECT_EQ(launch->java, "C:\\Apps\\jre\\bin\\java.exe");
   EXPECT_EQ(launch->applicationFolder, "C:\\Data");
