@@ -93,8 +93,12 @@ std::string homeOf(const std::string& file, bool library) {
 // "C:\app\lib\*").
 std::string wildcardFolder(const std::string& entry) {
   const size_t star = entry.find('*');
-  const size_t cut = entry.find_last_of(platform().conventions().folderSeparators, star);
-  return cut == std::string::npos ? launcherFolder() : entry.substr(0, cut);
+  const PlatformConventions& conv = platform().conventions();
+  const size_t cut = entry.find_last_of(conv.folderSeparators, star);
+  if (cut == std::string::npos) return launcherFolder();
+  // A root keeps its separator: "D:\*" is the folder D:\, "/*" is /.
+  const std::string folder = entry.substr(0, cut);
+  return isFullyQualifiedPath(folder, conv) ? folder : entry.substr(0, cut + 1);
 }
 
 }  // namespace
