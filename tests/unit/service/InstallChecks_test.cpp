@@ -69,6 +69,10 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        {{"C:\\Shared", "the user bob"}},
        "the file -javaagent: names C:\\Shared\\a.jar is missing, and the folder C:\\Shared where "
        "it would appear can be changed by the user bob"},
+      {"an agent behind a link that leads nowhere yet, into a folder others may write",
+       "vmparam -javaagent:dangling\\a.jar\n", {{"C:\\Apps\\dangling", "everyone (C:\\Temp)"}},
+       "the file -javaagent: names C:\\Apps\\dangling\\a.jar is missing, and the folder "
+       "C:\\Apps\\dangling where it would appear can be changed by everyone (C:\\Temp)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -86,6 +90,7 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.files["C:\\Apps\\opts.txt"] = "# Java's own \"argument file\n\"-Xmx1g\" -javaagent:agent.jar\n";
     os.files["C:\\Data\\agent.jar"] = "PK";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
+    os.linkTargets["C:\\Apps\\dangling"] = "C:\\Temp\\gone";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
                                "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data"})
