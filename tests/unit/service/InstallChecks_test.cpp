@@ -73,6 +73,9 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        "vmparam -javaagent:dangling\\a.jar\n", {{"C:\\Apps\\dangling", "everyone (C:\\Temp)"}},
        "the file -javaagent: names C:\\Apps\\dangling\\a.jar is missing, and the folder "
        "C:\\Apps\\dangling where it would appear can be changed by everyone (C:\\Temp)"},
+      {"a jar that is a link leading nowhere yet", "addjar later.jar\n",
+       {{"C:\\Apps\\later.jar", "everyone (C:\\Temp)"}},
+       "the class path entry C:\\Apps\\later.jar can be changed by everyone (C:\\Temp)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -91,6 +94,7 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.files["C:\\Data\\agent.jar"] = "PK";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
     os.linkTargets["C:\\Apps\\dangling"] = "C:\\Temp\\gone";
+    os.linkTargets["C:\\Apps\\later.jar"] = "C:\\Temp\\gone.jar";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
                                "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data"})
