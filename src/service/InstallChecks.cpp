@@ -146,7 +146,8 @@ std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) 
   std::vector<std::string> refusals;
   for (const ServiceFile& file : files) {
     const std::optional<FileFacts> facts = os.fileFacts(file.path);
-    if (!facts) {
+    // A link that leads nowhere yet is judged as the file it will be.
+    if (!facts && !isNameOfItsFolder(file.path)) {
       // Whoever may add to the folder where it would appear may make it; a
       // link on the way that leads nowhere yet is judged where it leads.
       std::string folder = parentOf(file.path);
@@ -165,7 +166,7 @@ std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) 
       refusals.push_back(file.what + " " + file.path + " can be changed by " + who);
       continue;
     }
-    if (!file.wholeFolder || !facts->isDirectory) continue;
+    if (!file.wholeFolder || !facts || !facts->isDirectory) continue;
     FolderWalk walk{file, refusals, 0, 0, 0, {}};
     walk.walk(file.path, 0);
     if (walk.unsaid > 0)
