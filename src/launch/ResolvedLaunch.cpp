@@ -101,6 +101,29 @@ std::string wildcardFolder(const std::string& entry) {
   return isFullyQualifiedPath(folder, conv) ? folder : entry.substr(0, cut + 1);
 }
 
+// The files or folders a loader variable names, relative ones read from
+// the folder the application runs in; a file without a folder is looked
+// for in the loader's folders, which are judged on their own.
+void addLoadedFiles(std::vector<NamedFile>& named, const LoaderVariable& variable,
+                    const std::string& value, const std::string& runsIn) {
+  const PlatformConventions& conv = platform().conventions();
+  const std::string what =
+      (variable.folders ? "the folder " : "the file ") + variable.name + " names";
+  size_t start = 0;
+  for (;;) {
+    const size_t end = value.find_first_of(variable.separators, start);
+    const std::string item = value.substr(start, end - start);
+    if (variable.folders || item.find_first_of(conv.folderSeparators) != std::string::npos) {
+      const std::string full = item.empty()                  ? runsIn
+                               : isAbsolutePath(item, conv) ? item
+                                                            : runsIn + conv.separator + item;
+      named.push_back({full, what, variable.folders});
+    }
+    if (end == std::string::npos) return;
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 std::optional<ResolvedLaunch> resolveLaunch() {
@@ -180,6 +203,11 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     const FileRead read = readConfigurationBytes(named[i].path);
     if (read.content) addNamedIn(*read.content);
   }
+  // Those the program loader loads into Java because the environment says
+  // so.
+  for (const LoaderVariable& variable : platform().conventions().loaderVariables)
+    if (const std::optional<std::string> value = platform().getEnv(variable.name))
+      addLoadedFiles(named, variable, *value, runsIn);
   for (const NamedFile& file : named) {
     if (file.folder)
       addFile(files, file.path, file.what, true);

@@ -80,6 +80,15 @@ PlatformConventions PlatformConventions::posix() {
       /* serviceUnitFolder */ "/etc/systemd/system",
       /* serviceUnitFolderVariable */ "TARVIK_UNIT_DIR",
       /* serviceSearchPath */ "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin",
+      // ld.so's: libraries loaded first, auditors, and the folders searched
+      // first (an empty entry is the current folder); iconv's modules.
+      /* loaderVariables */
+      {
+          {"LD_PRELOAD", ": ", false},
+          {"LD_AUDIT", ":", false},
+          {"LD_LIBRARY_PATH", ":;", true},
+          {"GCONV_PATH", ":", true},
+      },
   };
 }
 

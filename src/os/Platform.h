@@ -54,6 +54,15 @@ struct UserFolder {
   std::string below;
 };
 
+// A variable by which the system's program loader loads libraries into
+// every program it starts: a list of files, or of folders searched for
+// them, parted by any of `separators`.
+struct LoaderVariable {
+  std::string name;
+  std::string separators;
+  bool folders = false;
+};
+
 // What differs between systems as plain data, so the core has no #ifdefs.
 struct PlatformConventions {
   // Separates folders in paths the launcher builds.
@@ -116,6 +125,8 @@ struct PlatformConventions {
   // the unit so that it is the one `install` looked the Java runtime up
   // in); empty where the service manager gives the system's variables.
   std::string serviceSearchPath;
+  // The program loader's variables (none on Windows).
+  std::vector<LoaderVariable> loaderVariables;
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.

@@ -1,5 +1,6 @@
 #include "service/InstallChecks.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -54,6 +55,17 @@ std::string parentOf(const std::string& path) {
   if (cut == std::string::npos) return std::string();
   if (cut == 0) return path.substr(0, 1);
   return path.substr(0, cut);
+}
+
+// Whether `path` is listed in its folder though nothing is there: a link
+// that leads nowhere yet.
+bool isNameOfItsFolder(const std::string& path) {
+  const size_t cut = path.find_last_of(platform().conventions().folderSeparators);
+  if (cut == std::string::npos || cut + 1 == path.size()) return false;
+  const std::optional<std::vector<std::string>> names =
+      platform().folderEntries(parentOf(path));
+  const std::string name = path.substr(cut + 1);
+  return names && std::find(names->begin(), names->end(), name) != names->end();
 }
 
 // Who besides the administrators may change `path`, without naming the
@@ -134,10 +146,12 @@ std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) 
   std::vector<std::string> refusals;
   for (const ServiceFile& file : files) {
     const std::optional<FileFacts> facts = os.fileFacts(file.path);
-    if (!facts) {
-      // Whoever may add to the folder where it would appear may make it.
+    // A link that leads nowhere yet is judged as the file it will be.
+    if (!facts && !isNameOfItsFolder(file.path)) {
+      // Whoever may add to the folder where it would appear may make it; a
+      // link on the way that leads nowhere yet is judged where it leads.
       std::string folder = parentOf(file.path);
-      while (!folder.empty() && !os.fileFacts(folder)) {
+      while (!folder.empty() && !os.fileFacts(folder) && !isNameOfItsFolder(folder)) {
         const std::string up = parentOf(folder);
         folder = up == folder ? std::string() : up;
       }
@@ -152,7 +166,7 @@ std::vector<std::string> installRefusals(const std::vector<ServiceFile>& files) 
       refusals.push_back(file.what + " " + file.path + " can be changed by " + who);
       continue;
     }
-    if (!file.wholeFolder || !facts->isDirectory) continue;
+    if (!file.wholeFolder || !facts || !facts->isDirectory) continue;
     FolderWalk walk{file, refusals, 0, 0, 0, {}};
     walk.walk(file.path, 0);
     if (walk.unsaid > 0)

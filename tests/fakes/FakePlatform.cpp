@@ -509,6 +509,7 @@ std::optional<std::vector<std::string>> FakePlatform::folderEntries(
   };
   for (const auto& file : files) add(file.first);
   for (const std::string& directory : directories) add(directory);
+  for (const auto& link : linkTargets) add(link.first);
   return std::vector<std::string>(names.begin(), names.end());
 }
 

@@ -117,7 +117,8 @@ class FakePlatform : public Platform {
   std::set<std::string> othersMayWrite;
   std::set<std::string> links;
   // Where a link leads (finalPath); a path not named here leads to itself
-  // when it is a file or folder.
+  // when it is a file or folder. A link is a name of its folder, listed
+  // even when it leads nowhere.
   std::map<std::string, std::string> linkTargets;
   // Programs a bare name finds (findProgram): name to full path.
   std::map<std::string, std::string> programsFound;

@@ -16,12 +16,12 @@ class InstallChecksTest : public LauncherTest {
   InstallChecksTest() { setBeforeExit(nullptr); }
   ~InstallChecksTest() override { setBeforeExit(nullptr); }
 
-  int install() {
+  int install(const char* launcher = "C:\\Apps\\appd.exe") {
     resetLaunchState();
     opt.kind = LauncherKind::Console;
     opt.serviceLauncher = true;
     int result = kReturned;
-    const int code = exitCodeOf([&] { result = runLauncher({"C:\\Apps\\appd.exe", "install"}); });
+    const int code = exitCodeOf([&] { result = runLauncher({launcher, "install"}); });
     return code == kReturned ? result : code;
   }
 };
@@ -69,6 +69,13 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
        {{"C:\\Shared", "the user bob"}},
        "the file -javaagent: names C:\\Shared\\a.jar is missing, and the folder C:\\Shared where "
        "it would appear can be changed by the user bob"},
+      {"an agent behind a link that leads nowhere yet, into a folder others may write",
+       "vmparam -javaagent:dangling\\a.jar\n", {{"C:\\Apps\\dangling", "everyone (C:\\Temp)"}},
+       "the file -javaagent: names C:\\Apps\\dangling\\a.jar is missing, and the folder "
+       "C:\\Apps\\dangling where it would appear can be changed by everyone (C:\\Temp)"},
+      {"a jar that is a link leading nowhere yet", "addjar later.jar\n",
+       {{"C:\\Apps\\later.jar", "everyone (C:\\Temp)"}},
+       "the class path entry C:\\Apps\\later.jar can be changed by everyone (C:\\Temp)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -86,6 +93,8 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.files["C:\\Apps\\opts.txt"] = "# Java's own \"argument file\n\"-Xmx1g\" -javaagent:agent.jar\n";
     os.files["C:\\Data\\agent.jar"] = "PK";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
+    os.linkTargets["C:\\Apps\\dangling"] = "C:\\Temp\\gone";
+    os.linkTargets["C:\\Apps\\later.jar"] = "C:\\Temp\\gone.jar";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
                                "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data"})
@@ -155,6 +164,54 @@ TEST_F(InstallChecksTest, TheJavaThatRunsIsTheOneJudged) {
       continue;
     }
     EXPECT_EQ(code, SERVICE_REFUSED_EXIT_CODE);
+    EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
+  }
+}
+
+// What the program loader loads into Java because a setenv line says so is
+// run as much as a jar is.
+TEST_F(InstallChecksTest, WhatTheProgramLoaderLoadsIsJudged) {
+  const struct {
+    const char* name;
+    const char* lines;
+    std::map<std::string, std::string> others;
+    const char* said;
+  } rows[] = {
+      {"a library of the system's own folders", "setenv LD_PRELOAD=/usr/lib/libx.so\n",
+       {{"/tmp", "everyone"}}, nullptr},
+      {"a library LD_PRELOAD loads, not there yet", "setenv LD_PRELOAD=/tmp/evil.so\n",
+       {{"/tmp", "everyone"}},
+       "the file LD_PRELOAD names /tmp/evil.so is missing, and the folder /tmp where it "
+       "would appear can be changed by everyone"},
+      {"a library deep in a folder LD_LIBRARY_PATH names",
+       "setenv LD_LIBRARY_PATH=/usr/lib:/srv/libs\n", {{"/srv/libs/sub/x.so", "the user bob"}},
+       "the file /srv/libs/sub/x.so in the folder LD_LIBRARY_PATH names /srv/libs can be "
+       "changed by the user bob"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    os = FakePlatform();
+    os.conv = PlatformConventions::posix();
+    os.cwd = "/opt/app";
+    os.files["/opt/app/appd"] = "ELF";
+    os.files["/opt/app/appd.config"] =
+        std::string("mainclass App\njavapath /jre/bin/java\n") + row.lines;
+    os.files["/jre/bin/java"] = "ELF";
+    os.files["/usr/lib/libx.so"] = "ELF";
+    os.files["/srv/libs/sub/x.so"] = "ELF";
+    for (const char* folder : {"/", "/opt", "/opt/app", "/jre", "/jre/bin", "/tmp", "/usr",
+                               "/usr/lib", "/srv", "/srv/libs", "/srv/libs/sub", "/units"})
+      os.directories.insert(folder);
+    os.env["TARVIK_UNIT_DIR"] = "/units";
+    os.othersMayChange = row.others;
+    const int code = install("/opt/app/appd");
+    if (!row.said) {
+      EXPECT_EQ(code, 0) << os.err;
+      EXPECT_TRUE(os.files.count("/units/appd.service")) << os.err;
+      continue;
+    }
+    EXPECT_EQ(code, SERVICE_REFUSED_EXIT_CODE);
+    EXPECT_FALSE(os.files.count("/units/appd.service"));
     EXPECT_NE(os.err.find(row.said), std::string::npos) << os.err;
   }
 }
