@@ -76,6 +76,13 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
       {"a jar that is a link leading nowhere yet", "addjar later.jar\n",
        {{"C:\\Apps\\later.jar", "everyone (C:\\Temp)"}},
        "the class path entry C:\\Apps\\later.jar can be changed by everyone (C:\\Temp)"},
+      {"a program the VM runs on an error, read from the folder the service runs in",
+       "workingDir C:\\Data\nvmparam \"-XX:OnOutOfMemoryError=C:\\Apps\\dump.cmd %p;bin\\kill.cmd\"\n",
+       {{"C:\\Data\\bin\\kill.cmd", "the user bob"}},
+       "the program -XX:OnOutOfMemoryError= runs C:\\Data\\bin\\kill.cmd can be changed by the user bob"},
+      {"a module path given as the next word", "vmparam --module-path\nvmparam C:\\Shared\\mods\n",
+       {{"C:\\Shared", "the user bob"}},
+       "the file --module-path names C:\\Shared\\mods is missing"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -92,12 +99,14 @@ TEST_F(InstallChecksTest, WhatTheServiceWillRunIsWhatIsChecked) {
     os.files["C:\\Apps\\a.jar"] = "PK";
     os.files["C:\\Apps\\opts.txt"] = "# Java's own \"argument file\n\"-Xmx1g\" -javaagent:agent.jar\n";
     os.files["C:\\Data\\agent.jar"] = "PK";
+    os.files["C:\\Data\\bin\\kill.cmd"] = "@echo off";
     os.files["C:\\Apps\\classes\\app\\Main.class"] = "CAFE";
     os.linkTargets["C:\\Apps\\dangling"] = "C:\\Temp\\gone";
     os.linkTargets["C:\\Apps\\later.jar"] = "C:\\Temp\\gone.jar";
     for (const char* folder : {"C:\\", "C:\\Apps", "C:\\Apps\\lib", "C:\\Apps\\lib\\sub",
                                "C:\\jre", "C:\\jre\\bin", "C:\\jre\\lib", "C:\\Shared",
-                               "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data"})
+                               "C:\\Apps\\classes", "C:\\Apps\\classes\\app", "C:\\Data",
+                               "C:\\Data\\bin"})
       os.directories.insert(folder);
     os.othersMayChange = row.others;
     const int code = install();
