@@ -208,7 +208,9 @@ std::optional<ResolvedLaunch> resolveLaunch() {
   for (const LoaderVariable& variable : platform().conventions().loaderVariables)
     if (const std::optional<std::string> value = platform().getEnv(variable.name))
       addLoadedFiles(named, variable, *value, runsIn);
-  for (const NamedFile& file : named) {
+  for (NamedFile& file : named) {
+    if (file.inRunFolder)
+      file.path = fullPathInLauncherFolder(runsIn + platform().conventions().separator + file.path);
     if (file.folder)
       addFile(files, file.path, file.what, true);
     else

@@ -19,6 +19,7 @@ enum class Names {
   FolderList,      // folders joined by the class path separator
   ModulePaths,     // "module=" then a path list
   OptionsFile,     // one file of more options
+  Commands,        // commands the VM has the system's shell run, ';' between
 };
 
 struct OptionForm {
@@ -56,6 +57,9 @@ const OptionForm FORMS[] = {
     {"-XX:SharedArchiveFile=", Names::PathList, false},
     {"-XX:AOTCache=", Names::File, false},
     {"@", Names::OptionsFile, false},
+    // Programs the VM runs when it fails.
+    {"-XX:OnOutOfMemoryError=", Names::Commands, false},
+    {"-XX:OnError=", Names::Commands, false},
 };
 
 // A value that names no file on this system: a URL.
@@ -94,11 +98,39 @@ std::string fullPathList(const std::string& list, const std::string& what,
   }
 }
 
+// The programs of the shell commands in `commands`: the first word of each,
+// where it is a path. The commands go to the VM as written, so a relative
+// program is the folder's the VM runs in; a bare name is left to the
+// shell's search.
+void namedPrograms(const std::string& commands, const std::string& what,
+                   OptionPathWalk& walk) {
+  const PlatformConventions& conv = platform().conventions();
+  for (const std::string& command : splitOn(commands, ';')) {
+    const size_t begin = command.find_first_not_of(" \t");
+    if (begin == std::string::npos) continue;
+    std::string program;
+    if (command[begin] == '"') {
+      const size_t end = command.find('"', begin + 1);
+      program = command.substr(begin + 1, end == std::string::npos ? end : end - begin - 1);
+    } else {
+      program = command.substr(begin, command.find_first_of(" \t", begin) - begin);
+    }
+    if (program.find_first_of(conv.folderSeparators) == std::string::npos) continue;
+    NamedFile named{program, what, false, false};
+    if (isAbsolutePath(program, conv))
+      named.path = fullPathInLauncherFolder(program);
+    else if (!walk.folder.empty())
+      named.path = walk.folder + conv.separator + program;
+    else
+      named.inRunFolder = true;
+    walk.named.push_back(named);
+  }
+}
+
 // The value of an option of `form` with its paths made full.
 std::string fullValue(const OptionForm& form, const std::string& value,
                       OptionPathWalk& walk) {
-  const std::string what = "the file " + std::string(form.prefix) +
-                           (form.separateValue ? " " : "") + " names";
+  const std::string what = "the file " + std::string(form.prefix) + " names";
   switch (form.names) {
     case Names::File: {
       // "-Djava.security.policy==file" replaces the system's policy.
@@ -122,6 +154,9 @@ std::string fullValue(const OptionForm& form, const std::string& value,
       return value.substr(0, equals + 1) +
              fullPathList(value.substr(equals + 1), what, false, walk);
     }
+    case Names::Commands:
+      namedPrograms(value, "the program " + std::string(form.prefix) + " runs", walk);
+      return value;
   }
   return value;
 }

@@ -21,6 +21,9 @@ struct NamedFile {
   bool folder = false;
   // A file of more options (an argument file, -XX:VMOptionsFile=).
   bool holdsOptions = false;
+  // A relative path of the folder the VM runs in, which the walk of the
+  // configured options does not know (a program the VM runs on an error).
+  bool inRunFolder = false;
 };
 
 // The walk through the options of one launch: an option's value may be
