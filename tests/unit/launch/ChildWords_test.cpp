@@ -74,6 +74,8 @@ TEST_F(ChildWordsTest, ValuesStayInsideTheirWords) {
       {"addToPath: a %var% value with quotes and blanks",
        "var V=x  \" -Dinjected=1 \"y\nvmparam -Dp=a\naddToPath p %V%\nmainclass app.Main\n",
        {}, {}, {"-Dp=a;x  \" -Dinjected=1 \"y"}, {}},
+      {"javapath: a $ value with quotes is part of the program's word",
+       "javapath C:\\Java\\bin\\$V\"\nmainclass app.Main\n", {{"V", INJECTED}}, {}, {}, {}},
       {"an unset $ reference as the whole vmparam",
        "vmparam $MY_OPTS\nvmparam -Da=1\nmainclass app.Main\n", {}, {}, {"-Da=1"}, {}},
       {"vmparamsFrom: each option one word, the others left out",
