@@ -158,10 +158,19 @@ void ChildCommand::addWord(const std::string& word, bool quoted) {
 }
 
 std::string programText(const std::string& javaPath) {
-  if (javaPath.find_first_of(" \t") == std::string::npos ||
-      javaPath.find('"') != std::string::npos)
-    return javaPath;
-  return "\"" + javaPath + "\"";
+  // The system reads the program as far as the first blank, or from a
+  // double quote to the next: a path that is that one word stays as given.
+  const bool quotedWhole = javaPath.size() > 1 && javaPath[0] == '"' &&
+                           javaPath.find('"', 1) == javaPath.size() - 1;
+  if (quotedWhole || javaPath.find_first_of(" \t\"") == std::string::npos) return javaPath;
+  // Any other quote only groups (the word has no way to hold one): one
+  // pair around the whole keeps every blank inside it, those of a `$`
+  // value with quotes too.
+  std::string path;
+  for (char c : javaPath)
+    if (c != '"') path += c;
+  if (path.find_first_of(" \t") == std::string::npos) return path;
+  return "\"" + path + "\"";
 }
 
 ChildCommand handedToChild(ChildCommand command) {

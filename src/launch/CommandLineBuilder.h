@@ -37,8 +37,8 @@ struct ChildCommand {
 };
 
 // The program of a command line: the Java path, between double quotes when
-// it holds a blank and none of its own (else Windows may start
-// "C:\Program.exe" for "C:\Program Files\...").
+// it holds a blank (else Windows may start "C:\Program.exe" for
+// "C:\Program Files\..."), always one word.
 std::string programText(const std::string& javaPath);
 
 // The command as the child is handed it: after the program, which must stay
