@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // path, and the program, the class path and the folder the child runs in
   // are the resolved launch's, whatever folder the application runs in.
   if (!os.started.empty()) {
-    const std::optional<ResolvedLaunch> launch = resolveLaunch();
+    const std::optional<ResolvedLaunch> launch = resolveLaunch(FileList::Made);
     FUZZ_CHECK(launch.has_value(), "a child started without a resolved launch");
     for (const LaunchFile& file : launch->files) {
       FUZZ_CHECK(isFullyQualifiedPath(file.path, os.conventions()),

@@ -24,8 +24,9 @@ const char* const OPTION_VARIABLES[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS",
 // Windows configuration names C:\app\lib\x.jar).
 std::string withSystemSeparators(std::string path) {
   const PlatformConventions& conv = platform().conventions();
-  for (char& c : path)
-    if (conv.folderSeparators.find(c) != std::string::npos) c = conv.separator;
+  for (size_t at = path.find_first_of(conv.folderSeparators); at != std::string::npos;
+       at = path.find_first_of(conv.folderSeparators, at + 1))
+    path[at] = conv.separator;
   return path;
 }
 
@@ -124,44 +125,12 @@ void addLoadedFiles(std::vector<NamedFile>& named, const LoaderVariable& variabl
   }
 }
 
-}  // namespace
-
-std::optional<ResolvedLaunch> resolveLaunch() {
-  LaunchSettings& s = settings();
+// Every file and folder the launch opens, into `launch.files`; `named` has
+// the files the configured options name.
+void listFiles(ResolvedLaunch& launch, std::vector<NamedFile>& named,
+               const std::string& runtimeFile) {
   const StartupState& start = startup();
-  ResolvedLaunch launch;
-  launch.inProcess = s.inProcess();
-
-  // The runtime first: its discovery may ask the user, and without one
-  // there is no launch.
-  if (s.javaLibAuto) {
-    const OptionalText library = locateJvmLibrary();
-    if (!library) return std::nullopt;
-    launch.jvmLibrary = *library;
-  } else if (!s.javaLib.empty()) {
-    launch.jvmLibrary = fullPathInLauncherFolder(withoutQuotes(s.javaLib));
-  } else {
-    if (!s.javaPath) s.javaPath = locateDefaultRuntime();
-    if (!s.javaPath) return std::nullopt;
-    debugBox("Javapath is", *s.javaPath);
-    launch.javaAsGiven = *s.javaPath;
-  }
-  if (const OptionalText folder = applicationFolder())
-    launch.applicationFolder = fullPathInLauncherFolder(*folder);
-  if (!launch.inProcess) resolveJava(launch, launch.javaAsGiven);
   const bool library = launch.inProcess;
-  const std::string& runtimeFile = library ? launch.jvmLibrary : launch.java;
-  launch.runtimeHome = homeOf(runtimeFile, library);
-
-  for (const std::string& written : s.classPath) {
-    const std::string bare = withoutQuotes(written);
-    launch.classPath.push_back(bare.empty() ? bare : fullPathInLauncherFolder(bare));
-    launch.classPathAsWritten.push_back(written);
-  }
-
-  std::vector<NamedFile> named;
-  launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
-
   std::vector<LaunchFile>& files = launch.files;
   addFile(files, start.exePath, "the launcher");
   for (const std::string& config : start.configurationFiles)
@@ -218,6 +187,46 @@ std::optional<ResolvedLaunch> resolveLaunch() {
   }
   if (launch.applicationFolder)
     addFile(files, *launch.applicationFolder, "the folder the application runs in");
+}
+
+}  // namespace
+
+std::optional<ResolvedLaunch> resolveLaunch(FileList list) {
+  LaunchSettings& s = settings();
+  ResolvedLaunch launch;
+  launch.inProcess = s.inProcess();
+
+  // The runtime first: its discovery may ask the user, and without one
+  // there is no launch.
+  if (s.javaLibAuto) {
+    const OptionalText library = locateJvmLibrary();
+    if (!library) return std::nullopt;
+    launch.jvmLibrary = *library;
+  } else if (!s.javaLib.empty()) {
+    launch.jvmLibrary = fullPathInLauncherFolder(withoutQuotes(s.javaLib));
+  } else {
+    if (!s.javaPath) s.javaPath = locateDefaultRuntime();
+    if (!s.javaPath) return std::nullopt;
+    debugBox("Javapath is", *s.javaPath);
+    launch.javaAsGiven = *s.javaPath;
+  }
+  if (const OptionalText folder = applicationFolder())
+    launch.applicationFolder = fullPathInLauncherFolder(*folder);
+  if (!launch.inProcess) resolveJava(launch, launch.javaAsGiven);
+  const bool library = launch.inProcess;
+  const std::string& runtimeFile = library ? launch.jvmLibrary : launch.java;
+  launch.runtimeHome = homeOf(runtimeFile, library);
+
+  for (const std::string& written : s.classPath) {
+    const std::string bare = withoutQuotes(written);
+    launch.classPath.push_back(bare.empty() ? bare : fullPathInLauncherFolder(bare));
+    launch.classPathAsWritten.push_back(written);
+  }
+
+  std::vector<NamedFile> named;
+  launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
+
+  if (list == FileList::Made) listFiles(launch, named, runtimeFile);
   return launch;
 }
 

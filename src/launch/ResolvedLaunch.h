@@ -59,13 +59,17 @@ struct ResolvedLaunch {
   bool heapGiven = false;
   // Every file and folder the launch opens: the launcher, the
   // configuration's files (an include that is missing too), the runtime,
-  // the class path, the files options name.
+  // the class path, the files options name. Made with FileList::Made.
   std::vector<LaunchFile> files;
 };
 
+// Whether the resolved launch lists every file it opens (`files`): a check
+// of the launch needs them, the launch itself does not.
+enum class FileList { Skipped, Made };
+
 // This launch resolved from the settings; nothing when no runtime is found
 // (the runtime discovery has said why).
-std::optional<ResolvedLaunch> resolveLaunch();
+std::optional<ResolvedLaunch> resolveLaunch(FileList list = FileList::Skipped);
 
 // The class path's entries as the VM is handed them: as configured where
 // the application runs in the launcher's folder, which they are relative

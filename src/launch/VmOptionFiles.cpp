@@ -165,8 +165,8 @@ int formOf(const std::string& word) {
   for (size_t i = 0; i < sizeof FORMS / sizeof FORMS[0]; ++i) {
     const OptionForm& form = FORMS[i];
     if (form.separateValue ? word == form.prefix
-                           : startsWith(word, std::string(form.prefix)) &&
-                                 word.size() > form.prefix.size())
+                           : word.size() > form.prefix.size() &&
+                                 word.compare(0, form.prefix.size(), form.prefix) == 0)
       return static_cast<int>(i);
   }
   return -1;

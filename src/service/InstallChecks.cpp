@@ -46,7 +46,7 @@ std::optional<ResolvedLaunch> launchTheServiceRuns() {
   // The cache's options would make its files; what it trusts is its own
   // rule.
   settings().startupCache = false;
-  return resolveLaunch();
+  return resolveLaunch(FileList::Made);
 }
 
 std::string parentOf(const std::string& path) {

@@ -117,7 +117,7 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   startup().exePath = "C:\\Apps\\tool.exe";
   settleInLauncherFolder();
   readConfigFile("C:\\Apps\\tool.config");
-  const std::optional<ResolvedLaunch> launch = resolveLaunch();
+  const std::optional<ResolvedLaunch> launch = resolveLaunch(FileList::Made);
   ASSERT_TRUE(launch);
   Strings paths;
   for (const LaunchFile& file : launch->files) {
