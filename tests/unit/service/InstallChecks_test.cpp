@@ -135,6 +135,7 @@ TEST_F(InstallChecksTest, TheJavaThatRunsIsTheOneJudged) {
        "the Java executable C:\\Tools\\bin\\java.exe can be changed by the user bob"},
       {"a Java the service's PATH finds nowhere", "java", "C:\\Empty",
        "no Java runtime is found for it"},
+      {"a Java path of quotes alone", "\"", "C:\\jre\\bin", "no Java runtime is found for it"},
       {"a link into a runtime others own", "C:\\jre\\bin\\link.exe", "",
        "the Java executable C:\\Users\\bob\\jdk\\bin\\java.exe can be changed by the user bob"},
   };
