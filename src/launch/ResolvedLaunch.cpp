@@ -65,6 +65,8 @@ void resolveJava(ResolvedLaunch& launch, const std::string& given) {
   const PlatformConventions& conv = platform().conventions();
   const std::string bare = withoutQuotes(given);
   launch.java = launch.program = given;
+  // Quotes alone name no file: the start fails and says so.
+  launch.javaNotFound = bare.empty();
   if (bare.empty()) return;
   if (bare.find_first_of(conv.folderSeparators) == std::string::npos &&
       !(conv.driveLetterPaths && bare.find(':') != std::string::npos)) {

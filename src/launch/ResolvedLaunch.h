@@ -38,8 +38,9 @@ struct ResolvedLaunch {
   // path (and always so for a service, whose Java is the one `install`
   // checked).
   std::string program;
-  // A name without a folder that the system's search finds nowhere: the
-  // child's start will fail, and no file of it is known.
+  // A name without a folder that the system's search finds nowhere, or
+  // no name at all: the child's start will fail, and no file of it is
+  // known.
   bool javaNotFound = false;
   // In-process: the JVM library, a full path.
   std::string jvmLibrary;
