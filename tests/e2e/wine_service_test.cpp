@@ -266,7 +266,8 @@ TEST_F(WineServiceTest, ARunEndsAsTheApplicationOrTheStopSaysAndTheManagerShowsI
       query = waitStopped(name, 30);
     }
     EXPECT_EQ(scField(query, "STATE"), 1) << name << "\n" << query;
-    EXPECT_EQ(scField(query, "WIN32_EXIT_CODE"), c.win32ExitCode) << name << "\n" << query;
+    EXPECT_EQ(scField(query, "WIN32_EXIT_CODE"), c.win32ExitCode)
+        << name << "\n" << query << readFile(dir + "/logs/" + name + ".log");
     EXPECT_EQ(scField(query, "SERVICE_EXIT_CODE"), c.serviceExitCode) << name << "\n" << query;
     if (c.stop) {
       EXPECT_GE(stopSeconds, c.minStopSeconds) << name;
