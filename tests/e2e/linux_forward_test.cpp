@@ -230,6 +230,12 @@ TEST_F(LinuxForwardTest, ABadMessageIsDroppedWithALine) {
   EXPECT_EQ(handed(1), "[after] in " + caseDir + "\n");
 }
 
+// The manual's worked example builds against the library as it says.
+TEST(LinuxForwardExampleTest, TheViewerOfTheManualCompiles) {
+  EXPECT_TRUE(compileJava("examples/forward/*.java", newCaseDir("viewer") + "/classes",
+                          TARVIK_INSTANCE_JAR));
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace tarvik
