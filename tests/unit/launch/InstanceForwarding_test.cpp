@@ -45,7 +45,9 @@ TEST(InstanceForwardingTest, MessagesAreFramedAndBounded) {
     const std::optional<std::string> message = forwardingMessage(c.folder, c.arguments);
     const bool fits = c.name != "one too many" && c.name != "beyond the bytes";
     ASSERT_EQ(message.has_value(), fits) << c.name;
-    if (c.message) EXPECT_EQ(*message, *c.message) << c.name;
+    if (c.message) {
+      EXPECT_EQ(*message, *c.message) << c.name;
+    }
   }
 }
 

@@ -167,7 +167,9 @@ TEST_F(SingleInstanceTest, TheFirstLaunchNamesTheEndpointToItsJava) {
       return w.rfind("-Dtarvik.instance=", 0) == 0;
     });
     EXPECT_EQ(named, c.named ? 1u : 0u) << c.name;
-    if (c.named) EXPECT_NE(std::find(words.begin(), words.end(), option), words.end()) << c.name;
+    if (c.named) {
+      EXPECT_NE(std::find(words.begin(), words.end(), option), words.end()) << c.name;
+    }
     EXPECT_EQ(os.files.count(ENDPOINT), 0u) << c.name;
     EXPECT_EQ(std::count(os.removed.begin(), os.removed.end(), ENDPOINT), c.stale ? 1 : 0) << c.name;
   }
