@@ -9,6 +9,7 @@ import java.net.SocketAddress;
 import java.net.StandardProtocolFamily;
 import java.nio.ByteBuffer;
 import java.nio.channels.Channels;
+import java.nio.channels.ClosedChannelException;
 import java.nio.channels.ServerSocketChannel;
 import java.nio.channels.SocketChannel;
 import java.nio.charset.StandardCharsets;
@@ -171,6 +172,9 @@ public final class TarvikInstance {
       System.err.println("tarvik-instance: a message was dropped: " + e.getMessage());
     } catch (EOFException e) {
       System.err.println("tarvik-instance: a message was dropped: it ends early");
+    } catch (ClosedChannelException e) {
+      System.err.println("tarvik-instance: a message was dropped: it did not come whole within "
+          + READ_MILLIS + " ms");
     } catch (IOException e) {
       System.err.println("tarvik-instance: a message was dropped: " + e);
     } finally {
