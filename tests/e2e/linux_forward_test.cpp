@@ -24,6 +24,19 @@ const std::string INSTANCE = "e2e forward";
 // instanceEndpointName(INSTANCE): what the first and the second agree on.
 const std::string ENDPOINT_NAME = "tarvik-f65a2e753e6c771d";
 
+// A connection to the endpoint `path`; -1 with errno when refused.
+int connectTo(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  const int error = errno;
+  close(fd);
+  errno = error;
+  return -1;
+}
+
 const std::string& classesDir() {
   static const std::string dir = [] {
     std::string classes = newCaseDir("java") + "/forward";
@@ -158,11 +171,7 @@ TEST_F(LinuxForwardTest, AnotherUserCannotConnect) {
   pid_t pid = fork();
   if (pid == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
-    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    strncpy(address.sun_path, endpoint.c_str(), sizeof address.sun_path - 1);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) _exit(0);
+    if (connectTo(endpoint) >= 0) _exit(0);
     _exit(errno == EACCES ? 1 : 3);
   }
   int status = 0;
@@ -210,12 +219,8 @@ TEST_F(LinuxForwardTest, AKilledFirstInstanceLeavesNothingInTheWay) {
 TEST_F(LinuxForwardTest, ABadMessageIsDroppedWithALine) {
   const std::string exe = makeApp();
   startFirst(exe);
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string endpoint = caseDir + "/tarvik/" + ENDPOINT_NAME;
-  strncpy(address.sun_path, endpoint.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  const int fd = connectTo(caseDir + "/tarvik/" + ENDPOINT_NAME);
+  ASSERT_GE(fd, 0) << strerror(errno);
   const std::string bad("TVKA\x01\x7f\0\0\0", 9);
   ASSERT_EQ(static_cast<ssize_t>(bad.size()), write(fd, bad.data(), bad.size()));
   char answer = 0;
