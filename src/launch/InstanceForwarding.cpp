@@ -74,9 +74,10 @@ std::vector<std::string> instanceEndpointOptions() {
   const std::string& endpoint = startup().instanceEndpoint;
   if (endpoint.empty()) return {};
   // Only this launch holds the claim, so nobody else listens there: what
-  // stands there is what an earlier Java left.
-  Platform& os = platform();
-  if (os.fileFacts(endpoint)) os.removeFile(endpoint);
+  // stands there is what an earlier Java left. Removed unasked, for a
+  // socket may be a file the system tells nothing of (Windows: a reparse
+  // point).
+  platform().removeFile(endpoint);
   return {"-D" + std::string(INSTANCE_ENDPOINT_PROPERTY) + "=" + endpoint};
 }
 

@@ -171,7 +171,7 @@ TEST_F(SingleInstanceTest, TheFirstLaunchNamesTheEndpointToItsJava) {
       EXPECT_NE(std::find(words.begin(), words.end(), option), words.end()) << c.name;
     }
     EXPECT_EQ(os.files.count(ENDPOINT), 0u) << c.name;
-    EXPECT_EQ(std::count(os.removed.begin(), os.removed.end(), ENDPOINT), c.stale ? 1 : 0) << c.name;
+    EXPECT_EQ(std::count(os.removed.begin(), os.removed.end(), ENDPOINT), c.named ? 1 : 0) << c.name;
   }
 }
 
