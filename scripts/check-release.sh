@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the release archives scripts/release.sh wrote into DIR: each holds
-# its launcher, tarvik-brand, tarvik-pack, the README and the manual, the license, the changelog and the
+# its launcher, tarvik-brand, tarvik-pack, tarvik-instance.jar, the README and the manual, the license, the changelog and the
 # sample configuration its launcher writes, and the programs in it run
 # (tarvik.exe under Wine); DIR/SHA256SUMS holds the archives' sums.
 #
@@ -23,7 +23,7 @@ trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXI
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 listing() {
-  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/$2" "$1/$3" "$1/$4" "$1/$5" "$1/$6" "$1/docs/"
+  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/tarvik-instance.jar" "$1/$2" "$1/$3" "$1/$4" "$1/$5" "$1/$6" "$1/docs/"
     for page in "$top"/docs/*.md; do echo "$1/docs/${page##*/}"; done; } | sort
 }
 
@@ -36,6 +36,8 @@ for file in README.md LICENSE CHANGELOG.md; do
   check "the $file is the project's" \
     'cmp -s "$top/$file" "$work/$win/$file" && cmp -s "$top/$file" "$work/$lin/$file"'
 done
+check "tarvik-instance.jar is one jar in both, of the class TarvikInstance for Java 8" \
+  'cmp -s "$work/$win/tarvik-instance.jar" "$work/$lin/tarvik-instance.jar" && unzip -p "$work/$lin/tarvik-instance.jar" org/tarvik/instance/TarvikInstance.class | od -An -tu1 -j6 -N2 | tr -s " " | grep -qx " 0 52"'
 check "the manual's pages are the project's" \
   '(for page in "$top"/docs/*.md; do cmp -s "$page" "$work/$win/docs/${page##*/}" && cmp -s "$page" "$work/$lin/docs/${page##*/}" || exit 1; done)'
 check "the license is MIT, in the name of The Tarvik authors" \

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the release archives:
-#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-brand.exe, tarvik-pack.exe, README.md, docs/, sample.config
-#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvikd, tarvik-brand, tarvik-pack, README.md, docs/, sample.config
+#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-brand.exe, tarvik-pack.exe, tarvik-instance.jar, README.md, docs/, sample.config
+#   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvikd, tarvik-brand, tarvik-pack, tarvik-instance.jar, README.md, docs/, sample.config
 # both with LICENSE and CHANGELOG.md, and dist/SHA256SUMS of the two, which
 # `sha256sum -c SHA256SUMS` in dist checks.
-# <version> is the project's (CMakeLists.txt). Each sample.config is the one
+# <version> is the project's (CMakeLists.txt); tarvik-instance.jar, the same
+# in both, is the Linux build's (a JDK's javac must be found). Each sample.config is the one
 # its own launcher writes with -sample (tarvik.exe under Wine).
 #
 #   scripts/release.sh                  Release builds in build-release and build-release-win
@@ -34,7 +35,7 @@ if [ -z "$linux" ]; then
         -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
   cmake --build "$windows" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack >/dev/null
   cmake -S "$top" -B "$linux" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
-  cmake --build "$linux" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack >/dev/null
+  cmake --build "$linux" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack tarvik-instance >/dev/null
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-release.XXXXXX")
@@ -53,11 +54,12 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 win="tarvik-$version-windows-x64"
 lin="tarvik-$version-linux-x64"
 mkdir -p "$work/$win" "$work/$lin" "$dist"
+[ -s "$linux/tarvik-instance.jar" ] || { echo "release: no tarvik-instance.jar in $linux (no javac found?)" >&2; exit 1; }
 cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvikd.exe" "$windows/tarvik-brand.exe" "$windows/tarvik-pack.exe" "$top/README.md" "$work/$win/"
 cp "$linux/tarvik" "$linux/tarvikc" "$linux/tarvikd" "$linux/tarvik-brand" "$linux/tarvik-pack" "$top/README.md" "$work/$lin/"
 # The user's manual travels with the README that links it.
 for dir in "$work/$win" "$work/$lin"; do
-  cp "$top/LICENSE" "$top/CHANGELOG.md" "$dir/"
+  cp "$top/LICENSE" "$top/CHANGELOG.md" "$linux/tarvik-instance.jar" "$dir/"
   mkdir -p "$dir/docs" && cp "$top"/docs/*.md "$dir/docs/"
 done
 strip "$work/$lin/tarvik" "$work/$lin/tarvikc" "$work/$lin/tarvikd" "$work/$lin/tarvik-brand" "$work/$lin/tarvik-pack"

@@ -154,6 +154,9 @@ struct StartupState {
   std::string pendingTraining;
   std::string trainingJava;
   std::vector<std::string> trainingClassPath;
+  // The endpoint where this launch's Java listens for the arguments of a
+  // second launch (singleInstance, the instance claimed); empty for none.
+  std::string instanceEndpoint;
 };
 
 LaunchSettings& settings();

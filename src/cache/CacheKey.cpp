@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "LaunchSettings.h"
+#include "support/Fnv64.h"
 #include "support/LauncherFolder.h"
 #include "os/Platform.h"
 #include "support/TextUtil.h"
@@ -63,31 +64,6 @@ bool beginsWithAny(const std::string& option, const char* const (&table)[N]) {
   }
   return false;
 }
-
-// 64-bit FNV-1a: stable across builds and systems, which a name on disk
-// must be.
-class Fnv64 {
- public:
-  void add(const std::string& text) {
-    for (unsigned char c : text) {
-      hash_ ^= c;
-      hash_ *= 0x100000001b3ull;
-    }
-    // A separator, so that ("ab", "c") and ("a", "bc") differ.
-    hash_ ^= 0xff;
-    hash_ *= 0x100000001b3ull;
-  }
-  std::string hex() const {
-    static const char digits[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (int i = 0; i < 16; ++i)
-      text[static_cast<size_t>(i)] = digits[(hash_ >> (60 - 4 * i)) & 0xf];
-    return text;
-  }
-
- private:
-  uint64_t hash_ = 0xcbf29ce484222325ull;
-};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
+#include "launch/InstanceForwarding.h"
 #include "launch/ResolvedLaunch.h"
 #include "launch/VmOptionFiles.h"
 #include "launch/WindowsCommandLine.h"
@@ -203,6 +204,11 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
       command.addWord(option, argumentNeedsQuotes(option));
       command.addBlank();
     }
+  // Named only to a Java that starts: -o records claim no instance.
+  for (const std::string& option : instanceEndpointOptions()) {
+    command.addWord(option, argumentNeedsQuotes(option));
+    command.addBlank();
+  }
 
   for (const VmOptionText& option : launch.vmOptions) {
     command.addText(option.text, option.words);

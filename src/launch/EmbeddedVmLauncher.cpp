@@ -10,6 +10,7 @@
 #include "cache/StartupCache.h"
 #include "launch/ChildLauncher.h"
 #include "launch/CommandLineBuilder.h"
+#include "launch/InstanceForwarding.h"
 #include "launch/JavaLauncherOptions.h"
 #include "launch/LauncherRestart.h"
 #include "launch/ResolvedLaunch.h"
@@ -352,6 +353,8 @@ int launchInProcess(const ResolvedLaunch& launch) {
     std::vector<std::string> cache = startupCacheOptions(launch, false);
     texts.insert(texts.end(), cache.begin(), cache.end());
   }
+  const std::vector<std::string> endpoint = instanceEndpointOptions();
+  texts.insert(texts.end(), endpoint.begin(), endpoint.end());
   // What Java's launcher would make of the same options: the variable's
   // first, then the configured ones.
   std::vector<std::string> variableWords;

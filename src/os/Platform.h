@@ -289,6 +289,33 @@ struct InstanceClaimResult {
   std::string errorText;
 };
 
+// The folder where this user's running instances take messages, or the
+// system's words for why there is none.
+struct InstanceFolder {
+  std::optional<std::string> path;
+  std::string errorText;
+};
+
+// How handing a message to a running instance came out.
+enum class InstanceHandOver {
+  // The instance read it and acknowledged it.
+  Delivered,
+  // Nothing listens there: no endpoint, nobody accepting, or no local
+  // sockets on this system.
+  NobodyListens,
+  // Something listens, but took no message or gave no acknowledgement in
+  // time; `errorText` says why.
+  Failed,
+};
+
+// The byte a listening instance answers a message it took with.
+constexpr unsigned char INSTANCE_ACKNOWLEDGEMENT = 0x06;
+
+struct InstanceHandOverResult {
+  InstanceHandOver outcome = InstanceHandOver::Failed;
+  std::string errorText;
+};
+
 // How a file is created.
 enum class FileCreation {
   // Created, or an existing regular file of one name emptied. A link (a
@@ -542,6 +569,19 @@ class Platform {
   // forward, restored when minimised. False when no visible window was
   // found, or the system's windows cannot be brought forward this way.
   virtual bool bringInstanceForward(const std::string& name) = 0;
+  // The folder where this user's instances listen for the arguments of a
+  // second launch, only the user's to enter (POSIX: a folder of its own in
+  // $XDG_RUNTIME_DIR, else one with the user's id in the temporary folder,
+  // mode 0700; Windows: below %LOCALAPPDATA%), made first when `create`.
+  // Nothing when it is missing; nothing, with the reason, when it is a
+  // link, another user's or open to others.
+  virtual InstanceFolder instanceFolder(bool create) = 0;
+  // Connects to the local (AF_UNIX) socket `endpoint`, writes `message`
+  // and reads one byte of acknowledgement, all within `timeoutMillis`, so
+  // that a hung instance cannot hang this launch.
+  virtual InstanceHandOverResult handToInstance(const std::string& endpoint,
+                                                const std::string& message,
+                                                int timeoutMillis) = 0;
 
   // Attaches to the parent's console or allocates one, and binds the
   // runtime's standard output and input to it.

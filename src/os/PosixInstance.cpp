@@ -1,19 +1,25 @@
 // One instance per name on Linux: a lock file that the launcher and its
 // Java child hold locked. The lock goes with the last process that holds
 // it, however it ends; the file itself stays, so that no two processes can
-// ever lock two files of the same name.
+// ever lock two files of the same name. A second launch hands its
+// arguments over through a Unix domain socket in a folder of the user's
+// alone.
 #ifdef _WIN32
 #error "PosixInstance.cpp is for POSIX builds only"
 #endif
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "os/PosixPlatform.h"
@@ -22,14 +28,33 @@ namespace tarvik {
 
 namespace {
 
-// The user's runtime folder (one per user and session), else the
-// temporary folder, where the user's id keeps users apart.
+// The user's runtime folder (one per user and session), ending in '/';
+// nothing when it is not set.
+std::optional<std::string> userRuntimeFolder() {
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  if (!runtime || runtime[0] != '/') return std::nullopt;
+  std::string dir = runtime;
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// The user's runtime folder, else the temporary folder, where the user's
+// id keeps users apart.
 std::string instanceLockPath(const std::string& name,
                              const std::string& tempDir) {
-  const char* runtime = getenv("XDG_RUNTIME_DIR");
-  std::string dir = runtime && runtime[0] == '/' ? runtime : tempDir;
+  std::string dir = userRuntimeFolder().value_or(tempDir);
   if (dir.empty() || dir.back() != '/') dir += '/';
   return dir + "tarvik-" + std::to_string(getuid()) + "-" + name + ".lock";
+}
+
+std::string errorWithPath(int error, const std::string& path) {
+  return std::string(strerror(error)) + " (" + path + ")";
+}
+
+// Whether one of these errors of connect() says that nobody listens.
+bool nobodyListens(int error) {
+  return error == ENOENT || error == ECONNREFUSED || error == ENOTSOCK ||
+         error == ENOTDIR;
 }
 
 }  // namespace
@@ -76,5 +101,105 @@ InstanceClaimResult PosixPlatform::claimInstance(const std::string& name) {
 
 // Windows of other programs are the desktop's business here.
 bool PosixPlatform::bringInstanceForward(const std::string&) { return false; }
+
+InstanceFolder PosixPlatform::instanceFolder(bool create) {
+  InstanceFolder result;
+  std::string folder;
+  if (const std::optional<std::string> runtime = userRuntimeFolder()) {
+    folder = *runtime + "tarvik";
+  } else {
+    folder = tempDirectory().value_or("/tmp/") + "tarvik-" + std::to_string(getuid());
+  }
+  if (create && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    result.errorText = errorWithPath(errno, folder);
+    return result;
+  }
+  // Not followed: in a shared temporary folder, another user may have
+  // made the name first.
+  struct stat info;
+  if (lstat(folder.c_str(), &info) != 0) {
+    if (errno != ENOENT) result.errorText = errorWithPath(errno, folder);
+    return result;
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    result.errorText = "not a folder (" + folder + ")";
+  } else if (info.st_uid != geteuid()) {
+    result.errorText = "another user's folder (" + folder + ")";
+  } else if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    result.errorText = "others may enter the folder (" + folder + ")";
+  } else {
+    result.path = folder;
+  }
+  return result;
+}
+
+InstanceHandOverResult PosixPlatform::handToInstance(const std::string& endpoint,
+                                                     const std::string& message,
+                                                     int timeoutMillis) {
+  InstanceHandOverResult result;
+  struct sockaddr_un address;
+  memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (endpoint.empty() || endpoint.size() >= sizeof address.sun_path) {
+    result.errorText = "no socket can be named " + endpoint;
+    return result;
+  }
+  memcpy(address.sun_path, endpoint.data(), endpoint.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    result.errorText = strerror(errno);
+    return result;
+  }
+  // A Unix socket's connect waits as long as its sends may: for room in
+  // a full queue of the listener's.
+  struct timeval limit;
+  limit.tv_sec = timeoutMillis / 1000;
+  limit.tv_usec = (timeoutMillis % 1000) * 1000;
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  const std::string waited = "no answer within " + std::to_string(timeoutMillis) + " ms";
+  int connected;
+  while ((connected = connect(fd, reinterpret_cast<struct sockaddr*>(&address),
+                              sizeof address)) != 0 && errno == EINTR) {
+  }
+  if (connected != 0) {
+    const int error = errno;
+    close(fd);
+    if (nobodyListens(error)) {
+      result.outcome = InstanceHandOver::NobodyListens;
+    } else {
+      result.errorText = error == EAGAIN || error == EINPROGRESS
+                             ? waited
+                             : errorWithPath(error, endpoint);
+    }
+    return result;
+  }
+  size_t sent = 0;
+  while (sent < message.size()) {
+    const ssize_t n = send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = errno;
+      close(fd);
+      result.errorText = error == EAGAIN ? waited : errorWithPath(error, endpoint);
+      return result;
+    }
+    sent += static_cast<size_t>(n);
+  }
+  unsigned char answer = 0;
+  ssize_t n;
+  while ((n = recv(fd, &answer, 1, 0)) < 0 && errno == EINTR) {
+  }
+  const int error = errno;
+  close(fd);
+  if (n == 1 && answer == INSTANCE_ACKNOWLEDGEMENT) {
+    result.outcome = InstanceHandOver::Delivered;
+  } else if (n < 0) {
+    result.errorText = error == EAGAIN ? waited : errorWithPath(error, endpoint);
+  } else {
+    result.errorText = "the instance did not take the arguments";
+  }
+  return result;
+}
 
 }  // namespace tarvik

@@ -38,6 +38,10 @@ class PosixPlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  InstanceFolder instanceFolder(bool create) override;
+  InstanceHandOverResult handToInstance(const std::string& endpoint,
+                                        const std::string& message,
+                                        int timeoutMillis) override;
   std::string restartLauncher(const std::string& workingDir) override;
   void openConsole() override;
   void freeConsole() override;

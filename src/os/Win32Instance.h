@@ -36,6 +36,11 @@ class Win32Instance {
 };
 
 bool bringWin32InstanceForward(const std::string& name);
+// Platform::instanceFolder without the check of its owner.
+InstanceFolder win32InstanceFolder(bool create);
+InstanceHandOverResult handToWin32Instance(const std::string& endpoint,
+                                           const std::string& message,
+                                           int timeoutMillis);
 
 }  // namespace tarvik
 

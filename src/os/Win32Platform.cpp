@@ -151,6 +151,21 @@ class Win32Platform : public Platform {
     return bringWin32InstanceForward(name);
   }
 
+  InstanceFolder instanceFolder(bool create) override {
+    InstanceFolder folder = win32InstanceFolder(create);
+    if (!folder.path) return folder;
+    const std::optional<FileOwnership> owner = fileOwnership(*folder.path);
+    if (!owner || !owner->ownedByUser)
+      return {std::nullopt, "another user's folder (" + *folder.path + ")"};
+    return folder;
+  }
+
+  InstanceHandOverResult handToInstance(const std::string& endpoint,
+                                        const std::string& message,
+                                        int timeoutMillis) override {
+    return handToWin32Instance(endpoint, message, timeoutMillis);
+  }
+
   std::string restartLauncher(const std::string& workingDir) override {
     // The new launcher claims the instance anew.
     instance_.reset();

@@ -4,6 +4,7 @@
 // window) and for the browser the https protocol names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -70,8 +71,22 @@ TEST_F(WineDesktopTest, SecondLaunchBringsTheRunningOneForward) {
     EXPECT_EQ(first.exitCode, 0u) << first.err;
     ASSERT_TRUE(waitFor([&] { return runs() == 1; }, 10000));
 
+    // The child is told where to listen, in the user's own folder.
+    const std::vector<std::string> words = readFakeJavaRuns(dir + "/record.txt")[0].args;
+    const std::string endpoint = "\\AppData\\Local\\Tarvik\\instances\\tarvik-" +
+                                 std::string(window == "hidden" ? "dafd96c51564d53a"
+                                                                : "8c331a8a63274664");
+    EXPECT_EQ(std::count_if(words.begin(), words.end(), [&](const std::string& word) {
+                return word.rfind("-Dtarvik.instance=C:\\users\\", 0) == 0 &&
+                       has(word, endpoint);
+              }), 1) << testing::PrintToString(words);
+
+    // Wine's sockets have no AF_UNIX: nobody listens, and it ends as it did.
     RunResult second = wine.runLauncher(exe, o);
     EXPECT_EQ(second.exitCode, 12u) << second.err;
+    EXPECT_TRUE(has(second.err, "singleInstance acme " + window +
+                                    ": the application runs already")) << second.err;
+    EXPECT_FALSE(has(second.err, "handed over")) << second.err;
     EXPECT_TRUE(second.boxes.empty());
     if (window == "minimized") {
       EXPECT_TRUE(waitFor([&] { return fileExists(restored); }, 5000));

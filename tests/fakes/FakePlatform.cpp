@@ -236,6 +236,22 @@ bool FakePlatform::bringInstanceForward(const std::string& name) {
   return instanceHasWindow;
 }
 
+InstanceFolder FakePlatform::instanceFolder(bool create) {
+  if (!instanceFolderError.empty()) return {std::nullopt, instanceFolderError};
+  if (create) instanceFolderMade = true;
+  if (!instanceFolderMade) return {};
+  return {instanceFolderPath, std::string()};
+}
+
+InstanceHandOverResult FakePlatform::handToInstance(const std::string& endpoint,
+                                                    const std::string& message,
+                                                    int) {
+  handedOver.emplace_back(endpoint, message);
+  if (!handOverError.empty()) return {InstanceHandOver::Failed, handOverError};
+  if (!listeningEndpoints.count(endpoint)) return {InstanceHandOver::NobodyListens, ""};
+  return {InstanceHandOver::Delivered, ""};
+}
+
 CreateResult FakePlatform::creationRefusal(const std::string& full,
                                           FileCreation creation) const {
   if (creation == FileCreation::NewPrivate)

@@ -144,6 +144,15 @@ class FakePlatform : public Platform {
   std::string instanceClaimError;
   // Whether a running instance shows a window to bring forward.
   bool instanceHasWindow = true;
+  // The folder instanceFolder gives once made, or its refusal when set.
+  std::string instanceFolderPath = "C:\\Users\\me\\AppData\\Local\\Tarvik\\instances";
+  bool instanceFolderMade = false;
+  std::string instanceFolderError;
+  // Endpoints where an instance takes messages, a hand-over's failure when
+  // set, and each message handed (endpoint, bytes).
+  std::set<std::string> listeningEndpoints;
+  std::string handOverError;
+  std::vector<std::pair<std::string, std::string>> handedOver;
   // restartLauncher ends the process with this code, or fails with this
   // text when it is set.
   int restartExitCode = 0;
@@ -243,6 +252,10 @@ class FakePlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  InstanceFolder instanceFolder(bool create) override;
+  InstanceHandOverResult handToInstance(const std::string& endpoint,
+                                        const std::string& message,
+                                        int timeoutMillis) override;
   std::string restartLauncher(const std::string& workingDir) override;
   // A console, like a log file, brings standard handles of its own.
   void openConsole() override {

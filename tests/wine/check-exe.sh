@@ -14,7 +14,7 @@ check "64-bit PE" 'grep -q "Magic[[:space:]]*020b" <<<"$headers"'
 check "GUI subsystem" 'grep -q "Subsystem[[:space:]]*00000002" <<<"$headers"'
 dlls=$(grep "DLL Name:" <<<"$headers" | awk '{print toupper($3)}' | sort | tr '\n' ' ')
 check "only system DLLs ($dlls)" \
-  '! grep -qvE "^(ADVAPI32|KERNEL32|MSVCRT|SHELL32|USER32|USERENV)\.DLL$" < <(tr " " "\n" <<<"$dlls" | sed "/^$/d")'
+  '! grep -qvE "^(ADVAPI32|KERNEL32|MSVCRT|SHELL32|USER32|USERENV|WS2_32)\.DLL$" < <(tr " " "\n" <<<"$dlls" | sed "/^$/d")'
 
 resources=$("$windres" -i "$exe" -O rc 2>/dev/null | grep -vE '^[[:space:]]+0x')
 check "icon group" 'grep -q "RT_GROUP_ICON" <<<"$resources"'

@@ -240,9 +240,11 @@ RunResult runWithoutDesktop(const std::string& exe, RunOptions options) {
   return runNative(exe, options);
 }
 
-bool compileJava(const std::string& sourcesGlob, const std::string& classesDir) {
+bool compileJava(const std::string& sourcesGlob, const std::string& classesDir,
+                 const std::string& classPath) {
   makeDirs(classesDir);
-  return runShell(quote(javaHome() + "/bin/javac") + " -d " + quote(classesDir) +
+  const std::string against = classPath.empty() ? "" : " -cp " + quote(classPath);
+  return runShell(quote(javaHome() + "/bin/javac") + against + " -d " + quote(classesDir) +
                   " " + quote(sourceDir()) + "/" + sourcesGlob) == 0;
 }
 

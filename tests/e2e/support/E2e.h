@@ -119,8 +119,10 @@ RunResult runNative(const std::string& exe, const RunOptions& options);
 RunResult runWithoutDesktop(const std::string& exe, RunOptions options);
 
 // Compiles the Java sources matched by `sourcesGlob` (below the source
-// tree) into `classesDir`; false when javac fails.
-bool compileJava(const std::string& sourcesGlob, const std::string& classesDir);
+// tree) into `classesDir`, against `classPath` when one is given; false
+// when javac fails.
+bool compileJava(const std::string& sourcesGlob, const std::string& classesDir,
+                 const std::string& classPath = "");
 // Copies the native launcher into `dir` as `name` and writes `config`
 // beside it as `name`.config; returns the launcher's path.
 std::string installNativeLauncher(const std::string& dir, const std::string& name,

@@ -1,6 +1,9 @@
 #include "launch/SingleInstance.h"
 
+#include <algorithm>
+
 #include "Tarvik.h"
+#include "launch/InstanceForwarding.h"
 #include "fakes/LauncherTest.h"
 #include "runtime/JreLocator.h"
 
@@ -67,6 +70,108 @@ TEST_F(SingleInstanceTest, ASecondLaunchBringsTheFirstForwardAndStartsNoJava) {
     EXPECT_EQ(os.err, c.err) << c.name;
     EXPECT_EQ(os.broughtForward.size(), c.code == 12 ? 1u : 0u) << c.name;
     EXPECT_TRUE(os.boxes.empty()) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+const std::string FOLDER = "C:\\Users\\me\\AppData\\Local\\Tarvik\\instances";
+const std::string ENDPOINT = FOLDER + "\\" + instanceEndpointName("acme");
+
+// The second launch hands its command line's words over; only an
+// acknowledged hand-over ends with 0.
+TEST_F(SingleInstanceTest, ASecondLaunchHandsItsArgumentsToTheFirst) {
+  const std::string running = "singleInstance acme: the application runs already";
+  struct Case {
+    std::string name;
+    bool folderMade, listens, hasWindow;
+    std::string handOverError, folderError;
+    std::vector<std::string> words;
+    int code;
+    size_t handOvers;
+    std::string err;
+  } cases[] = {
+      {"taken", true, true, true, "", "", {"a", "b", "c d"}, 0, 1,
+       running + "; the arguments were handed over to it and its window was brought forward\n"},
+      {"taken, no window", true, true, false, "", "", {"x"}, 0, 1,
+       running + "; the arguments were handed over to it\n"},
+      {"taken, no arguments", true, true, true, "", "", {}, 0, 1,
+       running + "; the arguments were handed over to it and its window was brought forward\n"},
+      {"nobody listens", true, false, true, "", "", {"a"}, 12, 1,
+       running + "; its window was brought forward\n"},
+      {"no answer in time", true, true, true, "no answer within 5000 ms", "", {"a"}, 12, 1,
+       running + "; its window was brought forward\n"},
+      {"no folder: an older first launcher", false, false, true, "", "", {"a"}, 12, 0,
+       running + "; its window was brought forward\n"},
+      {"another user's folder", true, true, true, "", "another user's folder", {"a"}, 12, 0,
+       running + "; its window was brought forward\n"},
+      {"too many arguments", true, true, true, "", "",
+       std::vector<std::string>(MAX_FORWARDED_ARGUMENTS + 1, "a"), 12, 0,
+       running + "; its window was brought forward\n"},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.err.clear();
+    os.started.clear();
+    os.handedOver.clear();
+    os.runningInstances = {"acme"};
+    os.instanceHasWindow = c.hasWindow;
+    os.instanceFolderMade = c.folderMade;
+    os.instanceFolderError = c.folderError;
+    os.handOverError = c.handOverError;
+    os.listeningEndpoints.clear();
+    if (c.listens) os.listeningEndpoints.insert(ENDPOINT);
+    EXPECT_EQ(run("singleInstance acme\n", c.words), c.code) << c.name;
+    EXPECT_TRUE(os.started.empty()) << c.name;
+    EXPECT_EQ(os.err, c.err) << c.name;
+    ASSERT_EQ(os.handedOver.size(), c.handOvers) << c.name;
+    if (c.handOvers == 0) continue;
+    EXPECT_EQ(os.handedOver[0].first, ENDPOINT) << c.name;
+    EXPECT_EQ(os.handedOver[0].second, *forwardingMessage(startup().callerDir, c.words))
+        << c.name;
+  }
+}
+
+// The first launch names the endpoint to its Java, what stands there
+// removed; without a usable folder it names none.
+TEST_F(SingleInstanceTest, TheFirstLaunchNamesTheEndpointToItsJava) {
+  const std::string option = "-Dtarvik.instance=" + ENDPOINT;
+  struct Case {
+    std::string name;
+    std::string folder, folderError;
+    bool stale;
+    bool named;
+  } cases[] = {
+      {"named", FOLDER, "", false, true},
+      {"a stale endpoint is removed", FOLDER, "", true, true},
+      {"a refused folder", FOLDER, "others may enter the folder", false, false},
+      {"too long for a socket", "C:\\" + std::string(100, 'x'), "", false, false},
+      {"not ASCII", "C:\\Users\\J\xC3\xBCrgen", "", false, false},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.started.clear();
+    os.removed.clear();
+    os.runningInstances.clear();
+    os.instanceFolderPath = c.folder;
+    os.instanceFolderError = c.folderError;
+    if (c.stale) os.files[ENDPOINT] = "";
+    EXPECT_EQ(run("singleInstance acme\n", {}), 0) << c.name;
+    ASSERT_EQ(os.started.size(), 1u) << c.name;
+    const std::vector<std::string>& words = os.started[0].arguments;
+    const size_t named = std::count_if(words.begin(), words.end(), [](const std::string& w) {
+      return w.rfind("-Dtarvik.instance=", 0) == 0;
+    });
+    EXPECT_EQ(named, c.named ? 1u : 0u) << c.name;
+    if (c.named) {
+      EXPECT_NE(std::find(words.begin(), words.end(), option), words.end()) << c.name;
+    }
+    EXPECT_EQ(os.files.count(ENDPOINT), 0u) << c.name;
+    EXPECT_EQ(std::count(os.removed.begin(), os.removed.end(), ENDPOINT), c.named ? 1 : 0) << c.name;
   }
 }
 
