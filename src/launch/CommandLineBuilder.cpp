@@ -7,6 +7,7 @@
 #include "LaunchSettings.h"
 #include "cache/StartupCache.h"
 #include "launch/ResolvedLaunch.h"
+#include "launch/TaskbarIdentity.h"
 #include "launch/VmOptionFiles.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
@@ -194,6 +195,11 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
       command.addWord(option, argumentNeedsQuotes(option));
       command.addBlank();
     }
+  // One word, whatever the launcher's folder is called.
+  if (const std::optional<std::string> agent = taskbarIdentityOption(launch)) {
+    command.addWord(*agent, argumentNeedsQuotes(*agent));
+    command.addBlank();
+  }
 
   for (const VmOptionText& option : launch.vmOptions) {
     command.addText(option.text, option.words);

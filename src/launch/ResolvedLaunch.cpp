@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "config/ConfigReader.h"
+#include "launch/TaskbarIdentity.h"
 #include "launch/VmOptionFiles.h"
 #include "os/Platform.h"
 #include "runtime/JreLocator.h"
@@ -134,6 +135,7 @@ std::optional<ResolvedLaunch> resolveLaunch() {
 
   std::vector<NamedFile> named;
   launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
+  launch.taskbarAgent = taskbarIdentityAgent(launch.inProcess);
 
   std::vector<LaunchFile>& files = launch.files;
   addFile(files, start.exePath, "the launcher");
@@ -141,6 +143,7 @@ std::optional<ResolvedLaunch> resolveLaunch() {
     addFile(files, config, "the configuration");
   if (!launch.javaNotFound)
     addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
+  addFile(files, launch.taskbarAgent, "the taskbar identity agent");
   if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
     addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
   // Java reads an empty class path, or an empty entry of one, as the folder

@@ -80,6 +80,7 @@ PlatformConventions PlatformConventions::posix() {
       /* serviceUnitFolder */ "/etc/systemd/system",
       /* serviceUnitFolderVariable */ "TARVIK_UNIT_DIR",
       /* serviceSearchPath */ "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin",
+      /* taskbarIdentityAgent */ "",
   };
 }
 

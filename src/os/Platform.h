@@ -116,6 +116,10 @@ struct PlatformConventions {
   // the unit so that it is the one `install` looked the Java runtime up
   // in); empty where the service manager gives the system's variables.
   std::string serviceSearchPath;
+  // The library that sets a child Java's taskbar identity from inside it
+  // (a JVMTI agent, in the launcher's folder); empty where windows have no
+  // such identity.
+  std::string taskbarIdentityAgent = "tarvik-appid.dll";
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -531,6 +535,11 @@ class Platform {
   // forward, restored when minimised. False when no visible window was
   // found, or the system's windows cannot be brought forward this way.
   virtual bool bringInstanceForward(const std::string& name) = 0;
+  // Makes `id` the taskbar identity of this process's windows (Windows:
+  // its explicit AppUserModelID), as it must be before the first window
+  // opens. False when the system refuses it or has no such call; where
+  // windows have no such identity (POSIX) true, with nothing done.
+  virtual bool setAppUserModelId(const std::string& id) = 0;
 
   // Attaches to the parent's console or allocates one, and binds the
   // runtime's standard output and input to it.

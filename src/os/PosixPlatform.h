@@ -38,6 +38,7 @@ class PosixPlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  bool setAppUserModelId(const std::string&) override { return true; }
   std::string restartLauncher(const std::string& workingDir) override;
   void openConsole() override;
   void freeConsole() override;

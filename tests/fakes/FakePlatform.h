@@ -242,6 +242,11 @@ class FakePlatform : public Platform {
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;
   bool bringInstanceForward(const std::string& name) override;
+  // Recorded in `events` as "appUserModelId <ID>".
+  bool setAppUserModelId(const std::string& id) override {
+    events.push_back("appUserModelId " + id);
+    return true;
+  }
   std::string restartLauncher(const std::string& workingDir) override;
   // A console, like a log file, brings standard handles of its own.
   void openConsole() override {
