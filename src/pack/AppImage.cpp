@@ -73,7 +73,7 @@ bool addConfig(const std::string& path, const std::string& name, bool withRuntim
   std::string text = withRuntime ? "# Added by tarvik-pack: the runtime shipped with the application.\n"
                                    "runtimeHome runtime\n"
                                  : "";
-  files.push_back({name + ".config", text + *bytes, false, ""});
+  files.push_back({name + ".config", withLinesFirst(*bytes, text), false, ""});
   return true;
 }
 
@@ -129,6 +129,10 @@ std::vector<std::string> imageFolders(const ImageFiles& files) {
 bool addFolder(const std::string& folder, const std::string& prefix, ImageFiles& files,
                std::string& error) {
   return addFolderAt(folder, prefix, 0, files, error);
+}
+
+std::string withLinesFirst(const std::string& config, const std::string& lines) {
+  return lines + config;
 }
 
 ImageResult windowsImage(const PackDescription& d, const std::string& launcherFolder) {
