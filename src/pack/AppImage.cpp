@@ -132,6 +132,14 @@ bool addFolder(const std::string& folder, const std::string& prefix, ImageFiles&
 }
 
 std::string withLinesFirst(const std::string& config, const std::string& lines) {
+  const bool littleEndian = startsWith(config, "\xFF\xFE");
+  if (littleEndian || startsWith(config, "\xFE\xFF")) {
+    // ASCII lines: each character one unit of two bytes.
+    std::string wide;
+    for (const char c : lines) wide += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    return config.substr(0, 2) + wide + config.substr(2);
+  }
+  if (startsWith(config, "\xEF\xBB\xBF")) return config.substr(0, 3) + lines + config.substr(3);
   return lines + config;
 }
 
