@@ -6,7 +6,8 @@
 #   LaunchSettings, Version include nothing of src/ but themselves;
 #   src/brand               includes nothing of the launcher but support/Utf8.h;
 #   src/pack                includes src/pack, src/brand, src/os, the pure
-#                           helpers of src/support, the `%name%` table and the
+#                           helpers of src/support (the taskbar ID's rule
+#                           too), the `%name%` table and the
 #                           writers it shares with the launcher (the systemd
 #                           unit, the Windows command line); not the settings'
 #                           readers, the launch or the runtime discovery.
@@ -27,6 +28,7 @@ allowed() {
     brand/*) [[ $path == brand/* || $path == support/Utf8.h ]] ;;
     pack/*) [[ $path == pack/* || $path == brand/* || $path == os/* ||
                $path == support/Utf8.h || $path == support/TextUtil.h ||
+               $path == support/AppUserModelId.h ||
                $path == support/LauncherFolder.h || $path == config/VariableTable.h ||
                $path == service/SystemdUnit.h || $path == launch/WindowsCommandLine.h ||
                $path == LaunchSettings.h ]] ;;

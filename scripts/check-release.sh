@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the release archives scripts/release.sh wrote into DIR: each holds
-# its launcher, tarvik-brand, tarvik-pack, tarvik-instance.jar, the README and the manual, the license, the changelog and the
+# its launcher (Windows': with the taskbar identity's agent), tarvik-brand, tarvik-pack, tarvik-instance.jar, the README and the manual, the license, the changelog and the
 # sample configuration its launcher writes, and the programs in it run
 # (tarvik.exe under Wine); DIR/SHA256SUMS holds the archives' sums.
 #
@@ -23,14 +23,17 @@ trap '[ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXI
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 listing() {
-  { printf '%s\n' "$1/" "$1/README.md" "$1/LICENSE" "$1/CHANGELOG.md" "$1/sample.config" "$1/tarvik-instance.jar" "$1/$2" "$1/$3" "$1/$4" "$1/$5" "$1/$6" "$1/docs/"
-    for page in "$top"/docs/*.md; do echo "$1/docs/${page##*/}"; done; } | sort
+  local folder=$1
+  shift
+  { printf '%s\n' "$folder/" "$folder/README.md" "$folder/LICENSE" "$folder/CHANGELOG.md" "$folder/sample.config" "$folder/docs/"
+    for file in "$@"; do echo "$folder/$file"; done
+    for page in "$top"/docs/*.md; do echo "$folder/docs/${page##*/}"; done; } | sort
 }
 
 check "$win.zip holds the Windows programs, README, license, changelog and sample" \
-  '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvikc.exe tarvikd.exe tarvik-brand.exe tarvik-pack.exe)" ]'
+  '[ "$(unzip -Z1 "$dist/$win.zip" | sort)" = "$(listing "$win" tarvik.exe tarvikc.exe tarvikd.exe tarvik-appid.dll tarvik-brand.exe tarvik-pack.exe tarvik-instance.jar)" ]'
 check "$lin.tar.gz holds the Linux programs, README, license, changelog and sample" \
-  '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvikc tarvikd tarvik-brand tarvik-pack)" ]'
+  '[ "$(tar -tzf "$dist/$lin.tar.gz" | sort)" = "$(listing "$lin" tarvik tarvikc tarvikd tarvik-brand tarvik-pack tarvik-instance.jar)" ]'
 unzip -q "$dist/$win.zip" -d "$work" && tar -xzf "$dist/$lin.tar.gz" -C "$work"
 for file in README.md LICENSE CHANGELOG.md; do
   check "the $file is the project's" \
@@ -63,11 +66,12 @@ check "tarvik-brand.exe runs under Wine" \
   'wine "$work/$win/tarvik-brand.exe" --help 2>/dev/null | grep -q "^Usage: tarvik-brand"'
 check "tarvik-pack.exe runs under Wine" \
   'wine "$work/$win/tarvik-pack.exe" --help 2>/dev/null | grep -q "^Usage: tarvik-pack"'
-check "the Linux tarvik-pack packs the shipped tarvik.exe into a zip" \
+check "the Linux tarvik-pack packs the shipped tarvik.exe and its agent into a zip" \
   '(cd "$work" && python3 "$top/resources/make_icon.py" && mkdir -p pack && printf "mainclass Check\n" >pack/check.config &&
-    printf "name Check\nversion 1.0\nicon ../tarvik.ico\nconfig check.config\noutput zip\n" >pack/check.pack &&
+    printf "name Check\nversion 1.0\nicon ../tarvik.ico\nconfig check.config\nappUserModelId Check.Tool\noutput zip\n" >pack/check.pack &&
     "$work/$lin/tarvik-pack" --windows-launchers "$work/$win" --output pack/dist pack/check.pack >/dev/null &&
-    unzip -Z1 pack/dist/check-1.0-windows-x64.zip | grep -qx "check-1.0-windows-x64/check.exe")'
+    unzip -Z1 pack/dist/check-1.0-windows-x64.zip | grep -qx "check-1.0-windows-x64/check.exe" &&
+    unzip -Z1 pack/dist/check-1.0-windows-x64.zip | grep -qx "check-1.0-windows-x64/tarvik-appid.dll")'
 check "the Linux tarvik-brand brands the shipped tarvik.exe" \
   '(cd "$work" && python3 "$top/resources/make_icon.py" && "$work/$lin/tarvik-brand" --icon tarvik.ico --name Check --version 1.0.0.0 "$work/$win/tarvik.exe" "$work/check.exe")'
 exit $fail

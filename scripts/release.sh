@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release archives:
-#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-brand.exe, tarvik-pack.exe, tarvik-instance.jar, README.md, docs/, sample.config
+#   dist/tarvik-<version>-windows-x64.zip     tarvik.exe, tarvikc.exe, tarvikd.exe, tarvik-appid.dll, tarvik-brand.exe, tarvik-pack.exe, tarvik-instance.jar, README.md, docs/, sample.config
 #   dist/tarvik-<version>-linux-x64.tar.gz    tarvik, tarvikc, tarvikd, tarvik-brand, tarvik-pack, tarvik-instance.jar, README.md, docs/, sample.config
 # both with LICENSE and CHANGELOG.md, and dist/SHA256SUMS of the two, which
 # `sha256sum -c SHA256SUMS` in dist checks.
@@ -33,7 +33,7 @@ if [ -z "$linux" ]; then
   linux="$top/build-release"
   cmake -S "$top" -B "$windows" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
-  cmake --build "$windows" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack >/dev/null
+  cmake --build "$windows" -j2 --target tarvik tarvikc tarvikd tarvik-appid tarvik-brand tarvik-pack >/dev/null
   cmake -S "$top" -B "$linux" -DCMAKE_BUILD_TYPE=Release -DTARVIK_TESTS=OFF >/dev/null
   cmake --build "$linux" -j2 --target tarvik tarvikc tarvikd tarvik-brand tarvik-pack tarvik-instance >/dev/null
 fi
@@ -55,7 +55,7 @@ win="tarvik-$version-windows-x64"
 lin="tarvik-$version-linux-x64"
 mkdir -p "$work/$win" "$work/$lin" "$dist"
 [ -s "$linux/tarvik-instance.jar" ] || { echo "release: no tarvik-instance.jar in $linux (no javac found?)" >&2; exit 1; }
-cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvikd.exe" "$windows/tarvik-brand.exe" "$windows/tarvik-pack.exe" "$top/README.md" "$work/$win/"
+cp "$windows/tarvik.exe" "$windows/tarvikc.exe" "$windows/tarvikd.exe" "$windows/tarvik-appid.dll" "$windows/tarvik-brand.exe" "$windows/tarvik-pack.exe" "$top/README.md" "$work/$win/"
 cp "$linux/tarvik" "$linux/tarvikc" "$linux/tarvikd" "$linux/tarvik-brand" "$linux/tarvik-pack" "$top/README.md" "$work/$lin/"
 # The user's manual travels with the README that links it.
 for dir in "$work/$win" "$work/$lin"; do

@@ -86,6 +86,8 @@ struct LaunchSettings {
   OptionalText singleInstanceName;
   // The page offered when no fitting runtime is found (javaDownloadUrl).
   OptionalText javaDownloadUrl;
+  // The taskbar identity of the application's windows (appUserModelId).
+  OptionalText appUserModelId;
   // Keep a class-data archive of the application (`startupCache true`).
   bool startupCache = false;
   ServiceSettings service;

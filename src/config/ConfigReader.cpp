@@ -409,6 +409,7 @@ const Directive DIRECTIVES[] = {
     {"rmvmparam", removeVmParams},
     {"singleInstance", applySingleInstance},
     {"javaDownloadUrl", applyJavaDownloadUrl},
+    {"appUserModelId", applyAppUserModelId},
     {"serviceName", applyServiceName},
     {"serviceDisplayName", applyServiceDisplayName},
     {"serviceDescription", applyServiceDescription},

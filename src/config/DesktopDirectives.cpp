@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "os/Platform.h"
+#include "support/AppUserModelId.h"
 #include "support/TextUtil.h"
 
 namespace tarvik {
@@ -83,6 +84,15 @@ void applyJavaDownloadUrl(const std::string& argument) {
     return;
   }
   settings().javaDownloadUrl = encodedUrl(url);
+}
+
+void applyAppUserModelId(const std::string& argument) {
+  const std::string id = trimmed(argument);
+  if (std::optional<std::string> problem = appUserModelIdProblem(id)) {
+    platform().writeStderr("appUserModelId " + id + " ignored: " + *problem + "\n");
+    return;
+  }
+  settings().appUserModelId = id;
 }
 
 }  // namespace tarvik

@@ -1,5 +1,6 @@
 // The directives of a desktop application's conduct: one instance per
-// name (singleInstance), and a download page for Java (javaDownloadUrl).
+// name (singleInstance), a download page for Java (javaDownloadUrl), and
+// the taskbar identity of its windows (appUserModelId).
 // A value they refuse is reported on standard error when the line is read,
 // and the line is ignored.
 #ifndef TARVIK_CONFIG_DESKTOPDIRECTIVES_H
@@ -14,6 +15,7 @@ constexpr size_t MAX_INSTANCE_NAME_BYTES = 200;
 
 void applySingleInstance(const std::string& argument);
 void applyJavaDownloadUrl(const std::string& argument);
+void applyAppUserModelId(const std::string& argument);
 
 }  // namespace tarvik
 

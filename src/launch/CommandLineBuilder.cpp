@@ -8,6 +8,7 @@
 #include "cache/StartupCache.h"
 #include "launch/InstanceForwarding.h"
 #include "launch/ResolvedLaunch.h"
+#include "launch/TaskbarIdentity.h"
 #include "launch/VmOptionFiles.h"
 #include "launch/WindowsCommandLine.h"
 #include "runtime/JreLocator.h"
@@ -207,6 +208,11 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
   // Named only to a Java that starts: -o records claim no instance.
   for (const std::string& option : instanceEndpointOptions()) {
     command.addWord(option, argumentNeedsQuotes(option));
+    command.addBlank();
+  }
+  // One word, whatever the launcher's folder is called.
+  if (const std::optional<std::string> agent = taskbarIdentityOption(launch)) {
+    command.addWord(*agent, argumentNeedsQuotes(*agent));
     command.addBlank();
   }
 

@@ -15,6 +15,7 @@
 #include "launch/LauncherRestart.h"
 #include "launch/ResolvedLaunch.h"
 #include "launch/SplashScreen.h"
+#include "launch/TaskbarIdentity.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/AnsiCodePage.h"
 #include "support/FileSystem.h"
@@ -327,6 +328,8 @@ int launchInProcess(const ResolvedLaunch& launch) {
   const std::string& javaLib = launch.jvmLibrary;
   // Before loading: the application runs there.
   if (launch.applicationFolder) os.changeDirectory(*launch.applicationFolder);
+  // Before the VM, whose windows take the identity the process has then.
+  setOwnTaskbarIdentity();
 
   void* library =
       os.loadLibraryWithDependenciesIn(javaLib, jvmDependencyFolders(javaLib));

@@ -4,6 +4,7 @@
 
 #include "LaunchSettings.h"
 #include "config/ConfigReader.h"
+#include "launch/TaskbarIdentity.h"
 #include "launch/VmOptionFiles.h"
 #include "os/Platform.h"
 #include "runtime/JreLocator.h"
@@ -139,6 +140,7 @@ void listFiles(ResolvedLaunch& launch, std::vector<NamedFile>& named,
     addFile(files, config, "the configuration");
   if (!launch.javaNotFound)
     addFileAndTarget(files, runtimeFile, library ? "the JVM library" : "the Java executable");
+  addFile(files, launch.taskbarAgent, "the taskbar identity agent");
   if (const std::optional<FileFacts> home = platform().fileFacts(launch.runtimeHome))
     addFile(files, launch.runtimeHome, "the runtime", home->isDirectory);
   // Java reads an empty class path, or an empty entry of one, as the folder
@@ -227,6 +229,7 @@ std::optional<ResolvedLaunch> resolveLaunch(FileList list) {
 
   std::vector<NamedFile> named;
   launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
+  launch.taskbarAgent = taskbarIdentityAgent(launch.inProcess);
 
   if (list == FileList::Made) listFiles(launch, named, runtimeFile);
   return launch;

@@ -58,6 +58,9 @@ struct ResolvedLaunch {
   // The configured VM options, their relative paths made full.
   std::vector<VmOptionText> vmOptions;
   bool heapGiven = false;
+  // Child mode: the agent that sets the child's taskbar identity, a full
+  // path; empty when the child loads none.
+  std::string taskbarAgent;
   // Every file and folder the launch opens: the launcher, the
   // configuration's files (an include that is missing too), the runtime,
   // the class path, the files options name. Made with FileList::Made.

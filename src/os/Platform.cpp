@@ -89,6 +89,7 @@ PlatformConventions PlatformConventions::posix() {
           {"LD_LIBRARY_PATH", ":;", true},
           {"GCONV_PATH", ":", true},
       },
+      /* taskbarIdentityAgent */ "",
   };
 }
 

@@ -127,6 +127,10 @@ struct PlatformConventions {
   std::string serviceSearchPath;
   // The program loader's variables (none on Windows).
   std::vector<LoaderVariable> loaderVariables;
+  // The library that sets a child Java's taskbar identity from inside it
+  // (a JVMTI agent, in the launcher's folder); empty where windows have no
+  // such identity.
+  std::string taskbarIdentityAgent = "tarvik-appid.dll";
 
   static PlatformConventions windows();
   // The exit codes of a Windows process that died of a fault.
@@ -582,6 +586,11 @@ class Platform {
   virtual InstanceHandOverResult handToInstance(const std::string& endpoint,
                                                 const std::string& message,
                                                 int timeoutMillis) = 0;
+  // Makes `id` the taskbar identity of this process's windows (Windows:
+  // its explicit AppUserModelID), as it must be before the first window
+  // opens. False when the system refuses it or has no such call; where
+  // windows have no such identity (POSIX) true, with nothing done.
+  virtual bool setAppUserModelId(const std::string& id) = 0;
 
   // Attaches to the parent's console or allocates one, and binds the
   // runtime's standard output and input to it.

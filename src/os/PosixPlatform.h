@@ -42,6 +42,7 @@ class PosixPlatform : public Platform {
   InstanceHandOverResult handToInstance(const std::string& endpoint,
                                         const std::string& message,
                                         int timeoutMillis) override;
+  bool setAppUserModelId(const std::string&) override { return true; }
   std::string restartLauncher(const std::string& workingDir) override;
   void openConsole() override;
   void freeConsole() override;

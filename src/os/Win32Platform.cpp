@@ -26,6 +26,7 @@
 #include "os/Win32Paths.h"
 #include "os/Win32Registry.h"
 #include "os/Win32Service.h"
+#include "os/Win32Taskbar.h"
 #include "os/Win32Text.h"
 
 namespace tarvik {
@@ -164,6 +165,10 @@ class Win32Platform : public Platform {
                                         const std::string& message,
                                         int timeoutMillis) override {
     return handToWin32Instance(endpoint, message, timeoutMillis);
+  }
+
+  bool setAppUserModelId(const std::string& id) override {
+    return win32SetAppUserModelId(id);
   }
 
   std::string restartLauncher(const std::string& workingDir) override {

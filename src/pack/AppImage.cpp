@@ -65,15 +65,19 @@ bool addJars(const PackDescription& d, ImageFiles& files, std::string& error) {
 }
 
 // A configuration as shipped: with a runtime, its first line names it, so
-// it is tried before any other (a line of the configuration may add more).
+// it is tried before any other (a line of the configuration may add more);
+// with a taskbar identity, the next one sets the ID its shortcuts carry.
 bool addConfig(const std::string& path, const std::string& name, bool withRuntime,
-               ImageFiles& files, std::string& error) {
+               const std::string& appUserModelId, ImageFiles& files, std::string& error) {
   std::optional<std::string> bytes = readInput(path, 1 << 20, error);
   if (!bytes) return false;
   std::string text = withRuntime ? "# Added by tarvik-pack: the runtime shipped with the application.\n"
                                    "runtimeHome runtime\n"
                                  : "";
-  files.push_back({name + ".config", text + *bytes, false, ""});
+  if (!appUserModelId.empty())
+    text += "# Added by tarvik-pack: the taskbar identity its shortcuts carry.\n"
+            "appUserModelId " + appUserModelId + "\n";
+  files.push_back({name + ".config", withLinesFirst(*bytes, text), false, ""});
   return true;
 }
 
@@ -82,12 +86,13 @@ struct LauncherRole {
   const std::string& config;   // its configuration
   const char* launcher;        // the launcher it is a copy of, without ".exe"
   const char* descriptionTail; // after the product's name in its file description
+  bool hasWindows;             // it may own windows: it sets the taskbar identity
 };
 
 std::vector<LauncherRole> rolesOf(const PackDescription& d) {
-  std::vector<LauncherRole> roles = {{d.fileName, d.config, "tarvik", ""}};
-  if (!d.console.empty()) roles.push_back({d.console, d.consoleConfig, "tarvikc", " (console)"});
-  if (!d.service.empty()) roles.push_back({d.service, d.serviceConfig, "tarvikd", " (service)"});
+  std::vector<LauncherRole> roles = {{d.fileName, d.config, "tarvik", "", true}};
+  if (!d.console.empty()) roles.push_back({d.console, d.consoleConfig, "tarvikc", " (console)", true});
+  if (!d.service.empty()) roles.push_back({d.service, d.serviceConfig, "tarvikd", " (service)", false});
   return roles;
 }
 
@@ -131,6 +136,18 @@ bool addFolder(const std::string& folder, const std::string& prefix, ImageFiles&
   return addFolderAt(folder, prefix, 0, files, error);
 }
 
+std::string withLinesFirst(const std::string& config, const std::string& lines) {
+  const bool littleEndian = startsWith(config, "\xFF\xFE");
+  if (littleEndian || startsWith(config, "\xFE\xFF")) {
+    // ASCII lines: each character one unit of two bytes.
+    std::string wide;
+    for (const char c : lines) wide += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    return config.substr(0, 2) + wide + config.substr(2);
+  }
+  if (startsWith(config, "\xEF\xBB\xBF")) return config.substr(0, 3) + lines + config.substr(3);
+  return lines + config;
+}
+
 ImageResult windowsImage(const PackDescription& d, const std::string& launcherFolder) {
   ImageResult result;
   ImageFiles files;
@@ -168,7 +185,16 @@ ImageResult windowsImage(const PackDescription& d, const std::string& launcherFo
       return result;
     }
     files.push_back({role.name + ".exe", std::move(*branded.image), true, ""});
-    if (!addConfig(role.config, role.name, !d.runtime.empty(), files, error)) return result;
+    if (!addConfig(role.config, role.name, !d.runtime.empty(), role.hasWindows ? d.appUserModelId : "",
+                   files, error))
+      return result;
+  }
+  // The agent that gives a child Java the ID, beside the launchers.
+  if (!d.appUserModelId.empty()) {
+    const std::string& agent = PlatformConventions::windows().taskbarIdentityAgent;
+    std::optional<std::string> bytes = readInput(joined(launcherFolder, agent), MAX_PACKED_FILE_BYTES, error);
+    if (!bytes) return result;
+    files.push_back({agent, std::move(*bytes), false, ""});
   }
   if (!addJars(d, files, error)) return result;
   if (!d.runtime.empty() && !addRuntime(d.runtime, RuntimeSystem::Windows, files, error)) return result;
@@ -186,7 +212,7 @@ ImageResult linuxImage(const PackDescription& d, const std::string& launcherFold
         readInput(joined(launcherFolder, role.launcher), brand::MAX_LAUNCHER_FILE_BYTES, error);
     if (!launcher) return result;
     files.push_back({role.name, std::move(*launcher), true, ""});
-    if (!addConfig(role.config, role.name, !d.linuxRuntime.empty(), files, error)) return result;
+    if (!addConfig(role.config, role.name, !d.linuxRuntime.empty(), "", files, error)) return result;
   }
   if (!addJars(d, files, error)) return result;
   if (!d.linuxRuntime.empty() && !addRuntime(d.linuxRuntime, RuntimeSystem::Linux, files, error))

@@ -42,6 +42,10 @@ struct ImageResult {
 
 // The Windows image: the launchers branded under their names with the icon
 // and version, their configurations, lib/ and runtime/.
+// A configuration's bytes with `lines` (whole ASCII lines) before its
+// first line, as tarvik-pack ships it.
+std::string withLinesFirst(const std::string& config, const std::string& lines);
+
 ImageResult windowsImage(const PackDescription& description, const std::string& launcherFolder);
 // The Linux image: the launchers under their names, their configurations,
 // lib/, runtime/, the desktop entry and its icon.

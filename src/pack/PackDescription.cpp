@@ -10,6 +10,7 @@
 #include "os/Platform.h"
 #include "pack/AppImage.h"
 #include "pack/RuntimeArchive.h"
+#include "support/AppUserModelId.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
 #include "support/Utf8.h"
@@ -218,6 +219,14 @@ const Keyword KEYWORDS[] = {
        if (value == "perMachine") r.out().scope = InstallScope::PerMachine;
        else if (value == "perUser") r.out().scope = InstallScope::PerUser;
        else return "the scope is perMachine or perUser, not \"" + value + "\"";
+       return std::string();
+     },
+     false},
+    {"appUserModelId",
+     [](Reader& r, const std::string& value) -> std::string {
+       if (const std::optional<std::string> problem = appUserModelIdProblem(value))
+         return "\"" + value + "\": " + *problem;
+       r.out().appUserModelId = value;
        return std::string();
      },
      false},

@@ -45,6 +45,9 @@ struct PackDescription {
   bool startMenuShortcut = true;
   bool desktopShortcut = false;
   std::vector<Association> associations;
+  // The taskbar identity of the application's windows and its shortcuts;
+  // nothing: none of its own.
+  std::string appUserModelId;
   std::vector<Output> outputs;  // each once, in the order asked
   std::string certificate;      // a PKCS#12 file; nothing: no signing
   std::string certificatePasswordVariable;

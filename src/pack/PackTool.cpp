@@ -41,6 +41,7 @@ struct ExternalTool {
 };
 const ExternalTool TOOLS[] = {
     {"wixl", "wixl (of msitools)"},
+    {"msibuild", "msitools"},
     {"dpkg-deb", "dpkg"},
     {"osslsigncode", "osslsigncode"},
 };
@@ -182,6 +183,7 @@ class Tool {
     // wixl finds the files below the work folder, which it runs in.
     if (std::optional<Failure> f = runTool({"wixl", "-a", "x64", "-o", msi, "product.wxs"}, out.staged("")))
       return f;
+    if (std::optional<Failure> f = addShortcutProperties(out, msi)) return f;
     // The package code names these very bytes: the source and every file.
     NameHash hash;
     hash.add(source);
@@ -194,6 +196,20 @@ class Tool {
       return Failure{PACK_CANNOT_WRITE, error};
     if (!d_.certificate.empty()) return signFile(out, out.staged(msi));
     return std::nullopt;
+  }
+
+  // The shortcuts' taskbar identity, a table wixl does not write.
+  std::optional<Failure> addShortcutProperties(OutputFolder& out, const std::string& msi) {
+    const std::string table = shortcutPropertyTable(d_);
+    if (table.empty()) return std::nullopt;
+    std::string error;
+    // msibuild names the table by the file's own name.
+    const std::string idt = "MsiShortcutProperty.idt";
+    if (!out.writeFile(out.staged(idt), table, FileContent::Bytes, error))
+      return Failure{PACK_CANNOT_WRITE, error};
+    std::optional<Failure> f = runTool({"msibuild", msi, "-i", idt}, out.staged(""));
+    platform().removeFile(out.staged(idt));
+    return f;
   }
 
   // The launchers are signed before they go into the archive and the

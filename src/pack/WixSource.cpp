@@ -10,6 +10,9 @@ namespace pack {
 
 namespace {
 
+// The shortcuts the source makes, by the folder each is in.
+const char* const SHORTCUT_FOLDERS[] = {"ProgramMenuFolder", "DesktopFolder"};
+
 std::string xml(const std::string& text) {
   std::string out;
   for (const char c : text) {
@@ -66,8 +69,8 @@ class Writer {
     folder(root, "INSTALLDIR", installFolderName(d_), "", perUser ? 10 : 8);
     if (perUser) out_ += "        </Directory>\n";
     out_ += "      </Directory>\n";
-    shortcut(d_.startMenuShortcut, "ProgramMenuFolder", "startMenuShortcut");
-    shortcut(d_.desktopShortcut, "DesktopFolder", "desktopShortcut");
+    shortcut(d_.startMenuShortcut, SHORTCUT_FOLDERS[0], "startMenuShortcut");
+    shortcut(d_.desktopShortcut, SHORTCUT_FOLDERS[1], "desktopShortcut");
     out_ += "    </Directory>\n";
     out_ += "    <Feature Id=\"Product\" Level=\"1\">\n";
     for (const std::string& id : components_) out_ += "      <ComponentRef Id=\"" + id + "\"/>\n";
@@ -158,6 +161,21 @@ class Writer {
 };
 
 }  // namespace
+
+std::string shortcutPropertyTable(const PackDescription& d) {
+  if (d.appUserModelId.empty()) return std::string();
+  std::string rows;
+  for (const char* folder : SHORTCUT_FOLDERS) {
+    if (!(folder == SHORTCUT_FOLDERS[0] ? d.startMenuShortcut : d.desktopShortcut)) continue;
+    // The ID is printable ASCII without blanks: no tab or line end to escape.
+    rows += stableWixId('P', folder) + "\t" + stableWixId('S', folder) + "\tSystem.AppUserModel.ID\t" +
+            d.appUserModelId + "\t\r\n";
+  }
+  if (rows.empty()) return rows;
+  return "MsiShortcutProperty\tShortcut_\tPropertyKey\tPropVariantValue\tSequence\r\n"
+         "s72\ts72\ts255\ts255\tI2\r\n"
+         "MsiShortcutProperty\tMsiShortcutProperty\r\n" + rows;
+}
 
 std::string wixSource(const PackDescription& description, const ImageFiles& files,
                       const std::string& sourceFolder) {

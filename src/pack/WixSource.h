@@ -17,6 +17,12 @@ namespace pack {
 std::string wixSource(const PackDescription& description, const ImageFiles& files,
                       const std::string& sourceFolder);
 
+// The table MsiShortcutProperty, as msibuild imports it (an .idt file),
+// that gives each shortcut the description's taskbar identity
+// (System.AppUserModel.ID), which wixl's WiX source cannot; empty when
+// there is no ID or no shortcut.
+std::string shortcutPropertyTable(const PackDescription& description);
+
 // The folder the installer installs into, as Windows names it for the user
 // ("C:\Program Files\Acme Tool" is "[ProgramFiles64Folder]Acme Tool").
 std::string installFolderName(const PackDescription& description);

@@ -1,6 +1,6 @@
 // The real tarvik.exe under Wine as a desktop application: one instance per
-// singleInstance name, and the download page of javaDownloadUrl opened
-// through the shell. fakejava.exe stands in for javaw.exe (keeping a
+// singleInstance name, the download page of javaDownloadUrl opened through
+// the shell, and the taskbar identity of appUserModelId. fakejava.exe stands in for javaw.exe (keeping a
 // window) and for the browser the https protocol names.
 #include <gtest/gtest.h>
 
@@ -148,6 +148,77 @@ TEST_F(WineDesktopTest, DownloadPageOpensOnYesOnly) {
     if (c.opened) {
       std::vector<FakeJavaRun> records = readFakeJavaRuns(dir + "/record.txt");
       EXPECT_EQ(records[0].args.back(), "https://example.com/get%20java%22x");
+    }
+  }
+}
+
+// The ID is set in the process that owns the windows: the child, by the
+// agent beside the launcher, which the stand-in loads as the VM does; the
+// launcher's own, before the VM is created. Where the system keeps the ID
+// the stand-ins read it back; Wine 8.0 keeps none (its calls are stubs,
+// Get answers E_NOTIMPL), and its trace of Set shows the ID set instead.
+TEST_F(WineDesktopTest, TaskbarIdentityIsSetInTheProcessThatOwnsTheWindows) {
+  const std::string id = "Acme.Tool.Main";
+  const std::string setTrace = "SetCurrentProcessExplicitAppUserModelID L\"" + id + "\"";
+  const auto expectSet = [&](const std::string& reported, const std::string& err) {
+    if (reported.rfind("<none", 0) != 0)
+      EXPECT_EQ(reported, id);
+    else
+      EXPECT_TRUE(has(err, setTrace)) << reported << "\n" << err;
+  };
+  struct Case {
+    const char* name;
+    bool inProcess;
+    bool agentThere;
+  } cases[] = {
+      {"child", false, true},
+      {"child without the agent", false, false},
+      {"in-process", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A blank in the folder: the option is still one word.
+    std::string exe = makeApp(std::string("taskbar ") + c.name, "");
+    const std::string folder = WineEnvironment::windowsPath(dir);
+    if (c.agentThere) wine.installLauncher(dir, "tarvik-appid.dll", "tarvik-appid.dll");
+    const std::string java = c.inProcess ? "javalib " + WineEnvironment::windowsPath(wine.testTool("fakejvm.dll"))
+                                         : "javapath " + folder + "\\javaw.exe";
+    writeFile(dir + "/tool.config", java + "\nmainclass app.Main\nappUserModelId " + id + "\n");
+    // In-process the VM's line on standard error follows Wine's trace there.
+    std::vector<std::string> args = {"-passExitCode"};
+    if (!c.inProcess) args.insert(args.end(), {"-log", folder + "\\tool.log"});
+    RunOptions o = options(args,
+                           {{"FAKEJAVA_AGENTS", "1"},
+                            {"FAKEJVM_APPID", "1"},
+                            {"FAKEJVM_RECORD", folder + "\\jvm.txt"},
+                            {"WINEDEBUG", "-all,fixme+shcore,fixme+shell"}});
+    RunResult r = wine.runLauncher(exe, o);
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    const std::string log = c.inProcess ? "" : readFile(dir + "/tool.log");
+    if (c.inProcess) {
+      const std::string jvm = readFile(dir + "/jvm.txt");
+      const size_t at = jvm.find("appid\t");
+      ASSERT_NE(at, std::string::npos) << jvm;
+      expectSet(jvm.substr(at + 6, jvm.find('\n', at) - at - 6), r.err);
+      const size_t set = r.err.find(setTrace);
+      if (set != std::string::npos) {
+        EXPECT_LT(set, r.err.find("fakejvm: JNI_CreateJavaVM")) << r.err;
+        EXPECT_NE(r.err.find("fakejvm: JNI_CreateJavaVM"), std::string::npos) << r.err;
+      }
+      continue;
+    }
+    const std::vector<FakeJavaRun> runs = readFakeJavaRuns(dir + "/record.txt");
+    ASSERT_EQ(runs.size(), 1u) << r.err;
+    const std::string agent = folder + "\\tarvik-appid.dll";
+    if (c.agentThere) {
+      ASSERT_GE(runs[0].args.size(), 2u);
+      EXPECT_EQ(runs[0].args[1], "-agentpath:" + agent + "=" + id);
+      expectSet(runs[0].appId, r.err);
+      EXPECT_FALSE(has(log, "appUserModelId")) << log;
+    } else {
+      for (const std::string& arg : runs[0].args) EXPECT_FALSE(has(arg, "-agentpath")) << arg;
+      EXPECT_TRUE(has(log, "appUserModelId " + id + " not set: the agent " + agent + " is missing"))
+          << log;
     }
   }
 }

@@ -143,6 +143,31 @@ TEST_F(WinePackTest, SameInputsAndEpochMakeTheSameSignedZipAndMsi) {
         << file;
 }
 
+// The description's taskbar identity: each shortcut carries it in the
+// table MsiShortcutProperty, the launcher's configuration sets the same ID,
+// and the agent that sets it in a child Java ships beside the launcher.
+TEST_F(WinePackTest, ShortcutsAndLauncherCarryTheTaskbarIdentity) {
+  const std::string description =
+      prepare("appid", "version 1.0\noutput msi\ndesktopShortcut yes\nappUserModelId Acme.Draw\n");
+  RunResult run = pack(description, dir_ + "/dist");
+  ASSERT_EQ(run.exitCode, 0u) << run.err;
+  const std::string msi = dir_ + "/dist/acme-1.0-x64.msi";
+  const std::string table = shellOutput("msiinfo export " + shellQuoted(msi) + " MsiShortcutProperty");
+  const std::string shortcuts = shellOutput("msiinfo export " + shellQuoted(msi) + " Shortcut");
+  for (const char* folder : {"\tProgramMenuFolder\t", "\tDesktopFolder\t"}) {
+    const size_t at = shortcuts.find(folder);
+    ASSERT_NE(at, std::string::npos) << shortcuts;
+    const std::string id = shortcuts.substr(shortcuts.rfind('\n', at) + 1, at - shortcuts.rfind('\n', at) - 1);
+    EXPECT_TRUE(has(table, "\t" + id + "\tSystem.AppUserModel.ID\tAcme.Draw\t")) << table;
+  }
+  EXPECT_TRUE(has(shellOutput("msiinfo export " + shellQuoted(msi) + " File"), "tarvik-appid.dll"));
+  ASSERT_EQ(msiexec("/i", msi).exitCode, 0u);
+  const std::string folder = wine.unixPath("C:\\Program Files\\Acme");
+  EXPECT_TRUE(has(readFile(folder + "/acme.config"), "\nappUserModelId Acme.Draw\nmainclass com.acme.Main\n"));
+  EXPECT_EQ(readFile(folder + "/tarvik-appid.dll"), readFile(std::string(TARVIK_WINDOWS_BUILD_DIR) + "/tarvik-appid.dll"));
+  EXPECT_EQ(msiexec("/x", msi).exitCode, 0u);
+}
+
 }  // namespace
 }  // namespace e2e
 }  // namespace tarvik

@@ -256,6 +256,11 @@ class FakePlatform : public Platform {
   InstanceHandOverResult handToInstance(const std::string& endpoint,
                                         const std::string& message,
                                         int timeoutMillis) override;
+  // Recorded in `events` as "appUserModelId <ID>".
+  bool setAppUserModelId(const std::string& id) override {
+    events.push_back("appUserModelId " + id);
+    return true;
+  }
   std::string restartLauncher(const std::string& workingDir) override;
   // A console, like a log file, brings standard handles of its own.
   void openConsole() override {

@@ -103,6 +103,7 @@ std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath) {
     if (f[0] == "env" && f.size() > 2) run.env[f[1]] = f[2];
     if (f[0] == "stdout") run.stdoutKind = f[1];
     if (f[0] == "stderr") run.stderrKind = f[1];
+    if (f[0] == "appid") run.appId = f[1];
   }
   return runs;
 }

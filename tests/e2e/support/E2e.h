@@ -74,6 +74,8 @@ struct FakeJavaRun {
   std::map<std::string, std::string> env;  // the variables it was asked for
   std::string stdoutKind;
   std::string stderrKind;
+  // FAKEJAVA_AGENTS: its taskbar identity once the agents ran.
+  std::string appId;
 };
 std::vector<FakeJavaRun> readFakeJavaRuns(const std::string& recordPath);
 

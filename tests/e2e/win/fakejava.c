@@ -18,7 +18,14 @@
  *                       end
  *                     text as UTF-8 (the wide command line, argument vector,
  *                     folder and variables), escaped as \\ \t \r \n
+ *                       appid <TAB> ID|<none 0xHRESULT>  (FAKEJAVA_AGENTS:
+ *                                  the taskbar identity once the agents ran)
  *   FAKEJAVA_ENV      comma-separated variable names to record
+ *   FAKEJAVA_AGENTS   when set: loads each -agentpath:PATH[=OPTIONS] as the
+ *                     VM does (LoadLibrary PATH, Agent_OnLoad with OPTIONS
+ *                     in the ANSI code page) before anything else; an agent
+ *                     that cannot be loaded or fails ends the run with 1,
+ *                     as it ends the VM's
  *   FAKEJAVA_PRINT    TEXT: writes "TEXT\n" to stdout, "TEXT (stderr)\n" to stderr
  *   FAKEJAVA_ECHO     when set: copies standard input to standard output
  *   FAKEJAVA_READY    file written (whole, by a rename) with its process id
@@ -49,6 +56,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+#include "appid.h"
 
 /* argv must show what the C runtime really parses, unglobbed; __argc and
  * __wargv (a wide entry, built with -municode) come from msvcrt through
@@ -181,6 +190,53 @@ static UINT parse_code(const char *s)
     return (UINT)_strtoui64(s, NULL, 10);
 }
 
+/* As the VM's Agent_OnLoad: JNICALL is x64's one calling convention. */
+typedef int(__stdcall *agent_onload_t)(void *, char *, void *);
+
+static int agents_loaded = 0;
+
+static void fail_agent(const wchar_t *path, const char *why)
+{
+    char *p = utf8(path);
+    fprintf(stderr, "Error occurred during initialization of VM\n%s %s\n", why, p);
+    ExitProcess(1);
+}
+
+static void load_agents(void)
+{
+    int i;
+    for (i = 1; i < __argc; i++) {
+        wchar_t *path, *eq;
+        char *options = NULL;
+        HMODULE agent;
+        agent_onload_t onload;
+        if (wcsncmp(__wargv[i], L"-agentpath:", 11) != 0)
+            continue;
+        path = _wcsdup(__wargv[i] + 11);
+        eq = wcschr(path, L'=');
+        if (eq) {
+            int n;
+            *eq = 0;
+            n = WideCharToMultiByte(CP_ACP, 0, eq + 1, -1, NULL, 0, NULL, NULL);
+            options = (char *)malloc(n > 0 ? n : 1);
+            options[0] = 0;
+            if (n > 0)
+                WideCharToMultiByte(CP_ACP, 0, eq + 1, -1, options, n, NULL, NULL);
+        }
+        agent = LoadLibraryW(path);
+        if (!agent)
+            fail_agent(path, "Could not find agent library");
+        onload = (agent_onload_t)(void *)GetProcAddress(agent, "Agent_OnLoad");
+        if (!onload)
+            fail_agent(path, "Could not find Agent_OnLoad function in the agent library");
+        if (onload(NULL, options, NULL) != 0)
+            fail_agent(path, "agent library failed Agent_OnLoad:");
+        free(options);
+        free(path);
+    }
+    agents_loaded = 1;
+}
+
 static void write_record(const char *path)
 {
     buf_t r = {0};
@@ -271,6 +327,13 @@ static void write_record(const char *path)
             tok = comma ? comma + 1 : NULL;
         }
         free(names);
+    }
+    if (agents_loaded) {
+        char id[512];
+        tv_appid_text(id, sizeof id);
+        buf_str(&r, "appid\t");
+        buf_escaped(&r, id);
+        buf_str(&r, "\n");
     }
     buf_str(&r, "stdout\t");
     buf_str(&r, handle_kind(STD_OUTPUT_HANDLE));
@@ -477,6 +540,8 @@ int wmain(void)
     char *echo = get_env("FAKEJAVA_ECHO");
     ready_path = get_env("FAKEJAVA_READY");
 
+    if (get_env("FAKEJAVA_AGENTS"))
+        load_agents();
     if (record && *record)
         write_record(record);
 

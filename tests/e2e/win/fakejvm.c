@@ -26,6 +26,10 @@
  *   stop                            (the FAKEJVM_STOP_METHOD was called)
  *   main ends                       (FAKEJVM_MAIN_WAITS: main returns)
  *
+ *   appid <TAB> ID|<none 0xHRESULT>   (FAKEJVM_APPID: the process's taskbar
+ *                                   identity when the VM is created; then
+ *                                   "fakejvm: JNI_CreateJavaVM" on stderr)
+ *
  * Behaviour: FAKEJVM_CREATE_RESULT (returned jint, <0 = failure),
  * FAKEJVM_NO_CLASS, FAKEJVM_NO_MAIN, FAKEJVM_THROW, FAKEJVM_EXIT_STATUS.
  * FAKEJVM_MAIN_WAITS: main runs until the stop method is called (60 s at
@@ -38,6 +42,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "appid.h"
 
 #define JNICALL __stdcall
 
@@ -612,6 +618,15 @@ __declspec(dllexport) jint JNICALL JNI_CreateJavaVM(void **pvm, void **penv,
                            (LPCSTR)&JNI_CreateJavaVM, &module);
         if (GetModuleFileNameA(module, self, sizeof self) > 0)
             record("library\t%s", self);
+    }
+
+    if (env_set("FAKEJVM_APPID")) {
+        static const char said[] = "fakejvm: JNI_CreateJavaVM\n";
+        char id[512];
+        DWORD done;
+        tv_appid_text(id, sizeof id);
+        record("appid\t%s", id);
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), said, sizeof said - 1, &done, NULL);
     }
 
     if (!args) {

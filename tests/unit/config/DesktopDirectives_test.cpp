@@ -67,5 +67,37 @@ TEST_F(DesktopDirectivesTest, OnlyWebUrlsAreTakenAndTheyCannotSplitACommandLine)
   }
 }
 
+TEST_F(DesktopDirectivesTest, AppUserModelIdsAreCheckedWhenTheLineIsRead) {
+  const std::string parts = " ignored: the ID must be Company.Product[.SubProduct[.Version]]: "
+                            "2 to 4 non-empty parts between dots\n";
+  const std::string longest = "A." + std::string(126, 'b');
+  struct Case {
+    std::string value;
+    std::string err;  // after the value; empty: taken
+  } cases[] = {
+      {"Acme.Tool", ""},
+      {"Acme.Tool.Viewer.2-1_0", ""},
+      {longest, ""},
+      {longest + "b", " ignored: the ID is longer than 128 characters\n"},
+      {"", " ignored: the ID is empty\n"},
+      {"Acme", parts},
+      {"A.B.C.D.E", parts},
+      {"Acme..Tool", parts},
+      {".Acme.Tool", parts},
+      {"Acme.Tool.", parts},
+      {"Acme Corp.Tool", " ignored: the ID must not hold blanks or control characters\n"},
+      {"Acme.\x01Tool", " ignored: the ID must not hold blanks or control characters\n"},
+      {"Acme.T\"ool", " ignored: the ID must hold only ASCII characters other than \"\n"},
+      {"Äcme.Tool", " ignored: the ID must hold only ASCII characters other than \"\n"},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.err.clear();
+    parseDirectiveLine("appUserModelId  " + c.value + " \r");
+    EXPECT_EQ(set.appUserModelId, c.err.empty() ? OptionalText(c.value) : std::nullopt) << c.value;
+    EXPECT_EQ(os.err, c.err.empty() ? "" : "appUserModelId " + c.value + c.err) << c.value;
+  }
+}
+
 }  // namespace
 }  // namespace tarvik

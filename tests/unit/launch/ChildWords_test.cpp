@@ -27,22 +27,23 @@ class ChildWordsTest : public LauncherTest {
     os.registry[RUNTIME_REGISTRY_KEY].values["CurrentVersion"] = "1.8";
     os.registry[std::string(RUNTIME_REGISTRY_KEY) + "\\1.8"].values["JavaHome"] =
         "C:\\Java";
-    os.files["C:\\Apps\\tool.config"] = config;
+    os.files[folder + "\\tool.config"] = config;
     for (const auto& [name, value] : env) os.env[name] = value;
     FakeChildScript script;
     os.children.push_back(script);
-    Strings argv = {"C:\\Apps\\tool.exe"};
+    Strings argv = {folder + "\\tool.exe"};
     argv.insert(argv.end(), words.begin(), words.end());
     exitCode = exitCodeOf([&] { runLauncher(argv); });
     if (os.started.empty()) return {"(no child)"};
     line = os.started[0].commandLine;
     Strings result;
     for (size_t i = 1; i < os.started[0].arguments.size(); ++i)
-      if (os.started[0].arguments[i] != "-Dexe.mainConfig=C:\\Apps\\tool.config")
+      if (os.started[0].arguments[i] != "-Dexe.mainConfig=" + folder + "\\tool.config")
         result.push_back(os.started[0].arguments[i]);
     return result;
   }
 
+  std::string folder = "C:\\Apps";
   std::string line;
   int exitCode = 0;
 };
@@ -151,6 +152,36 @@ TEST_F(ChildWordsTest, AMainClassIsOneWordOrTheLaunchIsRefused) {
                           " refused: a main class is one word, without blanks, "
                           "double quotes or control characters\n")
         << c.config;
+  }
+}
+
+// appUserModelId: the agent beside the launcher, by its full path, and the
+// ID are one word before the configured options; without an agent Java can
+// load, the launch goes on without it, and the -log file says why.
+TEST_F(ChildWordsTest, TheTaskbarAgentIsOneWordOrALineInTheLog) {
+  const std::string config = "vmparam -Da=1\nmainclass app.Main\nappUserModelId Acme.Tool\n";
+  struct Case {
+    std::string folder;
+    bool agentThere;
+    Strings expected;  // before -Da=1
+    std::string err;
+  } cases[] = {
+      {"C:\\My Apps", true, {"-agentpath:C:\\My Apps\\tarvik-appid.dll=Acme.Tool"}, ""},
+      {"C:\\Apps", false, {},
+       "appUserModelId Acme.Tool not set: the agent C:\\Apps\\tarvik-appid.dll is missing\n"},
+      {"C:\\A=B", true, {},
+       "appUserModelId Acme.Tool not set: the agent's path C:\\A=B\\tarvik-appid.dll holds '=', "
+       "where Java's option ends the path\n"},
+  };
+  for (const Case& c : cases) {
+    os = FakePlatform();
+    resetLaunchState();
+    folder = c.folder;
+    if (c.agentThere) os.files[folder + "\\tarvik-appid.dll"] = "MZ";
+    Strings expected = c.expected;
+    expected.insert(expected.end(), {"-Da=1", "-classpath", "", "app.Main"});
+    EXPECT_EQ(childWords(config, {}, {"-log", "C:\\t.log"}), expected) << c.folder;
+    EXPECT_EQ(os.err, c.err) << c.folder;
   }
 }
 

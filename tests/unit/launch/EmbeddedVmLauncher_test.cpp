@@ -430,6 +430,26 @@ TEST_F(EmbeddedVmLauncherTest, NoWorkingDirectoryLeavesTheCurrentOne) {
   EXPECT_TRUE(os.chdirs.empty());
 }
 
+TEST_F(EmbeddedVmLauncherTest, TheTaskbarIdentityIsSetBeforeTheLibraryLoads) {
+  struct Case {
+    OptionalText id;
+    bool service;
+    Strings events;
+  } cases[] = {
+      {std::string("Acme.Tool"), false, {"appUserModelId Acme.Tool"}},
+      {std::string("Acme.Tool"), true, {}},
+      {std::nullopt, false, {}},
+  };
+  for (const Case& c : cases) {
+    os.events.clear();
+    set.appUserModelId = c.id;
+    opt.serviceLauncher = c.service;
+    set.javaLib = "missing.dll";
+    EXPECT_EQ(-1234, launchInProcess());
+    EXPECT_EQ(c.events, os.events) << c.id.value_or("") << c.service;
+  }
+}
+
 struct ConsoleCase {
   const char* name;
   bool showConsole;

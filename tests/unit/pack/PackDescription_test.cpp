@@ -58,6 +58,10 @@ const FaultRow FAULT_ROWS[] = {
      "C:\\Work\\acme.pack: an installer's version 300.1 must begin with two numbers up to 255"},
     {"AssociatedTwice", "1.2.0", "output zip\nassociation acme Drawing\nassociation acme Other\n",
      "C:\\Work\\acme.pack:12: association: the extension .acme is associated twice"},
+    {"TaskbarIdentity", "1.2.0", "output msi\nappUserModelId Acme.Tool\n", ""},
+    {"BadTaskbarIdentity", "1.2.0", "output msi\nappUserModelId Acme\n",
+     "C:\\Work\\acme.pack:11: appUserModelId: \"Acme\": the ID must be Company.Product[.SubProduct[.Version]]: 2 to 4 "
+     "non-empty parts between dots"},
     {"BadFileName", "1.2.0", "output zip\nfileName Acme Tool\n",
      "C:\\Work\\acme.pack:11: fileName: \"Acme Tool\" may hold only a to z, 0 to 9, '-', '.' and '+'"},
     {"VariableGrowsTheLinePastTheBound", "1.2.0",
