@@ -112,7 +112,10 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   os.files["C:\\Apps\\tool.config"] =
       "javapath jre\\bin\\java.exe\nmainclass M\ninclude parts\\more.config\n"
       "include D:drive.config\n"
-      "addjars lib\naddjars D:\nworkingDir C:\\Data\nvmparam -javaagent:a.jar\n";
+      "addjars lib\naddjars D:\nworkingDir C:\\Data\nvmparam -javaagent:a.jar\n"
+      "vmparam @opts.txt\n";
+  // Read by the VM in the folder it runs in, a drive's own folder too.
+  os.files["C:\\Apps\\opts.txt"] = "-javaagent:D:b.jar -javaagent:\\c.jar -javaagent:d.jar";
   os.files["C:\\Apps\\jre\\bin\\java.exe"] = "MZ";
   startup().exePath = "C:\\Apps\\tool.exe";
   settleInLauncherFolder();
@@ -127,7 +130,8 @@ TEST_F(ResolvedLaunchTest, EveryFileItNamesIsAFullPath) {
   EXPECT_EQ(paths, (Strings{"C:\\Apps\\tool.exe", "C:\\Apps\\tool.config",
                             "C:\\Apps\\parts\\more.config", "D:\\drive.config",
                             "C:\\Apps\\jre\\bin\\java.exe", "C:\\Apps\\lib", "D:\\",
-                            "C:\\Apps\\a.jar", "C:\\Data"}));
+                            "C:\\Apps\\a.jar", "C:\\Apps\\opts.txt", "D:\\b.jar",
+                            "C:\\c.jar", "C:\\Data\\d.jar", "C:\\Data"}));
   EXPECT_EQ(launch->java, "C:\\Apps\\jre\\bin\\java.exe");
   EXPECT_EQ(launch->applicationFolder, "C:\\Data");
 }
