@@ -118,9 +118,7 @@ void addLoadedFiles(std::vector<NamedFile>& named, const LoaderVariable& variabl
     const size_t end = value.find_first_of(variable.separators, start);
     const std::string item = value.substr(start, end - start);
     if (variable.folders || item.find_first_of(conv.folderSeparators) != std::string::npos) {
-      const std::string full = item.empty()                  ? runsIn
-                               : isAbsolutePath(item, conv) ? item
-                                                            : runsIn + conv.separator + item;
+      const std::string full = item.empty() ? runsIn : fullPathIn(runsIn, item);
       named.push_back({full, what, variable.folders});
     }
     if (end == std::string::npos) return;
@@ -183,7 +181,7 @@ void listFiles(ResolvedLaunch& launch, std::vector<NamedFile>& named,
       addLoadedFiles(named, variable, *value, runsIn);
   for (NamedFile& file : named) {
     if (file.inRunFolder)
-      file.path = fullPathInLauncherFolder(runsIn + platform().conventions().separator + file.path);
+      file.path = fullPathIn(runsIn, file.path);
     if (file.folder)
       addFile(files, file.path, file.what, true);
     else

@@ -74,11 +74,8 @@ bool isUrl(const std::string& value) {
 std::string fullPath(const std::string& path, const std::string& what,
                      bool folder, OptionPathWalk& walk, bool holdsOptions = false) {
   if (path.empty() || isUrl(path)) return path;
-  const PlatformConventions& conv = platform().conventions();
   const std::string full =
-      walk.folder.empty() ? fullPathInLauncherFolder(path)
-      : isAbsolutePath(path, conv) ? path
-                                   : walk.folder + conv.separator + path;
+      walk.folder.empty() ? fullPathInLauncherFolder(path) : fullPathIn(walk.folder, path);
   walk.named.push_back({full, what, folder, holdsOptions});
   if (full == path) return path;
   return ansiReadablePath(full);
@@ -117,10 +114,8 @@ void namedPrograms(const std::string& commands, const std::string& what,
     }
     if (program.find_first_of(conv.folderSeparators) == std::string::npos) continue;
     NamedFile named{program, what, false, false};
-    if (isAbsolutePath(program, conv))
-      named.path = fullPathInLauncherFolder(program);
-    else if (!walk.folder.empty())
-      named.path = walk.folder + conv.separator + program;
+    if (!walk.folder.empty())
+      named.path = fullPathIn(walk.folder, program);
     else
       named.inRunFolder = true;
     walk.named.push_back(named);

@@ -88,13 +88,17 @@ std::string inLauncherFolder(const std::string& path) {
 }
 
 std::string fullPathInLauncherFolder(const std::string& path) {
+  return fullPathIn(launcherFolder(), path);
+}
+
+std::string fullPathIn(const std::string& folder, const std::string& path) {
   const PlatformConventions& conv = platform().conventions();
-  if (isFullyQualifiedPath(path, conv) || !conv.driveLetterPaths ||
-      !isAbsolutePath(path, conv))
-    return inLauncherFolder(path);
-  // "\\x" is of the launcher's drive, "C:x" of that drive's current
-  // folder: the launcher's own where it is the launcher's drive.
-  const std::string folder = launcherFolder();
+  if (isAbsolutePath(path, conv) &&
+      (isFullyQualifiedPath(path, conv) || !conv.driveLetterPaths))
+    return path;
+  if (!isAbsolutePath(path, conv)) return folder + conv.separator + path;
+  // "\\x" is of the folder's drive, "C:x" of that drive's current folder:
+  // the folder itself where it is on that drive.
   const bool driveFolder = folder.size() > 1 && folder[1] == ':';
   if (path[1] != ':') {
     if (driveFolder) return folder.substr(0, 2) + path;

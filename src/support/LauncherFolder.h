@@ -47,6 +47,9 @@ std::string inLauncherFolder(const std::string& path);
 // where it is on C:, else below C:'s root).
 std::string fullPathInLauncherFolder(const std::string& path);
 
+// `path` as a full path of `folder` (a full path itself) by the same rules.
+std::string fullPathIn(const std::string& folder, const std::string& path);
+
 // A relative path of the configuration (a class path entry, the JVM
 // library) for an application that runs in another folder than the
 // launcher's: the launcher's folder's, without the quotes that grouped it.
