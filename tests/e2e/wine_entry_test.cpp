@@ -60,8 +60,8 @@ TEST_F(WineEntryTest, SampleFileIsWrittenInTextModeAndReplacesAnOldOne) {
       if (i > 0 && rest[i - 1] == '\r') ++crlf;
     }
   }
-  EXPECT_EQ(lf, 157u);
-  EXPECT_EQ(crlf, 157u);
+  EXPECT_EQ(lf, 161u);
+  EXPECT_EQ(crlf, 161u);
   EXPECT_LT(bytes.size(), 20000u) << "the old file is replaced, not appended to";
 }
 
