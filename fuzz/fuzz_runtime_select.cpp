@@ -178,13 +178,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& name : enumerable) {
       auto key = os.registry.find(RUNTIMES + "\\" + name);
       if (key == os.registry.end()) continue;
-      auto home = key->second.values.find("JavaHome");
-      if (name.size() > 255 || home == key->second.values.end() ||
-          home->second != homeOf(name) || !installed(name) ||
-          !seen.insert(name).second)
-        continue;
+      auto value = key->second.values.find("JavaHome");
+      if (name.size() > 255 || value == key->second.values.end()) continue;
+      // The home as the sources trim it: "1./" is the home of "1." too.
+      std::string home = value->second;
+      while (home.size() > 1 && (home.back() == '\\' || home.back() == '/')) home.pop_back();
+      if (!os.files.count(home + "\\bin\\javaw.exe") || !seen.insert(home).second) continue;
       Extra extra;
-      extra.home = homeOf(name);
+      extra.home = home;
       extra.version = versionOfName(name);
       if (extra.version && versionNumbers(*extra.version).empty())
         extra.version.reset();
