@@ -181,6 +181,8 @@ std::string programText(const std::string& javaPath) {
 
 ChildCommand handedToChild(ChildCommand command) {
   // '?' is no syntax, so the line of faithful words is the faithful line.
+  // A line that fits the code page whole, as most do, is handed as it is.
+  if (fitsAnsi(command.line)) return command;
   const std::string rest = command.line.substr(command.programEnd);
   std::string faithful = ansiFaithfulText(rest);
   if (faithful != rest) {
