@@ -55,6 +55,26 @@ const char* const CHANGE_CLASS_LOADING[] = {
     "-XX:-BytecodeVerification",
 };
 
+// Options of the heap the VM maps an archive into: with other ones it
+// starts without the archive, and says so only in its own log.
+const char* const CHANGE_HEAP[] = {
+    "-Xmx",
+    "-XX:MaxHeapSize",
+    "-XX:MaxRAM",
+    "-XX:+UseSerialGC",
+    "-XX:+UseParallelGC",
+    "-XX:+UseG1GC",
+    "-XX:+UseZGC",
+    "-XX:+UseShenandoahGC",
+    "-XX:+UseEpsilonGC",
+};
+
+// A file's size and modification time, which change when it is replaced.
+std::string factsText(const FileFacts& facts) {
+  return std::to_string(facts.size) + " " + std::to_string(facts.modifiedSeconds) + "." +
+         std::to_string(facts.modifiedNanoseconds);
+}
+
 template <size_t N>
 bool beginsWithAny(const std::string& option, const char* const (&table)[N]) {
   for (const char* prefix : table) {
@@ -82,7 +102,7 @@ bool optionKeepsCacheAway(const std::string& option) {
 }
 
 bool optionChangesClassLoading(const std::string& option) {
-  return beginsWithAny(option, CHANGE_CLASS_LOADING);
+  return beginsWithAny(option, CHANGE_CLASS_LOADING) || beginsWithAny(option, CHANGE_HEAP);
 }
 
 std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
@@ -98,6 +118,12 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   runtime.add(launcherFolder());
   Fnv64 application;
   application.add(releaseText);
+  // Another build of the same release (a runtime replaced in place) is
+  // another VM: it declines the archive of the one before.
+  const std::string vm =
+      runtimeHome + os.conventions().separator + os.conventions().jvmLibraries.front();
+  if (const std::optional<FileFacts> facts = os.fileFacts(vm))
+    application.add("vm " + factsText(*facts));
   for (const std::string& entry : classPath) {
     application.add(entry);
     std::optional<FileFacts> facts = os.fileFacts(entry);
@@ -106,9 +132,7 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
       continue;
     }
     if (facts->isDirectory) return std::nullopt;
-    application.add(std::to_string(facts->size) + " " +
-                    std::to_string(facts->modifiedSeconds) + "." +
-                    std::to_string(facts->modifiedNanoseconds));
+    application.add(factsText(*facts));
   }
   application.add("options");
   for (const std::string& option : vmOptions)

@@ -11,7 +11,8 @@ namespace tarvik {
 
 // Two hashes as 16 hexadecimal digits each: `runtime`, the launcher's part
 // (launcherKeyPart) and 8 digits of the runtime's home and the launcher's
-// folder; `application` of the runtime's `release` file, the class path
+// folder; `application` of the runtime's `release` file and VM library
+// (its size and modification time), the class path
 // (each entry with its size and modification time) and the VM options that
 // change class loading.
 struct CacheKey {
@@ -31,8 +32,8 @@ bool isThisLaunchersKey(const std::string& key);
 // or keeps the VM from using an archive, so the launcher adds nothing.
 bool optionKeepsCacheAway(const std::string& option);
 
-// Whether a VM option changes which classes load, or how, so that an
-// archive made without it does not fit.
+// Whether a VM option changes which classes load, or how, or the heap they
+// are mapped into, so that an archive made without it does not fit.
 bool optionChangesClassLoading(const std::string& option);
 
 // The key, reading each class path entry's facts through the platform

@@ -96,7 +96,8 @@ std::string joinClassPath(const std::vector<std::string>& entries,
 
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
                                               bool& heapGiven,
-                                              std::vector<NamedFile>* named) {
+                                              std::vector<NamedFile>* named,
+                                              bool inProcessWords) {
   std::vector<VmOptionText> texts;
   texts.reserve(s.vmParams.size());
   heapGiven = false;
@@ -110,23 +111,26 @@ std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
     // java.exe reads its options and class path in the ANSI code page.
     std::string text = ansiReadableOption(vmOptionText(s, name));
     std::vector<std::string> words = splitWindowsArguments(text);
-    std::vector<std::string> inProcess = words;
-    if (!s.vmParamsAsWords.count(name)) {
-      auto value = s.vmParamValues.find(name);
-      inProcess = {ansiReadableOption(
-          value != s.vmParamValues.end() && !value->second.empty()
-              ? name + "=" + withoutSurroundingQuotes(value->second)
-              : withoutSurroundingQuotes(name))};
-    }
     // Read from the launcher's folder, where the application runs there,
     // they name those files as written.
     std::vector<std::string> full = withFullOptionPaths(words, childWalk);
+    std::vector<std::string> inProcess;
+    if (inProcessWords) {
+      inProcess = words;
+      if (!s.vmParamsAsWords.count(name)) {
+        auto value = s.vmParamValues.find(name);
+        inProcess = {ansiReadableOption(
+            value != s.vmParamValues.end() && !value->second.empty()
+                ? name + "=" + withoutSurroundingQuotes(value->second)
+                : withoutSurroundingQuotes(name))};
+      }
+      std::vector<std::string> fullInProcess = withFullOptionPaths(inProcess, inProcessWalk);
+      if (runsElsewhere) inProcess = std::move(fullInProcess);
+    }
     if (full != words && runsElsewhere) {
       text = textOfWords(text, full);
       words = std::move(full);
     }
-    std::vector<std::string> fullInProcess = withFullOptionPaths(inProcess, inProcessWalk);
-    if (runsElsewhere) inProcess = std::move(fullInProcess);
     texts.push_back({std::move(text), std::move(words), std::move(inProcess)});
   }
   if (named)
@@ -177,6 +181,8 @@ std::string programText(const std::string& javaPath) {
 
 ChildCommand handedToChild(ChildCommand command) {
   // '?' is no syntax, so the line of faithful words is the faithful line.
+  // A line that fits the code page whole, as most do, is handed as it is.
+  if (fitsAnsi(command.line)) return command;
   const std::string rest = command.line.substr(command.programEnd);
   std::string faithful = ansiFaithfulText(rest);
   if (faithful != rest) {

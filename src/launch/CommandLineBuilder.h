@@ -62,10 +62,12 @@ struct VmOptionText {
 // The configured VM options in list order (java.exe reads them in the ANSI
 // code page), every relative path an option names made a path of the
 // launcher's folder; `heapGiven` is set when one of them sets the heap
-// limit, and `named` gets the files the options name.
+// limit, and `named` gets the files the options name. `inProcess` is left
+// empty without `inProcessWords`: a child started alone never reads it.
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
                                               bool& heapGiven,
-                                              std::vector<NamedFile>* named = nullptr);
+                                              std::vector<NamedFile>* named = nullptr,
+                                              bool inProcessWords = true);
 
 // The child's command made from the resolved launch.
 std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch);

@@ -217,7 +217,10 @@ std::optional<ResolvedLaunch> resolveLaunch(FileList list) {
   if (!launch.inProcess) resolveJava(launch, launch.javaAsGiven);
   const bool library = launch.inProcess;
   const std::string& runtimeFile = library ? launch.jvmLibrary : launch.java;
-  launch.runtimeHome = homeOf(runtimeFile, library);
+  // Only the cache and the list of files read the runtime's home: finding
+  // it follows links, which a plain launch need not pay for.
+  if (s.startupCache || list == FileList::Made)
+    launch.runtimeHome = homeOf(runtimeFile, library);
 
   for (const std::string& written : s.classPath) {
     const std::string bare = withoutQuotes(written);
@@ -226,7 +229,8 @@ std::optional<ResolvedLaunch> resolveLaunch(FileList list) {
   }
 
   std::vector<NamedFile> named;
-  launch.vmOptions = configuredVmOptions(s, launch.heapGiven, &named);
+  launch.vmOptions =
+      configuredVmOptions(s, launch.heapGiven, &named, launch.inProcess || s.startupCache);
   launch.taskbarAgent = taskbarIdentityAgent(launch.inProcess);
 
   if (list == FileList::Made) listFiles(launch, named, runtimeFile);

@@ -81,6 +81,7 @@ class StartupCacheTest : public LauncherTest {
     os.env["LOCALAPPDATA"] = "C:\\Users\\u\\AppData\\Local";
     os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"17.0.9\"\n";
     os.files["C:\\jdk\\bin\\server\\classes.jsa"] = "base";
+    os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm";
     os.files["C:\\Apps\\a.jar"] = "jar";
   }
 
@@ -445,7 +446,14 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
       {"a module option", [](FakePlatform&, LaunchSettings&) { addVmParam("--add-modules=java.sql"); }, true},
       {"compressed pointers", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:-UseCompressedOops"); }, true},
       {"a property", [](FakePlatform&, LaunchSettings&) { addVmParam("-Dmode=1"); }, false},
-      {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, false},
+      // The VM would start without an archive made with other settings of
+      // its heap, silently.
+      {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, true},
+      {"the garbage collector", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:+UseSerialGC"); }, true},
+      {"the garbage collector in JAVA_TOOL_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["JAVA_TOOL_OPTIONS"] = "-XX:+UseParallelGC"; }, true},
+      {"the heap's share of memory in JDK_JAVA_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["JDK_JAVA_OPTIONS"] = "-XX:MaxRAMPercentage=50"; }, true},
+      {"another build of the same version (its VM library, not its release file)",
+       [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm2"; }, true},
       {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
       {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
       {"the launcher's folder (another application of that name)",
