@@ -100,9 +100,11 @@ std::string wildcardFolder(const std::string& entry) {
   const PlatformConventions& conv = platform().conventions();
   const size_t cut = entry.find_last_of(conv.folderSeparators, star);
   if (cut == std::string::npos) return launcherFolder();
-  // A root keeps its separator: "D:\*" is the folder D:\, "/*" is /.
+  // A root keeps its separator: "D:\*" is the folder D:\, "/*" is /, and
+  // "\\*" the root of the launcher's drive.
   const std::string folder = entry.substr(0, cut);
-  return isFullyQualifiedPath(folder, conv) ? folder : entry.substr(0, cut + 1);
+  return isFullyQualifiedPath(folder, conv) ? folder
+                                            : fullPathInLauncherFolder(entry.substr(0, cut + 1));
 }
 
 // The files or folders a loader variable names, relative ones read from
