@@ -454,6 +454,9 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
       {"the heap's share of memory in JDK_JAVA_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["JDK_JAVA_OPTIONS"] = "-XX:MaxRAMPercentage=50"; }, true},
       {"another build of the same version (its VM library, not its release file)",
        [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm2"; }, true},
+      // A cache folder copied from a machine of another processor: the VM
+      // would start without the archive, silently.
+      {"another processor", [](FakePlatform& os, LaunchSettings&) { os.processor = "AuthenticAMD 00a20f12 7ef8320b 178bfbff 219c97a9 0040068c 00000010"; }, true},
       {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
       {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
       {"the launcher's folder (another application of that name)",
