@@ -124,6 +124,10 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
       runtimeHome + os.conventions().separator + os.conventions().jvmLibraries.front();
   if (const std::optional<FileFacts> facts = os.fileFacts(vm))
     application.add("vm " + factsText(*facts));
+  // A cache folder copied from a machine of another processor: the VM's
+  // code in the archive may use instructions this one lacks, and the VM
+  // declines it silently.
+  application.add("cpu " + os.processorIdentity());
   for (const std::string& entry : classPath) {
     application.add(entry);
     std::optional<FileFacts> facts = os.fileFacts(entry);

@@ -12,7 +12,7 @@ namespace tarvik {
 // Two hashes as 16 hexadecimal digits each: `runtime`, the launcher's part
 // (launcherKeyPart) and 8 digits of the runtime's home and the launcher's
 // folder; `application` of the runtime's `release` file and VM library
-// (its size and modification time), the class path
+// (its size and modification time), the processor's identity, the class path
 // (each entry with its size and modification time) and the VM options that
 // change class loading.
 struct CacheKey {
