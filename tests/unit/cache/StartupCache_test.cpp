@@ -105,11 +105,13 @@ class StartupCacheTest : public LauncherTest {
     return text;
   }
 
-  // The names of the files in the cache folder (keys hidden when asked).
+  // The names of the files in the cache folder (keys hidden when asked),
+  // but the parts of keys beside the archives (KeyPartsSayWhatChanged).
   std::vector<std::string> cacheFiles(bool hideKeys = true) {
     std::vector<std::string> names;
     for (const auto& file : os.files)
-      if (file.first.rfind(FOLDER, 0) == 0)
+      if (file.first.rfind(FOLDER, 0) == 0 &&
+          file.first.compare(file.first.size() - 4, 4, ".key") != 0)
         names.push_back(hideKeys ? hidden(file.first)
                                  : file.first.substr(sizeof FOLDER));
     return names;
@@ -467,6 +469,72 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
     row.apply(os, set);
     EXPECT_EQ(keyOfOptions() != before, row.newArchive) << row.change;
     reset();
+  }
+}
+
+// A launch that finds the archive of its runtime under another key says in
+// the -log file which part of the key changed, from the parts kept beside
+// the archive.
+TEST_F(StartupCacheTest, KeyPartsSayWhatChanged) {
+  const std::string heap = "the heap's or garbage collector's options changed";
+  const std::string processor = "the processor changed (a cache from another machine)";
+  const struct {
+    const char* change;
+    std::function<void(FakePlatform&, LaunchSettings&)> apply;
+    std::string line;
+    bool logging;
+  } cases[] = {
+      {"nothing", [](FakePlatform&, LaunchSettings&) {}, "", true},
+      {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, heap, true},
+      {"the garbage collector", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:+UseZGC"); }, heap, true},
+      {"the garbage collector in JAVA_TOOL_OPTIONS",
+       [](FakePlatform& os, LaunchSettings&) { os.env["JAVA_TOOL_OPTIONS"] = "-XX:+UseParallelGC"; },
+       "the options of JAVA_TOOL_OPTIONS, JDK_JAVA_OPTIONS or _JAVA_OPTIONS changed", true},
+      {"another processor", [](FakePlatform& os, LaunchSettings&) { os.processor = "AuthenticAMD"; }, processor, true},
+      {"another build of the same version",
+       [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm2"; },
+       "the runtime's VM library changed (another build)", true},
+      {"the release file", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\release"] += "X=1\n"; },
+       "the runtime's release changed", true},
+      {"a jar", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\Apps\\a.jar"] = "jar2"; }, "the class path changed", true},
+      {"a module option", [](FakePlatform&, LaunchSettings&) { addVmParam("--add-modules=java.sql"); },
+       "the VM options that change class loading changed", true},
+      {"two parts",
+       [](FakePlatform& os, LaunchSettings&) {
+         addVmParam("-Xmx2g");
+         os.processor = "AuthenticAMD";
+       },
+       processor + "; " + heap, true},
+      {"the heap size, no -log", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, "", false},
+  };
+  for (const auto& row : cases) {
+    reset();
+    opt.logToFile = row.logging;
+    options();
+    const std::string key = keyOfOptions();
+    os.files[file("tool." + key + ".12288.jsa")] = archive17();
+    row.apply(os, set);
+    os.err.clear();
+    options();
+    EXPECT_EQ(os.err, row.line.empty() ? "" : "Startup cache: made anew: " + row.line + "\n")
+        << row.change;
+  }
+  // Parts not known: an archive made before they were kept, or a file of
+  // another kind under their name.
+  for (const char* parts : {"", "gone", "runtime\nheap 12\0\xff"}) {
+    reset();
+    opt.logToFile = true;
+    options();
+    const std::string key = keyOfOptions();
+    os.files[file("tool." + key + ".12288.jsa")] = archive17();
+    if (std::string(parts) == "gone")
+      os.files.erase(file("tool." + key + ".key"));
+    else
+      os.files[file("tool." + key + ".key")] = parts;
+    addVmParam("-Xmx2g");
+    os.err.clear();
+    options();
+    EXPECT_EQ(os.err, "Startup cache: made anew: the key changed\n") << parts;
   }
 }
 
