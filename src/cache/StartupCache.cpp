@@ -390,14 +390,26 @@ class Shelf {
       os.removeFile(others[i].path);
     files_ = filesOf(folder_, app_);
     // The parts of a key no file of the application holds any more.
-    for (const CacheFile& file : files_) {
-      if (file.kind != FileKind::KeyParts || file.key == key_) continue;
-      if (std::none_of(files_.begin(), files_.end(), [&file](const CacheFile& other) {
-            return other.key == file.key && other.kind != FileKind::KeyParts;
-          }))
-        os.removeFile(file.path);
-    }
+    for (const CacheFile& file : files_)
+      if (file.key != key_) dropLoneKeyParts(file);
     files_ = filesOf(folder_, app_);
+  }
+
+  // Removes the parts of `file`'s key when it is they alone that stand
+  // under the key: no archive was made of it.
+  void dropLoneKeyParts(const CacheFile& file) const {
+    if (file.kind != FileKind::KeyParts) return;
+    if (std::none_of(files_.begin(), files_.end(), [&file](const CacheFile& other) {
+          return other.key == file.key && other.kind != FileKind::KeyParts;
+        }))
+      platform().removeFile(file.path);
+  }
+
+  // Once this key's archive could not be made: its parts go with it.
+  void dropKeyPartsWithoutArchive() {
+    files_ = filesOf(folder_, app_);
+    for (const CacheFile& file : files_)
+      if (file.key == key_) dropLoneKeyParts(file);
   }
 
   // Keeps the key's parts beside its archive, once.
@@ -492,7 +504,7 @@ class Shelf {
       if (file.key == key_ || !startsWith(file.key, runtime_)) continue;
       if (file.kind == FileKind::Sized || file.kind == FileKind::Kept) stale = true;
       if (file.kind == FileKind::KeyParts)
-        before = platform().readRegularFile(file.path, MAX_KEY_PARTS_BYTES).content;
+        before = platform().readFileStart(file.path, MAX_KEY_PARTS_BYTES);
     }
     if (!stale) return;
     writeLogNote("Startup cache: made anew: " + keyChangeText(before.value_or(""), parts_) +
@@ -853,6 +865,7 @@ void finishStartupCache() {
   // The VM has ended: what it did not write whole, it never will.
   if (!written || !isWhole(written->file)) {
     platform().removeFile(partial);
+    if (written) written->shelf.dropKeyPartsWithoutArchive();
     return;
   }
   written->shelf.promote(partial);
