@@ -507,12 +507,17 @@ TEST_F(StartupCacheTest, KeyPartsSayWhatChanged) {
        processor + "; " + heap, true},
       {"the heap size, no -log", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, "", false},
   };
-  for (const auto& row : cases) {
+  // A launch that made the archive of its key; the key.
+  const auto archived = [this](bool logging) {
     reset();
-    opt.logToFile = row.logging;
+    opt.logToFile = logging;
     options();
     const std::string key = keyOfOptions();
     os.files[file("tool." + key + ".12288.jsa")] = archive17();
+    return key;
+  };
+  for (const auto& row : cases) {
+    archived(row.logging);
     row.apply(os, set);
     os.err.clear();
     options();
@@ -522,11 +527,7 @@ TEST_F(StartupCacheTest, KeyPartsSayWhatChanged) {
   // Parts not known: an archive made before they were kept, or a file of
   // another kind under their name.
   for (const char* parts : {"", "gone", "runtime\nheap 12\0\xff"}) {
-    reset();
-    opt.logToFile = true;
-    options();
-    const std::string key = keyOfOptions();
-    os.files[file("tool." + key + ".12288.jsa")] = archive17();
+    const std::string key = archived(true);
     if (std::string(parts) == "gone")
       os.files.erase(file("tool." + key + ".key"));
     else
