@@ -1,6 +1,7 @@
 #include "cache/CacheKey.h"
 
 #include <cstdint>
+#include <map>
 
 #include "LaunchSettings.h"
 #include "support/Fnv64.h"
@@ -69,6 +70,21 @@ const char* const CHANGE_HEAP[] = {
     "-XX:+UseEpsilonGC",
 };
 
+// The parts of the key, each with what its change means to the user.
+const struct {
+  const char* name;
+  const char* change;
+} KEY_PART_CHANGES[] = {
+    {"runtime", "the runtime's release changed"},
+    {"vm", "the runtime's VM library changed (another build)"},
+    {"cpu", "the processor changed (a cache from another machine)"},
+    {"classpath", "the class path changed"},
+    {"loading", "the VM options that change class loading changed"},
+    {"heap", "the heap's or garbage collector's options changed"},
+    {"variables",
+     "the options of JAVA_TOOL_OPTIONS, JDK_JAVA_OPTIONS or _JAVA_OPTIONS changed"},
+};
+
 // A file's size and modification time, which change when it is replaced.
 std::string factsText(const FileFacts& facts) {
   return std::to_string(facts.size) + " " + std::to_string(facts.modifiedSeconds) + "." +
@@ -108,7 +124,8 @@ bool optionChangesClassLoading(const std::string& option) {
 std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
                                     const std::string& releaseText,
                                     const std::vector<std::string>& classPath,
-                                    const std::vector<std::string>& vmOptions) {
+                                    const std::vector<std::string>& vmOptions,
+                                    const std::vector<std::string>& variableOptions) {
   Platform& os = platform();
   Fnv64 runtime;
   runtime.add(runtimeHome);
@@ -117,28 +134,77 @@ std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
   // own.
   runtime.add(launcherFolder());
   Fnv64 application;
-  application.add(releaseText);
+  // Each part's own hash, for the line that says which changed.
+  Fnv64 vmPart, cpuPart, classPathPart, loadingPart, heapPart, variablesPart;
+  const auto add = [&application](Fnv64& part, const std::string& text) {
+    application.add(text);
+    part.add(text);
+  };
+  Fnv64 releasePart;
+  add(releasePart, releaseText);
   // Another build of the same release (a runtime replaced in place) is
   // another VM: it declines the archive of the one before.
   const std::string vm =
       runtimeHome + os.conventions().separator + os.conventions().jvmLibraries.front();
   if (const std::optional<FileFacts> facts = os.fileFacts(vm))
-    application.add("vm " + factsText(*facts));
+    add(vmPart, "vm " + factsText(*facts));
+  // A cache folder copied from a machine of another processor: the VM's
+  // code in the archive may use instructions this one lacks, and the VM
+  // declines it silently.
+  add(cpuPart, "cpu " + os.processorIdentity());
   for (const std::string& entry : classPath) {
-    application.add(entry);
+    add(classPathPart, entry);
     std::optional<FileFacts> facts = os.fileFacts(entry);
     if (!facts) {
-      application.add("missing");
+      add(classPathPart, "missing");
       continue;
     }
     if (facts->isDirectory) return std::nullopt;
-    application.add(factsText(*facts));
+    add(classPathPart, factsText(*facts));
   }
   application.add("options");
-  for (const std::string& option : vmOptions)
-    if (optionChangesClassLoading(option)) application.add(option);
+  for (const std::string& option : vmOptions) {
+    if (beginsWithAny(option, CHANGE_HEAP))
+      add(heapPart, option);
+    else if (optionChangesClassLoading(option))
+      add(loadingPart, option);
+  }
+  for (const std::string& option : variableOptions)
+    if (optionChangesClassLoading(option)) add(variablesPart, option);
+  const struct {
+    const char* name;
+    const Fnv64& hash;
+  } parts[] = {
+      {KEY_PART_CHANGES[0].name, releasePart}, {KEY_PART_CHANGES[1].name, vmPart},
+      {KEY_PART_CHANGES[2].name, cpuPart},     {KEY_PART_CHANGES[3].name, classPathPart},
+      {KEY_PART_CHANGES[4].name, loadingPart}, {KEY_PART_CHANGES[5].name, heapPart},
+      {KEY_PART_CHANGES[6].name, variablesPart},
+  };
+  std::string partsText;
+  for (const auto& part : parts)
+    partsText += std::string(part.name) + " " + part.hash.hex() + "\n";
   return CacheKey{launcherKeyPart() + runtime.hex().substr(0, 8),
-                  application.hex()};
+                  application.hex(), partsText};
+}
+
+std::string keyChangeText(const std::string& before, const std::string& now) {
+  std::map<std::string, std::string> old;
+  for (const std::string& line : splitOn(before, '\n')) {
+    const size_t space = line.find(' ');
+    if (space != std::string::npos) old[line.substr(0, space)] = line.substr(space + 1);
+  }
+  std::string changed;
+  for (const std::string& line : splitOn(now, '\n')) {
+    const size_t space = line.find(' ');
+    if (space == std::string::npos) continue;
+    const auto found = old.find(line.substr(0, space));
+    if (found == old.end()) return "the key changed";
+    if (found->second == line.substr(space + 1)) continue;
+    for (const auto& row : KEY_PART_CHANGES)
+      if (line.compare(0, space, row.name) == 0)
+        changed += (changed.empty() ? "" : "; ") + std::string(row.change);
+  }
+  return changed.empty() ? "the key changed" : changed;
 }
 
 }  // namespace tarvik

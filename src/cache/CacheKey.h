@@ -12,12 +12,17 @@ namespace tarvik {
 // Two hashes as 16 hexadecimal digits each: `runtime`, the launcher's part
 // (launcherKeyPart) and 8 digits of the runtime's home and the launcher's
 // folder; `application` of the runtime's `release` file and VM library
-// (its size and modification time), the class path
+// (its size and modification time), the processor's identity, the class path
 // (each entry with its size and modification time) and the VM options that
 // change class loading.
 struct CacheKey {
   std::string runtime;
   std::string application;
+  // The parts of `application`, a line "<part> <hash>" each (the runtime's
+  // release, the VM library, the processor, the class path, the options
+  // that change class loading, those of the heap, those of the variables
+  // of options), kept beside the archive to say later which changed.
+  std::string parts;
 };
 
 // The first 8 digits of every key of the launcher in its folder: what
@@ -37,13 +42,20 @@ bool optionKeepsCacheAway(const std::string& option);
 bool optionChangesClassLoading(const std::string& option);
 
 // The key, reading each class path entry's facts through the platform
-// (`classPath`: the entries as the VM will find them). Nothing when an entry
-// is a folder: the VM archives classes from JAR files only, and fails at
-// exit on a folder that holds any.
+// (`classPath`: the entries as the VM will find them; `vmOptions` the
+// launch's own, `variableOptions` those of the variables of options).
+// Nothing when an entry is a folder: the VM archives classes from JAR files
+// only, and fails at exit on a folder that holds any.
 std::optional<CacheKey> cacheKeyFor(const std::string& runtimeHome,
                                     const std::string& releaseText,
                                     const std::vector<std::string>& classPath,
-                                    const std::vector<std::string>& vmOptions);
+                                    const std::vector<std::string>& vmOptions,
+                                    const std::vector<std::string>& variableOptions);
+
+// What changed between the parts of two keys, for the user ("the heap's or
+// garbage collector's options changed"); "the key changed" when the parts
+// of the older key are not known (no file, or one of another kind).
+std::string keyChangeText(const std::string& before, const std::string& now);
 
 }  // namespace tarvik
 

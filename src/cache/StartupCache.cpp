@@ -18,6 +18,7 @@
 #include "os/ReleaseFile.h"
 #include "runtime/RuntimeRelease.h"
 #include "support/FileSystem.h"
+#include "support/LauncherFiles.h"
 #include "support/Message.h"
 #include "support/LauncherFolder.h"
 #include "support/TextUtil.h"
@@ -96,7 +97,13 @@ const char VERIFIED_CACHE_OPTION[] = "-XX:+VerifySharedSpaces";
 // from a training's configuration (a second or two for most applications).
 constexpr int64_t AOT_CACHE_MAKING_MILLIS = 120000;
 
-enum class FileKind { Sized, Kept, Partial, Training, TrainingLog, Verdict };
+enum class FileKind { Sized, Kept, Partial, Training, TrainingLog, Verdict, KeyParts };
+
+// The parts of an archive's key, "<app>.<key>.key" beside it: what tells a
+// later launch with another key which part changed.
+constexpr char KEY_PARTS_ENDING[] = "key";
+// The most of such a file the launcher reads.
+constexpr uint64_t MAX_KEY_PARTS_BYTES = 4096;
 
 // What a launch found out about an application and runtime, kept as an
 // empty file "<app>.<key>.<ending>" until the key changes; the cache stands
@@ -158,6 +165,10 @@ std::optional<CacheFile> readName(const std::string& folder,
                  FileKind::Kept, 0, std::nullopt, ""};
   if (parts.size() == 2 && parts[1] == "jsa") return file;
   if (parts.size() == 2) {
+    if (parts[1] == KEY_PARTS_ENDING) {
+      file.kind = FileKind::KeyParts;
+      return file;
+    }
     for (const auto& verdict : VERDICTS) {
       if (parts[1] != verdict.ending) continue;
       file.kind = FileKind::Verdict;
@@ -325,6 +336,7 @@ class Shelf {
         app_(std::move(app)),
         runtime_(key.runtime),
         key_(key.runtime + key.application),
+        parts_(key.parts),
         ending_(std::move(ending)),
         files_(filesOf(folder_, app_)) {}
 
@@ -335,6 +347,7 @@ class Shelf {
     std::vector<CacheFile> others;
     bool haveArchive = false;
     finishedTrainings_.clear();
+    tellWhatChanged();
     // A copy: moving a file into place reads the folder anew.
     const std::vector<CacheFile> found = files_;
     for (const CacheFile& file : found) {
@@ -358,7 +371,8 @@ class Shelf {
       } else if (file.key != key_) {
         // An application of the same name in another folder keeps its
         // archives: its own launches count them.
-        if (isThisLaunchersKey(file.key)) others.push_back(file);
+        if (isThisLaunchersKey(file.key) && file.kind != FileKind::KeyParts)
+          others.push_back(file);
       } else if (file.kind == FileKind::Sized) {
         // Two launches may each have moved an archive into place; one is
         // enough.
@@ -374,6 +388,41 @@ class Shelf {
               });
     for (size_t i = MAX_ARCHIVES_PER_APPLICATION - 1; i < others.size(); ++i)
       os.removeFile(others[i].path);
+    files_ = filesOf(folder_, app_);
+    // The parts of a key no file of the application holds any more.
+    for (const CacheFile& file : files_)
+      if (file.key != key_) dropLoneKeyParts(file);
+    files_ = filesOf(folder_, app_);
+  }
+
+  // Removes the parts of `file`'s key when it is they alone that stand
+  // under the key: no archive was made of it.
+  void dropLoneKeyParts(const CacheFile& file) const {
+    if (file.kind != FileKind::KeyParts) return;
+    if (std::none_of(files_.begin(), files_.end(), [&file](const CacheFile& other) {
+          return other.key == file.key && other.kind != FileKind::KeyParts;
+        }))
+      platform().removeFile(file.path);
+  }
+
+  // Once this key's archive could not be made: its parts go with it.
+  void dropKeyPartsWithoutArchive() {
+    files_ = filesOf(folder_, app_);
+    for (const CacheFile& file : files_)
+      if (file.key == key_) dropLoneKeyParts(file);
+  }
+
+  // Keeps the key's parts beside its archive, once.
+  void keepKeyParts() {
+    const std::string path = ofThisKey(KEY_PARTS_ENDING);
+    for (const CacheFile& file : files_)
+      if (file.key == key_ && file.kind == FileKind::KeyParts) return;
+    std::string refusal;
+    LauncherFile made = createLauncherFile(LauncherFileKind::CacheKeyParts, path, &refusal);
+    if (!made.file) return;
+    made.file->write(parts_);
+    // A file cut short says nothing specific later; none is better.
+    if (!made.file->close()) platform().removeFile(path);
     files_ = filesOf(folder_, app_);
   }
 
@@ -446,6 +495,22 @@ class Shelf {
   }
 
  private:
+  // When an archive of this runtime stands under another key, one line in
+  // the -log file says which part of the key changed.
+  void tellWhatChanged() const {
+    std::optional<std::string> before;
+    bool stale = false;
+    for (const CacheFile& file : files_) {
+      if (file.key == key_ || !startsWith(file.key, runtime_)) continue;
+      if (file.kind == FileKind::Sized || file.kind == FileKind::Kept) stale = true;
+      if (file.kind == FileKind::KeyParts)
+        before = platform().readFileStart(file.path, MAX_KEY_PARTS_BYTES);
+    }
+    if (!stale) return;
+    writeLogNote("Startup cache: made anew: " + keyChangeText(before.value_or(""), parts_) +
+                 "\n");
+  }
+
   // The path "<folder>/<app>.<key>.<rest>".
   std::string ofThisKey(const std::string& rest) const {
     return folder_ + platform().conventions().separator + app_ + "." + key_ + "." + rest;
@@ -463,6 +528,7 @@ class Shelf {
   std::string app_;
   std::string runtime_;
   std::string key_;
+  std::string parts_;
   std::string ending_;
   std::vector<CacheFile> files_;
   std::vector<std::string> finishedTrainings_;
@@ -511,7 +577,7 @@ std::optional<ShelvedFile> shelvedFile(const std::string& path,
   const std::string app = appBaseName(startup().exePath);
   std::optional<CacheFile> file = readName(folder, app, path.substr(cut + 1));
   if (!file) return std::nullopt;
-  const CacheKey key{file->key.substr(0, 16), file->key.substr(16)};
+  const CacheKey key{file->key.substr(0, 16), file->key.substr(16), ""};
   return ShelvedFile{*file, Shelf(folder, app, key, ending)};
 }
 
@@ -688,8 +754,9 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
   if (method == CacheMethod::None) return {};
 
   std::vector<std::string> userOptions = vmOptionsInProcess(launch);
-  for (const std::string& option : environmentVmOptions())
-    userOptions.push_back(option);
+  const std::vector<std::string> variableOptions = environmentVmOptions();
+  const std::vector<std::string> configuredOptions = userOptions;
+  userOptions.insert(userOptions.end(), variableOptions.begin(), variableOptions.end());
   for (const std::string& option : userOptions)
     if (optionKeepsCacheAway(option)) return {};
   // A dynamic archive builds on the runtime's own; an ahead-of-time cache
@@ -702,7 +769,8 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
     return {};
   }
   const std::optional<CacheKey> key =
-      cacheKeyFor(runtimeHome, *release, classPathFiles(launch), userOptions);
+      cacheKeyFor(runtimeHome, *release, classPathFiles(launch), configuredOptions,
+                  variableOptions);
   if (!key) {
     note("the class path holds a folder; the VM archives JAR files only");
     return {};
@@ -737,9 +805,11 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
     // step checks it against the recorded one (wildcards left to Java's
     // launcher, relative entries read from the folder it runs in).
     const std::vector<std::string> classPath = handedClassPathEntries(launch);
-    if (!dryRun)
+    if (!dryRun) {
+      shelf.keepKeyParts();
       for (const std::string& training : shelf.finishedTrainings())
         makeAotCache(shelf, training, java, classPath);
+    }
     return aotCacheOptions(shelf, *folder, userOptions, vmOptions, java,
                            classPath, dryRun);
   }
@@ -763,6 +833,7 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
         return {};
       if (!canWriteArchive(*folder, partial)) return {};
       os.removeFile(partial);
+      shelf.keepKeyParts();
     }
     vmOptions.push_back("-XX:+AutoCreateSharedArchive");
     vmOptions.push_back("-XX:SharedArchiveFile=" + archive);
@@ -777,6 +848,7 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
   }
   if (!dryRun) {
     if (!canWriteArchive(*folder, partial)) return {};
+    shelf.keepKeyParts();
     startup().pendingArchive = partial;
   }
   vmOptions.push_back("-XX:ArchiveClassesAtExit=" + partial);
@@ -793,6 +865,7 @@ void finishStartupCache() {
   // The VM has ended: what it did not write whole, it never will.
   if (!written || !isWhole(written->file)) {
     platform().removeFile(partial);
+    if (written) written->shelf.dropKeyPartsWithoutArchive();
     return;
   }
   written->shelf.promote(partial);

@@ -547,6 +547,10 @@ class Platform {
 
   // 0 when it cannot be read.
   virtual uint64_t physicalMemoryBytes() = 0;
+  // The processor's identity as one text line: on x86-64 its vendor,
+  // family, model and the feature flags a VM's generated code depends on
+  // (the same on every core of the machine); empty on other architectures.
+  virtual std::string processorIdentity() = 0;
 
   // Once an instance has been claimed, every child started holds the claim
   // too, so that it lasts as long as the application runs.

@@ -4,6 +4,7 @@
 #endif
 
 #include "os/PosixPlatform.h"
+#include "os/ProcessorIdentity.h"
 #include "os/StdioOutputFile.h"
 
 #include <dirent.h>
@@ -196,6 +197,10 @@ uint64_t PosixPlatform::physicalMemoryBytes() {
   long pageSize = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+std::string PosixPlatform::processorIdentity() {
+  return processorIdentityFromCpuid();
 }
 
 bool PosixPlatform::openWithAssociatedProgram(const std::string& file) {

@@ -34,6 +34,7 @@ class PosixPlatform : public Platform {
   std::unique_ptr<RegistryKey> openRegistryKey(
       const RegistryPlace& place, const std::string& path) override;
   uint64_t physicalMemoryBytes() override;
+  std::string processorIdentity() override;
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;

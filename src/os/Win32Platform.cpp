@@ -19,6 +19,7 @@
 #include <ctime>
 #include <functional>
 
+#include "os/ProcessorIdentity.h"
 #include "os/Win32ChildProcess.h"
 #include "os/Win32Files.h"
 #include "os/Win32Instance.h"
@@ -130,6 +131,10 @@ class Win32Platform : public Platform {
     status.dwLength = sizeof status;
     if (!GlobalMemoryStatusEx(&status)) return 0;
     return status.ullTotalPhys;
+  }
+
+  std::string processorIdentity() override {
+    return processorIdentityFromCpuid();
   }
 
   ChildStartResult startChild(const ChildStart& start) override {

@@ -62,6 +62,8 @@ const KindRule KINDS[] = {
     {LauncherFileKind::ServiceUnit, false, FileCreation::Replace, WhenTaken::GiveUp,
      false, "service unit", "remove it, or name another serviceName.",
      21},  // as the service launcher's refused install
+    {LauncherFileKind::CacheKeyParts, false, FileCreation::NewPrivate, WhenTaken::GiveUp,
+     false, "key file", "", 0, FileContent::Bytes},
 };
 
 const KindRule& ruleFor(LauncherFileKind kind) {

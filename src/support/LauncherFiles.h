@@ -38,6 +38,9 @@ enum class LauncherFileKind {
   ServiceLogElsewhere,
   // The systemd unit `install` writes: replaces one.
   ServiceUnit,
+  // The parts of a startup cache's key beside its archive, in the user's
+  // own cache folder: made new, never in place of another file.
+  CacheKeyParts,
 };
 
 // The file made, or why none was.

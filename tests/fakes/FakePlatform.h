@@ -78,6 +78,8 @@ class FakePlatform : public Platform {
   std::map<std::string, FakeRegistryKey> registry32;
   std::map<std::string, FakeRegistryKey> userRegistry32;
   uint64_t memoryBytes = 16303ull << 20;
+  // processorIdentity().
+  std::string processor = "GenuineIntel 000906ea 7ffafbff bfebfbff 029c6fbf 00000000 bc000400";
   std::deque<FakeChildScript> children;
   CreateResult redirectResult = CreateResult::Done;
   // Standard output and error: 1 and 2 at start, 10 and 11 after a
@@ -248,6 +250,7 @@ class FakePlatform : public Platform {
   std::unique_ptr<RegistryKey> openRegistryKey(
       const RegistryPlace& place, const std::string& path) override;
   uint64_t physicalMemoryBytes() override { return memoryBytes; }
+  std::string processorIdentity() override { return processor; }
   ChildStartResult startChild(const ChildStart& start) override;
   bool openWithAssociatedProgram(const std::string& file) override;
   InstanceClaimResult claimInstance(const std::string& name) override;

@@ -1,7 +1,8 @@
 // The file calls the startup cache makes, on real files: an exclusive
 // create that a second caller loses, a rename that replaces, the start of
-// a file, and its facts.
+// a file, and its facts; the processor's identity in the cache's key.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,30 @@ TEST(PosixCacheFilesTest, CreateRenameReadAndFacts) {
 
 // Who may change a path, on real files: what the startup cache trusts
 // stands on these facts.
+// The identity is the machine's, not the core's that reads it: a key that
+// changed with the core would make the archive anew at every launch.
+TEST(PosixCacheFilesTest, TheProcessorsIdentityIsTheSameOnEveryCore) {
+  PosixPlatform os;
+  const std::string first = os.processorIdentity();
+#if defined(__x86_64__)
+  EXPECT_EQ(first.find('\n'), std::string::npos);
+  EXPECT_GE(first.size(), 12u + 6 * 9) << first;
+#else
+  EXPECT_EQ(first, "");
+#endif
+  cpu_set_t before;
+  ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &before)) continue;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(os.processorIdentity(), first) << "core " << cpu;
+  }
+  sched_setaffinity(0, sizeof before, &before);
+}
+
 TEST(PosixCacheFilesTest, OwnershipOfFilesAndFolders) {
   char pattern[] = "/tmp/tarvik-ownership.XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -105,11 +105,13 @@ class StartupCacheTest : public LauncherTest {
     return text;
   }
 
-  // The names of the files in the cache folder (keys hidden when asked).
+  // The names of the files in the cache folder (keys hidden when asked),
+  // but the parts of keys beside the archives (KeyPartsSayWhatChanged).
   std::vector<std::string> cacheFiles(bool hideKeys = true) {
     std::vector<std::string> names;
     for (const auto& file : os.files)
-      if (file.first.rfind(FOLDER, 0) == 0)
+      if (file.first.rfind(FOLDER, 0) == 0 &&
+          file.first.compare(file.first.size() - 4, 4, ".key") != 0)
         names.push_back(hideKeys ? hidden(file.first)
                                  : file.first.substr(sizeof FOLDER));
     return names;
@@ -454,6 +456,9 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
       {"the heap's share of memory in JDK_JAVA_OPTIONS", [](FakePlatform& os, LaunchSettings&) { os.env["JDK_JAVA_OPTIONS"] = "-XX:MaxRAMPercentage=50"; }, true},
       {"another build of the same version (its VM library, not its release file)",
        [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm2"; }, true},
+      // A cache folder copied from a machine of another processor: the VM
+      // would start without the archive, silently.
+      {"another processor", [](FakePlatform& os, LaunchSettings&) { os.processor = "AuthenticAMD 00a20f12 7ef8320b 178bfbff 219c97a9 0040068c 00000010"; }, true},
       {"the main class", [](FakePlatform&, LaunchSettings& set) { set.mainClass = "b.Main"; }, false},
       {"the arguments", [](FakePlatform&, LaunchSettings& set) { set.appArguments = {"x"}; }, false},
       {"the launcher's folder (another application of that name)",
@@ -464,6 +469,73 @@ TEST_F(StartupCacheTest, WhatChangesTheKey) {
     row.apply(os, set);
     EXPECT_EQ(keyOfOptions() != before, row.newArchive) << row.change;
     reset();
+  }
+}
+
+// A launch that finds the archive of its runtime under another key says in
+// the -log file which part of the key changed, from the parts kept beside
+// the archive.
+TEST_F(StartupCacheTest, KeyPartsSayWhatChanged) {
+  const std::string heap = "the heap's or garbage collector's options changed";
+  const std::string processor = "the processor changed (a cache from another machine)";
+  const struct {
+    const char* change;
+    std::function<void(FakePlatform&, LaunchSettings&)> apply;
+    std::string line;
+    bool logging;
+  } cases[] = {
+      {"nothing", [](FakePlatform&, LaunchSettings&) {}, "", true},
+      {"the heap size", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, heap, true},
+      {"the garbage collector", [](FakePlatform&, LaunchSettings&) { addVmParam("-XX:+UseZGC"); }, heap, true},
+      {"the garbage collector in JAVA_TOOL_OPTIONS",
+       [](FakePlatform& os, LaunchSettings&) { os.env["JAVA_TOOL_OPTIONS"] = "-XX:+UseParallelGC"; },
+       "the options of JAVA_TOOL_OPTIONS, JDK_JAVA_OPTIONS or _JAVA_OPTIONS changed", true},
+      {"another processor", [](FakePlatform& os, LaunchSettings&) { os.processor = "AuthenticAMD"; }, processor, true},
+      {"another build of the same version",
+       [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\bin\\server\\jvm.dll"] = "vm2"; },
+       "the runtime's VM library changed (another build)", true},
+      {"the release file", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\jdk\\release"] += "X=1\n"; },
+       "the runtime's release changed", true},
+      {"a jar", [](FakePlatform& os, LaunchSettings&) { os.files["C:\\Apps\\a.jar"] = "jar2"; }, "the class path changed", true},
+      {"a module option", [](FakePlatform&, LaunchSettings&) { addVmParam("--add-modules=java.sql"); },
+       "the VM options that change class loading changed", true},
+      {"two parts",
+       [](FakePlatform& os, LaunchSettings&) {
+         addVmParam("-Xmx2g");
+         os.processor = "AuthenticAMD";
+       },
+       processor + "; " + heap, true},
+      {"the heap size, no -log", [](FakePlatform&, LaunchSettings&) { addVmParam("-Xmx2g"); }, "", false},
+  };
+  // A launch that made the archive of its key; the key.
+  const auto archived = [this](bool logging) {
+    reset();
+    opt.logToFile = logging;
+    options();
+    const std::string key = keyOfOptions();
+    os.files[file("tool." + key + ".12288.jsa")] = archive17();
+    return key;
+  };
+  for (const auto& row : cases) {
+    archived(row.logging);
+    row.apply(os, set);
+    os.err.clear();
+    options();
+    EXPECT_EQ(os.err, row.line.empty() ? "" : "Startup cache: made anew: " + row.line + "\n")
+        << row.change;
+  }
+  // Parts not known: an archive made before they were kept, or a file of
+  // another kind under their name.
+  for (const char* parts : {"", "gone", "runtime\nheap 12\0\xff"}) {
+    const std::string key = archived(true);
+    if (std::string(parts) == "gone")
+      os.files.erase(file("tool." + key + ".key"));
+    else
+      os.files[file("tool." + key + ".key")] = parts;
+    addVmParam("-Xmx2g");
+    os.err.clear();
+    options();
+    EXPECT_EQ(os.err, "Startup cache: made anew: the key changed\n") << parts;
   }
 }
 
