@@ -733,6 +733,9 @@ void finishTraining() {
   std::optional<ShelvedFile> training = shelvedFile(launchFile(base, "aotconf"), "aot");
   if (!training) return;
   makeAotCache(training->shelf, base, start.trainingJava, start.trainingClassPath);
+  // A training that left nothing (a VM that could not start) takes the
+  // parts of its key along.
+  training->shelf.dropKeyPartsWithoutArchive();
 }
 
 }  // namespace
