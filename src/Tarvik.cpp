@@ -38,7 +38,8 @@ constexpr const char NOT_A_SWITCH_CAPTION[] = "Not A Tarvik Switch";
 constexpr int NO_CONFIGURATION_EXIT_CODE = 2;
 constexpr const char NO_CONFIGURATION_CAPTION[] = "Configuration File Not Found";
 
-const char* const HELP_LINES[] = {
+// (Arrays, not pointers, which the loader would relocate at every start.)
+const char HELP_LINES[][212] = {
     "\nTarvik Options:",
     "-D\t\tAdd an additional -D flag to the JVM",
     "-c\t\tSpecify a custom config file. Otherwise, the name of the Tarvik "

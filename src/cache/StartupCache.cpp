@@ -61,11 +61,12 @@ constexpr int NO_SHARE_OPTION_FROM = 25;
 
 // Options that keep the VM's archive messages off the application's
 // output, from the first version that knows them up to (not including)
-// `beforeVersion` (0: no end).
+// `beforeVersion` (0: no end). (The tables of this file hold their texts
+// as arrays, not pointers: a table of pointers is relocated at every start.)
 struct VersionedOption {
   int fromVersion;
   int beforeVersion;
-  const char* text;
+  char text[16];
 };
 const VersionedOption QUIET_OPTIONS[] = {
     {13, NO_SHARE_OPTION_FROM, "-Xshare:auto"},
@@ -78,7 +79,7 @@ const VersionedOption QUIET_OPTIONS[] = {
 // console's text goes to a log the launcher shows once the VM has ended.
 // Options that print on the same console, or move it, keep the training
 // away.
-const char* const TRAINING_KEEPS_AWAY[] = {
+const char TRAINING_KEEPS_AWAY[][24] = {
     "-XX:+Print",          "-XX:+DisplayVMOutput", "-XX:-DisplayVMOutput",
     "-XX:+LogVMOutput",    "-XX:-LogVMOutput",     "-XX:LogFile",
     "-XX:+DisplayVMOutputTo",
@@ -109,8 +110,8 @@ constexpr uint64_t MAX_KEY_PARTS_BYTES = 4096;
 // empty file "<app>.<key>.<ending>" until the key changes; the cache stands
 // aside for the key meanwhile, with the line's reason.
 const struct {
-  const char* ending;
-  const char* reason;
+  char ending[8];
+  char reason[48];
 } VERDICTS[] = {
     {"failed", "the VM could not make its ahead-of-time cache"},
 };
@@ -129,7 +130,7 @@ struct CacheFile {
 
 // The endings of the files one launch's VM writes, by its kind.
 const struct {
-  const char* ending;
+  char ending[8];
   FileKind kind;
 } LAUNCH_FILE_ENDINGS[] = {
     {"part", FileKind::Partial},
@@ -301,7 +302,7 @@ std::vector<std::string> classPathFiles(const ResolvedLaunch& launch) {
 // The variables whose options reach the VM beside the configured ones: the
 // two the VM reads itself, and the one Java's launcher reads (and this
 // launcher, for a VM in its own process).
-const char* const OPTION_VARIABLES[] = {
+const char OPTION_VARIABLES[][18] = {
     "JAVA_TOOL_OPTIONS",
     "JDK_JAVA_OPTIONS",
     "_JAVA_OPTIONS",
