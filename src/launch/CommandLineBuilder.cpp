@@ -88,7 +88,7 @@ std::string joinClassPath(const std::vector<std::string>& entries,
   bool quoted = false;
   for (const std::string& entry : entries) {
     bare.push_back(withoutQuotes(entry));
-    if (bare.back().find_first_of(" \t") != std::string::npos) quoted = true;
+    if (findFirstOf(bare.back(), " \t") != std::string::npos) quoted = true;
   }
   const std::string joined = joinClassPathEntries(bare, expandWildcards);
   return quoted ? quoteArgument(joined) : joined;
@@ -168,14 +168,14 @@ std::string programText(const std::string& javaPath) {
   // double quote to the next: a path that is that one word stays as given.
   const bool quotedWhole = javaPath.size() > 1 && javaPath[0] == '"' &&
                            javaPath.find('"', 1) == javaPath.size() - 1;
-  if (quotedWhole || javaPath.find_first_of(" \t\"") == std::string::npos) return javaPath;
+  if (quotedWhole || findFirstOf(javaPath, " \t\"") == std::string::npos) return javaPath;
   // Any other quote only groups (the word has no way to hold one): one
   // pair around the whole keeps every blank inside it, those of a `$`
   // value with quotes too.
   std::string path;
   for (char c : javaPath)
     if (c != '"') path += c;
-  if (path.find_first_of(" \t") == std::string::npos) return path;
+  if (findFirstOf(path, " \t") == std::string::npos) return path;
   return "\"" + path + "\"";
 }
 
