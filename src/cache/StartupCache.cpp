@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 #include "LaunchSettings.h"
 #include "cache/ArchiveHeader.h"
@@ -182,7 +183,9 @@ std::optional<CacheFile> readName(const std::string& folder,
   const size_t dash = parts[1].find('-');
   if (parts[2] == "jsa" && allOf(parts[1], isDecimal) && parts[1].size() < 20) {
     file.kind = FileKind::Sized;
-    file.namedSize = std::stoull(parts[1]);
+    // (The digits fit; std::stoull would take strtoull's address, which
+    // the loader then binds at every start.)
+    file.namedSize = std::strtoull(parts[1].c_str(), nullptr, 10);
     file.ending = parts[2];
     return file;
   }
@@ -190,8 +193,8 @@ std::optional<CacheFile> readName(const std::string& folder,
       parts[1].size() - dash < 20 && allOf(parts[1].substr(0, dash), isDecimal) &&
       allOf(parts[1].substr(dash + 1), isDecimal)) {
     file.kind = FileKind::Sized;
-    file.namedSize = std::stoull(parts[1].substr(0, dash));
-    file.namedTime = std::stoll(parts[1].substr(dash + 1));
+    file.namedSize = std::strtoull(parts[1].substr(0, dash).c_str(), nullptr, 10);
+    file.namedTime = std::strtoll(parts[1].substr(dash + 1).c_str(), nullptr, 10);
     file.ending = parts[2];
     return file;
   }
