@@ -233,7 +233,9 @@ int launchJava() {
   start.forwardUserSignals = console;
   if (s.showConsole) start.consoleTitle = s.consoleTitle;
 
-  const int64_t startTime = os.timeSeconds();
+  // The child is timed for the report of a quick failure, which only the
+  // windowed launcher makes.
+  const int64_t startTime = console ? 0 : os.timeSeconds();
 
   debugBox("Show Console", s.showConsole ? "true" : "false");
 
@@ -300,12 +302,12 @@ int launchJava() {
   finishStartupCache();
   const uint32_t exitCode = child.exitCode();
   dropArchiveAfterCrash(exitCode);
-  const int64_t endTime = os.timeSeconds();
-  const double elapsedSeconds = static_cast<double>(endTime - startTime);
 
   // A command-line tool's code is its own word, passed on as it is.
-  if (classifyExitCode(exitCode) == ChildEnd::Failure && !console)
+  if (classifyExitCode(exitCode) == ChildEnd::Failure && !console) {
+    const double elapsedSeconds = static_cast<double>(os.timeSeconds() - startTime);
     reportAbnormalEnd(launch->javaAsGiven, exitCode, elapsedSeconds);
+  }
 
   debugLine(true, exitCode);
   return launchResultFor(exitCode);
