@@ -246,11 +246,8 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
 
 // The console launcher says so when the configuration cannot be read,
 // where tarvik.exe goes on with none.
-void requireConfiguration() {
-  const StartupState& start = startup();
-  const std::string path = configPathFor(start.exePath, start.launcherDir);
-  const FileRead read = readConfigurationBytes(path);
-  if (read.content) return;
+[[noreturn]] void refuseUnreadableConfiguration(const std::string& path,
+                                                const FileRead& read) {
   // A file that is there but is no text file says why.
   const std::string why = read.refusal == ReadRefusal::CannotRead
                               ? std::string()
@@ -303,9 +300,10 @@ int settleLaunch(const std::vector<std::string>& argv) {
   }
 
   settleWorkingDirectory();
-  if (isConsoleLauncher()) requireConfiguration();
 
-  if (readApplicationConfig(start.exePath, start.launcherDir) != 0) {
+  if (readApplicationConfig(start.exePath, start.launcherDir,
+                            isConsoleLauncher() ? refuseUnreadableConfiguration
+                                                : nullptr) != 0) {
     debugBox("LpCmdLine", bracketedPath);
     return 2;
   }
