@@ -248,8 +248,10 @@ int launchJava() {
   if (opts.writeCommandFile)
     writeCommandFileAndExit(versionRecord() + commandRecord(*commandLine));
 
-  writeRecord(versionRecord());
-  writeRecord(commandRecord(*commandLine));
+  if (recordsWritten()) {
+    writeRecord(versionRecord());
+    writeRecord(commandRecord(*commandLine));
+  }
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
