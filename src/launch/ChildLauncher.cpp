@@ -80,8 +80,18 @@ std::string versionRecord() {
   return "#Version " + identificationString() + "\n";
 }
 
-std::string commandRecord(const std::string& commandLine) {
-  return "#Command line=\n" + commandLine + "\n";
+// The records of a child's start: the version and the command line, made in
+// room for both.
+std::string startRecords(const std::string& commandLine) {
+  const std::string& id = identificationString();
+  std::string records;
+  records.reserve(id.size() + commandLine.size() + 32);
+  records += "#Version ";
+  records += id;
+  records += "\n#Command line=\n";
+  records += commandLine;
+  records += '\n';
+  return records;
 }
 
 std::string libraryRecord(const std::string& library) {
@@ -245,13 +255,9 @@ int launchJava() {
       !opts.debugMode)
     openConsole();
 
-  if (opts.writeCommandFile)
-    writeCommandFileAndExit(versionRecord() + commandRecord(*commandLine));
+  if (opts.writeCommandFile) writeCommandFileAndExit(startRecords(*commandLine));
 
-  if (recordsWritten()) {
-    writeRecord(versionRecord());
-    writeRecord(commandRecord(*commandLine));
-  }
+  if (recordsWritten()) writeRecord(startRecords(*commandLine));
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
