@@ -80,8 +80,8 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
   return joined;
 }
 
-std::string joinClassPath(const std::vector<std::string>& entries,
-                          bool expandWildcards) {
+ClassPathWord classPathWord(const std::vector<std::string>& entries,
+                            bool expandWildcards) {
   // The quotes only group a spaced `$` value; the test for blanks looks at
   // the entries before any expansion.
   std::vector<std::string> bare;
@@ -90,8 +90,13 @@ std::string joinClassPath(const std::vector<std::string>& entries,
     bare.push_back(withoutQuotes(entry));
     if (findFirstOf(bare.back(), " \t") != std::string::npos) quoted = true;
   }
-  const std::string joined = joinClassPathEntries(bare, expandWildcards);
-  return quoted ? quoteArgument(joined) : joined;
+  return {joinClassPathEntries(bare, expandWildcards), quoted};
+}
+
+std::string joinClassPath(const std::vector<std::string>& entries,
+                          bool expandWildcards) {
+  const ClassPathWord classPath = classPathWord(entries, expandWildcards);
+  return classPath.quoted ? quoteArgument(classPath.word) : classPath.word;
 }
 
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
@@ -234,7 +239,7 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
     }
   }
 
-  command.addText("-classpath");
+  command.addWord("-classpath", false);
   command.addBlank();
   const std::vector<std::string> entries = handedClassPathEntries(launch);
   if (launch.applicationFolder) {
@@ -245,12 +250,10 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
     // An empty class path (no entry, or one empty entry) is still a word:
     // left out, it would make Java take the main class for the class path.
     // Java reads "" as the current folder, its own default, and no
-    // CLASSPATH variable changes what runs.
-    const std::string classPath = joinClassPath(entries, false);
-    if (classPath.empty())
-      command.addWord(std::string(), true);
-    else
-      command.addText(classPath);
+    // CLASSPATH variable changes what runs. (joinClassPath's text, made
+    // from the word it is read as: nothing to split.)
+    const ClassPathWord classPath = classPathWord(entries, false);
+    command.addWord(classPath.word, classPath.quoted || classPath.word.empty());
   }
   command.addBlank();
 
