@@ -9,8 +9,9 @@ LauncherOptions gOptions;
 StartupState gStartup;
 
 // Java options that may be given many times, each adding to the others
-// (where a later -D value replaces an earlier one).
-const char* const REPEATABLE_JAVA_OPTIONS[] = {
+// (where a later -D value replaces an earlier one). (Arrays, not pointers:
+// a table of pointers is relocated at every start.)
+const char REPEATABLE_JAVA_OPTIONS[][24] = {
     "--add-opens",   "--add-exports",      "--add-reads",
     "--add-modules", "--patch-module",     "-XX:CompileCommand",
     "--enable-native-access",

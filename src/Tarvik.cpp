@@ -38,7 +38,8 @@ constexpr const char NOT_A_SWITCH_CAPTION[] = "Not A Tarvik Switch";
 constexpr int NO_CONFIGURATION_EXIT_CODE = 2;
 constexpr const char NO_CONFIGURATION_CAPTION[] = "Configuration File Not Found";
 
-const char* const HELP_LINES[] = {
+// (Arrays, not pointers, which the loader would relocate at every start.)
+const char HELP_LINES[][212] = {
     "\nTarvik Options:",
     "-D\t\tAdd an additional -D flag to the JVM",
     "-c\t\tSpecify a custom config file. Otherwise, the name of the Tarvik "
@@ -245,11 +246,8 @@ void walkConsoleSwitches(const std::vector<std::string>& argv) {
 
 // The console launcher says so when the configuration cannot be read,
 // where tarvik.exe goes on with none.
-void requireConfiguration() {
-  const StartupState& start = startup();
-  const std::string path = configPathFor(start.exePath, start.launcherDir);
-  const FileRead read = readConfigurationBytes(path);
-  if (read.content) return;
+[[noreturn]] void refuseUnreadableConfiguration(const std::string& path,
+                                                const FileRead& read) {
   // A file that is there but is no text file says why.
   const std::string why = read.refusal == ReadRefusal::CannotRead
                               ? std::string()
@@ -302,9 +300,10 @@ int settleLaunch(const std::vector<std::string>& argv) {
   }
 
   settleWorkingDirectory();
-  if (isConsoleLauncher()) requireConfiguration();
 
-  if (readApplicationConfig(start.exePath, start.launcherDir) != 0) {
+  if (readApplicationConfig(start.exePath, start.launcherDir,
+                            isConsoleLauncher() ? refuseUnreadableConfiguration
+                                                : nullptr) != 0) {
     debugBox("LpCmdLine", bracketedPath);
     return 2;
   }

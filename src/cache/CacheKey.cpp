@@ -13,8 +13,9 @@ namespace tarvik {
 
 namespace {
 
-// Options by their beginning.
-const char* const KEEP_CACHE_AWAY[] = {
+// Options by their beginning. (The tables hold arrays, not pointers: a
+// table of pointers is relocated at every start.)
+const char KEEP_CACHE_AWAY[][32] = {
     "-Xshare:",
     "-XX:SharedArchiveFile",
     "-XX:ArchiveClassesAtExit",
@@ -31,7 +32,7 @@ const char* const KEEP_CACHE_AWAY[] = {
     "-Djava.system.class.loader",
 };
 
-const char* const CHANGE_CLASS_LOADING[] = {
+const char CHANGE_CLASS_LOADING[][32] = {
     "-Xbootclasspath",
     "--module-path",
     "-p",
@@ -58,7 +59,7 @@ const char* const CHANGE_CLASS_LOADING[] = {
 
 // Options of the heap the VM maps an archive into: with other ones it
 // starts without the archive, and says so only in its own log.
-const char* const CHANGE_HEAP[] = {
+const char CHANGE_HEAP[][32] = {
     "-Xmx",
     "-XX:MaxHeapSize",
     "-XX:MaxRAM",
@@ -72,8 +73,8 @@ const char* const CHANGE_HEAP[] = {
 
 // The parts of the key, each with what its change means to the user.
 const struct {
-  const char* name;
-  const char* change;
+  char name[16];
+  char change[80];
 } KEY_PART_CHANGES[] = {
     {"runtime", "the runtime's release changed"},
     {"vm", "the runtime's VM library changed (another build)"},
@@ -91,8 +92,8 @@ std::string factsText(const FileFacts& facts) {
          std::to_string(facts.modifiedNanoseconds);
 }
 
-template <size_t N>
-bool beginsWithAny(const std::string& option, const char* const (&table)[N]) {
+template <size_t N, size_t W>
+bool beginsWithAny(const std::string& option, const char (&table)[N][W]) {
   for (const char* prefix : table) {
     const std::string text = prefix;
     // "-p" stands alone; the others may carry their value after ":" or "=".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 #include "LaunchSettings.h"
 #include "cache/ArchiveHeader.h"
@@ -61,11 +62,12 @@ constexpr int NO_SHARE_OPTION_FROM = 25;
 
 // Options that keep the VM's archive messages off the application's
 // output, from the first version that knows them up to (not including)
-// `beforeVersion` (0: no end).
+// `beforeVersion` (0: no end). (The tables of this file hold their texts
+// as arrays, not pointers: a table of pointers is relocated at every start.)
 struct VersionedOption {
   int fromVersion;
   int beforeVersion;
-  const char* text;
+  char text[16];
 };
 const VersionedOption QUIET_OPTIONS[] = {
     {13, NO_SHARE_OPTION_FROM, "-Xshare:auto"},
@@ -98,7 +100,7 @@ const VersionedOption TRAINING_RECORDS[] = {
 // console's text goes to a log the launcher shows once the VM has ended.
 // Options that print on the same console, or move it, keep the training
 // away.
-const char* const TRAINING_KEEPS_AWAY[] = {
+const char TRAINING_KEEPS_AWAY[][24] = {
     "-XX:+Print",          "-XX:+DisplayVMOutput", "-XX:-DisplayVMOutput",
     "-XX:+LogVMOutput",    "-XX:-LogVMOutput",     "-XX:LogFile",
     "-XX:+DisplayVMOutputTo",
@@ -129,8 +131,8 @@ constexpr uint64_t MAX_KEY_PARTS_BYTES = 4096;
 // empty file "<app>.<key>.<ending>" until the key changes; the cache stands
 // aside for the key meanwhile, with the line's reason.
 const struct {
-  const char* ending;
-  const char* reason;
+  char ending[8];
+  char reason[48];
 } VERDICTS[] = {
     {"failed", "the VM could not make its ahead-of-time cache"},
 };
@@ -149,7 +151,7 @@ struct CacheFile {
 
 // The endings of the files one launch's VM writes, by its kind.
 const struct {
-  const char* ending;
+  char ending[8];
   FileKind kind;
 } LAUNCH_FILE_ENDINGS[] = {
     {"part", FileKind::Partial},
@@ -201,7 +203,9 @@ std::optional<CacheFile> readName(const std::string& folder,
   const size_t dash = parts[1].find('-');
   if (parts[2] == "jsa" && allOf(parts[1], isDecimal) && parts[1].size() < 20) {
     file.kind = FileKind::Sized;
-    file.namedSize = std::stoull(parts[1]);
+    // (The digits fit; std::stoull would take strtoull's address, which
+    // the loader then binds at every start.)
+    file.namedSize = std::strtoull(parts[1].c_str(), nullptr, 10);
     file.ending = parts[2];
     return file;
   }
@@ -209,8 +213,8 @@ std::optional<CacheFile> readName(const std::string& folder,
       parts[1].size() - dash < 20 && allOf(parts[1].substr(0, dash), isDecimal) &&
       allOf(parts[1].substr(dash + 1), isDecimal)) {
     file.kind = FileKind::Sized;
-    file.namedSize = std::stoull(parts[1].substr(0, dash));
-    file.namedTime = std::stoll(parts[1].substr(dash + 1));
+    file.namedSize = std::strtoull(parts[1].substr(0, dash).c_str(), nullptr, 10);
+    file.namedTime = std::strtoll(parts[1].substr(dash + 1).c_str(), nullptr, 10);
     file.ending = parts[2];
     return file;
   }
@@ -321,7 +325,7 @@ std::vector<std::string> classPathFiles(const ResolvedLaunch& launch) {
 // The variables whose options reach the VM beside the configured ones: the
 // two the VM reads itself, and the one Java's launcher reads (and this
 // launcher, for a VM in its own process).
-const char* const OPTION_VARIABLES[] = {
+const char OPTION_VARIABLES[][18] = {
     "JAVA_TOOL_OPTIONS",
     "JDK_JAVA_OPTIONS",
     "_JAVA_OPTIONS",

@@ -9,8 +9,10 @@ namespace {
 // The line a training run writes when it has recorded its configuration.
 const char RECORDED_LINE[] = "AOTConfiguration recorded: ";
 
+// (The entities are arrays, not pointers: a table of pointers is relocated
+// at every start.)
 const struct {
-  const char* entity;
+  char entity[8];
   char character;
 } ENTITIES[] = {
     {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'},

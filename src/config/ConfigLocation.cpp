@@ -1,6 +1,8 @@
 #include "config/ConfigLocation.h"
 
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "LaunchSettings.h"
 #include "config/ConfigReader.h"
@@ -47,7 +49,8 @@ std::string configPathFor(const std::string& exePath,
 }
 
 int readApplicationConfig(const std::string& exePath,
-                          const std::string& launcherDir) {
+                          const std::string& launcherDir,
+                          UnreadableConfiguration unreadable) {
   const LauncherOptions& opts = options();
   std::string path;
   try {
@@ -56,6 +59,12 @@ int readApplicationConfig(const std::string& exePath,
     writeNotice("no Application config file\n");
     showMessage("Error", "No Application config file", false);
     return 1;
+  }
+  // Read once, for the check and the launch.
+  std::optional<FileRead> read;
+  if (unreadable) {
+    read = readConfigurationBytes(path);
+    if (!read->content) unreadable(path, *read);
   }
 
   if (opts.debugMode) {
@@ -73,7 +82,7 @@ int readApplicationConfig(const std::string& exePath,
   // launcher's own path is stored as it is: a '$' or '%' in a folder name
   // is part of the name, never a reference to expand.
   storeVmParam("-Dexe.mainConfig=" + quoteArgument(path));
-  return readConfigFile(path);
+  return readConfigFile(path, std::move(read));
 }
 
 }  // namespace tarvik

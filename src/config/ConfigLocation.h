@@ -5,14 +5,21 @@
 
 #include <string>
 
+#include "os/Platform.h"
 #include "support/AppBaseName.h"
 
 namespace tarvik {
 
+// What is done where the configuration file cannot be read: given, before
+// anything else is done or shown (the console launcher stops there; the
+// windowed one goes on without the file).
+using UnreadableConfiguration = void (*)(const std::string& path, const FileRead& read);
+
 // Forms the configuration path, adds "-Dexe.mainConfig=" and reads the
 // file. 0 when a path was formed, 1 when none could be.
 int readApplicationConfig(const std::string& exePath,
-                          const std::string& launcherDir);
+                          const std::string& launcherDir,
+                          UnreadableConfiguration unreadable = nullptr);
 
 // The path of the configuration file that readApplicationConfig reads.
 std::string configPathFor(const std::string& exePath,

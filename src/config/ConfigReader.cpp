@@ -571,7 +571,7 @@ ConfigurationLook lookThroughConfiguration(const std::string& path,
   return look;
 }
 
-int readConfigFile(const std::string& path) {
+int readConfigFile(const std::string& path, std::optional<FileRead> given) {
   std::vector<std::string>& reading = filesBeingRead();
   const std::string key = fileKey(path);
   for (const std::string& open : reading) {
@@ -602,7 +602,7 @@ int readConfigFile(const std::string& path) {
 
   debugBox("Reading Config file", path);
   startup().configurationFiles.push_back(fullPathInLauncherFolder(path));
-  FileRead read = readConfigurationBytes(path);
+  FileRead read = given ? std::move(*given) : readConfigurationBytes(path);
   if (!read.content) {
     // A file that is not there stays unread without a word, as it always
     // was; one that is there but no text file says why.

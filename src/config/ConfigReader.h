@@ -16,8 +16,9 @@ constexpr int MAIN_CLASS_REFUSED_EXIT_CODE = 7;
 
 // Reads and applies one configuration file; a file that cannot be opened is
 // skipped silently, one that is no regular file or too large with a line
-// on standard error. Always returns 0.
-int readConfigFile(const std::string& path);
+// on standard error. Always returns 0. `read`: the file's bytes where they
+// were read already.
+int readConfigFile(const std::string& path, std::optional<FileRead> read = std::nullopt);
 
 // What a look through a configuration finds: the files it reads, `path`
 // and those its `include` lines name, each once, as full paths (relative

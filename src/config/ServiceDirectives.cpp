@@ -58,8 +58,10 @@ std::optional<int64_t> wholeNumber(const char* directive,
   return number;
 }
 
+// (An array, not a pointer: a table of pointers is relocated at every
+// start.)
 struct StartTypeName {
-  const char* name;
+  char name[10];
 };
 const StartTypeName START_TYPES[] = {{"automatic"}, {"delayed"}, {"manual"}};
 

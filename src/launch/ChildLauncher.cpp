@@ -80,8 +80,18 @@ std::string versionRecord() {
   return "#Version " + identificationString() + "\n";
 }
 
-std::string commandRecord(const std::string& commandLine) {
-  return "#Command line=\n" + commandLine + "\n";
+// The records of a child's start: the version and the command line, made in
+// room for both.
+std::string startRecords(const std::string& commandLine) {
+  const std::string& id = identificationString();
+  std::string records;
+  records.reserve(id.size() + commandLine.size() + 32);
+  records += "#Version ";
+  records += id;
+  records += "\n#Command line=\n";
+  records += commandLine;
+  records += '\n';
+  return records;
 }
 
 std::string libraryRecord(const std::string& library) {
@@ -233,7 +243,9 @@ int launchJava() {
   start.forwardUserSignals = console;
   if (s.showConsole) start.consoleTitle = s.consoleTitle;
 
-  const int64_t startTime = os.timeSeconds();
+  // The child is timed for the report of a quick failure, which only the
+  // windowed launcher makes.
+  const int64_t startTime = console ? 0 : os.timeSeconds();
 
   debugBox("Show Console", s.showConsole ? "true" : "false");
 
@@ -243,11 +255,9 @@ int launchJava() {
       !opts.debugMode)
     openConsole();
 
-  if (opts.writeCommandFile)
-    writeCommandFileAndExit(versionRecord() + commandRecord(*commandLine));
+  if (opts.writeCommandFile) writeCommandFileAndExit(startRecords(*commandLine));
 
-  writeRecord(versionRecord());
-  writeRecord(commandRecord(*commandLine));
+  if (recordsWritten()) writeRecord(startRecords(*commandLine));
   // The records must precede whatever the child writes to the same place.
   os.flushStdout();
 
@@ -300,12 +310,12 @@ int launchJava() {
   finishStartupCache();
   const uint32_t exitCode = child.exitCode();
   dropArchiveAfterCrash(exitCode);
-  const int64_t endTime = os.timeSeconds();
-  const double elapsedSeconds = static_cast<double>(endTime - startTime);
 
   // A command-line tool's code is its own word, passed on as it is.
-  if (classifyExitCode(exitCode) == ChildEnd::Failure && !console)
+  if (classifyExitCode(exitCode) == ChildEnd::Failure && !console) {
+    const double elapsedSeconds = static_cast<double>(os.timeSeconds() - startTime);
     reportAbnormalEnd(launch->javaAsGiven, exitCode, elapsedSeconds);
+  }
 
   debugLine(true, exitCode);
   return launchResultFor(exitCode);

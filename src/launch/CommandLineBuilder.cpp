@@ -80,18 +80,23 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
   return joined;
 }
 
-std::string joinClassPath(const std::vector<std::string>& entries,
-                          bool expandWildcards) {
+ClassPathWord classPathWord(const std::vector<std::string>& entries,
+                            bool expandWildcards) {
   // The quotes only group a spaced `$` value; the test for blanks looks at
   // the entries before any expansion.
   std::vector<std::string> bare;
   bool quoted = false;
   for (const std::string& entry : entries) {
     bare.push_back(withoutQuotes(entry));
-    if (bare.back().find_first_of(" \t") != std::string::npos) quoted = true;
+    if (findFirstOf(bare.back(), " \t") != std::string::npos) quoted = true;
   }
-  const std::string joined = joinClassPathEntries(bare, expandWildcards);
-  return quoted ? quoteArgument(joined) : joined;
+  return {joinClassPathEntries(bare, expandWildcards), quoted};
+}
+
+std::string joinClassPath(const std::vector<std::string>& entries,
+                          bool expandWildcards) {
+  const ClassPathWord classPath = classPathWord(entries, expandWildcards);
+  return classPath.quoted ? quoteArgument(classPath.word) : classPath.word;
 }
 
 std::vector<VmOptionText> configuredVmOptions(const LaunchSettings& s,
@@ -168,14 +173,14 @@ std::string programText(const std::string& javaPath) {
   // double quote to the next: a path that is that one word stays as given.
   const bool quotedWhole = javaPath.size() > 1 && javaPath[0] == '"' &&
                            javaPath.find('"', 1) == javaPath.size() - 1;
-  if (quotedWhole || javaPath.find_first_of(" \t\"") == std::string::npos) return javaPath;
+  if (quotedWhole || findFirstOf(javaPath, " \t\"") == std::string::npos) return javaPath;
   // Any other quote only groups (the word has no way to hold one): one
   // pair around the whole keeps every blank inside it, those of a `$`
   // value with quotes too.
   std::string path;
   for (char c : javaPath)
     if (c != '"') path += c;
-  if (path.find_first_of(" \t") == std::string::npos) return path;
+  if (findFirstOf(path, " \t") == std::string::npos) return path;
   return "\"" + path + "\"";
 }
 
@@ -234,7 +239,7 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
     }
   }
 
-  command.addText("-classpath");
+  command.addWord("-classpath", false);
   command.addBlank();
   const std::vector<std::string> entries = handedClassPathEntries(launch);
   if (launch.applicationFolder) {
@@ -245,12 +250,10 @@ std::optional<ChildCommand> buildChildCommand(const ResolvedLaunch& launch) {
     // An empty class path (no entry, or one empty entry) is still a word:
     // left out, it would make Java take the main class for the class path.
     // Java reads "" as the current folder, its own default, and no
-    // CLASSPATH variable changes what runs.
-    const std::string classPath = joinClassPath(entries, false);
-    if (classPath.empty())
-      command.addWord(std::string(), true);
-    else
-      command.addText(classPath);
+    // CLASSPATH variable changes what runs. (joinClassPath's text, made
+    // from the word it is read as: nothing to split.)
+    const ClassPathWord classPath = classPathWord(entries, false);
+    command.addWord(classPath.word, classPath.quoted || classPath.word.empty());
   }
   command.addBlank();
 

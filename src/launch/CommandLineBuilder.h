@@ -89,6 +89,14 @@ std::string joinClassPathEntries(const std::vector<std::string>& entries,
 // blank or a tab.
 std::string joinClassPath(const std::vector<std::string>& entries,
                           bool expandWildcards);
+// The same as the one word the child reads there, and whether the command
+// line quotes it.
+struct ClassPathWord {
+  std::string word;
+  bool quoted = false;
+};
+ClassPathWord classPathWord(const std::vector<std::string>& entries,
+                            bool expandWildcards);
 
 // Total physical memory in whole MiB; 0 when it cannot be read.
 uint64_t physicalMemoryMiB();

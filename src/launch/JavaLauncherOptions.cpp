@@ -12,9 +12,11 @@ namespace {
 
 // Options Java's launcher takes with their value as the next word; the VM
 // takes them only as one word, joined by '='. A new one is one row.
+// (The texts are arrays, not pointers: a table of pointers is relocated at
+// every start.)
 struct TwoWordOption {
-  const char* word;
-  const char* vmForm;
+  char word[24];
+  char vmForm[24];
 };
 
 const TwoWordOption TWO_WORD_OPTIONS[] = {
@@ -37,14 +39,14 @@ constexpr uint64_t MINIMUM_STACK_BYTES = 64 * 1024;
 
 // Words of JDK_JAVA_OPTIONS and of a vmparamsFrom variable that name the
 // main class.
-const char* const MAIN_CLASS_WORDS[] = {"-jar", "-m", "--module", "--source"};
+const char MAIN_CLASS_WORDS[][10] = {"-jar", "-m", "--module", "--source"};
 
 constexpr const char ENDS_THE_LAUNCH[] = "it names the main class or ends the launch";
 
 // Options after which Java runs no application (it prints or dumps, and
 // exits), or runs it after text of its own on the application's output.
 struct EndingOption {
-  const char* word;
+  char word[32];
   // Java refuses it in JDK_JAVA_OPTIONS too.
   bool refusedInJavaOptions;
   // Java prints its text, then runs the application.
@@ -52,8 +54,9 @@ struct EndingOption {
   // Its value may be the next word (-d java.base).
   bool takesNextWord;
   // The one value after '=' that ends the launch, where the option's other
-  // values run the application (-XX:AOTMode=create, not =record).
-  const char* onlyValue = nullptr;
+  // values run the application (-XX:AOTMode=create, not =record); empty
+  // where every value ends it.
+  char onlyValue[8] = "";
 };
 
 const EndingOption ENDING_OPTIONS[] = {
@@ -88,7 +91,7 @@ const EndingOption ENDING_OPTIONS[] = {
 // (--describe-module=java.base, -XshowSettings:all).
 const EndingOption* endingOption(const std::string& word) {
   for (const EndingOption& option : ENDING_OPTIONS) {
-    if (option.onlyValue) {
+    if (option.onlyValue[0]) {
       if (word == std::string(option.word) + '=' + option.onlyValue) return &option;
       continue;
     }
@@ -207,8 +210,8 @@ namespace {
 
 // Words of a vmparamsFrom variable that would set what the configuration
 // sets: the class path, or the module that runs.
-const char* const CLASS_PATH_WORDS[] = {"-cp", "-classpath", "--class-path"};
-const char* const REFUSED_PREFIXES[] = {"--class-path=", "--module=", "--source="};
+const char CLASS_PATH_WORDS[][16] = {"-cp", "-classpath", "--class-path"};
+const char REFUSED_PREFIXES[][16] = {"--class-path=", "--module=", "--source="};
 
 std::optional<std::string> refusedFromVariable(const std::string& word) {
   if (!word.empty() && word[0] == '@')
@@ -268,7 +271,7 @@ std::vector<std::vector<std::string>> optionsOfVariable(
 std::vector<std::string> endingOptionWords() {
   std::vector<std::string> words;
   for (const EndingOption& option : ENDING_OPTIONS)
-    words.push_back(option.onlyValue ? std::string(option.word) + '=' + option.onlyValue
+    words.push_back(option.onlyValue[0] ? std::string(option.word) + '=' + option.onlyValue
                                      : option.word);
   return words;
 }

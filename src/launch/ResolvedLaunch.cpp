@@ -18,8 +18,9 @@ namespace tarvik {
 
 namespace {
 
-// The variables whose options the VM or Java's launcher adds to its own.
-const char* const OPTION_VARIABLES[] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
+// The variables whose options the VM or Java's launcher adds to its own
+// (arrays, not pointers: a table of pointers is relocated at every start).
+const char OPTION_VARIABLES[][18] = {"JAVA_TOOL_OPTIONS", "JDK_JAVA_OPTIONS", "_JAVA_OPTIONS"};
 
 // The path with the system's own separator throughout ("lib/*" in a
 // Windows configuration names C:\app\lib\x.jar).

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "support/TextUtil.h"
+
 namespace tarvik {
 
 namespace {
@@ -11,8 +13,7 @@ bool isSeparator(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 bool argumentNeedsQuotes(const std::string& argument) {
-  return argument.empty() ||
-         argument.find_first_of(" \t\"") != std::string::npos;
+  return argument.empty() || findFirstOf(argument, " \t\"") != std::string::npos;
 }
 
 std::string quoteArgument(const std::string& argument) {
@@ -27,7 +28,7 @@ std::string quoteArgument(const std::string& argument) {
     }
     if (c != '"' && backslashes == 0) {
       // A run without backslashes or quotes stays as it is.
-      const size_t end = argument.find_first_of("\\\"", i);
+      const size_t end = findFirstOf(argument, "\\\"", i);
       const size_t stop = end == std::string::npos ? argument.size() : end;
       quoted.append(argument, i, stop - i);
       i = stop - 1;

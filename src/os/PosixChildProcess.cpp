@@ -56,6 +56,9 @@ extern "C" void noteInterrupt(int) { gStopSignalled = 1; }
 class SignalPlan {
  public:
   explicit SignalPlan(const ChildStart& start) {
+    // Room for every signal at once: a list that grows is moved, through
+    // memmove, which a launch need not bind otherwise.
+    entries_.reserve(MOST_SIGNALS);
     if (start.leaveInterruptsToChild) {
       add(SIGINT, noteInterrupt);
       add(SIGQUIT, SIG_IGN);
@@ -111,6 +114,7 @@ class SignalPlan {
     entry.handler = handler;
     entries_.push_back(entry);
   }
+  static constexpr size_t MOST_SIGNALS = 6;
   std::vector<Entry> entries_;
   sigset_t mask_;
 };

@@ -24,10 +24,12 @@ enum class KeyShape {
   Installer,
 };
 
+// (The texts are arrays, not pointers: a table of pointers is relocated at
+// every start.)
 struct RegistrySource {
-  const char* key;
+  char key[48];
   KeyShape shape;
-  const char* homeValue;
+  char homeValue[24];
 };
 
 // A new vendor joins with one row.

@@ -12,9 +12,10 @@ namespace {
 
 constexpr const char PASSWORD_VARIABLE[] = "TARVIK_SERVICE_PASSWORD";
 
+// (Arrays, not pointers: a table of pointers is relocated at every start.)
 struct AccountName {
-  const char* given;
-  const char* system;
+  char given[32];
+  char system[32];
   bool needsPassword;
 };
 

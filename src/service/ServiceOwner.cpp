@@ -14,8 +14,9 @@ namespace tarvik {
 namespace {
 
 // systemd's folders of system units beside /etc/systemd/system, those that
-// take precedence over it and those it takes precedence over.
-const char* const OTHER_UNIT_FOLDERS[] = {
+// take precedence over it and those it takes precedence over. (Arrays, not
+// pointers: a table of pointers is relocated at every start.)
+const char OTHER_UNIT_FOLDERS[][32] = {
     "/etc/systemd/system.control", "/run/systemd/system.control",
     "/run/systemd/transient",      "/run/systemd/generator.early",
     "/etc/systemd/system.attached", "/run/systemd/system",

@@ -323,9 +323,11 @@ int restart(const std::string& name) {
   return start(name);
 }
 
+// (An array, not a pointer: a table of pointers is relocated at every
+// start.)
 struct StateName {
   ServiceState state;
-  const char* name;
+  char name[12];
 };
 const StateName STATE_NAMES[] = {
     {ServiceState::Stopped, "stopped"},

@@ -22,9 +22,11 @@ std::string unitText(const std::string& text) {
 
 // The Windows account names have their systemd counterparts: the system's
 // own (root), and a user of its own that systemd makes for the service.
+// (The tables of this file hold arrays, not pointers: a table of pointers
+// is relocated at every start.)
 struct AccountLines {
-  const char* account;
-  const char* lines;
+  char account[16];
+  char lines[20];
 };
 const AccountLines ACCOUNTS[] = {
     {"localsystem", ""},
@@ -64,9 +66,9 @@ std::optional<std::string> unitValueProblem(const std::string& text) {
 // A dependency as systemd names units: a name of its own is a service's,
 // one with a unit type (dbus.service, network-online.target) stays.
 std::string dependencyUnit(const std::string& dependency) {
-  static const char* const TYPES[] = {".service", ".socket", ".device", ".mount",
-                                      ".automount", ".swap", ".target", ".path",
-                                      ".timer", ".slice", ".scope"};
+  static const char TYPES[][12] = {".service", ".socket", ".device", ".mount",
+                                   ".automount", ".swap", ".target", ".path",
+                                   ".timer", ".slice", ".scope"};
   for (const char* type : TYPES) {
     const std::string suffix = type;
     if (dependency.size() > suffix.size() &&

@@ -11,10 +11,7 @@ namespace tarvik {
 bool fitsAnsi(const std::string& text) {
   // Every ANSI code page holds ASCII as it is: only other text is asked of
   // the system.
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80)
-      return platform().toAnsiCodePage(text).has_value();
-  return true;
+  return endOfAscii(text) == text.size() || platform().toAnsiCodePage(text).has_value();
 }
 
 std::string ansiReadablePath(const std::string& path) {

@@ -28,8 +28,9 @@ struct KindRule {
   // Even the first name is drawn.
   bool drawnFirst;
   // For a refusal: what the file is, what to do instead, and the exit code.
-  const char* what;
-  const char* advice;
+  // (Arrays, not pointers: a table of pointers is relocated at every start.)
+  char what[16];
+  char advice[48];
   int refusedExitCode;
   FileContent content = FileContent::Text;
 };

@@ -51,6 +51,11 @@ void writeRecord(const std::string& text) {
     os.writeStderr(text);
 }
 
+bool recordsWritten() {
+  const LauncherOptions& opts = options();
+  return !isConsoleLauncher() || opts.logRedirected || opts.debugMode;
+}
+
 void writeNotice(const std::string& text) {
   if (isConsoleLauncher())
     platform().writeStderr(text);

@@ -35,6 +35,8 @@ bool openForUser(const std::string& file);
 // runtimes found): on standard output; the console launcher's go only to
 // the -log file, or to standard error under -d.
 void writeRecord(const std::string& text);
+// Whether writeRecord writes anything: a record nobody sees is not made.
+bool recordsWritten();
 
 // A line about a fault of the input or the system that the launch
 // survives: on standard output; the console launcher's on standard error.

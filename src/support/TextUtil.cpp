@@ -1,6 +1,7 @@
 #include "support/TextUtil.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace tarvik {
@@ -65,6 +66,17 @@ void toForwardSlashes(std::string& text) {
   for (char& c : text) {
     if (c == '\\') c = '/';
   }
+}
+
+size_t findFirstOf(const std::string& text, std::string_view chars, size_t from) {
+  // A bit for each byte sought: one test for each byte of the text.
+  uint64_t sought[4] = {};
+  for (const unsigned char c : chars) sought[c >> 6] |= uint64_t{1} << (c & 63);
+  for (size_t i = from; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((sought[c >> 6] >> (c & 63)) & 1) return i;
+  }
+  return std::string::npos;
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) {

@@ -1,5 +1,7 @@
 #include "support/Utf8.h"
 
+#include <cstring>
+
 namespace tarvik {
 
 bool nextCodePoint(const std::string& text, size_t& pos, uint32_t& codePoint) {
@@ -56,9 +58,20 @@ void appendUtf8(std::string& text, uint32_t codePoint) {
 bool isValidUtf8(const std::string& text) {
   size_t pos = 0;
   uint32_t codePoint;
-  while (pos < text.size())
+  while ((pos = endOfAscii(text, pos)) < text.size())
     if (!nextCodePoint(text, pos, codePoint)) return false;
   return true;
+}
+
+size_t endOfAscii(const std::string& text, size_t pos) {
+  const char* bytes = text.data();
+  const size_t size = text.size();
+  for (uint64_t eight; pos + 8 <= size; pos += 8) {
+    std::memcpy(&eight, bytes + pos, 8);
+    if (eight & 0x8080808080808080u) break;
+  }
+  while (pos < size && static_cast<unsigned char>(bytes[pos]) < 0x80) ++pos;
+  return pos;
 }
 
 size_t utf16Length(const std::string& text) {

@@ -17,6 +17,12 @@ void appendUtf8(std::string& text, uint32_t codePoint);
 
 bool isValidUtf8(const std::string& text);
 
+// Where the run of ASCII bytes from `pos` on ends: at the first byte of
+// 0x80 or more, or at the text's end. (It looks at eight bytes at a time:
+// the paths and lines of a launch are ASCII mostly, and every launch looks
+// through them.)
+size_t endOfAscii(const std::string& text, size_t pos = 0);
+
 // The number of UTF-16 units the text becomes: two for a character beyond
 // U+FFFF, one for any other character and for each byte that is not UTF-8.
 size_t utf16Length(const std::string& text);

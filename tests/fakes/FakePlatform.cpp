@@ -362,6 +362,7 @@ std::optional<std::string> FakePlatform::readFile(const std::string& path) const
 
 FileRead FakePlatform::readRegularFile(const std::string& path,
                                        uint64_t maxBytes) {
+  readWhole.push_back(path);
   FileRead read;
   read.content = readFile(path);
   read.refusal = notRegular.count(resolve(path)) ? ReadRefusal::NotRegularFile

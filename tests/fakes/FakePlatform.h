@@ -105,6 +105,8 @@ class FakePlatform : public Platform {
   // regular file (FIFOs, devices): written or read, they are refused.
   std::set<std::string> hardLinked;
   std::set<std::string> notRegular;
+  // Every file read whole (readRegularFile), in order, as asked for.
+  std::vector<std::string> readWhole;
   // What the system's random source gives, in order; a fixed sequence
   // when empty, none after `randomFails`.
   std::deque<uint64_t> randomNumbers;

@@ -193,6 +193,24 @@ TEST_F(ConsoleLauncherTest, AMissingConfigurationIsALineAndCodeTwo) {
                     "C:\\Apps\\tool.config cannot be read.\n");
   EXPECT_TRUE(os.started.empty());
   EXPECT_TRUE(os.boxes.empty());
+  // In the debug mode, before any line about the reading.
+  resetLaunchState();
+  os.err.clear();
+  os.env["TARVIK_OPTIONS"] = "-d";
+  EXPECT_EQ(run(LauncherKind::Console), 2);
+  const std::string settled = "CWD: C:\\Apps\n";
+  EXPECT_EQ(os.err.substr(os.err.find(settled) + settled.size()),
+            "Configuration File Not Found: The configuration file "
+            "C:\\Apps\\tool.config cannot be read.\n");
+}
+
+TEST_F(ConsoleLauncherTest, TheConfigurationIsReadOnce) {
+  for (LauncherKind kind : {LauncherKind::Windowed, LauncherKind::Console}) {
+    resetLaunchState();
+    os.readWhole.clear();
+    run(kind);
+    EXPECT_EQ(os.readWhole, std::vector<std::string>{"C:\\Apps\\tool.config"});
+  }
 }
 
 TEST_F(ConsoleLauncherTest, AConfigurationThatIsNoTextFileIsNotFoundWithItsReason) {

@@ -77,5 +77,13 @@ TEST(JavaLauncherOptions, AnOptionThatEndsTheLaunchIsLeftOutWithItsValue) {
                               "names the main class or ends the launch"}));
 }
 
+TEST(JavaLauncherOptions, AnOptionThatEndsTheLaunchByOneValueKeepsItsOthers) {
+  std::vector<std::string> refused;
+  EXPECT_EQ(optionsOfVariable("OPTS", "-XX:AOTMode=record -XX:AOTMode=create", refused),
+            std::vector<Strings>{{"-XX:AOTMode=record"}});
+  EXPECT_EQ(refused, (Strings{"OPTS holds -XX:AOTMode=create, which is left out: it "
+                              "names the main class or ends the launch"}));
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -51,6 +51,29 @@ TEST(TextUtilTest, ForwardSlashesKeepTheLength) {
   EXPECT_EQ(text, "C:/a//b/c/");
 }
 
+// Each answer is std::string::find_first_of's.
+TEST(TextUtilTest, FindFirstOfFindsWhatTheStandardFindFirstOfFinds) {
+  const struct {
+    std::string text;
+    std::string chars;
+    size_t from;
+  } cases[] = {
+      {"", " \t", 0},
+      {"C:\\Program Files\\app", " \t\"", 0},
+      {"a\\b\"c", "\\\"", 2},
+      {"a\\b\"c", "\\\"", 4},
+      {"abc", "c", 3},
+      {"abc", "c", 9},
+      {"abc", "", 0},
+      {"\xE9t\xE9 \xFF", "\xFF\x80", 0},
+      {"\x7F@?\x01", std::string("\0?", 2), 0},
+      {std::string("a\0b", 3), std::string("\0", 1), 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(findFirstOf(c.text, c.chars, c.from), c.text.find_first_of(c.chars, c.from))
+        << c.text << " / " << c.chars << " from " << c.from;
+}
+
 TEST(TextUtilTest, CutAtNulReadsLikeACString) {
   EXPECT_EQ(cutAtNul(std::string("ab\0cd", 5)), "ab");
   EXPECT_EQ(cutAtNul("abc"), "abc");

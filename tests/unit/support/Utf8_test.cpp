@@ -29,6 +29,26 @@ TEST(Utf8Test, ModifiedUtf8ForTheVm) {
   EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
 }
 
+// The ASCII run ends at the first high byte wherever it stands among the
+// eight bytes looked at together; a bad sequence after a long run is found.
+TEST(Utf8Test, AsciiRunsEndAtTheFirstHighByte) {
+  for (size_t size = 0; size <= 20; ++size) {
+    const std::string ascii(size, 'a');
+    for (size_t from = 0; from <= size; ++from)
+      EXPECT_EQ(endOfAscii(ascii, from), size) << size << " from " << from;
+    for (size_t high = 0; high < size; ++high) {
+      std::string text = ascii;
+      text[high] = '\x80';
+      for (size_t from = 0; from <= high; ++from)
+        EXPECT_EQ(endOfAscii(text, from), high) << high << " of " << size;
+      EXPECT_FALSE(isValidUtf8(text)) << high << " of " << size;
+      text.replace(high, 1, "\xC3\xA9");
+      EXPECT_TRUE(isValidUtf8(text)) << high << " of " << size;
+    }
+  }
+  EXPECT_TRUE(isValidUtf8(std::string("nul \0 inside", 13)));
+}
+
 class AnsiCodePageTest : public LauncherTest {};
 
 TEST_F(AnsiCodePageTest, PathsOutsideTheCodePageGoByTheirShortForm) {
