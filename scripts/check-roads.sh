@@ -45,6 +45,7 @@ roads=(
   "what a launch uses: a file looked up or followed | [.>]findProgram\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
   "what a launch uses: a file looked up or followed | [.>]finalPath\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
   "what a launch uses: a file looked up or followed | [.>]folderEntries\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
+  "what a launch uses: the VM's option variables read | \"[A-Z_]*JAVA[A-Z_]*_OPTIONS\" | launch/ResolvedLaunch.cpp launch/EmbeddedVmLauncher.cpp"
 )
 
 # The rows as the fields of one awk pass over every source: the rule, the

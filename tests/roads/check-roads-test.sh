@@ -54,6 +54,8 @@ rows=(
   "service/InstallChecks.cpp | for (const std::string& e : launch.classPath) {} | no"
   "service/ServiceWords.cpp | auto java = platform().findProgram(\"java\"); | yes"
   "launch/ResolvedLaunch.cpp | return platform().findProgram(bare).value_or(given); | no"
+  "cache/StartupCache.cpp | auto value = platform().getEnv(\"JAVA_TOOL_OPTIONS\"); | yes"
+  "launch/ResolvedLaunch.cpp | const char V[][18] = {\"JAVA_TOOL_OPTIONS\", \"_JAVA_OPTIONS\"}; | no"
 )
 failed=0
 passed=0
