@@ -67,7 +67,7 @@ constexpr int NO_SHARE_OPTION_FROM = 25;
 struct VersionedOption {
   int fromVersion;
   int beforeVersion;
-  char text[16];
+  char text[24];
 };
 const VersionedOption QUIET_OPTIONS[] = {
     {13, NO_SHARE_OPTION_FROM, "-Xshare:auto"},
