@@ -322,28 +322,17 @@ std::vector<std::string> classPathFiles(const ResolvedLaunch& launch) {
   return files;
 }
 
-// The variables whose options reach the VM beside the configured ones: the
-// two the VM reads itself, and the one Java's launcher reads (and this
-// launcher, for a VM in its own process).
-const char OPTION_VARIABLES[][18] = {
-    "JAVA_TOOL_OPTIONS",
-    "JDK_JAVA_OPTIONS",
-    "_JAVA_OPTIONS",
-};
-
 // The VM options of the environment. They count as configured ones: a
 // sharing option there keeps the cache away (the VM refuses a training
 // beside any -Xshare), one that prints on the VM's console keeps the
 // training away, and one that changes class loading is in the key.
 std::vector<std::string> environmentVmOptions() {
   std::vector<std::string> texts;
-  for (const char* variable : OPTION_VARIABLES) {
-    const std::optional<std::string> value = platform().getEnv(variable);
-    if (!value) continue;
+  for (const std::string& value : optionVariableValues()) {
     // A quote left open: the words as they stand.
     const std::optional<std::vector<std::string>> words =
-        splitJavaOptionsVariable(*value);
-    const std::vector<std::string> read = words ? *words : splitWords(*value);
+        splitJavaOptionsVariable(value);
+    const std::vector<std::string> read = words ? *words : splitWords(value);
     texts.insert(texts.end(), read.begin(), read.end());
   }
   return texts;

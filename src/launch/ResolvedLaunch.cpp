@@ -168,8 +168,7 @@ void listFiles(ResolvedLaunch& launch, std::vector<NamedFile>& named,
     named.insert(named.end(), walk.named.begin(), walk.named.end());
   };
   // Those the VM, or Java's launcher, takes from the environment.
-  for (const char* variable : OPTION_VARIABLES)
-    if (const std::optional<std::string> value = platform().getEnv(variable)) addNamedIn(*value);
+  for (const std::string& value : optionVariableValues()) addNamedIn(value);
   // Those a file of options holds.
   std::set<std::string> optionFilesRead;
   for (size_t i = 0; i < named.size(); ++i) {
@@ -238,6 +237,14 @@ std::optional<ResolvedLaunch> resolveLaunch(FileList list) {
 
   if (list == FileList::Made) listFiles(launch, named, runtimeFile);
   return launch;
+}
+
+std::vector<std::string> optionVariableValues() {
+  std::vector<std::string> values;
+  for (const char* variable : OPTION_VARIABLES)
+    if (std::optional<std::string> value = platform().getEnv(variable))
+      values.push_back(std::move(*value));
+  return values;
 }
 
 std::vector<std::string> classPathAsHanded(const ResolvedLaunch& launch) {

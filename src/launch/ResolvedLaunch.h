@@ -83,6 +83,11 @@ std::vector<std::string> classPathAsHanded(const ResolvedLaunch& launch);
 // by its short form.
 std::vector<std::string> handedClassPathEntries(const ResolvedLaunch& launch);
 
+// The values of the variables whose options the VM, or Java's launcher,
+// adds to the configured ones (JAVA_TOOL_OPTIONS, JDK_JAVA_OPTIONS,
+// _JAVA_OPTIONS), in that order; a variable not set is left out.
+std::vector<std::string> optionVariableValues();
+
 // The configured VM options as a VM in the launcher's process is given
 // them, in order.
 std::vector<std::string> vmOptionsInProcess(const ResolvedLaunch& launch);
