@@ -105,11 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     code = end.code;
   }
 
-  // The command-line records printed before starts.
+  // The command-line records printed before starts, written at once after
+  // the identification's line.
   const std::string records = "#Command line=\n";
   std::vector<std::string> printedLines;
-  for (const std::string& piece : os.writes)
-    if (piece.rfind(records, 0) == 0) printedLines.push_back(piece);
+  for (const std::string& piece : os.writes) {
+    const size_t after = piece.rfind("#Version ", 0) == 0 ? piece.find('\n') : std::string::npos;
+    if (after != std::string::npos && piece.compare(after + 1, records.size(), records) == 0)
+      printedLines.push_back(piece.substr(after + 1));
+  }
   const size_t printed = printedLines.size();
 
   const LauncherOptions& opts = options();
