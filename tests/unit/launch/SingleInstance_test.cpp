@@ -79,8 +79,8 @@ TEST_F(SingleInstanceTest, ASecondLaunchBringsTheFirstForwardAndStartsNoJava) {
 namespace tarvik {
 namespace {
 
-const std::string FOLDER = "C:\\Users\\me\\AppData\\Local\\Tarvik\\instances";
-const std::string ENDPOINT = FOLDER + "\\" + instanceEndpointName("acme");
+const std::string INSTANCES_FOLDER = "C:\\Users\\me\\AppData\\Local\\Tarvik\\instances";
+const std::string ENDPOINT = INSTANCES_FOLDER + "\\" + instanceEndpointName("acme");
 
 // The second launch hands its command line's words over; only an
 // acknowledged hand-over ends with 0.
@@ -146,9 +146,9 @@ TEST_F(SingleInstanceTest, TheFirstLaunchNamesTheEndpointToItsJava) {
     bool stale;
     bool named;
   } cases[] = {
-      {"named", FOLDER, "", false, true},
-      {"a stale endpoint is removed", FOLDER, "", true, true},
-      {"a refused folder", FOLDER, "others may enter the folder", false, false},
+      {"named", INSTANCES_FOLDER, "", false, true},
+      {"a stale endpoint is removed", INSTANCES_FOLDER, "", true, true},
+      {"a refused folder", INSTANCES_FOLDER, "others may enter the folder", false, false},
       {"too long for a socket", "C:\\" + std::string(100, 'x'), "", false, false},
       {"not ASCII", "C:\\Users\\J\xC3\xBCrgen", "", false, false},
   };

@@ -8,7 +8,7 @@
 namespace tarvik {
 namespace {
 
-const std::string KEY = RUNTIME_REGISTRY_KEY;
+const std::string RUNTIMES_KEY = RUNTIME_REGISTRY_KEY;
 const std::string URL = "https://example.com/java";
 const std::string QUESTION =
     "\n\nWould you like to download Java from " + URL + "?";
@@ -36,7 +36,7 @@ TEST_F(JavaDownloadTest, EveryDiscoveryFailureOffersThePage) {
        [] { locateDefaultRuntime(); }, "Error!", "No Java Installation Found",
        MB_STYLE_ICONERROR, true, kReturned},
       {"no version key",
-       [](JavaDownloadTest& t) { t.key(KEY).values["x"] = "y"; },
+       [](JavaDownloadTest& t) { t.key(RUNTIMES_KEY).values["x"] = "y"; },
        [] {
          settings().requiredJavaVersion = "1.8.0_31";
          locateRequiredRuntime();
@@ -45,12 +45,12 @@ TEST_F(JavaDownloadTest, EveryDiscoveryFailureOffersThePage) {
        "(null) requires the Java Runtime Environment version 1.8.0_31.",
        MB_STYLE_OK, false, kReturned},
       {"no JavaHome",
-       [](JavaDownloadTest& t) { t.key(KEY + "\\1.8.0_31").values["x"] = "y"; },
+       [](JavaDownloadTest& t) { t.key(RUNTIMES_KEY + "\\1.8.0_31").values["x"] = "y"; },
        [] {
          settings().requiredJavaVersion = "1.8.0_31";
          locateRequiredRuntime();
        },
-       "Error!", "No Java Home Directory Found for " + KEY + "\\1.8.0_31 ",
+       "Error!", "No Java Home Directory Found for " + RUNTIMES_KEY + "\\1.8.0_31 ",
        MB_STYLE_ICONERROR, false, kReturned},
       {"no fitting version", [](JavaDownloadTest&) {},
        [] {

@@ -15,7 +15,7 @@ namespace tarvik {
 namespace {
 
 constexpr const char LAUNCHER[] = "C:\\Apps\\appd.exe";
-constexpr const char CONFIG[] = "C:\\Apps\\appd.config";
+constexpr const char SERVICE_CONFIG[] = "C:\\Apps\\appd.config";
 constexpr const char JAVA[] = "C:\\jre\\bin\\java.exe";
 constexpr const char LINUX_LAUNCHER[] = "/opt/app/appd";
 constexpr const char UNIT[] = "/etc/systemd/system/appd.service";
@@ -49,7 +49,7 @@ class ServiceTest : public LauncherTest {
   }
 
   void configure(const std::string& lines) {
-    os.files[CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
+    os.files[SERVICE_CONFIG] = "mainclass App\njavapath " + std::string(JAVA) +
                        "\naddjars lib\n" + lines;
   }
   // The launcher as /opt/app/appd on Linux, its configuration beside it.
@@ -92,7 +92,7 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
   } rows[] = {
       {nullptr, true, 0, nullptr},
       {LAUNCHER, true, SERVICE_REFUSED_EXIT_CODE, "the launcher C:\\Apps\\appd.exe"},
-      {CONFIG, true, SERVICE_REFUSED_EXIT_CODE, "the configuration C:\\Apps\\appd.config"},
+      {SERVICE_CONFIG, true, SERVICE_REFUSED_EXIT_CODE, "the configuration C:\\Apps\\appd.config"},
       {"C:\\Apps\\base.config", true, SERVICE_REFUSED_EXIT_CODE,
        "the configuration C:\\Apps\\base.config"},
       {"C:\\Apps\\lib\\app.jar", true, SERVICE_REFUSED_EXIT_CODE,
@@ -122,7 +122,7 @@ TEST_F(ServiceTest, InstallRefusesWhatOthersMayChange) {
 
 // Without a runtime there is nothing to check, and no service to make.
 TEST_F(ServiceTest, InstallRefusesWhenNoRuntimeIsFound) {
-  os.files[CONFIG] = "mainclass App\n";
+  os.files[SERVICE_CONFIG] = "mainclass App\n";
   EXPECT_EQ(run({"install"}), SERVICE_REFUSED_EXIT_CODE);
   EXPECT_TRUE(os.installedServices.empty());
   EXPECT_NE(os.err.find("no Java runtime"), std::string::npos) << os.err;
