@@ -20,18 +20,23 @@ part "test dependencies"
 jobs=2
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win -j"$jobs"
-part "Windows build"
 cmake -S . -B build -DTARVIK_WINDOWS_BUILD_DIR="$top/build-win" >/dev/null
-cmake --build build -j"$jobs"
-part "Linux build"
 # The unit tests once more with AddressSanitizer and UBSan; only the unit
 # targets, and no Windows build given, so no end-to-end suite in this tree.
 # Line tables are all the sanitizers' reports read of the debug information.
 cmake -S . -B build-asan -DTARVIK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
       -DCMAKE_CXX_FLAGS_DEBUG=-g1 >/dev/null
-cmake --build build-asan -j"$jobs" --target tarvik_unit_tests tarvik_posix_tests
-part "sanitizer build"
+# The three builds at once, sharing $jobs jobs through make's job server,
+# which each build's make joins: while one build links or waits for its
+# last file, the others' files keep the cores busy.
+make -j"$jobs" --no-print-directory -f - <<'BUILDS'
+.PHONY: builds windows linux sanitizer
+builds: windows linux sanitizer
+windows: ; +cmake --build build-win
+linux: ; +cmake --build build
+sanitizer: ; +cmake --build build-asan --target tarvik_unit_tests tarvik_posix_tests
+BUILDS
+part "Windows, Linux and sanitizer builds"
 
 status=0
 if [ -z "$(scripts/find-java25.sh)" ]; then
