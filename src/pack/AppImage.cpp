@@ -20,10 +20,6 @@ constexpr uint64_t MAX_PACKED_FILE_BYTES = 1ull << 30;
 // Folders nested deeper than this are a loop of links, not a runtime.
 constexpr int MAX_FOLDER_DEPTH = 32;
 
-std::string joined(const std::string& folder, const std::string& name) {
-  return folder + platform().conventions().separator + name;
-}
-
 bool addFolderAt(const std::string& folder, const std::string& prefix, int depth,
                  ImageFiles& files, std::string& error) {
   if (depth > MAX_FOLDER_DEPTH) {
@@ -104,6 +100,10 @@ bool isRuntimeProgram(const std::string& path) {
   return (path.find("/bin/") != std::string::npos || path.find("/lib/jspawnhelper") != std::string::npos ||
           path.find("/lib/jexec") != std::string::npos) &&
          path.find('.', path.find_last_of('/')) == std::string::npos;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+  return folder + platform().conventions().separator + name;
 }
 
 std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error) {

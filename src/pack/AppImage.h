@@ -59,6 +59,9 @@ std::string desktopEntryText(const PackDescription& description);
 // The desktop icon's file name in the image: "acme.png" (or the .ico's).
 std::string desktopIconName(const PackDescription& description);
 
+// `name` in `folder`, with the system's separator between them.
+std::string joined(const std::string& folder, const std::string& name);
+
 // A whole regular file of at most `limit` bytes, or nothing and why in
 // `error` ("<path> cannot be read"): the one way tarvik-pack reads a file.
 std::optional<std::string> readInput(const std::string& path, uint64_t limit, std::string& error);

@@ -7,10 +7,6 @@ namespace pack {
 
 namespace {
 
-std::string joined(const std::string& folder, const std::string& name) {
-  return folder + platform().conventions().separator + name;
-}
-
 // An image path ("lib/a.jar") with the system's separators.
 std::string systemPath(std::string path) {
   const char separator = platform().conventions().separator;

@@ -3,13 +3,12 @@
 #include <cstdio>
 
 #include "pack/ArchiveEntries.h"
+#include "pack/TarFormat.h"
 
 namespace tarvik {
 namespace pack {
 
 namespace {
-
-constexpr size_t BLOCK = 512;
 
 // An octal number in a field of `width` bytes, the last a NUL.
 void octal(std::string& header, size_t at, size_t width, uint64_t value) {
@@ -53,7 +52,7 @@ std::optional<std::string> tarArchive(const ImageFiles& files, const std::string
       error = entry.path + ": the name is too long for a tar archive";
       return std::nullopt;
     }
-    std::string header(BLOCK, '\0');
+    std::string header(TAR_BLOCK, '\0');
     text(header, 0, name);
     octal(header, 100, 8, link ? 0777 : entry.mode());
     octal(header, 108, 8, 0);  // root's user and group
@@ -75,10 +74,10 @@ std::optional<std::string> tarArchive(const ImageFiles& files, const std::string
     out += header;
     if (entry.file && !link) {
       out += entry.file->bytes;
-      out.append((BLOCK - entry.file->bytes.size() % BLOCK) % BLOCK, '\0');
+      out.append((TAR_BLOCK - entry.file->bytes.size() % TAR_BLOCK) % TAR_BLOCK, '\0');
     }
   }
-  out.append(2 * BLOCK, '\0');
+  out.append(2 * TAR_BLOCK, '\0');
   return out;
 }
 

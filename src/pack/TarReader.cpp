@@ -4,13 +4,12 @@
 #include <utility>
 
 #include "pack/ArchiveReaders.h"
+#include "pack/TarFormat.h"
 
 namespace tarvik {
 namespace pack {
 
 namespace {
-
-constexpr size_t BLOCK = 512;
 
 // A number field: octal digits (blanks and NULs about them), or GNU's
 // base-256 for large values.
@@ -47,7 +46,7 @@ bool checksumMatches(const char* header) {
   uint64_t stored = 0;
   if (!number(header + 148, 8, stored)) return false;
   int64_t unsignedSum = 0, signedSum = 0;
-  for (size_t i = 0; i < BLOCK; ++i) {
+  for (size_t i = 0; i < TAR_BLOCK; ++i) {
     const bool inField = i >= 148 && i < 156;
     unsignedSum += inField ? ' ' : static_cast<unsigned char>(header[i]);
     signedSum += inField ? ' ' : static_cast<signed char>(header[i]);
@@ -93,12 +92,12 @@ std::optional<std::vector<PackedEntry>> tarEntries(const std::string& tar, const
   bool sparse = false;
   for (size_t at = 0;; ) {
     const std::string where = "the header at byte " + std::to_string(at);
-    if (tar.size() - at < BLOCK) {
+    if (tar.size() - at < TAR_BLOCK) {
       error = "the archive is cut short (it ends before its end-of-archive block)";
       return std::nullopt;
     }
     const char* header = tar.data() + at;
-    if (tar.find_first_not_of('\0', at) >= at + BLOCK) return entries;  // the end
+    if (tar.find_first_not_of('\0', at) >= at + TAR_BLOCK) return entries;  // the end
     uint64_t size = 0, mode = 0;
     if (!checksumMatches(header) || !number(header + 124, 12, size)) {
       error = "the archive is damaged (" + where + " is no tar header, or its checksum does not match)";
@@ -131,7 +130,7 @@ std::optional<std::vector<PackedEntry>> tarEntries(const std::string& tar, const
     const bool hasData = type == '0' || type == '\0' || type == '7' || type == 'x' || type == 'g' ||
                          type == 'L' || type == 'K';
     if (!hasData) size = 0;
-    if (size > tar.size() - at - BLOCK) {
+    if (size > tar.size() - at - TAR_BLOCK) {
       error = (name.empty() ? "the archive" : name) + " is cut short (the archive ends inside its " +
               std::to_string(size) + " bytes)";
       return std::nullopt;
@@ -141,8 +140,8 @@ std::optional<std::vector<PackedEntry>> tarEntries(const std::string& tar, const
       error = "the archive " + error;
       return std::nullopt;
     }
-    std::string data = tar.substr(at + BLOCK, static_cast<size_t>(size));
-    at += BLOCK + static_cast<size_t>((size + BLOCK - 1) / BLOCK * BLOCK);
+    std::string data = tar.substr(at + TAR_BLOCK, static_cast<size_t>(size));
+    at += TAR_BLOCK + static_cast<size_t>((size + TAR_BLOCK - 1) / TAR_BLOCK * TAR_BLOCK);
     if (at > tar.size()) at = tar.size();
 
     PackedEntry entry;

@@ -3,19 +3,16 @@
 #include "brand/ByteIo.h"
 #include "pack/ArchiveEntries.h"
 #include "pack/Deflate.h"
+#include "pack/ZipFormat.h"
 
 namespace tarvik {
 namespace pack {
 
 namespace {
 
-constexpr uint32_t LOCAL_HEADER = 0x04034b50;
-constexpr uint32_t CENTRAL_HEADER = 0x02014b50;
-constexpr uint32_t END_OF_CENTRAL_DIRECTORY = 0x06054b50;
 constexpr uint16_t VERSION_NEEDED = 20;          // 2.0: deflate and folders
 constexpr uint16_t VERSION_MADE_BY = 0x0314;     // Unix, 2.0: the modes below count
 constexpr uint16_t FLAG_UTF8_NAMES = 0x0800;
-constexpr uint16_t STORED = 0, DEFLATED = 8;
 constexpr uint32_t DOS_FOLDER = 0x10;
 
 // MS-DOS's date and time, which begin in 1980 and count seconds by two.
@@ -44,17 +41,17 @@ std::optional<std::string> zipArchive(const ImageFiles& files, const std::string
   for (const ArchiveEntry& entry : entries) {
     const std::string& plain = entry.file ? entry.file->bytes : std::string();
     std::string data = plain.empty() ? std::string() : rawDeflate(plain);
-    uint16_t method = DEFLATED;
+    uint16_t method = ZIP_DEFLATED;
     if (data.size() >= plain.size()) {
       data = plain;
-      method = STORED;
+      method = ZIP_STORED;
     }
     const uint32_t crc = crc32Of(plain);
     if (out.size() > 0xFFFFFFFFull - 64 - entry.path.size() - data.size() ||
         plain.size() > 0xFFFFFFFFull)
       return std::nullopt;
     const uint32_t offset = static_cast<uint32_t>(out.size());
-    put(out, LOCAL_HEADER);
+    put(out, ZIP_LOCAL_HEADER);
     put(out, VERSION_NEEDED);
     put(out, FLAG_UTF8_NAMES);
     put(out, method);
@@ -68,7 +65,7 @@ std::optional<std::string> zipArchive(const ImageFiles& files, const std::string
     out += entry.path;
     out += data;
 
-    put(central, CENTRAL_HEADER);
+    put(central, ZIP_CENTRAL_HEADER);
     put(central, VERSION_MADE_BY);
     put(central, VERSION_NEEDED);
     put(central, FLAG_UTF8_NAMES);
@@ -91,7 +88,7 @@ std::optional<std::string> zipArchive(const ImageFiles& files, const std::string
   if (out.size() + central.size() > 0xFFFFFFFFull - 22) return std::nullopt;
   const uint32_t centralOffset = static_cast<uint32_t>(out.size());
   out += central;
-  put(out, END_OF_CENTRAL_DIRECTORY);
+  put(out, ZIP_END_OF_CENTRAL_DIRECTORY);
   put(out, uint16_t{0});
   put(out, uint16_t{0});
   put(out, static_cast<uint16_t>(entries.size()));

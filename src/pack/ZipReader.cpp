@@ -6,6 +6,7 @@
 #include "brand/ByteIo.h"
 #include "pack/ArchiveReaders.h"
 #include "pack/Deflate.h"
+#include "pack/ZipFormat.h"
 
 namespace tarvik {
 namespace pack {
@@ -15,14 +16,10 @@ namespace {
 using brand::le16;
 using brand::le32;
 
-constexpr uint32_t LOCAL_HEADER = 0x04034b50;
-constexpr uint32_t CENTRAL_HEADER = 0x02014b50;
-constexpr uint32_t END_OF_CENTRAL_DIRECTORY = 0x06054b50;
 constexpr uint32_t ZIP64_END = 0x06064b50;
 constexpr uint32_t ZIP64_LOCATOR = 0x07064b50;
 constexpr uint16_t ZIP64_EXTRA = 0x0001;
 constexpr uint16_t FLAG_ENCRYPTED = 0x0001;
-constexpr uint16_t STORED = 0, DEFLATED = 8;
 constexpr uint8_t MADE_ON_UNIX = 3;
 
 uint64_t le64(const std::string& bytes, size_t at) {
@@ -42,7 +39,7 @@ std::optional<Directory> findDirectory(const std::string& zip, std::string& erro
   // The end record is the last 22 bytes but a comment of up to 64 KiB.
   size_t at = std::string::npos;
   for (size_t back = 22; back <= zip.size() && back <= 22 + 0xFFFF; ++back)
-    if (le32(zip, zip.size() - back) == END_OF_CENTRAL_DIRECTORY &&
+    if (le32(zip, zip.size() - back) == ZIP_END_OF_CENTRAL_DIRECTORY &&
         le16(zip, zip.size() - back + 20) == back - 22) {
       at = zip.size() - back;
       break;
@@ -105,7 +102,7 @@ std::optional<std::vector<PackedEntry>> zipEntries(const std::string& zip, const
   size_t at = static_cast<size_t>(directory->offset);
   const size_t directoryEnd = at + static_cast<size_t>(directory->size);
   for (uint64_t i = 0; i < directory->count; ++i) {
-    if (at + 46 > directoryEnd || le32(zip, at) != CENTRAL_HEADER) {
+    if (at + 46 > directoryEnd || le32(zip, at) != ZIP_CENTRAL_HEADER) {
       error = "the archive is damaged (its central directory ends inside entry " + std::to_string(i + 1) + ")";
       return std::nullopt;
     }
@@ -140,7 +137,7 @@ std::optional<std::vector<PackedEntry>> zipEntries(const std::string& zip, const
       error = label + "is encrypted";
       return std::nullopt;
     }
-    if (method != STORED && method != DEFLATED) {
+    if (method != ZIP_STORED && method != ZIP_DEFLATED) {
       error = label + "is compressed by method " + std::to_string(method) + ", which tarvik-pack does not read";
       return std::nullopt;
     }
@@ -150,7 +147,7 @@ std::optional<std::vector<PackedEntry>> zipEntries(const std::string& zip, const
     }
 
     // The local header's own name and extra field come before the data.
-    if (offset > directory->offset || directory->offset - offset < 30 || le32(zip, offset) != LOCAL_HEADER) {
+    if (offset > directory->offset || directory->offset - offset < 30 || le32(zip, offset) != ZIP_LOCAL_HEADER) {
       error = label + "is damaged (its local header is not where the directory says)";
       return std::nullopt;
     }
@@ -161,7 +158,7 @@ std::optional<std::vector<PackedEntry>> zipEntries(const std::string& zip, const
     }
     spans.emplace_back(offset, dataStart + packedSize);
     const std::string data = zip.substr(static_cast<size_t>(dataStart), static_cast<size_t>(packedSize));
-    if (method == STORED) {
+    if (method == ZIP_STORED) {
       if (packedSize != plainSize) {
         error = label + "is stored in " + std::to_string(packedSize) + " bytes but says it holds " +
                 std::to_string(plainSize);
