@@ -570,6 +570,25 @@ TEST_F(StartupCacheTest, TheCacheStandsAside) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
          os.env["JDK_JAVA_OPTIONS"] = "'-XX:+PrintFlagsFinal'";
        }},
+      // An argument file or options file the VM reads holds a sharing
+      // option: the VM refuses it beside a training as it does written out.
+      {"a sharing option in an argument file named in JDK_JAVA_OPTIONS",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.files["C:\\Apps\\opts.txt"] = "-Xshare:off\n";
+         os.env["JDK_JAVA_OPTIONS"] = "@C:\\Apps\\opts.txt";
+       }},
+      {"a sharing option in a VM options file named in JAVA_TOOL_OPTIONS",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.files["C:\\Apps\\opts.txt"] = "-Xshare:off\n";
+         os.env["JAVA_TOOL_OPTIONS"] = "-XX:VMOptionsFile=C:\\Apps\\opts.txt";
+       }},
+      {"a sharing option in an argument file of the configuration (Java 17)",
+       [](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\Apps\\opts.txt"] = "-Xshare:off\n";
+         addVmParam("@C:\\Apps\\opts.txt");
+       }},
       {"the VM could not make the cache before",
        [this](FakePlatform& os, LaunchSettings&) {
          os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
@@ -861,6 +880,20 @@ TEST_F(StartupCacheTest, TheCacheFolderIsBelowAnAbsolutePlaceOnly) {
     else
       EXPECT_EQ(shown, " ") << row.home;
   }
+  // A folder the VM cannot be told of: it takes a ':' in an archive's path
+  // for two archives (Java 17 then maps none; Java 25 refuses to start), and
+  // two "%p" in Java 25's training configuration for a pattern it refuses.
+  for (const char* version : {"17.0.9", "25.0.3"}) {
+    for (const char* home : {"/home/a:b", "/home/a%p%p"}) {
+      if (version[0] == '1' && home[7] == '%') continue;  // Java 17 takes it
+      os.env.clear();
+      os.env["HOME"] = home;
+      os.files["/jdk/release"] = std::string("JAVA_VERSION=\"") + version + "\"\n";
+      EXPECT_TRUE(startupCacheOptions(*resolveLaunch(), true).empty())
+          << version << " " << home;
+    }
+  }
+  os.files["/jdk/release"] = "JAVA_VERSION=\"17.0.9\"\n";
   // LOCALAPPDATA relative, on Windows.
   reset();
   os.env["LOCALAPPDATA"] = "AppData\\Local";
