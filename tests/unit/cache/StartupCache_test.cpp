@@ -614,6 +614,19 @@ TEST_F(StartupCacheTest, AReadOnlyOrFullFolderIsANormalStartWithOneLogLine) {
        "Startup cache not used: less than 256 MiB free in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
       {"cannot be made", [](FakePlatform& os, LaunchSettings&) { os.mkdirErrors["C:\\Users\\u\\AppData\\Local\\Tarvik"] = 13; },
        "Startup cache not used: cannot create the folder C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
+      // A name the folder takes for the training's log but not for its
+      // configuration, which is longer (a long application name): every
+      // launch would train for nothing.
+      {"the training's configuration cannot be made",
+       [this](FakePlatform& os, LaunchSettings&) {
+         os.files["C:\\jdk\\release"] = "JAVA_VERSION=\"25.0.3\"";
+         os.unwritable.insert(file("tool." + keyOfOptions() + ".4242-1000000.aotconf"));
+       },
+       "Startup cache not used: cannot create a file in C:\\Users\\u\\AppData\\Local\\Tarvik\\cache\n"},
+      // Options of the environment are not the configuration's choice.
+      {"a sharing option in JAVA_TOOL_OPTIONS",
+       [](FakePlatform& os, LaunchSettings&) { os.env["JAVA_TOOL_OPTIONS"] = "-Xshare:off"; },
+       "Startup cache not used: the option -Xshare:off of the environment's Java options\n"},
   };
   for (const auto& row : cases) {
     for (bool logging : {false, true}) {
