@@ -30,6 +30,12 @@ const char KEEP_CACHE_AWAY[][32] = {
     // The VM declines archived application classes with its own loader,
     // with a warning on standard output.
     "-Djava.system.class.loader",
+    // Files of options, which the launcher does not read: one may hold a
+    // sharing option, which the VM refuses beside a training, or change
+    // what the key holds.
+    "@",
+    "-XX:VMOptionsFile",
+    "-XX:Flags=",
 };
 
 const char CHANGE_CLASS_LOADING[][32] = {

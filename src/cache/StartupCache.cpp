@@ -704,6 +704,15 @@ std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder
   }
   const std::string base = shelf.launchBase();
   if (!dryRun) {
+    // The training's configuration has the longest name of its files: a
+    // folder that refuses it (a long application name) would have every
+    // launch train for nothing.
+    const std::string configuration = launchFile(base, "aotconf");
+    if (!platform().createNewFile(configuration)) {
+      note("cannot create a file in " + folder);
+      return {};
+    }
+    platform().removeFile(configuration);
     // The log is made here, as a new file: the VM opens the name it is
     // given as it finds it, and would write through a link planted there
     // (the configuration and the cache it replaces by new files).
@@ -771,8 +780,13 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
   const std::vector<std::string> variableOptions = environmentVmOptions();
   const std::vector<std::string> configuredOptions = userOptions;
   userOptions.insert(userOptions.end(), variableOptions.begin(), variableOptions.end());
-  for (const std::string& option : userOptions)
-    if (optionKeepsCacheAway(option)) return {};
+  for (size_t i = 0; i < userOptions.size(); ++i) {
+    if (!optionKeepsCacheAway(userOptions[i])) continue;
+    // The configuration's own choice stands the cache aside silently.
+    if (i >= configuredOptions.size())
+      note("the option " + userOptions[i] + " of the environment's Java options");
+    return {};
+  }
   // A dynamic archive builds on the runtime's own; an ahead-of-time cache
   // holds the runtime's classes itself.
   if (method != CacheMethod::AotCache &&
@@ -798,6 +812,16 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
   }
   if (!dryRun) folder = folderTheVmReads(*folder);
   if (!folder) return {};
+  // The VM splits an archive's option at the class path's separator into
+  // several files, and from Java 25 on expands %p and %t in the
+  // ahead-of-time options' names: a name holding one is no file of the
+  // launcher's to the VM.
+  const std::string names = *folder + conv.separator + appBaseName(startup().exePath) + ".";
+  if (names.find(conv.classPathSeparator) != std::string::npos ||
+      (method == CacheMethod::AotCache && names.find('%') != std::string::npos)) {
+    note("the VM cannot be told of files named " + names + "…");
+    return {};
+  }
 
   Shelf shelf(*folder, appBaseName(startup().exePath), *key,
               method == CacheMethod::AotCache ? "aot" : "jsa");

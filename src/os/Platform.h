@@ -650,7 +650,7 @@ class Platform {
   virtual std::optional<FileOwnership> fileOwnership(
       const std::string& path) = 0;
   // At most the first `count` bytes of a file; nothing when it cannot be
-  // read.
+  // read or is no regular file (a FIFO is not waited for).
   virtual std::optional<std::string> readFileStart(const std::string& path,
                                                    size_t count) = 0;
   // Creates an empty file, failing when one of that name exists already,

@@ -397,9 +397,18 @@ std::optional<FileOwnership> PosixPlatform::fileOwnership(
 
 std::optional<std::string> PosixPlatform::readFileStart(const std::string& path,
                                                         size_t count) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking, and regular files only: a FIFO or a device planted at
+  // the name is neither waited for nor read.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  return readAndClose(fd, count, count);
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  const size_t initial =
+      static_cast<uint64_t>(info.st_size) < count ? static_cast<size_t>(info.st_size) : count;
+  return readAndClose(fd, initial, count);
 }
 
 bool PosixPlatform::createNewFile(const std::string& path) {
