@@ -183,6 +183,7 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
     std::vector<std::string> after;
     const char* out;  // what the VM would have shown on its console
     bool cleared = false;  // -clearCache removes the training's files meanwhile
+    bool filled = false;   // the disk fills as the cache is made
   } cases[] = {
       {"recorded", aotConfiguration(), vmLog("", true), 0, {"F\\tool.K.2097152-1000000.aot"}, ""},
       // What the VM showed reaches standard output once it has ended.
@@ -200,6 +201,9 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
       {"a damaged configuration", std::string(4096, 'x'), vmLog("", true), 0, {}, ""},
       // The VM then says it failed, and exits with 0: no fault of the key's.
       {"-clearCache as the cache is made", aotConfiguration(), vmLog("", true), 0, {}, "", true},
+      // A full disk passes: the training stays for a launch with room.
+      {"the disk filled as the cache was made", aotConfiguration(), vmLog("", true), 1,
+       {"F\\tool.K.4242-1000000.aotconf", "F\\tool.K.4242-1000000.vmlog"}, "", false, true},
   };
   for (const auto& row : cases) {
     reset();
@@ -218,6 +222,7 @@ TEST_F(StartupCacheTest, TheTrainingIsMadeIntoTheCacheOnceTheVmHasEnded) {
       making.whileRunning = [this, base] {
         for (const char* ending : {".aotconf", ".part", ".vmlog"}) os.files.erase(base + ending);
       };
+    if (row.filled) making.whileRunning = [this] { os.freeBytes = 1 << 20; };
     os.children.push_back(making);
     const size_t started = os.started.size();
     finishStartupCache();
