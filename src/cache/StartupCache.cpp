@@ -547,6 +547,16 @@ class Shelf {
   std::vector<std::string> finishedTrainings_;
 };
 
+// Whether the folder's volume has room for an archive; a line says when
+// not.
+bool hasRoomForArchive(const std::string& folder) {
+  std::optional<uint64_t> free = platform().freeDiskBytes(folder);
+  if (free && *free >= FREE_BYTES_FOR_ARCHIVE) return true;
+  note("less than " + std::to_string(FREE_BYTES_FOR_ARCHIVE >> 20) +
+       " MiB free in " + folder);
+  return false;
+}
+
 // Whether the VM may write an archive into the folder: it can make a file
 // there, and the volume has room.
 bool canWriteArchive(const std::string& folder, const std::string& probe) {
@@ -555,11 +565,8 @@ bool canWriteArchive(const std::string& folder, const std::string& probe) {
     note("cannot create a file in " + folder);
     return false;
   }
-  std::optional<uint64_t> free = os.freeDiskBytes(folder);
-  if (!free || *free < FREE_BYTES_FOR_ARCHIVE) {
+  if (!hasRoomForArchive(folder)) {
     os.removeFile(probe);
-    note("less than " + std::to_string(FREE_BYTES_FOR_ARCHIVE >> 20) +
-         " MiB free in " + folder);
     return false;
   }
   return true;
@@ -672,8 +679,16 @@ void makeAotCache(Shelf& shelf, const std::string& base,
         // configuration gone meanwhile was taken away (-clearCache): the
         // VM then fails for want of it, which says nothing of the key.
         shelf.reread();
-        if ((!madeIt || !shelf.wholeArchive()) && os.fileFacts(configuration))
+        if ((!madeIt || !shelf.wholeArchive()) && os.fileFacts(configuration)) {
+          // A disk that filled meanwhile passes: the training stays for a
+          // launch with room to make the cache from.
+          const std::string folder = base.substr(0, base.find_last_of("/\\"));
+          if (!hasRoomForArchive(folder)) {
+            os.removeFile(part);
+            return;
+          }
           shelf.declare("failed");
+        }
       }
     }
   }
