@@ -220,5 +220,31 @@ TEST_F(ArgumentFileLaunchTest, WhereTheFileGoes) {
   }
 }
 
+// Linux takes a long command line but no single word over 32 pages: a long
+// class path goes through the file there, and nothing else does.
+TEST_F(ArgumentFileLaunchTest, OnLinuxAWordOverThePagesTheSystemTakesGoesThroughTheFile) {
+  const struct {
+    size_t length;
+    bool throughFile;
+  } rows[] = {{131072, true}, {131071, false}};
+  for (const auto& row : rows) {
+    prepare();
+    os.conv = PlatformConventions::posix();
+    os.tempDir = "/tmp/";
+    startup().exePath = "/apps/tool";
+    set.javaPath = "/jdk/bin/java";
+    os.files["/jdk/release"] = "JAVA_VERSION=\"17.0.9\"\n";
+    // The word and its terminator.
+    set.appArguments = {std::string(row.length, 'a'), std::string(100000, 'b')};
+    os.started.clear();
+    os.children = {runningChild()};
+    launchJava();
+    ASSERT_EQ(os.started.size(), 1u) << row.length;
+    EXPECT_EQ(os.started[0].arguments.back() == "@/tmp/tool-1111222233334444.args",
+              row.throughFile)
+        << row.length;
+  }
+}
+
 }  // namespace
 }  // namespace tarvik
