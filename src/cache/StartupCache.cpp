@@ -645,7 +645,7 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     // A class path too long for one command line goes in an argument
     // file, as the training's did.
     std::optional<std::string> argumentFile;
-    std::optional<std::string> problem = commandLineTooLong(child.commandLine);
+    std::optional<std::string> problem = commandLineTooLong(child.commandLine, child.arguments);
     if (problem) argumentFile = passThroughArgumentFile(child, *problem, java);
     ChildStartResult started;
     if (!problem || argumentFile) started = os.startChild(child);

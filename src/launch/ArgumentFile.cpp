@@ -83,8 +83,17 @@ std::optional<std::string> writeArgumentFile(
 
 // The error text when the command line is too long for the system, or
 // nothing when it fits.
-std::optional<std::string> commandLineTooLong(const std::string& line) {
-  const size_t limit = platform().conventions().commandLineLimit;
+std::optional<std::string> commandLineTooLong(const std::string& line,
+                                              const std::vector<std::string>& words) {
+  const PlatformConventions& conv = platform().conventions();
+  if (conv.wordLimit != 0) {
+    for (const std::string& word : words)
+      if (word.size() >= conv.wordLimit)
+        return "A word of the command line has " + std::to_string(word.size()) +
+               " bytes; the system accepts at most " + std::to_string(conv.wordLimit - 1) +
+               " in one.";
+  }
+  const size_t limit = conv.commandLineLimit;
   if (limit == 0) return std::nullopt;
   // The system counts the UTF-16 units of the wide command line.
   const size_t length = utf16Length(line);
@@ -127,7 +136,7 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
   command.addText(programText(javaPath));
   command.addBlank();
   command.addWord(argument, argumentNeedsQuotes(argument));
-  if (std::optional<std::string> tooLong = commandLineTooLong(command.line)) {
+  if (std::optional<std::string> tooLong = commandLineTooLong(command.line, command.words)) {
     os.removeFile(path);
     why = *tooLong;
     return std::nullopt;

@@ -31,9 +31,10 @@ bool runtimeReadsArgumentFiles(const std::string& javaPath);
 std::optional<std::string> writeArgumentFile(
     const std::vector<std::string>& words, std::string& path);
 
-// The error text when the command line is too long for the system, or
-// nothing when it fits.
-std::optional<std::string> commandLineTooLong(const std::string& line);
+// The error text when the command line, or one of its words, is too long
+// for the system, or nothing when it fits.
+std::optional<std::string> commandLineTooLong(const std::string& line,
+                                              const std::vector<std::string>& words);
 
 // Java 9 on reads everything after the executable from an argument file:
 // `start` then runs "<javaPath> @file" and the file's path is returned.

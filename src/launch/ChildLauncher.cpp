@@ -266,7 +266,7 @@ int launchJava() {
   start.commandLine = std::move(handed.line);
   start.arguments = std::move(handed.words);
   std::optional<std::string> argumentFile;
-  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine)) {
+  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine, start.arguments)) {
     argumentFile = passThroughArgumentFile(start, *tooLong, launch->program);
     if (!argumentFile) failChildStart(launch->javaAsGiven, *tooLong);
   }

@@ -67,6 +67,7 @@ PlatformConventions PlatformConventions::posix() {
       // SIGILL, SIGTRAP, SIGABRT, SIGBUS, SIGFPE; SIGSEGV.
       /* crashExitCodes */ {{128 + 4, 128 + 8}, {128 + 11, 128 + 11}},
       /* commandLineLimit */ 0,
+      /* wordLimit */ 32 * 4096,
       /* runtimeFolders */
       {
           {"/usr/lib/jvm", "", "TARVIK_JVM_DIR"},

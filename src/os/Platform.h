@@ -96,6 +96,9 @@ struct PlatformConventions {
   // The longest command line a child can be given, terminator included
   // (0: the launcher sets no limit; the system reports what it refuses).
   size_t commandLineLimit = 32767;
+  // The longest single word a child can be given, terminator included (0:
+  // no bound of its own). Linux takes 32 pages in one word.
+  size_t wordLimit = 0;
   // Folders whose every entry may be a runtime's home, searched in this
   // order after the registry, JAVA_HOME and PATH.
   std::vector<RuntimeFolder> runtimeFolders;
