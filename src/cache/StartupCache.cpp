@@ -644,12 +644,11 @@ void makeAotCache(Shelf& shelf, const std::string& base,
     if (const OptionalText folder = applicationFolder()) child.workingDir = *folder;
     // A class path too long for one command line goes in an argument
     // file, as the training's did.
-    std::optional<std::string> argumentFile;
-    std::optional<std::string> problem = commandLineTooLong(child.commandLine, child.arguments);
-    if (problem) argumentFile = passThroughArgumentFile(child, *problem, java);
+    const ArgumentFileRoute route = routeThroughArgumentFile(child, child.commandLine, java);
+    const std::optional<std::string> argumentFile = route.file;
     ChildStartResult started;
-    if (!problem || argumentFile) started = os.startChild(child);
-    else started.errorText = *problem;
+    if (!route.refusal) started = os.startChild(child);
+    else started.errorText = *route.refusal;
     if (!started.child) {
       if (argumentFile) os.removeFile(*argumentFile);
       // Every launch would train again for nothing.

@@ -1,5 +1,6 @@
 #include "launch/ArgumentFile.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "LaunchSettings.h"
@@ -83,17 +84,8 @@ std::optional<std::string> writeArgumentFile(
 
 // The error text when the command line is too long for the system, or
 // nothing when it fits.
-std::optional<std::string> commandLineTooLong(const std::string& line,
-                                              const std::vector<std::string>& words) {
-  const PlatformConventions& conv = platform().conventions();
-  if (conv.wordLimit != 0) {
-    for (const std::string& word : words)
-      if (word.size() >= conv.wordLimit)
-        return "A word of the command line has " + std::to_string(word.size()) +
-               " bytes; the system accepts at most " + std::to_string(conv.wordLimit - 1) +
-               " in one.";
-  }
-  const size_t limit = conv.commandLineLimit;
+std::optional<std::string> commandLineTooLong(const std::string& line) {
+  const size_t limit = platform().conventions().commandLineLimit;
   if (limit == 0) return std::nullopt;
   // The system counts the UTF-16 units of the wide command line.
   const size_t length = utf16Length(line);
@@ -136,7 +128,7 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
   command.addText(programText(javaPath));
   command.addBlank();
   command.addWord(argument, argumentNeedsQuotes(argument));
-  if (std::optional<std::string> tooLong = commandLineTooLong(command.line, command.words)) {
+  if (std::optional<std::string> tooLong = commandLineTooLong(command.line)) {
     os.removeFile(path);
     why = *tooLong;
     return std::nullopt;
@@ -144,6 +136,24 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
   start.commandLine = command.line;
   start.arguments = command.words;
   return path;
+}
+
+ArgumentFileRoute routeThroughArgumentFile(ChildStart& start, const std::string& line,
+                                           const std::string& javaPath) {
+  ArgumentFileRoute route;
+  if (std::optional<std::string> tooLong = commandLineTooLong(line)) {
+    route.file = passThroughArgumentFile(start, *tooLong, javaPath);
+    if (!route.file) route.refusal = *tooLong;
+    return route;
+  }
+  const size_t wordLimit = platform().conventions().wordLimit;
+  if (wordLimit != 0 &&
+      std::any_of(start.arguments.begin(), start.arguments.end(),
+                  [wordLimit](const std::string& word) { return word.size() >= wordLimit; })) {
+    std::string why;
+    route.file = passThroughArgumentFile(start, why, javaPath);
+  }
+  return route;
 }
 
 }  // namespace tarvik

@@ -31,10 +31,9 @@ bool runtimeReadsArgumentFiles(const std::string& javaPath);
 std::optional<std::string> writeArgumentFile(
     const std::vector<std::string>& words, std::string& path);
 
-// The error text when the command line, or one of its words, is too long
-// for the system, or nothing when it fits.
-std::optional<std::string> commandLineTooLong(const std::string& line,
-                                              const std::vector<std::string>& words);
+// The error text when the command line is too long for the system, or
+// nothing when it fits.
+std::optional<std::string> commandLineTooLong(const std::string& line);
 
 // Java 9 on reads everything after the executable from an argument file:
 // `start` then runs "<javaPath> @file" and the file's path is returned.
@@ -43,6 +42,20 @@ std::optional<std::string> commandLineTooLong(const std::string& line,
 std::optional<std::string> passThroughArgumentFile(ChildStart& start,
                                                    std::string& why,
                                                    const std::string& javaPath);
+
+// How a child's words get past the system's bounds.
+struct ArgumentFileRoute {
+  std::optional<std::string> file;     // the argument file `start` now names
+  std::optional<std::string> refusal;  // why the child cannot be started
+};
+
+// The one road of a child's words to the system: a command line over the
+// system's limit (`line`, as the child gets it) goes through an argument
+// file or is refused; a word over the system's bound for one word goes
+// through an argument file where the runtime reads one, and otherwise to
+// the system, which judges it as ever.
+ArgumentFileRoute routeThroughArgumentFile(ChildStart& start, const std::string& line,
+                                           const std::string& javaPath);
 
 }  // namespace tarvik
 

@@ -265,11 +265,9 @@ int launchJava() {
   ChildCommand handed = handedToChild(std::move(*command));
   start.commandLine = std::move(handed.line);
   start.arguments = std::move(handed.words);
-  std::optional<std::string> argumentFile;
-  if (std::optional<std::string> tooLong = commandLineTooLong(*commandLine, start.arguments)) {
-    argumentFile = passThroughArgumentFile(start, *tooLong, launch->program);
-    if (!argumentFile) failChildStart(launch->javaAsGiven, *tooLong);
-  }
+  const ArgumentFileRoute route = routeThroughArgumentFile(start, *commandLine, launch->program);
+  if (route.refusal) failChildStart(launch->javaAsGiven, *route.refusal);
+  const std::optional<std::string> argumentFile = route.file;
   ChildStartResult started = os.startChild(start);
   if (!started.child) {
     if (argumentFile) os.removeFile(*argumentFile);
