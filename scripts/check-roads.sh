@@ -46,6 +46,8 @@ roads=(
   "what a launch uses: a file looked up or followed | [.>]finalPath\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
   "what a launch uses: a file looked up or followed | [.>]folderEntries\\( | os/* launch/ResolvedLaunch.cpp service/InstallChecks.cpp"
   "what a launch uses: the VM's option variables read | \"[A-Z_]*JAVA[A-Z_]*_OPTIONS\" | launch/ResolvedLaunch.cpp launch/EmbeddedVmLauncher.cpp"
+  "words the child is handed: past the system's bounds | commandLineTooLong\\( | launch/ArgumentFile.*"
+  "words the child is handed: past the system's bounds | passThroughArgumentFile\\( | launch/ArgumentFile.*"
 )
 
 # The rows as the fields of one awk pass over every source: the rule, the

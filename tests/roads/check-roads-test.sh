@@ -56,6 +56,9 @@ rows=(
   "launch/ResolvedLaunch.cpp | return platform().findProgram(bare).value_or(given); | no"
   "cache/StartupCache.cpp | auto value = platform().getEnv(\"JAVA_TOOL_OPTIONS\"); | yes"
   "launch/ResolvedLaunch.cpp | const char V[][18] = {\"JAVA_TOOL_OPTIONS\", \"_JAVA_OPTIONS\"}; | no"
+  "cache/StartupCache.cpp | if (auto p = commandLineTooLong(child.commandLine)) {} | yes"
+  "launch/ChildLauncher.cpp | file = passThroughArgumentFile(start, why, java); | yes"
+  "launch/ArgumentFile.cpp | route.file = passThroughArgumentFile(start, why, javaPath); | no"
 )
 failed=0
 passed=0
