@@ -478,6 +478,8 @@ class Shelf {
   }
 
   // The common name of this launch's files.
+  const std::string& folder() const { return folder_; }
+
   std::string launchBase() const {
     Platform& os = platform();
     return ofThisKey(std::to_string(os.processId()) + "-" +
@@ -557,14 +559,19 @@ bool hasRoomForArchive(const std::string& folder) {
   return false;
 }
 
+// Whether a new file `path` can be made in the folder (and is); a line says
+// when not.
+bool canCreateIn(const std::string& folder, const std::string& path) {
+  if (platform().createNewFile(path)) return true;
+  note("cannot create a file in " + folder);
+  return false;
+}
+
 // Whether the VM may write an archive into the folder: it can make a file
 // there, and the volume has room.
 bool canWriteArchive(const std::string& folder, const std::string& probe) {
   Platform& os = platform();
-  if (!os.createNewFile(probe)) {
-    note("cannot create a file in " + folder);
-    return false;
-  }
+  if (!canCreateIn(folder, probe)) return false;
   if (!hasRoomForArchive(folder)) {
     os.removeFile(probe);
     return false;
@@ -681,8 +688,7 @@ void makeAotCache(Shelf& shelf, const std::string& base,
         if ((!madeIt || !shelf.wholeArchive()) && os.fileFacts(configuration)) {
           // A disk that filled meanwhile passes: the training stays for a
           // launch with room to make the cache from.
-          const std::string folder = base.substr(0, base.find_last_of("/\\"));
-          if (!hasRoomForArchive(folder)) {
+          if (!hasRoomForArchive(shelf.folder())) {
             os.removeFile(part);
             return;
           }
@@ -722,10 +728,7 @@ std::vector<std::string> aotCacheOptions(Shelf& shelf, const std::string& folder
     // folder that refuses it (a long application name) would have every
     // launch train for nothing.
     const std::string configuration = launchFile(base, "aotconf");
-    if (!platform().createNewFile(configuration)) {
-      note("cannot create a file in " + folder);
-      return {};
-    }
+    if (!canCreateIn(folder, configuration)) return {};
     platform().removeFile(configuration);
     // The log is made here, as a new file: the VM opens the name it is
     // given as it finds it, and would write through a link planted there
@@ -830,14 +833,15 @@ std::vector<std::string> startupCacheOptions(const ResolvedLaunch& launch,
   // several files, and from Java 25 on expands %p and %t in the
   // ahead-of-time options' names: a name holding one is no file of the
   // launcher's to the VM.
-  const std::string names = *folder + conv.separator + appBaseName(startup().exePath) + ".";
+  const std::string app = appBaseName(startup().exePath);
+  const std::string names = *folder + conv.separator + app + ".";
   if (names.find(conv.classPathSeparator) != std::string::npos ||
       (method == CacheMethod::AotCache && names.find('%') != std::string::npos)) {
     note("the VM cannot be told of files named " + names + "…");
     return {};
   }
 
-  Shelf shelf(*folder, appBaseName(startup().exePath), *key,
+  Shelf shelf(*folder, app, *key,
               method == CacheMethod::AotCache ? "aot" : "jsa");
   if (!dryRun) shelf.tidy();
   if (std::optional<std::string> reason = shelf.verdict()) {

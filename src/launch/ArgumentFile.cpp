@@ -82,6 +82,8 @@ std::optional<std::string> writeArgumentFile(
   return std::nullopt;
 }
 
+namespace {
+
 // The error text when the command line is too long for the system, or
 // nothing when it fits.
 std::optional<std::string> commandLineTooLong(const std::string& line) {
@@ -137,6 +139,8 @@ std::optional<std::string> passThroughArgumentFile(ChildStart& start,
   start.arguments = command.words;
   return path;
 }
+
+}  // namespace
 
 ArgumentFileRoute routeThroughArgumentFile(ChildStart& start, const std::string& line,
                                            const std::string& javaPath) {

@@ -31,18 +31,6 @@ bool runtimeReadsArgumentFiles(const std::string& javaPath);
 std::optional<std::string> writeArgumentFile(
     const std::vector<std::string>& words, std::string& path);
 
-// The error text when the command line is too long for the system, or
-// nothing when it fits.
-std::optional<std::string> commandLineTooLong(const std::string& line);
-
-// Java 9 on reads everything after the executable from an argument file:
-// `start` then runs "<javaPath> @file" and the file's path is returned.
-// Nothing when the runtime cannot read one or the file cannot be written;
-// `why` then gives the reason.
-std::optional<std::string> passThroughArgumentFile(ChildStart& start,
-                                                   std::string& why,
-                                                   const std::string& javaPath);
-
 // How a child's words get past the system's bounds.
 struct ArgumentFileRoute {
   std::optional<std::string> file;     // the argument file `start` now names
