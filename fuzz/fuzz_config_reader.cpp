@@ -93,6 +93,15 @@ Outcome readOnce(const std::vector<std::string>& files, bool debug) {
   return outcome;
 }
 
+// A file's text as the reader sees its keywords: UTF-16 with its
+// byte-order mark is read as characters, not bytes.
+std::string keywordText(const std::string& file) {
+  const bool littleEndian = file.rfind("\xFF\xFE", 0) == 0;
+  if (littleEndian || file.rfind("\xFE\xFF", 0) == 0)
+    return file + utf8FromUtf16(file.substr(2), !littleEndian);
+  return file;
+}
+
 bool clean(const std::string& text) {
   return text.find('\n') == std::string::npos &&
          text.find('\0') == std::string::npos;
@@ -116,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool asksForVersion = false;
   bool namesMainClass = false;
   size_t includeLines = 0;
-  for (const std::string& file : files) {
+  for (const std::string& bytes : files) {
+    const std::string file = keywordText(bytes);
     asksForVersion |= file.find("javaVersion") != std::string::npos;
     namesMainClass |= file.find("mainclass") != std::string::npos;
     for (size_t at = file.find("include"); at != std::string::npos;

@@ -7,23 +7,28 @@
 #   fuzz/run.sh                     every target for 12 s
 #   fuzz/run.sh --long 600          every target for 600 s
 #   fuzz/run.sh --seconds 30 substitute command_line
+#   fuzz/run.sh --long 600 --seed 0 every target, a new random seed each
 #
-# Options: --seconds N / --long N (time per target), --build DIR (build
-# folder, default build-fuzz), --keep DIR (keep each grown corpus and any
-# finding below DIR). Exits non-zero when a target finds a crash, a hang, a
-# leak or a broken property; the input that did it is kept and named.
+# Options: --seconds N / --long N (time per target), --seed N (libFuzzer's
+# seed, default 1, so that a run goes the same way each time; 0 draws one),
+# --build DIR (build folder, default build-fuzz), --keep DIR (keep each grown
+# corpus and any finding below DIR). Exits non-zero when a target finds a
+# crash, a hang, a leak or a broken property; the input that did it is kept
+# and named.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 seconds=12
+seed=1
 build="$top/build-fuzz"
 keep=""
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds|--long) seconds="$2"; shift 2 ;;
+    --seed) seed="$2"; shift 2 ;;
     --build) build="$2"; shift 2 ;;
     --keep) keep="$2"; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -56,7 +61,7 @@ fuzz_target() {
   local log="$work/$target.log"
   local start rc=0
   start=$(date +%s)
-  "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$exe" -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \
          -print_final_stats=1 -artifact_prefix="$findings/" \
          "$corpus" >"$log" 2>&1 || rc=$?
   local elapsed=$(( $(date +%s) - start ))
