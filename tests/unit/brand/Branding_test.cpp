@@ -32,8 +32,11 @@ std::string launcherVersion(const std::string& internalName = "tarvik") {
   return *versionInfoResource(v);
 }
 
-// A PE32+ image with a code section and `tree` as its resource section.
-std::string peImage(const ResourceTree& tree, uint32_t fileAlignment = 0x200) {
+// A PE32+ image with a code section and `tree` as its resource section;
+// its certificate table, when `certificatesFrom` is given, runs from there
+// to the end of the file.
+std::string peImage(const ResourceTree& tree, uint32_t fileAlignment = 0x200,
+                    std::optional<uint32_t> certificatesFrom = std::nullopt) {
   PeImage pe;
   pe.bytes.assign(0x200, '\0');
   LeWriter(pe.bytes, 0)(IMAGE_DOS_SIGNATURE);
@@ -57,6 +60,9 @@ std::string peImage(const ResourceTree& tree, uint32_t fileAlignment = 0x200) {
                   uint32_t(alignUp(resources.size(), 0x200)), 0x400, 0, 0, 0, 0, 0x40000040}};
   resources.resize(alignUp(resources.size(), 0x200), '\0');
   pe.bytes += resources;
+  if (certificatesFrom)
+    o.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY] = {
+        *certificatesFrom, uint32_t(pe.bytes.size() - *certificatesFrom)};
   pe.writeHeaders();
   return pe.bytes;
 }
@@ -131,15 +137,20 @@ TEST(BrandingTest, CopiesReadBack) {
     ResourceTree kept;
     IconFile icon;
     std::vector<uint16_t> groupIds;
+    std::optional<uint32_t> certificatesFrom;
   } cases[] = {
-      {"an empty resource last, no file padding", 2, emptyManifest, iconOf({"img"}), {1}},
-      {"entries that share images", 0x200, {}, iconOf({"a", "b"}, {0, 1, 0, 0, 1}), {1, 2, 1, 1, 2}},
+      {"an empty resource last, no file padding", 2, emptyManifest, iconOf({"img"}), {1}, std::nullopt},
+      {"entries that share images", 0x200, {}, iconOf({"a", "b"}, {0, 1, 0, 0, 1}), {1, 2, 1, 1, 2},
+       std::nullopt},
+      // A signature is the file's tail; one said to start in the headers
+      // is no signature to cut off.
+      {"a certificate table over the whole file", 0x200, {}, iconOf({"img"}), {1}, 0},
   };
   for (const Case& c : cases) {
     ResourceTree tree = c.kept;
     tree[id(RT_VERSION)][id(1)][ENGLISH] = {launcherVersion(), 0};
     BrandInput in;
-    in.launcher = peImage(tree, c.fileAlignment);
+    in.launcher = peImage(tree, c.fileAlignment, c.certificatesFrom);
     in.icon = c.icon;
     in.productName = "Acme";
     in.outputFileName = "acme.exe";
