@@ -1,5 +1,6 @@
 #include "brand/Branding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -102,14 +103,26 @@ std::optional<std::string> versionResource(const BrandInput& in, uint16_t langua
   return versionInfoResource(resource);
 }
 
+// Where the headers and the sections' data end in the file.
+uint64_t endOfRawData(const PeImage& pe) {
+  uint64_t end = pe.nt.OptionalHeader.SizeOfHeaders;
+  for (const IMAGE_SECTION_HEADER& s : pe.sections)
+    if (s.SizeOfRawData > 0)
+      end = std::max<uint64_t>(end, uint64_t(s.PointerToRawData) + s.SizeOfRawData);
+  return end;
+}
+
 // Drops an Authenticode signature: branding would break it. The signature
-// is the file's tail; the directory holds its file offset.
+// is the file's tail, after the sections; the directory holds its file
+// offset. A directory that names the headers or a section's data is
+// cleared and cuts nothing.
 bool dropSignature(PeImage& pe) {
   IMAGE_OPTIONAL_HEADER64& optional = pe.nt.OptionalHeader;
   if (optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_SECURITY) return false;
   IMAGE_DATA_DIRECTORY& security = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
   if (security.Size == 0 && security.VirtualAddress == 0) return false;
-  if (fits(security.VirtualAddress, security.Size, pe.bytes.size()) &&
+  if (security.VirtualAddress >= endOfRawData(pe) &&
+      fits(security.VirtualAddress, security.Size, pe.bytes.size()) &&
       pe.bytes.find_first_not_of('\0', uint64_t(security.VirtualAddress) + security.Size) == std::string::npos)
     pe.bytes.resize(security.VirtualAddress);
   security = {0, 0};
