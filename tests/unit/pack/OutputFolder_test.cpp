@@ -55,6 +55,16 @@ TEST_F(OutputFolderTest, DeliveryReplacesAnEarlierOutputAndLeavesNoWork) {
   EXPECT_EQ(os.files["C:\\Out\\acme.zip"], "new");
 }
 
+// An earlier output's name may be a link to a folder of someone else's:
+// the link goes, never what it leads to.
+TEST_F(OutputFolderTest, ALinkAtAnOutputsNameGoesWithoutWhatItLeadsTo) {
+  os.directories.insert("C:\\Out\\acme");
+  os.links.insert("C:\\Out\\acme");
+  os.files["C:\\Out\\acme\\keep.txt"] = "theirs";
+  removeTree("C:\\Out\\acme");
+  EXPECT_EQ(os.files["C:\\Out\\acme\\keep.txt"], "theirs");
+}
+
 }  // namespace
 }  // namespace pack
 }  // namespace tarvik
