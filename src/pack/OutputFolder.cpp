@@ -19,6 +19,13 @@ std::string systemPath(std::string path) {
 
 void removeTree(const std::string& path) {
   Platform& os = platform();
+  // A link goes as a name of its own, never through to what it leads to.
+  const std::optional<FileOwnership> ownership = os.fileOwnership(path);
+  if (ownership && ownership->isLink) {
+    // Windows removes a link to a folder as a folder.
+    if (!os.removeFile(path)) os.removeDirectory(path);
+    return;
+  }
   const std::optional<FileFacts> facts = os.fileFacts(path);
   if (facts && facts->isDirectory) {
     for (const std::string& name : os.findFiles(joined(path, "*")))
