@@ -75,6 +75,8 @@ const WixRow ROWS[] = {
      "Name=\"Acme &amp; &quot;Sons&quot; &lt;Tools&gt;\"", ""},
     {"FolderOfAName", [](PackDescription& d) { d.name = "Acme: Tools"; },
      "<Directory Id=\"INSTALLDIR\" Name=\"acme\">", ""},
+    {"ShortcutOfAName", [](PackDescription& d) { d.name = "Acme: Tools|Pro"; },
+     "Name=\"acme\" Description=\"Draws things\" Target=", "Name=\"Acme: Tools|Pro\" Description="},
     {"NewerOnlyUpgrades", [](PackDescription&) {}, "<MajorUpgrade DowngradeErrorMessage=", ""},
 };
 
