@@ -145,7 +145,7 @@ class Writer {
     out_ += "      <Directory Id=\"" + folderId + "\">\n";
     out_ += "        <Component Id=\"" + id + "\" Guid=\"" + stableGuid(d_.upgradeCode + "|" + folderId) +
             "\" Win64=\"yes\">\n";
-    out_ += "          <Shortcut Id=\"" + stableWixId('S', folderId) + "\" Name=\"" + xml(d_.name) +
+    out_ += "          <Shortcut Id=\"" + stableWixId('S', folderId) + "\" Name=\"" + xml(installFolderName(d_)) +
             "\" Description=\"" + xml(d_.summary) + "\" Target=\"[INSTALLDIR]" + d_.fileName +
             ".exe\" WorkingDirectory=\"INSTALLDIR\"/>\n";
     out_ += "          <RegistryValue Root=\"HKCU\" Key=\"Software\\" + xml(folderName(d_.vendor)) + "\\" +
