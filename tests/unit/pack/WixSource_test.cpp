@@ -77,6 +77,8 @@ const WixRow ROWS[] = {
      "<Directory Id=\"INSTALLDIR\" Name=\"acme\">", ""},
     {"ShortcutOfAName", [](PackDescription& d) { d.name = "Acme: Tools|Pro"; },
      "Name=\"acme\" Description=\"Draws things\" Target=", "Name=\"Acme: Tools|Pro\" Description="},
+    {"FolderOfALongName", [](PackDescription& d) { d.name = std::string(252, 'N'); },
+     "<Directory Id=\"INSTALLDIR\" Name=\"acme\">", ""},
     {"NewerOnlyUpgrades", [](PackDescription&) {}, "<MajorUpgrade DowngradeErrorMessage=", ""},
 };
 
