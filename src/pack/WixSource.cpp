@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pack/StableId.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 namespace pack {
@@ -183,7 +184,11 @@ std::string wixSource(const PackDescription& description, const ImageFiles& file
 }
 
 std::string installFolderName(const PackDescription& d) {
-  return d.name.find_first_of("<>:\"/\\|?*") == std::string::npos ? d.name : d.fileName;
+  // A file's name holds at most 255 characters, the shortcut's ".lnk" too.
+  constexpr size_t MAX_NAME = 251;
+  return d.name.find_first_of("<>:\"/\\|?*") == std::string::npos && utf16Length(d.name) <= MAX_NAME
+             ? d.name
+             : d.fileName;
 }
 
 }  // namespace pack
