@@ -19,6 +19,13 @@ std::string systemPath(std::string path) {
 
 void removeTree(const std::string& path) {
   Platform& os = platform();
+  // A link goes as a name of its own, never through to what it leads to.
+  const std::optional<FileOwnership> ownership = os.fileOwnership(path);
+  if (ownership && ownership->isLink) {
+    // Windows removes a link to a folder as a folder.
+    if (!os.removeFile(path)) os.removeDirectory(path);
+    return;
+  }
   const std::optional<FileFacts> facts = os.fileFacts(path);
   if (facts && facts->isDirectory) {
     for (const std::string& name : os.findFiles(joined(path, "*")))
@@ -109,17 +116,31 @@ bool OutputFolder::writeTree(const std::string& path, const ImageFiles& files, i
 
 bool OutputFolder::deliver(const std::vector<std::string>& names, std::string& error) {
   Platform& os = platform();
+  // What was there moves aside first: a folder cannot be replaced at once.
+  // Every one of them, before any new one goes into place, so that a name
+  // that cannot be replaced leaves the output folder as it was.
+  std::vector<std::string> aside, placed;
+  auto undo = [&]() {
+    for (const std::string& name : placed) os.renameFile(delivered(name), staged(name));
+    for (const std::string& name : aside) os.renameFile(staged(name + ".old"), delivered(name));
+  };
   for (const std::string& name : names) {
     const std::string target = delivered(name);
-    // What was there moves aside first: a folder cannot be replaced at once.
-    if (os.fileFacts(target) && !os.renameFile(target, staged(name + ".old"))) {
+    if (!os.fileFacts(target)) continue;
+    if (!os.renameFile(target, staged(name + ".old"))) {
       error = target + ": cannot be replaced";
+      undo();
       return false;
     }
-    if (!os.renameFile(staged(name), target)) {
-      error = target + ": cannot be moved into place";
+    aside.push_back(name);
+  }
+  for (const std::string& name : names) {
+    if (!os.renameFile(staged(name), delivered(name))) {
+      error = delivered(name) + ": cannot be moved into place";
+      undo();
       return false;
     }
+    placed.push_back(name);
   }
   return true;
 }

@@ -38,7 +38,8 @@ class OutputFolder {
                  std::string& error);
 
   // Moves the staged files and folders `names` into the output folder, each
-  // replacing what has its name there.
+  // replacing what has its name there: all of them, or, where one cannot
+  // be, none (what was there stays).
   bool deliver(const std::vector<std::string>& names, std::string& error);
 
  private:

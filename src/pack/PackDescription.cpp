@@ -165,6 +165,32 @@ std::optional<std::string> canonicalGuid(const std::string& value) {
   return "{" + text + "}";
 }
 
+// The characters of Windows' code page 1252 beyond Latin-1's, in its
+// bytes 0x80 to 0x9F: wixl writes an installer's texts in that code page
+// and can write no other character (the name, the vendor and the summary
+// stop it outright, a file type's description is left empty).
+const uint32_t WINDOWS_1252_EXTRAS[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x017D, 0x2018,
+                                        0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC,
+                                        0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+
+// The first character of (valid UTF-8) `text` that code page 1252 lacks;
+// empty when it has them all.
+std::string outsideWindows1252(const std::string& text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    uint32_t c = 0;
+    if (!nextCodePoint(text, pos, c)) return text.substr(start, 1);
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) ||
+        std::find(std::begin(WINDOWS_1252_EXTRAS), std::end(WINDOWS_1252_EXTRAS), c) !=
+            std::end(WINDOWS_1252_EXTRAS))
+      continue;
+    return text.substr(start, pos - start);
+  }
+  return std::string();
+}
+
 const Keyword KEYWORDS[] = {
     {"var",
      [](Reader& r, const std::string& value) -> std::string {
@@ -356,6 +382,15 @@ void Reader::checkWhole() {
       fault(0, "an installer's version " + d.version + " must begin with two numbers up to 255");
     if (!d.service.empty() && d.scope == InstallScope::PerUser)
       fault(0, "a service is the machine's: a perUser installer cannot make one");
+    std::vector<std::pair<std::string, std::string>> texts = {
+        {"name", d.name}, {"vendor", d.vendor}, {"summary", d.summary}};
+    for (const Association& a : d.associations) texts.push_back({"file type's description", a.description});
+    for (const auto& [what, text] : texts) {
+      const std::string outside = outsideWindows1252(text);
+      if (outside.empty()) continue;
+      fault(0, "the installer's texts are in Windows' code page 1252, which wixl writes alone: the " + what +
+                   " \"" + text + "\" holds \"" + outside + "\"");
+    }
   }
   if (d.wants(Output::Deb)) {
     need(!d.maintainer.empty(), "the .deb names its maintainer: say it with a maintainer or vendor line");

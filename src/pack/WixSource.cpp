@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pack/StableId.h"
+#include "support/Utf8.h"
 
 namespace tarvik {
 namespace pack {
@@ -145,7 +146,7 @@ class Writer {
     out_ += "      <Directory Id=\"" + folderId + "\">\n";
     out_ += "        <Component Id=\"" + id + "\" Guid=\"" + stableGuid(d_.upgradeCode + "|" + folderId) +
             "\" Win64=\"yes\">\n";
-    out_ += "          <Shortcut Id=\"" + stableWixId('S', folderId) + "\" Name=\"" + xml(d_.name) +
+    out_ += "          <Shortcut Id=\"" + stableWixId('S', folderId) + "\" Name=\"" + xml(installFolderName(d_)) +
             "\" Description=\"" + xml(d_.summary) + "\" Target=\"[INSTALLDIR]" + d_.fileName +
             ".exe\" WorkingDirectory=\"INSTALLDIR\"/>\n";
     out_ += "          <RegistryValue Root=\"HKCU\" Key=\"Software\\" + xml(folderName(d_.vendor)) + "\\" +
@@ -183,7 +184,11 @@ std::string wixSource(const PackDescription& description, const ImageFiles& file
 }
 
 std::string installFolderName(const PackDescription& d) {
-  return d.name.find_first_of("<>:\"/\\|?*") == std::string::npos ? d.name : d.fileName;
+  // A file's name holds at most 255 characters, the shortcut's ".lnk" too.
+  constexpr size_t MAX_NAME = 251;
+  return d.name.find_first_of("<>:\"/\\|?*") == std::string::npos && utf16Length(d.name) <= MAX_NAME
+             ? d.name
+             : d.fileName;
 }
 
 }  // namespace pack

@@ -24,7 +24,9 @@ std::string wixSource(const PackDescription& description, const ImageFiles& file
 std::string shortcutPropertyTable(const PackDescription& description);
 
 // The folder the installer installs into, as Windows names it for the user
-// ("C:\Program Files\Acme Tool" is "[ProgramFiles64Folder]Acme Tool").
+// ("C:\Program Files\Acme Tool" is "[ProgramFiles64Folder]Acme Tool"), and
+// its shortcuts' name: the file name where the name holds a character
+// Windows refuses in a file's name, or is too long for one.
 std::string installFolderName(const PackDescription& description);
 
 }  // namespace pack

@@ -55,6 +55,35 @@ TEST_F(OutputFolderTest, DeliveryReplacesAnEarlierOutputAndLeavesNoWork) {
   EXPECT_EQ(os.files["C:\\Out\\acme.zip"], "new");
 }
 
+// One output that cannot be replaced: the others stay as they were too,
+// as "nothing written" says.
+TEST_F(OutputFolderTest, AnOutputThatCannotBeReplacedLeavesTheEarlierOnesAll) {
+  os.files["C:\\Out\\acme.zip"] = "old";
+  os.files["C:\\Out\\acme.msi"] = "old";
+  os.heldOpen.insert("C:\\Out\\acme.msi");
+  std::string error;
+  {
+    OutputFolder out;
+    ASSERT_TRUE(out.open("C:\\Out", error));
+    ASSERT_TRUE(out.writeFile(out.staged("acme.zip"), "new", FileContent::Bytes, error));
+    ASSERT_TRUE(out.writeFile(out.staged("acme.msi"), "new", FileContent::Bytes, error));
+    EXPECT_FALSE(out.deliver({"acme.zip", "acme.msi"}, error));
+    EXPECT_EQ(error, "C:\\Out\\acme.msi: cannot be replaced");
+  }
+  EXPECT_EQ(left(), (std::vector<std::string>{"C:\\Out\\acme.msi", "C:\\Out\\acme.zip"}));
+  EXPECT_EQ(os.files["C:\\Out\\acme.zip"], "old");
+}
+
+// An earlier output's name may be a link to a folder of someone else's:
+// the link goes, never what it leads to.
+TEST_F(OutputFolderTest, ALinkAtAnOutputsNameGoesWithoutWhatItLeadsTo) {
+  os.directories.insert("C:\\Out\\acme");
+  os.links.insert("C:\\Out\\acme");
+  os.files["C:\\Out\\acme\\keep.txt"] = "theirs";
+  removeTree("C:\\Out\\acme");
+  EXPECT_EQ(os.files["C:\\Out\\acme\\keep.txt"], "theirs");
+}
+
 }  // namespace
 }  // namespace pack
 }  // namespace tarvik

@@ -72,6 +72,11 @@ const FaultRow FAULT_ROWS[] = {
      "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n"
      "var x=%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%%x%\n",
      "C:\\Work\\acme.pack:16: var: %x% would grow the line by more than 1048576 characters"},
+    {"InstallerTextInItsCodePage", "1.2.0", "output msi\nsummary Dessine des \xC3\xA9toiles \xE2\x82\xAC\n", ""},
+    {"InstallerTextOutsideItsCodePage", "1.2.0", "output msi deb\nsummary Draws \xCE\xA9 shapes\n",
+     "C:\\Work\\acme.pack: the installer's texts are in Windows' code page 1252, which wixl writes alone: the "
+     "summary \"Draws \xCE\xA9 shapes\" holds \"\xCE\xA9\""},
+    {"OtherTextsOutsideTheInstallersCodePage", "1.2.0", "output zip deb\nsummary Draws \xCE\xA9 shapes\n", ""},
     {"CertificateWithoutPassword", "1.2.0", "output zip\ncertificate acme.p12\n",
      "C:\\Work\\acme.pack: the certificate's password is read from the environment: name the variable "
      "with a certificatePasswordVariable line"},

@@ -75,6 +75,10 @@ const WixRow ROWS[] = {
      "Name=\"Acme &amp; &quot;Sons&quot; &lt;Tools&gt;\"", ""},
     {"FolderOfAName", [](PackDescription& d) { d.name = "Acme: Tools"; },
      "<Directory Id=\"INSTALLDIR\" Name=\"acme\">", ""},
+    {"ShortcutOfAName", [](PackDescription& d) { d.name = "Acme: Tools|Pro"; },
+     "Name=\"acme\" Description=\"Draws things\" Target=", "Name=\"Acme: Tools|Pro\" Description="},
+    {"FolderOfALongName", [](PackDescription& d) { d.name = std::string(252, 'N'); },
+     "<Directory Id=\"INSTALLDIR\" Name=\"acme\">", ""},
     {"NewerOnlyUpgrades", [](PackDescription&) {}, "<MajorUpgrade DowngradeErrorMessage=", ""},
 };
 
