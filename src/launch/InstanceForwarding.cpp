@@ -81,7 +81,7 @@ std::vector<std::string> instanceEndpointOptions() {
   return {"-D" + std::string(INSTANCE_ENDPOINT_PROPERTY) + "=" + endpoint};
 }
 
-bool handArgumentsToInstance(const std::string& name) {
+bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
   const std::string prefix = "singleInstance " + name + ": ";
   const InstanceEndpoint endpoint = instanceEndpoint(name, false);
   if (!endpoint.path) {
@@ -97,8 +97,18 @@ bool handArgumentsToInstance(const std::string& name) {
                  std::to_string(MAX_FORWARDED_BYTES) + " bytes\n");
     return false;
   }
-  const InstanceHandOverResult handed =
-      platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
+  // An instance claimed moments ago may still be starting its Java, which
+  // listens only once it runs: launches made together (files opened at
+  // once) are taken too. Asked again until the claim is as old as a
+  // hand-over may take; an older claim is asked once.
+  InstanceHandOverResult handed;
+  for (int64_t waited = 0;; waited += INSTANCE_RETRY_MILLIS) {
+    handed = platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
+    if (handed.outcome != InstanceHandOver::NobodyListens || heldMillis < 0 ||
+        heldMillis + waited >= HAND_OVER_TIMEOUT_MILLIS)
+      break;
+    platform().sleepMillis(INSTANCE_RETRY_MILLIS);
+  }
   if (handed.outcome == InstanceHandOver::Failed)
     writeLogNote(prefix + "no arguments handed over: " + handed.errorText + "\n");
   return handed.outcome == InstanceHandOver::Delivered;

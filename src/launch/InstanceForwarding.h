@@ -4,6 +4,7 @@
 #ifndef TARVIK_LAUNCH_INSTANCEFORWARDING_H
 #define TARVIK_LAUNCH_INSTANCEFORWARDING_H
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@ constexpr size_t MAX_FORWARDED_BYTES = 1u << 20;
 // The longest path a local socket takes (sun_path holds 108 bytes with its
 // terminator, on Linux and on Windows alike).
 constexpr size_t MAX_ENDPOINT_BYTES = 107;
-// How long a second launch waits for the instance's acknowledgement.
+// How long a second launch waits for the instance's acknowledgement, and
+// for an instance claimed moments ago to listen, asking it so often.
 constexpr int HAND_OVER_TIMEOUT_MILLIS = 5000;
+constexpr int INSTANCE_RETRY_MILLIS = 100;
 
 // The endpoint's file name for an instance name: short and of safe
 // characters whatever the name holds.
@@ -48,9 +51,10 @@ InstanceEndpoint instanceEndpoint(const std::string& name, bool create);
 std::vector<std::string> instanceEndpointOptions();
 
 // Hands this launch's command-line arguments to the running instance
-// `name`; true when it acknowledged them. A failure other than nobody
-// listening is a line in the -log file.
-bool handArgumentsToInstance(const std::string& name);
+// `name`, claimed `heldMillis` ago (-1: not known); true when it
+// acknowledged them. A failure other than nobody listening is a line in
+// the -log file.
+bool handArgumentsToInstance(const std::string& name, int64_t heldMillis);
 
 }  // namespace tarvik
 

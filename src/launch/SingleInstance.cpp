@@ -44,7 +44,7 @@ void keepToSingleInstance() {
   // Quiet or not, nothing is shown: the running application is the answer.
   // Brought forward first, so that it may raise itself for the arguments.
   const bool forward = os.bringInstanceForward(*name);
-  const bool handed = handArgumentsToInstance(*name);
+  const bool handed = handArgumentsToInstance(*name, claim.heldMillis);
   std::string line = prefix + "the application runs already";
   if (handed) line += "; the arguments were handed over to it";
   if (forward) line += std::string(handed ? " and" : ";") + " its window was brought forward";

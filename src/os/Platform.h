@@ -294,6 +294,9 @@ enum class InstanceClaim {
 struct InstanceClaimResult {
   InstanceClaim outcome = InstanceClaim::Failed;
   std::string errorText;
+  // Running: how many milliseconds ago the running instance was claimed,
+  // or -1 when the system does not tell.
+  int64_t heldMillis = -1;
 };
 
 // The folder where this user's running instances take messages, or the

@@ -14,9 +14,11 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -49,6 +51,16 @@ std::string instanceLockPath(const std::string& name,
 
 std::string errorWithPath(int error, const std::string& path) {
   return std::string(strerror(error)) + " (" + path + ")";
+}
+
+// Milliseconds from `then` until now; -1 for a time to come (a clock
+// set back), which tells nothing.
+int64_t millisSince(const struct timespec& then) {
+  struct timespec now;
+  if (clock_gettime(CLOCK_REALTIME, &now) != 0) return -1;
+  const int64_t millis = (static_cast<int64_t>(now.tv_sec) - then.tv_sec) * 1000 +
+                         (now.tv_nsec - then.tv_nsec) / 1000000;
+  return millis < 0 ? -1 : millis;
 }
 
 // Whether one of these errors of connect() says that nobody listens.
@@ -89,11 +101,14 @@ InstanceClaimResult PosixPlatform::claimInstance(const std::string& name) {
     close(fd);
     if (error == EWOULDBLOCK) {
       result.outcome = InstanceClaim::Running;
+      result.heldMillis = millisSince(info.st_mtim);
     } else {
       result.errorText = std::string(strerror(error)) + " (" + path + ")";
     }
     return result;
   }
+  // The file's time tells a second launch when the instance was claimed.
+  futimens(fd, nullptr);
   instanceFd_ = fd;
   result.outcome = InstanceClaim::Claimed;
   return result;

@@ -197,6 +197,32 @@ TEST_F(LinuxForwardTest, TenSecondLaunchesAtOnceAllArrive) {
     EXPECT_TRUE(has(lines, "[n" + std::to_string(i) + "] in ")) << lines;
 }
 
+// Ten launches at once with none running (ten files opened together):
+// one becomes the first and the others wait for its Java to listen, so
+// every word arrives.
+TEST_F(LinuxForwardTest, TenLaunchesAtOnceWithNoneRunningLoseNoWord) {
+  const std::string exe = makeApp();
+  std::vector<std::future<RunResult>> launches;
+  for (int i = 0; i < 10; ++i)
+    launches.push_back(std::async(std::launch::async, [&, i] {
+      RunOptions options = RunOptions::of({record, stop, "n" + std::to_string(i)});
+      options.env = env();
+      options.cwd = caseDir;
+      return runWithoutDesktop(exe, options);
+    }));
+  int firsts = 0;
+  for (auto& launch : launches) {
+    RunResult r = launch.get();
+    EXPECT_EQ(0u, r.exitCode) << r.err;
+    if (!has(r.err, "runs already")) ++firsts;
+  }
+  EXPECT_EQ(1, firsts);
+  const std::string lines = handed(9);
+  size_t count = 0;
+  for (size_t at = 0; (at = lines.find('\n', at)) != std::string::npos; ++at) ++count;
+  EXPECT_EQ(9u, count) << lines;
+}
+
 // A first instance killed leaves its endpoint and lock file behind; the
 // next launch becomes the first all the same, and listens.
 TEST_F(LinuxForwardTest, AKilledFirstInstanceLeavesNothingInTheWay) {

@@ -227,6 +227,7 @@ InstanceClaimResult FakePlatform::claimInstance(const std::string& name) {
   } else {
     result.outcome = runningInstances.count(name) ? InstanceClaim::Running
                                                   : InstanceClaim::Claimed;
+    if (result.outcome == InstanceClaim::Running) result.heldMillis = instanceHeldMillis;
   }
   return result;
 }
@@ -248,7 +249,11 @@ InstanceHandOverResult FakePlatform::handToInstance(const std::string& endpoint,
                                                     int) {
   handedOver.emplace_back(endpoint, message);
   if (!handOverError.empty()) return {InstanceHandOver::Failed, handOverError};
-  if (!listeningEndpoints.count(endpoint)) return {InstanceHandOver::NobodyListens, ""};
+  int64_t slept = 0;
+  for (const int64_t millis : sleeps) slept += millis;
+  const bool listensNow = listensAfterMillis >= 0 && slept >= listensAfterMillis;
+  if (!listeningEndpoints.count(endpoint) && !listensNow)
+    return {InstanceHandOver::NobodyListens, ""};
   return {InstanceHandOver::Delivered, ""};
 }
 

@@ -146,6 +146,11 @@ class FakePlatform : public Platform {
   // when it is set.
   std::set<std::string> runningInstances;
   std::string instanceClaimError;
+  // How long ago a running instance was claimed (-1: not told), and after
+  // how many milliseconds slept from then on its endpoints listen (-1:
+  // never).
+  int64_t instanceHeldMillis = -1;
+  int64_t listensAfterMillis = -1;
   // Whether a running instance shows a window to bring forward.
   bool instanceHasWindow = true;
   // The folder instanceFolder gives once made, or its refusal when set.

@@ -109,9 +109,10 @@ TEST_F(PosixReadFileTest, OnlyRegularFilesWithinTheBoundAreRead) {
     EXPECT_EQ(read.content.has_value(), row.refusal == ReadRefusal::None) << row.path;
     // A file's start (the cache's files) likewise: a FIFO planted in the
     // cache folder is not waited for.
-    if (row.refusal != ReadRefusal::TooLarge)
+    if (row.refusal != ReadRefusal::TooLarge) {
       EXPECT_EQ(os.readFileStart(row.path, 4).has_value(), row.refusal == ReadRefusal::None)
           << row.path;
+    }
   }
 }
 

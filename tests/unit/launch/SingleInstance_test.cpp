@@ -136,6 +136,56 @@ TEST_F(SingleInstanceTest, ASecondLaunchHandsItsArgumentsToTheFirst) {
   }
 }
 
+// A first instance claimed moments ago may not listen yet (its Java is
+// starting, say when several files are opened at once): the second launch
+// tries again until the claim is HAND_OVER_TIMEOUT_MILLIS old. An older
+// claim, or one of unknown age, is asked once.
+TEST_F(SingleInstanceTest, AnInstanceThatIsStartingIsWaitedFor) {
+  const std::string running = "singleInstance acme: the application runs already";
+  struct Case {
+    std::string name;
+    int64_t heldMillis, listensAfterMillis;
+    int code;
+    bool retried;
+  } cases[] = {
+      {"listens a moment later", 0, 800, 0, true},
+      {"listens late in the window", 4000, 800, 0, true},
+      {"never listens", 1000, -1, 12, true},
+      {"claimed long ago", 60000, -1, 12, false},
+      {"claimed long ago, listening later is not waited for", 60000, 100, 12, false},
+      {"age not told", -1, 100, 12, false},
+  };
+  for (const Case& c : cases) {
+    resetLaunchState();
+    os.err.clear();
+    os.handedOver.clear();
+    os.sleeps.clear();
+    os.runningInstances = {"acme"};
+    os.instanceHasWindow = false;
+    os.instanceFolderMade = true;
+    os.instanceFolderError.clear();
+    os.handOverError.clear();
+    os.listeningEndpoints.clear();
+    os.instanceHeldMillis = c.heldMillis;
+    os.listensAfterMillis = c.listensAfterMillis;
+    EXPECT_EQ(run("singleInstance acme\n", {"a.txt"}), c.code) << c.name;
+    EXPECT_TRUE(os.started.empty()) << c.name;
+    EXPECT_EQ(os.err, running + (c.code == 0 ? "; the arguments were handed over to it\n" : "\n"))
+        << c.name;
+    EXPECT_EQ(os.handedOver.size() > 1, c.retried) << c.name;
+    int64_t slept = 0;
+    for (const int64_t millis : os.sleeps) slept += millis;
+    if (!c.retried) {
+      EXPECT_TRUE(os.sleeps.empty()) << c.name;
+      continue;
+    }
+    if (c.code == 12) {
+      EXPECT_GE(c.heldMillis + slept, HAND_OVER_TIMEOUT_MILLIS) << c.name;
+    }
+    EXPECT_LE(c.heldMillis + slept, HAND_OVER_TIMEOUT_MILLIS + 200) << c.name;
+  }
+}
+
 // The first launch names the endpoint to its Java, what stands there
 // removed; without a usable folder it names none.
 TEST_F(SingleInstanceTest, TheFirstLaunchNamesTheEndpointToItsJava) {
