@@ -19,22 +19,16 @@ std::string systemPath(std::string path) {
 
 void removeTree(const std::string& path) {
   Platform& os = platform();
-  // A link goes as a name of its own, never through to what it leads to.
-  const std::optional<FileOwnership> ownership = os.fileOwnership(path);
-  if (ownership && ownership->isLink) {
-    // Windows removes a link to a folder as a folder.
-    if (!os.removeFile(path)) os.removeDirectory(path);
-    return;
-  }
+  // A file or a link of any kind goes as a name of its own, never through
+  // to what it leads to: a link to a folder goes as a file (POSIX) or as an
+  // empty folder (Windows), whatever that folder holds. So does a link
+  // whose target is gone.
+  if (os.removeFile(path) || os.removeDirectory(path)) return;
   const std::optional<FileFacts> facts = os.fileFacts(path);
-  if (facts && facts->isDirectory) {
-    for (const std::string& name : os.findFiles(joined(path, "*")))
-      if (name != "." && name != "..") removeTree(joined(path, name));
-    os.removeDirectory(path);
-  } else {
-    // A link whose target is gone has no facts, and goes too.
-    os.removeFile(path);
-  }
+  if (!facts || !facts->isDirectory) return;
+  for (const std::string& name : os.findFiles(joined(path, "*")))
+    if (name != "." && name != "..") removeTree(joined(path, name));
+  os.removeDirectory(path);
 }
 
 OutputFolder::~OutputFolder() {

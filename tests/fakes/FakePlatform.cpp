@@ -408,8 +408,16 @@ std::optional<uint64_t> FakePlatform::randomNumber() {
 
 bool FakePlatform::removeFile(const std::string& path) {
   removed.push_back(path);
-  if (heldOpen.count(resolve(path))) return false;
-  return files.erase(resolve(path)) > 0;
+  const std::string full = resolve(path);
+  if (heldOpen.count(full)) return false;
+  // A link goes as a name of its own, a link to a folder too; what it
+  // leads to stays.
+  if (links.erase(full) > 0) {
+    files.erase(full);
+    directories.erase(full);
+    return true;
+  }
+  return files.erase(full) > 0;
 }
 
 bool FakePlatform::removeDirectory(const std::string& path) {
