@@ -76,6 +76,11 @@ const FaultRow FAULT_ROWS[] = {
     {"InstallerTextOutsideItsCodePage", "1.2.0", "output msi deb\nsummary Draws \xCE\xA9 shapes\n",
      "C:\\Work\\acme.pack: the installer's texts are in Windows' code page 1252, which wixl writes alone: the "
      "summary \"Draws \xCE\xA9 shapes\" holds \"\xCE\xA9\""},
+    // Windows makes no file of a device's name, with an extension or not.
+    {"WindowsDeviceName", "1.2.0", "output zip\nconsole com1.cli\n",
+     "C:\\Work\\acme.pack: \"com1.cli\" is a device's name on Windows, where no file may take it: "
+     "give the launcher another"},
+    {"DeviceNameOnLinuxAlone", "1.2.0", "output deb\nconsole nul\n", ""},
     {"OtherTextsOutsideTheInstallersCodePage", "1.2.0", "output zip deb\nsummary Draws \xCE\xA9 shapes\n", ""},
     {"CertificateWithoutPassword", "1.2.0", "output zip\ncertificate acme.p12\n",
      "C:\\Work\\acme.pack: the certificate's password is read from the environment: name the variable "
