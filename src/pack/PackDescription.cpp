@@ -191,6 +191,18 @@ std::string outsideWindows1252(const std::string& text) {
   return std::string();
 }
 
+// Whether Windows takes a file's name for a device, as it does "nul" and
+// "com1.txt": the name before its first dot is one of its devices.
+bool isWindowsDeviceName(const std::string& fileName) {
+  static const char* const DEVICES[] = {"con", "prn", "aux", "nul"};
+  const std::string stem = fileName.substr(0, fileName.find('.'));
+  if (std::find_if(std::begin(DEVICES), std::end(DEVICES),
+                   [&](const char* device) { return stem == device; }) != std::end(DEVICES))
+    return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+         std::isdigit(static_cast<unsigned char>(stem[3]));
+}
+
 const Keyword KEYWORDS[] = {
     {"var",
      [](Reader& r, const std::string& value) -> std::string {
@@ -373,6 +385,11 @@ void Reader::checkWhole() {
     fault(0, "the service launcher needs a name of its own, not " + d.service);
   const bool windows = d.wants(Output::WindowsZip) || d.wants(Output::Msi);
   if (windows) need(!d.icon.empty(), "the Windows launcher is branded with an icon: name it with an icon line");
+  if (windows)
+    for (const std::string* launcher : {&d.fileName, &d.console, &d.service})
+      if (isWindowsDeviceName(*launcher))
+        fault(0, "\"" + *launcher + "\" is a device's name on Windows, where no file may take it: "
+                 "give the launcher another");
   if (d.wants(Output::Msi)) {
     need(!d.vendor.empty(), "the installer names its vendor: say it with a vendor line");
     need(!d.upgradeCode.empty(),
