@@ -26,6 +26,19 @@ TEST(AppImageTest, LinesAddedToAConfigurationKeepItsEncoding) {
   for (const Case& c : cases) EXPECT_EQ(withLinesFirst(c.config, added), c.shipped) << c.name;
 }
 
+// A desktop entry's texts take '\\' as the start of an escape: a name's
+// own backslash is written doubled, or the menu shows another name.
+TEST(AppImageTest, DesktopEntryTextsKeepTheirBackslashes) {
+  PackDescription d;
+  d.name = "Acme\\Tool";
+  d.summary = "Draws \\s and \\n";
+  d.fileName = "acme";
+  d.icon = "acme.ico";
+  const std::string entry = desktopEntryText(d);
+  EXPECT_NE(entry.find("\nName=Acme\\\\Tool\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nComment=Draws \\\\s and \\\\n\n"), std::string::npos) << entry;
+}
+
 }  // namespace
 }  // namespace pack
 }  // namespace tarvik
