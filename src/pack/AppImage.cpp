@@ -236,12 +236,27 @@ std::string desktopIconName(const PackDescription& d) {
   return d.fileName + toLowerCase(icon.substr(icon.size() - 4));
 }
 
+namespace {
+
+// A text as a desktop entry's value holds it: '\\' begins an escape there
+// (\\s, \\n, \\\\), so a backslash of its own is written doubled.
+std::string desktopValue(const std::string& text) {
+  std::string value;
+  for (const char c : text) {
+    if (c == '\\') value += '\\';
+    value += c;
+  }
+  return value;
+}
+
+}  // namespace
+
 std::string desktopEntryText(const PackDescription& d) {
   // The entry names the installed launcher; %f hands it the file opened.
   const std::string folder = linuxInstallFolder(d);
   std::string text = "[Desktop Entry]\nType=Application\n";
-  text += "Name=" + d.name + "\n";
-  if (d.summary != d.name) text += "Comment=" + d.summary + "\n";
+  text += "Name=" + desktopValue(d.name) + "\n";
+  if (d.summary != d.name) text += "Comment=" + desktopValue(d.summary) + "\n";
   text += "Exec=" + folder + "/" + d.fileName + " %f\n";
   text += "Icon=" + folder + "/" + desktopIconName(d) + "\n";
   text += "Terminal=false\nCategories=Utility;\n";
