@@ -310,9 +310,11 @@ struct InstanceFolder {
 enum class InstanceHandOver {
   // The instance read it and acknowledged it.
   Delivered,
-  // Nothing listens there: no endpoint, nobody accepting, or no local
-  // sockets on this system.
+  // Nothing listens there: no endpoint, or nobody accepting.
   NobodyListens,
+  // This system has no local sockets (Windows before 10 1803, Wine):
+  // nobody listens, now or later.
+  NoLocalSockets,
   // Something listens, but took no message or gave no acknowledgement in
   // time; `errorText` says why.
   Failed,

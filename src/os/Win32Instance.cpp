@@ -29,6 +29,35 @@ std::wstring recordName(const std::string& name) {
   return L"Local\\TarvikWindow." + wideFromUtf8(name);
 }
 
+// The shared record of an instance: the process whose window to bring
+// forward, and when (GetTickCount64) the instance was claimed. A record of
+// an older launcher holds the process alone: its time reads as 0, not
+// told.
+struct InstanceRecord {
+  volatile LONG processId;
+  LONG unused;
+  volatile ULONGLONG claimedTick;
+};
+
+// How many milliseconds ago the running instance `name` was claimed; 0
+// while it has no record yet (the claim made it a moment ago), -1 when
+// its record does not tell.
+int64_t claimAge(const std::string& name) {
+  HANDLE record = OpenFileMappingW(FILE_MAP_READ, FALSE, recordName(name).c_str());
+  if (!record) return 0;
+  int64_t age = -1;
+  // The whole record, however long its maker made it: a view covers whole
+  // pages, the bytes beyond a shorter record read as 0.
+  if (void* view = MapViewOfFile(record, FILE_MAP_READ, 0, 0, 0)) {
+    const ULONGLONG claimed = static_cast<const InstanceRecord*>(view)->claimedTick;
+    const ULONGLONG now = GetTickCount64();
+    if (claimed != 0 && claimed <= now) age = static_cast<int64_t>(now - claimed);
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(record);
+  return age;
+}
+
 struct WindowSearch {
   DWORD processId;
   HWND found;
@@ -62,16 +91,18 @@ InstanceClaimResult Win32Instance::claim(const std::string& name,
   if (error == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex);
     result.outcome = InstanceClaim::Running;
+    result.heldMillis = claimAge(name);
     return result;
   }
   // Without the record the claim still holds; only the window cannot be
   // found by a second launch.
   HANDLE record = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
-                                     PAGE_READWRITE, 0, sizeof(LONG),
+                                     PAGE_READWRITE, 0, sizeof(InstanceRecord),
                                      recordName(name).c_str());
   void* view = record ? MapViewOfFile(record, FILE_MAP_WRITE, 0, 0,
-                                      sizeof(LONG))
+                                      sizeof(InstanceRecord))
                       : nullptr;
+  if (view) static_cast<InstanceRecord*>(view)->claimedTick = GetTickCount64();
   held.reset(new Win32Instance(mutex, record, view));
   // Until a child starts (and with javalib) the windows are the launcher's.
   held->recordProcess(GetCurrentProcessId());
@@ -90,7 +121,7 @@ Win32Instance::~Win32Instance() {
 
 void Win32Instance::recordProcess(uint32_t processId) {
   if (view_)
-    InterlockedExchange(static_cast<volatile LONG*>(view_),
+    InterlockedExchange(&static_cast<InstanceRecord*>(view_)->processId,
                         static_cast<LONG>(processId));
 }
 
@@ -223,9 +254,14 @@ InstanceHandOverResult handToWin32Instance(const std::string& endpoint,
   };
   if (session.socket_ == INVALID_SOCKET) {
     // Before Windows 10 1803 (and under Wine) there are no local sockets:
-    // nobody can listen.
-    if (nobodyListens(WSAGetLastError())) result.outcome = InstanceHandOver::NobodyListens;
-    else result.errorText = systemErrorText(static_cast<unsigned long>(WSAGetLastError()));
+    // nobody can listen, now or later.
+    const int error = WSAGetLastError();
+    if (error == WSAEAFNOSUPPORT || error == WSAEPROTONOSUPPORT)
+      result.outcome = InstanceHandOver::NoLocalSockets;
+    else if (nobodyListens(error))
+      result.outcome = InstanceHandOver::NobodyListens;
+    else
+      result.errorText = systemErrorText(static_cast<unsigned long>(error));
     return result;
   }
   const DWORD limit = static_cast<DWORD>(timeoutMillis);

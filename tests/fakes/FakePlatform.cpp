@@ -249,6 +249,7 @@ InstanceHandOverResult FakePlatform::handToInstance(const std::string& endpoint,
                                                     int) {
   handedOver.emplace_back(endpoint, message);
   if (!handOverError.empty()) return {InstanceHandOver::Failed, handOverError};
+  if (noLocalSockets) return {InstanceHandOver::NoLocalSockets, ""};
   int64_t slept = 0;
   for (const int64_t millis : sleeps) slept += millis;
   const bool listensNow = listensAfterMillis >= 0 && slept >= listensAfterMillis;

@@ -151,6 +151,8 @@ class FakePlatform : public Platform {
   // never).
   int64_t instanceHeldMillis = -1;
   int64_t listensAfterMillis = -1;
+  // The system has no local sockets: nobody ever listens.
+  bool noLocalSockets = false;
   // Whether a running instance shows a window to bring forward.
   bool instanceHasWindow = true;
   // The folder instanceFolder gives once made, or its refusal when set.
