@@ -100,12 +100,12 @@ bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
   // An instance claimed moments ago may still be starting its Java, which
   // listens only once it runs: launches made together (files opened at
   // once) are taken too. Asked again until the claim is as old as a
-  // hand-over may take; an older claim is asked once.
+  // start may take; an older claim is asked once.
   InstanceHandOverResult handed;
   for (int64_t waited = 0;; waited += INSTANCE_RETRY_MILLIS) {
     handed = platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
     if (handed.outcome != InstanceHandOver::NobodyListens || heldMillis < 0 ||
-        heldMillis + waited >= HAND_OVER_TIMEOUT_MILLIS)
+        heldMillis + waited >= INSTANCE_START_MILLIS)
       break;
     platform().sleepMillis(INSTANCE_RETRY_MILLIS);
   }

@@ -21,9 +21,13 @@ constexpr size_t MAX_FORWARDED_BYTES = 1u << 20;
 // The longest path a local socket takes (sun_path holds 108 bytes with its
 // terminator, on Linux and on Windows alike).
 constexpr size_t MAX_ENDPOINT_BYTES = 107;
-// How long a second launch waits for the instance's acknowledgement, and
-// for an instance claimed moments ago to listen, asking it so often.
+// How long a second launch waits for the instance's acknowledgement.
 constexpr int HAND_OVER_TIMEOUT_MILLIS = 5000;
+// How old a claim may be whose Java is taken to be still starting: until
+// then a second launch asks it again, so often, until it listens. A Java
+// application may take seconds to reach its listener, more on a busy
+// machine.
+constexpr int INSTANCE_START_MILLIS = 15000;
 constexpr int INSTANCE_RETRY_MILLIS = 100;
 
 // The endpoint's file name for an instance name: short and of safe
