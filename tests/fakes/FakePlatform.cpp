@@ -240,6 +240,10 @@ bool FakePlatform::bringInstanceForward(const std::string& name) {
 InstanceFolder FakePlatform::instanceFolder(bool create) {
   if (!instanceFolderError.empty()) return {std::nullopt, instanceFolderError};
   if (create) instanceFolderMade = true;
+  int64_t slept = 0;
+  for (const int64_t millis : sleeps) slept += millis;
+  if (instanceFolderMadeAfterMillis >= 0 && slept >= instanceFolderMadeAfterMillis)
+    instanceFolderMade = true;
   if (!instanceFolderMade) return {};
   return {instanceFolderPath, std::string()};
 }

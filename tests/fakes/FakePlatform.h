@@ -153,6 +153,9 @@ class FakePlatform : public Platform {
   int64_t listensAfterMillis = -1;
   // The system has no local sockets: nobody ever listens.
   bool noLocalSockets = false;
+  // After how many milliseconds slept the instance folder is there,
+  // made by a first launch (-1: only as instanceFolderMade says).
+  int64_t instanceFolderMadeAfterMillis = -1;
   // Whether a running instance shows a window to bring forward.
   bool instanceHasWindow = true;
   // The folder instanceFolder gives once made, or its refusal when set.

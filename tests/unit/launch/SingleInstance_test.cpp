@@ -148,6 +148,7 @@ TEST_F(SingleInstanceTest, AnInstanceThatIsStartingIsWaitedFor) {
     int code;
     bool retried;
     bool noLocalSockets;
+    int64_t folderMadeAfterMillis = 0;
   } cases[] = {
       {"listens a moment later", 0, 800, 0, true, false},
       {"listens late in the window", 4000, 800, 0, true, false},
@@ -160,6 +161,8 @@ TEST_F(SingleInstanceTest, AnInstanceThatIsStartingIsWaitedFor) {
       {"age not told", -1, 100, 12, false, false},
       // Windows before 10 1803 and Wine: nobody can ever listen.
       {"no local sockets", 0, -1, 12, false, true},
+      // So quick that the first launch has not made the instances' folder.
+      {"its folder not made yet", 0, 800, 0, true, false, 300},
   };
   for (const Case& c : cases) {
     resetLaunchState();
@@ -168,13 +171,14 @@ TEST_F(SingleInstanceTest, AnInstanceThatIsStartingIsWaitedFor) {
     os.sleeps.clear();
     os.runningInstances = {"acme"};
     os.instanceHasWindow = false;
-    os.instanceFolderMade = true;
     os.instanceFolderError.clear();
     os.handOverError.clear();
     os.listeningEndpoints.clear();
     os.instanceHeldMillis = c.heldMillis;
     os.listensAfterMillis = c.listensAfterMillis;
     os.noLocalSockets = c.noLocalSockets;
+    os.instanceFolderMade = c.folderMadeAfterMillis == 0;
+    os.instanceFolderMadeAfterMillis = c.folderMadeAfterMillis;
     EXPECT_EQ(run("singleInstance acme\n", {"a.txt"}), c.code) << c.name;
     EXPECT_TRUE(os.started.empty()) << c.name;
     EXPECT_EQ(os.err, running + (c.code == 0 ? "; the arguments were handed over to it\n" : "\n"))
