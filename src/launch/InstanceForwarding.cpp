@@ -83,8 +83,9 @@ std::vector<std::string> instanceEndpointOptions() {
 
 bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
   const std::string prefix = "singleInstance " + name + ": ";
-  const InstanceEndpoint endpoint = instanceEndpoint(name, false);
-  if (!endpoint.path) {
+  const bool starting = heldMillis >= 0 && heldMillis < INSTANCE_START_MILLIS;
+  InstanceEndpoint endpoint = instanceEndpoint(name, false);
+  if (!endpoint.path && (!endpoint.problem.empty() || !starting)) {
     if (!endpoint.problem.empty())
       writeLogNote(prefix + "no arguments handed over: " + endpoint.problem + "\n");
     return false;
@@ -98,12 +99,17 @@ bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
     return false;
   }
   // An instance claimed moments ago may still be starting its Java, which
-  // listens only once it runs: launches made together (files opened at
-  // once) are taken too. Asked again until the claim is as old as a
-  // start may take; an older claim is asked once.
+  // listens only once it runs, or not even have made the folder of the
+  // endpoints: launches made together (files opened at once) are taken
+  // too. Asked again until the claim is as old as a start may take; an
+  // older claim is asked once.
   InstanceHandOverResult handed;
   for (int64_t waited = 0;; waited += INSTANCE_RETRY_MILLIS) {
-    handed = platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
+    if (!endpoint.path) endpoint = instanceEndpoint(name, false);
+    if (endpoint.path)
+      handed = platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
+    else
+      handed = {InstanceHandOver::NobodyListens, std::string()};
     if (handed.outcome != InstanceHandOver::NobodyListens || heldMillis < 0 ||
         heldMillis + waited >= INSTANCE_START_MILLIS)
       break;

@@ -63,6 +63,35 @@ int64_t millisSince(const struct timespec& then) {
   return millis < 0 ? -1 : millis;
 }
 
+// Trying the claim and stamping it, or (a second launch) reading the
+// stamp, is one step for one launch at a time: a record lock on the lock
+// file's first byte, held a few system calls long. Otherwise a launch
+// could read the time of an earlier claim between another's claim and
+// its stamp. Record locks are apart from flock's and are not inherited by
+// children; one that is not let go (a stopped launch) is waited for a
+// second at most.
+void beginClaimStep(int fd) {
+  struct flock step;
+  memset(&step, 0, sizeof step);
+  step.l_type = F_WRLCK;
+  step.l_whence = SEEK_SET;
+  step.l_len = 1;
+  for (int tries = 0; tries < 100; ++tries) {
+    if (fcntl(fd, F_SETLK, &step) == 0) return;
+    if (errno != EACCES && errno != EAGAIN && errno != EINTR) return;
+    usleep(10000);
+  }
+}
+
+void endClaimStep(int fd) {
+  struct flock step;
+  memset(&step, 0, sizeof step);
+  step.l_type = F_UNLCK;
+  step.l_whence = SEEK_SET;
+  step.l_len = 1;
+  fcntl(fd, F_SETLK, &step);
+}
+
 // Whether one of these errors of connect() says that nobody listens.
 bool nobodyListens(int error) {
   return error == ENOENT || error == ECONNREFUSED || error == ENOTSOCK ||
@@ -93,15 +122,18 @@ InstanceClaimResult PosixPlatform::claimInstance(const std::string& name) {
     result.errorText = "not a file of this user (" + path + ")";
     return result;
   }
+  beginClaimStep(fd);
   int locked;
   while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
   if (locked != 0) {
     const int error = errno;
+    // The claim's stamp, as its maker left it.
+    const bool stamped = fstat(fd, &info) == 0;
     close(fd);
     if (error == EWOULDBLOCK) {
       result.outcome = InstanceClaim::Running;
-      result.heldMillis = millisSince(info.st_mtim);
+      if (stamped) result.heldMillis = millisSince(info.st_mtim);
     } else {
       result.errorText = std::string(strerror(error)) + " (" + path + ")";
     }
@@ -109,6 +141,7 @@ InstanceClaimResult PosixPlatform::claimInstance(const std::string& name) {
   }
   // The file's time tells a second launch when the instance was claimed.
   futimens(fd, nullptr);
+  endClaimStep(fd);
   instanceFd_ = fd;
   result.outcome = InstanceClaim::Claimed;
   return result;
