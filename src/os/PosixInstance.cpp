@@ -70,27 +70,26 @@ int64_t millisSince(const struct timespec& then) {
 // its stamp. Record locks are apart from flock's and are not inherited by
 // children; one that is not let go (a stopped launch) is waited for a
 // second at most.
-void beginClaimStep(int fd) {
+// Sets (F_WRLCK) or lets go of (F_UNLCK) the record lock on the file's
+// first byte, without waiting.
+bool setFirstByteLock(int fd, short type) {
   struct flock step;
   memset(&step, 0, sizeof step);
-  step.l_type = F_WRLCK;
+  step.l_type = type;
   step.l_whence = SEEK_SET;
   step.l_len = 1;
+  return fcntl(fd, F_SETLK, &step) == 0;
+}
+
+void beginClaimStep(int fd) {
   for (int tries = 0; tries < 100; ++tries) {
-    if (fcntl(fd, F_SETLK, &step) == 0) return;
+    if (setFirstByteLock(fd, F_WRLCK)) return;
     if (errno != EACCES && errno != EAGAIN && errno != EINTR) return;
     usleep(10000);
   }
 }
 
-void endClaimStep(int fd) {
-  struct flock step;
-  memset(&step, 0, sizeof step);
-  step.l_type = F_UNLCK;
-  step.l_whence = SEEK_SET;
-  step.l_len = 1;
-  fcntl(fd, F_SETLK, &step);
-}
+void endClaimStep(int fd) { setFirstByteLock(fd, F_UNLCK); }
 
 // Whether one of these errors of connect() says that nobody listens.
 bool nobodyListens(int error) {
