@@ -477,9 +477,9 @@ class Shelf {
     return finishedTrainings_;
   }
 
-  // The common name of this launch's files.
   const std::string& folder() const { return folder_; }
 
+  // The common name of this launch's files.
   std::string launchBase() const {
     Platform& os = platform();
     return ofThisKey(std::to_string(os.processId()) + "-" +

@@ -83,9 +83,13 @@ std::vector<std::string> instanceEndpointOptions() {
 
 bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
   const std::string prefix = "singleInstance " + name + ": ";
-  const bool starting = heldMillis >= 0 && heldMillis < INSTANCE_START_MILLIS;
+  // Whether an instance claimed moments ago (and `waited` more) may still
+  // be starting its Java.
+  const auto starting = [heldMillis](int64_t waited) {
+    return heldMillis >= 0 && heldMillis + waited < INSTANCE_START_MILLIS;
+  };
   InstanceEndpoint endpoint = instanceEndpoint(name, false);
-  if (!endpoint.path && (!endpoint.problem.empty() || !starting)) {
+  if (!endpoint.path && (!endpoint.problem.empty() || !starting(0))) {
     if (!endpoint.problem.empty())
       writeLogNote(prefix + "no arguments handed over: " + endpoint.problem + "\n");
     return false;
@@ -110,9 +114,7 @@ bool handArgumentsToInstance(const std::string& name, int64_t heldMillis) {
       handed = platform().handToInstance(*endpoint.path, *message, HAND_OVER_TIMEOUT_MILLIS);
     else
       handed = {InstanceHandOver::NobodyListens, std::string()};
-    if (handed.outcome != InstanceHandOver::NobodyListens || heldMillis < 0 ||
-        heldMillis + waited >= INSTANCE_START_MILLIS)
-      break;
+    if (handed.outcome != InstanceHandOver::NobodyListens || !starting(waited)) break;
     platform().sleepMillis(INSTANCE_RETRY_MILLIS);
   }
   if (handed.outcome == InstanceHandOver::Failed)

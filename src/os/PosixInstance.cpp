@@ -63,13 +63,6 @@ int64_t millisSince(const struct timespec& then) {
   return millis < 0 ? -1 : millis;
 }
 
-// Trying the claim and stamping it, or (a second launch) reading the
-// stamp, is one step for one launch at a time: a record lock on the lock
-// file's first byte, held a few system calls long. Otherwise a launch
-// could read the time of an earlier claim between another's claim and
-// its stamp. Record locks are apart from flock's and are not inherited by
-// children; one that is not let go (a stopped launch) is waited for a
-// second at most.
 // Sets (F_WRLCK) or lets go of (F_UNLCK) the record lock on the file's
 // first byte, without waiting.
 bool setFirstByteLock(int fd, short type) {
@@ -81,6 +74,13 @@ bool setFirstByteLock(int fd, short type) {
   return fcntl(fd, F_SETLK, &step) == 0;
 }
 
+// Trying the claim and stamping it, or (a second launch) reading the
+// stamp, is one step for one launch at a time: a record lock on the lock
+// file's first byte, held a few system calls long. Otherwise a launch
+// could read the time of an earlier claim between another's claim and
+// its stamp. Record locks are apart from flock's and are not inherited by
+// children; one that is not let go (a stopped launch) is waited for a
+// second at most.
 void beginClaimStep(int fd) {
   for (int tries = 0; tries < 100; ++tries) {
     if (setFirstByteLock(fd, F_WRLCK)) return;

@@ -143,7 +143,7 @@ bool bringWin32InstanceForward(const std::string& name) {
   if (!record) return false;
   DWORD processId = 0;
   if (void* view = MapViewOfFile(record, FILE_MAP_READ, 0, 0, sizeof(LONG))) {
-    processId = static_cast<DWORD>(*static_cast<volatile LONG*>(view));
+    processId = static_cast<DWORD>(static_cast<const InstanceRecord*>(view)->processId);
     UnmapViewOfFile(view);
   }
   CloseHandle(record);

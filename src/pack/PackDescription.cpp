@@ -196,9 +196,8 @@ std::string outsideWindows1252(const std::string& text) {
 bool isWindowsDeviceName(const std::string& fileName) {
   static const char* const DEVICES[] = {"con", "prn", "aux", "nul"};
   const std::string stem = fileName.substr(0, fileName.find('.'));
-  if (std::find_if(std::begin(DEVICES), std::end(DEVICES),
-                   [&](const char* device) { return stem == device; }) != std::end(DEVICES))
-    return true;
+  for (const char* device : DEVICES)
+    if (stem == device) return true;
   return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
          std::isdigit(static_cast<unsigned char>(stem[3]));
 }
@@ -384,12 +383,13 @@ void Reader::checkWhole() {
   if (!d.service.empty() && (d.service == d.fileName || d.service == d.console))
     fault(0, "the service launcher needs a name of its own, not " + d.service);
   const bool windows = d.wants(Output::WindowsZip) || d.wants(Output::Msi);
-  if (windows) need(!d.icon.empty(), "the Windows launcher is branded with an icon: name it with an icon line");
-  if (windows)
+  if (windows) {
+    need(!d.icon.empty(), "the Windows launcher is branded with an icon: name it with an icon line");
     for (const std::string* launcher : {&d.fileName, &d.console, &d.service})
       if (isWindowsDeviceName(*launcher))
         fault(0, "\"" + *launcher + "\" is a device's name on Windows, where no file may take it: "
                  "give the launcher another");
+  }
   if (d.wants(Output::Msi)) {
     need(!d.vendor.empty(), "the installer names its vendor: say it with a vendor line");
     need(!d.upgradeCode.empty(),
